@@ -1,0 +1,2 @@
+// Program entry of the player.
+int main() { return 0; }

@@ -1,0 +1,33 @@
+// Private to the GL layer: the table of entry points one backend provides.
+#pragma once
+#include "gl/gl_layer.h"
+
+namespace qgl {
+
+struct Backend {
+#define QGL_POINTER(name, params, args) void(*name) params;
+    QGL_PLAIN_CALLS(QGL_POINTER)
+#undef QGL_POINTER
+    uint32_t (*glGenTexture)();
+    void (*glDeleteTexture)(uint32_t name);
+    void (*glLightfv)(uint32_t light, uint32_t pname, const float params[4]);
+    void (*glTexImage2D)(uint32_t target, int32_t level, int32_t internalFormat, int32_t w,
+                         int32_t h, int32_t border, uint32_t format, uint32_t type,
+                         const void* pixels);
+    void (*gluBuild2DMipmaps)(uint32_t target, int32_t internalFormat, int32_t w, int32_t h,
+                              uint32_t format, uint32_t type, const void* pixels);
+    void (*SwapBuffers)();
+};
+
+extern const Backend* g_backend;
+const Backend& DriverBackend();
+const Backend& RecorderBackend();
+void SetDriverSwap(void (*swap)());
+void SetRecorderOutput(std::string* out);
+std::string* RecorderOutput();
+bool DriverReadPixels(int32_t w, int32_t h, void* out);
+
+// Bytes of a w x h image in format (GL_RGB or GL_RGBA, unsigned bytes); 0 for bad sizes.
+size_t PixelBytes(int32_t w, int32_t h, uint32_t format);
+
+}  // namespace qgl

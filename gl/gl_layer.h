@@ -1,0 +1,97 @@
+// The one seam between the engine and OpenGL 1.1 + GLU. Engine code calls qgl::gl... and never
+// includes a GL header; the active backend is the real driver (window or headless context) or
+// the recorder, which writes one text line per call (the `qv trace` format).
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace qgl {
+
+// The OpenGL 1.1 enumerants the engine uses, with their standard values.
+enum : uint32_t {
+    GL_LINES = 0x0001, GL_TRIANGLES = 0x0004, GL_TRIANGLE_STRIP = 0x0005, GL_QUADS = 0x0007,
+    GL_DEPTH_BUFFER_BIT = 0x0100, GL_COLOR_BUFFER_BIT = 0x4000,
+    GL_LESS = 0x0201, GL_SRC_ALPHA = 0x0302, GL_ONE_MINUS_SRC_ALPHA = 0x0303,
+    GL_DEPTH_TEST = 0x0B71, GL_BLEND = 0x0BE2, GL_TEXTURE_2D = 0x0DE1,
+    GL_PERSPECTIVE_CORRECTION_HINT = 0x0C50, GL_NICEST = 0x1102,
+    GL_SMOOTH = 0x1D01, GL_MODELVIEW = 0x1700, GL_PROJECTION = 0x1701,
+    GL_UNSIGNED_BYTE = 0x1401, GL_RGB = 0x1907, GL_RGBA = 0x1908,
+    GL_TEXTURE_ENV = 0x2300, GL_TEXTURE_ENV_MODE = 0x2200, GL_MODULATE = 0x2100,
+    GL_TEXTURE_MAG_FILTER = 0x2800, GL_TEXTURE_MIN_FILTER = 0x2801, GL_LINEAR = 0x2601,
+    GL_REPEAT = 0x2901, GL_TEXTURE_WRAP_S = 0x2802, GL_TEXTURE_WRAP_T = 0x2803,
+};
+
+// X-macro of the plain calls: (name, parameter list, argument list). Every argument is an
+// integer, enum, float or double, so the recorder can format it from its type alone.
+#define QGL_PLAIN_CALLS(X)                                                                   \
+    X(glClearColor, (float r, float g, float b, float a), (r, g, b, a))                       \
+    X(glClearDepth, (double d), (d))                                                         \
+    X(glClear, (uint32_t mask), (mask))                                                      \
+    X(glShadeModel, (uint32_t mode), (mode))                                                 \
+    X(glEnable, (uint32_t cap), (cap))                                                       \
+    X(glDisable, (uint32_t cap), (cap))                                                      \
+    X(glDepthFunc, (uint32_t func), (func))                                                  \
+    X(glHint, (uint32_t target, uint32_t mode), (target, mode))                              \
+    X(glBlendFunc, (uint32_t sfactor, uint32_t dfactor), (sfactor, dfactor))                 \
+    X(glViewport, (int32_t x, int32_t y, int32_t w, int32_t h), (x, y, w, h))                \
+    X(glMatrixMode, (uint32_t mode), (mode))                                                 \
+    X(glLoadIdentity, (), ())                                                                \
+    X(gluPerspective, (double fovy, double aspect, double zNear, double zFar),               \
+      (fovy, aspect, zNear, zFar))                                                           \
+    X(glPushMatrix, (), ())                                                                  \
+    X(glPopMatrix, (), ())                                                                   \
+    X(glTranslatef, (float x, float y, float z), (x, y, z))                                  \
+    X(glRotatef, (float angle, float x, float y, float z), (angle, x, y, z))                 \
+    X(glScalef, (float x, float y, float z), (x, y, z))                                      \
+    X(glBegin, (uint32_t mode), (mode))                                                      \
+    X(glEnd, (), ())                                                                         \
+    X(glVertex3f, (float x, float y, float z), (x, y, z))                                    \
+    X(glTexCoord2f, (float s, float t), (s, t))                                              \
+    X(glNormal3f, (float x, float y, float z), (x, y, z))                                    \
+    X(glColor3f, (float r, float g, float b), (r, g, b))                                     \
+    X(glColor4f, (float r, float g, float b, float a), (r, g, b, a))                         \
+    X(glLineWidth, (float w), (w))                                                           \
+    X(glBindTexture, (uint32_t target, uint32_t name), (target, name))                      \
+    X(glTexParameteri, (uint32_t target, uint32_t pname, int32_t param), (target, pname, param)) \
+    X(glTexEnvi, (uint32_t target, uint32_t pname, int32_t param), (target, pname, param))   \
+    X(glCopyTexImage2D, (uint32_t target, int32_t level, uint32_t internalFormat, int32_t x,  \
+                         int32_t y, int32_t w, int32_t h, int32_t border),                   \
+      (target, level, internalFormat, x, y, w, h, border))
+
+#define QGL_DECLARE(name, params, args) void name params;
+QGL_PLAIN_CALLS(QGL_DECLARE)
+#undef QGL_DECLARE
+
+// Calls with arrays, pixel data or a result.
+uint32_t glGenTexture();                                   // glGenTextures(1, &name)
+void glDeleteTexture(uint32_t name);                       // glDeleteTextures(1, &name)
+void glLightfv(uint32_t light, uint32_t pname, const float params[4]);
+// pixels may be null; its size is w * h * (3 for GL_RGB, 4 for GL_RGBA) bytes.
+void glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,
+                  int32_t border, uint32_t format, uint32_t type, const void* pixels);
+void gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, int32_t h,
+                       uint32_t format, uint32_t type, const void* pixels);
+// Presents the frame (the platform's buffer swap under the driver).
+void SwapBuffers();
+
+// --- backends --------------------------------------------------------------------------
+
+// Routes every call to the real OpenGL driver of the current context. swap presents the
+// back buffer (the platform supplies it; null for headless contexts).
+void UseDriver(void (*swap)());
+
+// Routes every call to the recorder, which appends one line per call (with '\n') to *out.
+// Texture names are handed out 1, 2, 3, ... from the moment the recorder is installed.
+void UseRecorder(std::string* out);
+
+// Appends a line of its own to the recorder's output (no effect under the driver). The trace
+// uses it for its section lines and for message boxes.
+void RecordLine(const std::string& line);
+
+bool IsRecording();
+
+// Reads back the current read buffer as RGBA rows, bottom row first (driver only; the tools'
+// image output). Returns false under the recorder.
+bool ReadPixelsRGBA(int32_t w, int32_t h, void* out);
+
+}  // namespace qgl

@@ -1,0 +1,18 @@
+// Modal message boxes of the player (caption, text, one OK button). Tools and tests can
+// redirect them into a sink, so that a message becomes a line of output instead of a window.
+#pragma once
+#include <string>
+
+namespace platform {
+
+enum class MessageIcon { None, Error };
+
+// Shows the box and returns when it is closed. Without a display: "caption: text" on stderr.
+void ShowMessage(const std::string& caption, const std::string& text,
+                 MessageIcon icon = MessageIcon::None);
+
+using MessageSink = void (*)(const std::string& caption, const std::string& text);
+// Every later ShowMessage goes to sink instead (null restores the real boxes).
+void SetMessageSink(MessageSink sink);
+
+}  // namespace platform
