@@ -61,13 +61,8 @@ bool Halted() { return M().fatal || M().budgetExhausted; }
 
 enum class Ending { Normal, Early };
 
-int32_t ReadI32LE(const uint8_t* p) {
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                   uint32_t(p[3]) << 24);
-}
-
-float ReadF32LE(const uint8_t* p) {
-    int32_t bits = ReadI32LE(p);
+float InlineFloat(const uint8_t* p) {
+    uint32_t bits = InlineBits(p);
     float f;
     std::memcpy(&f, &bits, 4);
     return f;
@@ -179,9 +174,9 @@ Ending Execute(const Script& script, const InvocationArgs& args) {
         int64_t next = pc + length;
 
         switch (op) {
-            case PUSHI: PushInt(ReadI32LE(operand)); break;
+            case PUSHI: PushInt(int32_t(InlineBits(operand))); break;
             case LOADI: PushInt(LoadIntVar(operand[0])); break;
-            case PUSHF: PushFloat(ReadF32LE(operand)); break;
+            case PUSHF: PushFloat(InlineFloat(operand)); break;
             case LOADF: PushFloat(LoadFloatVar(operand[0])); break;
             case STOREI: {
                 int32_t v = PopInt();

@@ -1,4 +1,4 @@
-// Test helper: bytecode written as a list of instructions, e.g.
+// Test helper: bytecode written as a list of instructions, and clips, e.g.
 //   Code({PushI(2), PushI(3), Do(ADDI), StoreI(0)})   (Do: an instruction without operand)
 #pragma once
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 #include "scripter/opcodes.h"
 #include "scripter/script.h"
+#include "timeline/clip.h"
 
 namespace testing_scripts {
 
@@ -43,5 +44,14 @@ inline Script MakeScript(const Bytes& code) {
 }
 
 inline Script Code(std::initializer_list<Bytes> parts) { return MakeScript(Join(parts)); }
+
+inline Clip MakeClip(uint8_t track, int32_t start, int32_t length, int32_t script) {
+    Clip c;
+    c.track = track;
+    c.start = start;
+    c.length = length;
+    c.scriptIndex = script;
+    return c;
+}
 
 }  // namespace testing_scripts

@@ -16,15 +16,6 @@ namespace {
 
 void IgnoreMessage(const std::string&, const std::string&) {}
 
-Clip MakeClip(uint8_t track, int32_t start, int32_t length, int32_t script) {
-    Clip c;
-    c.track = track;
-    c.start = start;
-    c.length = length;
-    c.scriptIndex = script;
-    return c;
-}
-
 // Script i draws glBegin(i), so the recorded frame names the scripts that ran, in order.
 std::vector<Script> NumberedScripts(int n) {
     std::vector<Script> scripts;
