@@ -40,6 +40,11 @@ const std::string kBlackFrame =
     "glEnable(2929)\n"
     "glDisable(3042)\n";
 
+// The first lines of every frame: the time, the cleared buffers and the identity.
+std::string FrameStart(int32_t t) {
+    return "frame " + std::to_string(t) + "\nglClear(16640)\nglLoadIdentity()\n";
+}
+
 // Track 0: a triangle-strip vertex with the clip transform, 0 .. 1000 ms.
 // Track 1: QUIT, 2000 .. 3000 ms.
 DemoFile QuittingDemo() {
@@ -57,14 +62,8 @@ DemoFile QuittingDemo() {
 TEST(Trace, StartupFramesAndQuitFollowTheFormatToTheCharacter) {
     std::string path = testing_qv::WriteDemo(QuittingDemo());
     testing_qv::QvResult r = RunQv("trace " + path + " --times 0,500,2500,2600 --size 640x480");
-    EXPECT_EQ(r.out, kStartupBeforeSections + kBlackFrame +
-                         "frame 0\n"
-                         "glClear(16640)\n"
-                         "glLoadIdentity()\n"
-                         "SwapBuffers()\n"
-                         "frame 500\n"
-                         "glClear(16640)\n"
-                         "glLoadIdentity()\n"
+    EXPECT_EQ(r.out, kStartupBeforeSections + kBlackFrame + FrameStart(0) + "SwapBuffers()\n" +
+                         FrameStart(500) +
                          "glBegin(5)\n"
                          "glVertex3f(1, 2, 0.100000001)\n"
                          "glEnd()\n"
@@ -72,10 +71,8 @@ TEST(Trace, StartupFramesAndQuitFollowTheFormatToTheCharacter) {
                          "glRotatef(0, 1, 0, 0)\n"
                          "glRotatef(30, 0, 1, 0)\n"
                          "glRotatef(0, 0, 0, 1)\n"
-                         "SwapBuffers()\n"
-                         "frame 2500\n"  // QUIT runs: this frame is the last one
-                         "glClear(16640)\n"
-                         "glLoadIdentity()\n"
+                         "SwapBuffers()\n" +
+                         FrameStart(2500) +  // QUIT runs: this frame is the last one
                          "SwapBuffers()\n");
     EXPECT_EQ(r.status, 0);
 }
@@ -92,14 +89,8 @@ TEST(Trace, AFatalScriptErrorEndsTheTraceWithoutPresentingTheFrame) {
                                       {MakeClip(0, 0, 1000, 0)});
     std::string path = testing_qv::WriteDemo(d);
     testing_qv::QvResult r = RunQv("trace " + path + " --times 0,10,20 --size 640x480");
-    EXPECT_EQ(r.out, kStartupBeforeSections + kBlackFrame +
-                         "frame 0\n"
-                         "glClear(16640)\n"
-                         "glLoadIdentity()\n"
-                         "SwapBuffers()\n"
-                         "frame 10\n"
-                         "glClear(16640)\n"
-                         "glLoadIdentity()\n"
+    EXPECT_EQ(r.out, kStartupBeforeSections + kBlackFrame + FrameStart(0) + "SwapBuffers()\n" +
+                         FrameStart(10) +
                          "glPushMatrix()\n"
                          "MessageBox(\"bad error\", \"Stack error (int pop)\")\n");
     EXPECT_NE(r.status, 0);
