@@ -3,6 +3,8 @@
 #include <fstream>
 #include <string>
 
+#include "app/engine.h"
+#include "gl/gl_layer.h"
 #include "run_qv.h"
 #include "script_builder.h"
 
@@ -118,6 +120,19 @@ TEST(Trace, BadArgumentsAreUsageErrors) {
         EXPECT_EQ(r.out, "") << args;
         EXPECT_EQ(r.status, 2) << args;
     }
+}
+
+TEST(Engine, ProjectionOfAZeroHeightWindowUsesHeightOne) {
+    std::string gl;
+    qgl::UseRecorder(&gl);
+    engine::SetProjection(640, 0);
+    EXPECT_EQ(gl,
+              "glViewport(0, 0, 640, 1)\n"
+              "glMatrixMode(5889)\n"
+              "glLoadIdentity()\n"
+              "gluPerspective(45, 640, 1, 100)\n"
+              "glMatrixMode(5888)\n"
+              "glLoadIdentity()\n");
 }
 
 }  // namespace
