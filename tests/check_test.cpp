@@ -54,10 +54,7 @@ TEST(Check, OverflowThroughALoopIsFound) {
     // Every pass leaves one more value; the 33rd value overflows before the 51st jump.
     EXPECT_EQ(Check({Code({PushI(1), PushI(0), Do(JMP)})}),
               Lines{"script 0 at 5: int stack overflow (PUSHI)"});
-    std::vector<Bytes> pushes(33, PushF(0));
-    Bytes code;
-    for (const Bytes& p : pushes) code = Join({code, p});
-    EXPECT_EQ(Check({MakeScript(code)}), Lines{"script 0 at 160: float stack overflow (PUSHF)"});
+    EXPECT_EQ(Check({Code({Repeat(PushF(0), 33)})}), Lines{"script 0 at 160: float stack overflow (PUSHF)"});
 }
 
 TEST(Check, JumpTargetsOutsideTheCodeOrInsideAnInstruction) {

@@ -303,17 +303,9 @@ TEST_F(Interpreter, StackErrorsShowTheirMessageOnceAndStopAllDrawing) {
         Script script;
         const char* message;
     };
-    std::vector<Bytes> pushes(33, PushI(1));
-    Bytes intOverflow;
-    for (const Bytes& p : pushes) intOverflow.insert(intOverflow.end(), p.begin(), p.end());
-    Bytes floatOverflow;
-    for (int i = 0; i < 33; ++i) {
-        Bytes p = PushF(1);
-        floatOverflow.insert(floatOverflow.end(), p.begin(), p.end());
-    }
     std::vector<Case> cases = {
-        {MakeScript(Join({intOverflow, Do(PUSHMATRIX)})), "bad error: Stack error (int push)"},
-        {MakeScript(Join({floatOverflow, Do(PUSHMATRIX)})), "bad error: Stack error (float push)"},
+        {Code({Repeat(PushI(1), 33), Do(PUSHMATRIX)}), "bad error: Stack error (int push)"},
+        {Code({Repeat(PushF(1), 33), Do(PUSHMATRIX)}), "bad error: Stack error (float push)"},
         {Code({Do(LINEWIDTH), Do(PUSHMATRIX)}), "bad error: Stack error (float pop)"},
         {Code({PushI(1), Do(BLEND), Do(PUSHMATRIX)}), "bad error: Stack error (int pop)"},
         // ints are popped first: LIGHT with no operands fails on the integer stack
@@ -443,10 +435,8 @@ TEST_F(Interpreter, EffectOpcodesPopExactlyTheirOperands) {
                                           74, 75, 76, 91, 92, 93, 94, 95, 96, 99, 150, 151};
     for (uint8_t op : effects) {
         const OpcodeInfo& info = kOpcodes[op];
-        Bytes code;
-        for (int i = 0; i < info.popInts + 1; ++i) code = Join({code, PushI(1)});
-        for (int i = 0; i < info.popFloats + 1; ++i) code = Join({code, PushF(1)});
-        Run(MakeScript(Join({code, Do(op)})));
+        // one value more than the operands on each stack: exactly one must be left
+        Run({Repeat(PushI(1), info.popInts + 1), Repeat(PushF(1), info.popFloats + 1), Do(op)});
         EXPECT_EQ(Ints().size(), 1u) << int(op);
         EXPECT_EQ(Floats().size(), 1u) << int(op);
     }

@@ -36,6 +36,13 @@ inline Bytes Join(std::initializer_list<Bytes> parts) {
     return all;
 }
 
+// The instruction n times over.
+inline Bytes Repeat(const Bytes& instruction, int n) {
+    Bytes all;
+    for (int i = 0; i < n; ++i) all.insert(all.end(), instruction.begin(), instruction.end());
+    return all;
+}
+
 inline Script MakeScript(const Bytes& code) {
     Script s;
     s.length = int32_t(code.size());
