@@ -91,7 +91,7 @@ private:
         if (!in) return false;
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
         if (bytes.empty()) return false;
-        module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr,
+        module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
                                                      nullptr, nullptr, nullptr, nullptr, nullptr);
         if (!module_) return false;
         rate_ = kTrackerRate;
