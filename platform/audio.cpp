@@ -2,12 +2,15 @@
 
 #include <SDL2/SDL.h>
 #include <libopenmpt/libopenmpt.h>
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -169,6 +172,31 @@ void FillDevice(void*, Uint8* stream, int len) {
     Publish(a.framesHanded, SteadyNs(), a.musicEnd);
 }
 
+// libasound reports a missing sound card on stderr by itself, several lines per attempt; the
+// music clock's own warning says the same in one line. Holds stderr on /dev/null meanwhile.
+class QuietStderr {
+public:
+    QuietStderr() {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            ::dup2(null, 2);
+            ::close(null);
+        }
+    }
+    ~QuietStderr() {
+        if (saved_ < 0) return;
+        ::dup2(saved_, 2);
+        ::close(saved_);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 bool IsTimekeepingDriver(const char* name) {
     return name && std::strcmp(name, "dummy") != 0 && std::strcmp(name, "disk") != 0;
 }
@@ -177,6 +205,7 @@ bool IsTimekeepingDriver(const char* name) {
 
 bool OpenAudioOutput(std::string& error) {
     if (!g_audio.subsystem) {
+        QuietStderr quiet;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             error = SDL_GetError();
             return false;
@@ -202,7 +231,10 @@ bool OpenMusicStream(const std::string& path, std::string& error) {
     want.callback = FillDevice;
     // No changes allowed: SDL converts to the hardware's format, so one frame handed is one
     // frame of the file.
-    g_audio.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    {
+        QuietStderr quiet;
+        g_audio.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
     if (!g_audio.device) {
         error = std::string("no audio device: ") + SDL_GetError();
         return false;
