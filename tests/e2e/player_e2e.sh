@@ -96,6 +96,14 @@ pass() { echo "ok:   $*"; }
 
 DIALOG='demoplayer ß'
 
+# start_through_dialog DIR [--no-start]: starts the player, waits for the dialog and, unless
+# told otherwise, presses Alt+S in it.
+start_through_dialog() {
+    start_player "$1"
+    wait_for 10 has_window "$DIALOG" || { fail "dialog did not appear"; return 1; }
+    [ "${2:-}" = --no-start ] || press "$DIALOG" alt+s
+}
+
 # demo_file DIR TITLE MAGIC [clip]: writes a demo.acs with no content; with "quit-at-10s" one
 # clip on track 0 from 10 s on runs a script holding only the quit instruction.
 demo_file() {
@@ -157,9 +165,7 @@ case_dialog_layout_and_quit() {
 
 case_start_fullscreen_fps_f1_escape() {
     local d="$work/run"; demo_file "$d" 'Night fall' quorvanel1
-    start_player "$d"
-    wait_for 10 has_window "$DIALOG" || { fail "dialog did not appear"; return; }
-    press "$DIALOG" alt+s
+    start_through_dialog "$d" || return
     if ! wait_for 10 has_window '>> Night fall.*'; then fail "Start opened no GL window"; return; fi
     pass "Start opens the player window"
     local w h x y
@@ -177,9 +183,7 @@ case_start_fullscreen_fps_f1_escape() {
 case_f1_moves_the_demo_time() {
     # The demo quits at 10 s; eleven F1 presses take it there within a second.
     local d="$work/f1"; demo_file "$d" 'jump' quorvanel1 quit-at-10s
-    start_player "$d"
-    wait_for 10 has_window "$DIALOG" || { fail "dialog did not appear"; return; }
-    press "$DIALOG" alt+s
+    start_through_dialog "$d" || return
     wait_for 10 has_window '>> jump.*' || { fail "Start opened no GL window"; return; }
     local started; started=$(date +%s)
     press '>> jump.*' F1 F1 F1 F1 F1 F1 F1 F1 F1 F1 F1
@@ -193,8 +197,7 @@ case_f1_moves_the_demo_time() {
 
 case_windowed_client_size() {
     local d="$work/windowed"; demo_file "$d" 'small' quorvanel1
-    start_player "$d"
-    wait_for 10 has_window "$DIALOG" || { fail "dialog did not appear"; return; }
+    start_through_dialog "$d" --no-start || return
     click "$DIALOG" 100 65          # open the resolution list ...
     sleep 0.2
     xdotool key Up Return           # ... and take the entry above 800x600
@@ -210,35 +213,31 @@ case_windowed_client_size() {
     wait_for 5 exited "$d" || fail "Escape did not end the windowed run"
 }
 
+# expect_fatal_box DIR CAPTION TEXT: the run shows the box, OK ends it with a failure status.
+expect_fatal_box() {
+    local d="$1" caption="$2" text="$3" pattern
+    pattern="$(printf '%s' "$caption" | sed 's/[?.]/\\&/g')"
+    if ! wait_for 10 has_window "$pattern"; then fail "no '$caption' box"; return 1; fi
+    press "$pattern" Return
+    wait_for 5 exited "$d" || { fail "OK in the '$caption' box did not end the program"; return 1; }
+    if grep -qxF "$caption: $text" "$d/stderr" && [ "$(status_of "$d")" != 0 ]; then
+        pass "'$text' / '$caption'"
+    else
+        fail "'$caption' box: status $(status_of "$d"), stderr: $(cat "$d/stderr")"
+    fi
+}
+
 case_missing_demo_file() {
     local d="$work/missing"; mkdir -p "$d"
     start_player "$d"
-    if wait_for 10 has_window 'wtf\?'; then
-        press 'wtf\?' Return
-        wait_for 5 exited "$d" || { fail "the wtf? box did not end the program"; return; }
-        grep -q '^wtf?: Script file not found$' "$d/stderr" && [ "$(status_of "$d")" != 0 ] \
-            && pass "missing demo.acs: 'Script file not found' / 'wtf?'" \
-            || fail "missing demo.acs: status $(status_of "$d"), stderr: $(cat "$d/stderr")"
+    expect_fatal_box "$d" 'wtf?' 'Script file not found' &&
         has_window "$DIALOG" && fail "dialog shown without a demo file"
-    else
-        fail "no 'wtf?' box for a missing demo.acs"
-    fi
 }
 
 case_wrong_magic() {
     local d="$work/magic"; demo_file "$d" 'bad' Quorvanel1
-    start_player "$d"
-    wait_for 10 has_window "$DIALOG" || { fail "dialog did not appear"; return; }
-    press "$DIALOG" alt+s
-    if wait_for 10 has_window 'error'; then
-        press 'error' Return
-        wait_for 5 exited "$d" || { fail "the error box did not end the program"; return; }
-        grep -q '^error: ne. heut nich$' "$d/stderr" && [ "$(status_of "$d")" != 0 ] \
-            && pass "wrong magic: 'ne. heut nich' / 'error'" \
-            || fail "wrong magic: status $(status_of "$d"), stderr: $(cat "$d/stderr")"
-    else
-        fail "no 'error' box for a wrong magic"
-    fi
+    start_through_dialog "$d" || return
+    expect_fatal_box "$d" 'error' 'ne. heut nich'
 }
 
 run_case() {
