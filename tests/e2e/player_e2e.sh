@@ -112,10 +112,10 @@ demo_file() {
     {
         printf '%s\x1a%s' "$2" "$3"
         if [ "${4:-}" = quit-at-10s ]; then
-            printf '\x01\x00\x00\x00' '\x01\x00\x00\x00\xff'            # 1 script: QUIT
-            printf '\x01\x00\x00\x00'                                  # 1 clip
-            printf '\x00' '\x10\x27\x00\x00' '\xa0\x86\x01\x00' '\x00\x00\x00\x00'
-            head -c 24 /dev/zero                                       # transform
+            printf '\x01\x00\x00\x00\x01\x00\x00\x00\xff'   # 1 script: QUIT
+            printf '\x01\x00\x00\x00'                         # 1 clip:
+            printf '\x00\x10\x27\x00\x00\xa0\x86\x01\x00'   # track 0, 10000 ms, 100000 ms,
+            head -c 28 /dev/zero                              # script 0, no transform
         else
             head -c 8 /dev/zero                                        # no scripts, no clips
         fi
