@@ -11,7 +11,8 @@ int main() {
         player::ShowError("No display: the player needs a window system ($DISPLAY is not set)");
         return 1;
     }
-    platform::StartupChoice choice = platform::RunStartupDialog(demo::Demo().title);
+    platform::StartupChoice choice;
+    if (!platform::RunStartupDialog(demo::Demo().title, choice)) return 1;
     if (!choice.start) return 0;
     constexpr int32_t kColourBits = 32;
     return player::RunPlayer(choice.width, choice.height, choice.fullscreen, kColourBits) ? 0 : 1;

@@ -143,13 +143,18 @@ void BuildWindow() {
 
 }  // namespace
 
-StartupChoice RunStartupDialog(const std::string& titleCp1252) {
+bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice) {
     g_dialog = DialogState{};
     g_dialog.titleUtf8 = Cp1252ToUtf8(titleCp1252);
+    choice = g_dialog.choice;
+    // FLTK ends the process when it cannot connect; the player says why instead.
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
-        ShowMessage("Quorvanel Error", "No display for the startup window");
-        return g_dialog.choice;
+        ShowMessage("Quorvanel Error",
+                    std::string("Cannot open the display '") + XDisplayName(nullptr) +
+                        "' for the startup window",
+                    MessageIcon::Error);
+        return false;
     }
     fl_open_display(display);
     Fl::background(kFaceR, kFaceG, kFaceB);
@@ -162,7 +167,8 @@ StartupChoice RunStartupDialog(const std::string& titleCp1252) {
     delete g_dialog.window;
     g_dialog.window = nullptr;
     Fl::flush();
-    return g_dialog.choice;
+    choice = g_dialog.choice;
+    return true;
 }
 
 }  // namespace platform

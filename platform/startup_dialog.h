@@ -36,9 +36,10 @@ void ChooseResolution(StartupChoice& choice, int index);
 // box had before the click, and the box is set to the opposite. Returns the new box state.
 bool ClickWindowed(StartupChoice& choice, bool wasChecked);
 
-// Shows the window and returns the choice once it is gone: "&Start" gives start = true;
-// "&Quit" and the caption's close box give start = false. title is Windows-1252 bytes.
-// Without a display the window cannot be shown: the message says so and start stays false.
-StartupChoice RunStartupDialog(const std::string& titleCp1252);
+// Shows the window and leaves the choice in `choice` once it is gone: "&Start" gives
+// start = true; "&Quit" and the caption's close box give start = false. title is
+// Windows-1252 bytes. False when the window cannot be shown at all (no display to connect
+// to; a message says so), with start false.
+bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice);
 
 }  // namespace platform
