@@ -33,6 +33,10 @@ void InitAudio() {
 
 void OpenMusic(const std::string& musicFile) {
     if (!g_music.outputOk) return;
+    if (musicFile.empty()) {
+        NoteFailure("the demo names no music file");
+        return;
+    }
     std::string error;
     std::string path = platform::ResolvePath(musicFile);
     g_music.streamOpen = platform::OpenMusicStream(path, error);
