@@ -491,11 +491,18 @@ TEST(DemoSource, EveryByteValueSurvivesQuotingAndFloatsTheirBits) {
     }
 }
 
-// The documented example builds, and dump then build gives the same bytes again.
+// The documented example builds, dump then build gives the same bytes again, and the copy in
+// docs/demo-source.md is the file itself.
 TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
-    std::vector<uint8_t> text;
+    std::vector<uint8_t> text, doc;
     ASSERT_TRUE(ReadWholeFile(QV_SOURCE_DIR "/demos/example.qvs", text));
-    const std::string bytes = Build(std::string(text.begin(), text.end()));
+    ASSERT_TRUE(ReadWholeFile(QV_SOURCE_DIR "/docs/demo-source.md", doc));
+    const std::string example(text.begin(), text.end()), docs(doc.begin(), doc.end());
+    const size_t section = docs.find("## Complete example");
+    const size_t start = docs.find("```\n", section) + 4;
+    EXPECT_EQ(docs.substr(start, docs.find("```\n", start) - start), example);
+
+    const std::string bytes = Build(example);
     EXPECT_TRUE(RoundTrips(bytes));
     DemoFile d;
     ASSERT_TRUE(ParseDemoFile(Span(bytes), "example.acs", d).ok());
