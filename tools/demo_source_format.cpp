@@ -51,6 +51,15 @@ void WriteCount(std::string& out, const char* table, int32_t count) {
     if (count < 0) out += "count " + std::string(table) + ' ' + std::to_string(count) + "\n\n";
 }
 
+// A table of texts: its count when negative, one entry per item, then a blank line.
+template <typename WriteItem>
+void WriteTextTable(std::string& out, const char* table, int32_t count,
+                    const std::vector<CountedText>& items, WriteItem writeItem) {
+    WriteCount(out, table, count);
+    for (size_t i = 0; i < items.size(); ++i) writeItem(i, items[i]);
+    if (!items.empty()) out += '\n';
+}
+
 // --- scripts --------------------------------------------------------------------------------
 
 // One line of disassembly: a whole instruction, or raw bytes (an undefined opcode, or an
@@ -256,9 +265,7 @@ void WriteTextureProgram(std::string& out, size_t slot, const CountedText& t) {
 }
 
 void WriteTextures(std::string& out, const DemoFile& d) {
-    WriteCount(out, "textures", d.textureCount);
-    for (size_t i = 0; i < d.textureSources.size(); ++i) {
-        const CountedText& t = d.textureSources[i];
+    WriteTextTable(out, "textures", d.textureCount, d.textureSources, [&out](size_t i, const CountedText& t) {
         const std::string head = "texture " + std::to_string(i);
         const std::string length = LengthSuffix(t.storedLength);
         const uint8_t first = t.bytes.empty() ? 0 : uint8_t(t.bytes[0]);
@@ -272,8 +279,7 @@ void WriteTextures(std::string& out, const DemoFile& d) {
             out += head + " image " + QuoteBytes(t.bytes) + length + '\n';
         else
             out += head + " raw " + QuoteBytes(t.bytes) + length + '\n';
-    }
-    if (!d.textureSources.empty()) out += '\n';
+    });
 }
 
 // --- path strings ---------------------------------------------------------------------------
@@ -294,13 +300,11 @@ bool ReadSegment(core::ByteReader& r, std::string& line) {
 }
 
 void WritePaths(std::string& out, const DemoFile& d) {
-    WriteCount(out, "paths", d.pathCount);
-    for (size_t i = 0; i < d.pathStrings.size(); ++i) {
-        const CountedText& t = d.pathStrings[i];
+    WriteTextTable(out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const CountedText& t) {
         const std::string head = "path " + std::to_string(i);
         if (t.bytes.size() < size_t(vocab::kPathCountBytes)) {
             out += head + " raw " + QuoteBytes(t.bytes) + LengthSuffix(t.storedLength) + '\n';
-            continue;
+            return;
         }
         core::ByteReader r(AsBytes(t.bytes));
         uint16_t stored;
@@ -315,8 +319,7 @@ void WritePaths(std::string& out, const DemoFile& d) {
         for (const std::string& s : segments) out += kIndent + s + '\n';
         WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos),
                       int(segments.size()) == count ? "after the last segment" : "not read as segments");
-    }
-    if (!d.pathStrings.empty()) out += '\n';
+    });
 }
 
 // --- model sources --------------------------------------------------------------------------
@@ -358,9 +361,7 @@ void WriteObjectProgram(std::string& out, size_t index, const CountedText& t) {
 }
 
 void WriteModels(std::string& out, const DemoFile& d) {
-    WriteCount(out, "models", d.modelCount);
-    for (size_t i = 0; i < d.modelSources.size(); ++i) {
-        const CountedText& t = d.modelSources[i];
+    WriteTextTable(out, "models", d.modelCount, d.modelSources, [&out](size_t i, const CountedText& t) {
         const std::string head = "model " + std::to_string(i);
         const std::string length = LengthSuffix(t.storedLength);
         if (t.bytes.empty())
@@ -371,8 +372,7 @@ void WriteModels(std::string& out, const DemoFile& d) {
             out += head + " obj " + QuoteBytes(std::string_view(t.bytes).substr(1)) + length + '\n';
         else
             out += head + " file " + QuoteBytes(t.bytes) + length + '\n';
-    }
-    if (!d.modelSources.empty()) out += '\n';
+    });
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "tools/source_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 
@@ -77,6 +80,9 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The one-letter escapes: byte and the letter after the backslash.
+constexpr std::pair<char, char> kEscapes[] = {{'"', '"'}, {'\\', '\\'}, {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'}};
+
 uint32_t FloatBits(float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, 4);
@@ -89,15 +95,12 @@ std::string QuoteBytes(std::string_view bytes) {
     std::string out = "\"";
     for (char ch : bytes) {
         const uint8_t b = uint8_t(ch);
-        switch (b) {
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\t': out += "\\t"; continue;
-            default: break;
-        }
-        if (char32_t cp = VisibleCodePoint(b)) {
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [ch](auto e) { return e.first == ch; });
+        if (escape != std::end(kEscapes)) {
+            out += '\\';
+            out += escape->second;
+        } else if (char32_t cp = VisibleCodePoint(b)) {
             AppendUtf8(out, cp);
         } else {
             char esc[5];
@@ -121,27 +124,24 @@ bool UnquoteBytes(std::string_view body, std::string& bytes, std::string& error)
             }
             const char e = body[i + 1];
             i += 2;
-            switch (e) {
-                case '\\': bytes += '\\'; break;
-                case '"': bytes += '"'; break;
-                case 'n': bytes += '\n'; break;
-                case 'r': bytes += '\r'; break;
-                case 't': bytes += '\t'; break;
-                case 'x': {
-                    const int hi = i < body.size() ? HexDigit(body[i]) : -1;
-                    const int lo = i + 1 < body.size() ? HexDigit(body[i + 1]) : -1;
-                    if (hi < 0 || lo < 0) {
-                        error = "\\x needs two hex digits";
-                        return false;
-                    }
-                    bytes += char(hi * 16 + lo);
-                    i += 2;
-                    break;
-                }
-                default:
-                    error = std::string("unknown escape \\") + e;
-                    return false;
+            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                              [e](auto x) { return x.second == e; });
+            if (escape != std::end(kEscapes)) {
+                bytes += escape->first;
+                continue;
             }
+            if (e != 'x') {
+                error = std::string("unknown escape \\") + e;
+                return false;
+            }
+            const int hi = i < body.size() ? HexDigit(body[i]) : -1;
+            const int lo = i + 1 < body.size() ? HexDigit(body[i + 1]) : -1;
+            if (hi < 0 || lo < 0) {
+                error = "\\x needs two hex digits";
+                return false;
+            }
+            bytes += char(hi * 16 + lo);
+            i += 2;
             continue;
         }
         char32_t cp;
