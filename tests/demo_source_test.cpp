@@ -407,6 +407,7 @@ TEST(DemoSource, TheSmallestFileIsATitleAlone) {
     const std::string smallest = "A\x1a" + kMagic + I32(0) + I32(0) + std::string(120, '\0') + EmptyTail();
     EXPECT_EQ(smallest.size(), 168u);
     EXPECT_EQ(Build("title \"A\""), smallest);
+    EXPECT_EQ(Build("\xEF\xBB\xBFtitle \"A\" ; saved with a byte-order mark\r\n"), smallest);
     EXPECT_TRUE(RoundTrips(smallest));
 }
 

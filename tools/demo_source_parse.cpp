@@ -719,6 +719,7 @@ struct SourceParser {
     }
 
     bool Run(std::string_view text) {
+        if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 byte-order mark
         size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find('\n', start);
