@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -191,8 +192,14 @@ namespace {
 std::vector<std::pair<std::string, std::string>> g_messages;
 void CollectMessage(const std::string& caption, const std::string& text) { g_messages.push_back({caption, text}); }
 
+// Files in a folder of this process's own, so that parallel runs from other build folders
+// cannot meet.
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-    const std::string path = testing::TempDir() + name;
+    static const std::string dir = [] {
+        std::string pattern = testing::TempDir() + "qv-demo-file-XXXXXX";
+        return std::string(mkdtemp(pattern.data())) + "/";
+    }();
+    const std::string path = dir + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
@@ -206,7 +213,7 @@ std::string WriteTemp(const std::string& name, const std::string& bytes) {
 TEST(DemoLoader, FatalMessagesAndTheTwoStages) {
     platform::SetMessageSink(CollectMessage);
     g_messages.clear();
-    EXPECT_FALSE(demo::readTitle(testing::TempDir() + "no-such-demo.acs"));
+    EXPECT_FALSE(demo::readTitle(WriteTemp("placeholder", "") + ".missing"));
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0], std::make_pair(std::string("wtf?"), std::string("Script file not found")));
 

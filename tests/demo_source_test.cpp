@@ -514,7 +514,10 @@ TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
 // The command line: exit 0 on success, 1 with "file:line: message" on a source error or an
 // unreadable demo file, 2 on wrong arguments.
 TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
-    const std::string dir = testing::TempDir();
+    // A folder of its own: other build folders may run this test at the same time.
+    std::string pattern = testing::TempDir() + "qv-demo-source-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const std::string dir = pattern + "/";
     const std::string qv = QV_BINARY;
     // Output goes to out.txt unless the command redirects its own.
     auto run = [&dir](const std::string& command) {
