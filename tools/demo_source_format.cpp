@@ -91,10 +91,7 @@ std::vector<ScriptPiece> SplitScript(const std::vector<uint8_t>& code) {
 }
 
 int32_t InlineInt(const std::vector<uint8_t>& code, size_t operandAt) {
-    int32_t v = 0;
-    core::ByteReader r({code.data() + operandAt, 4});
-    r.ReadI32(v);
-    return v;
+    return int32_t(scripter::InlineBits(code.data() + operandAt));
 }
 
 // Jump targets get labels: a PUSHI right before JMP or JEQ whose value is the start of a line
