@@ -64,5 +64,20 @@ done
 [ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
     || fail "missing demo file: $(cat "$work/err")"
 
+# The bundled demo, as the build made it: the same picture twice, and not an empty one.
+bundled="$(dirname "$qv")/demos/nightfall/demo.acs"
+if [ -f "$bundled" ]; then
+    "$qv" render "$bundled" --time 5000 -o "$work/n1.png" --size 320x240 &&
+        "$qv" render "$bundled" --time 5000 -o "$work/n2.png" --size 320x240
+    if cmp -s "$work/n1.png" "$work/n2.png" &&
+       [ "$(convert "$work/n1.png" -format '%k' info:)" -gt 100 ]; then
+        pass "the bundled demo renders the same picture of many colours twice"
+    else
+        fail "bundled demo at 5000 ms: not deterministic or blank"
+    fi
+else
+    fail "the bundled demo was not built ($bundled)"
+fi
+
 [ "$failures" = 0 ] || { echo "$failures qv render check(s) failed"; exit 1; }
 echo "all qv render checks passed"
