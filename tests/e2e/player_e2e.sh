@@ -164,17 +164,18 @@ case_dialog_layout_and_quit() {
 }
 
 case_start_fullscreen_fps_f1_escape() {
-    local d="$work/run"; demo_file "$d" 'Night fall' quorvanel1
+    # The title is Windows-1252: the byte 0xDF is the sharp s of the caption.
+    local d="$work/run"; demo_file "$d" $'Nacht \xdf' quorvanel1
     start_through_dialog "$d" || return
-    if ! wait_for 10 has_window '>> Night fall.*'; then fail "Start opened no GL window"; return; fi
+    if ! wait_for 10 has_window '>> Nacht ß.*'; then fail "Start opened no GL window"; return; fi
     pass "Start opens the player window"
     local w h x y
-    read -r w h x y <<<"$(window_geometry '>> Night fall.*')"
+    read -r w h x y <<<"$(window_geometry '>> Nacht ß.*')"
     [ "$w $h" = "800 600" ] || fail "full-screen window $w x $h, expected 800 x 600"
-    fps_above_zero() { window_name '>> Night fall.*' | grep -Eq '^>> Night fall   \[[1-9][0-9]* FPS\]$'; }
+    fps_above_zero() { window_name '>> Nacht ß.*' | grep -Eq '^>> Nacht ß   \[[1-9][0-9]* FPS\]$'; }
     if wait_for 3 fps_above_zero; then pass "caption shows frames per second: $(window_name '>> .*')"
     else fail "no FPS caption within 3 s: '$(window_name '>> .*')'"; fi
-    press '>> Night fall.*' Escape
+    press '>> Nacht ß.*' Escape
     if ! wait_for 5 exited "$d"; then fail "Escape did not end the program"; return; fi
     if [ "$(status_of "$d")" = 0 ]; then pass "Escape ends with status 0"
     else fail "Escape: exit status $(status_of "$d")"; cat "$d/stderr"; fi
@@ -227,6 +228,27 @@ expect_fatal_box() {
     fi
 }
 
+case_refused_fullscreen_opens_windowed() {
+    # The screen runs 800x600 only: full screen at 1024x768 is refused, then windowed.
+    local d="$work/refused"; demo_file "$d" 'wide' quorvanel1
+    start_through_dialog "$d" --no-start || return
+    click "$DIALOG" 100 65
+    sleep 0.2
+    xdotool key Down Return
+    press "$DIALOG" alt+s
+    if ! wait_for 10 has_window 'Quorvanel Error'; then fail "no box for the refused mode"; return; fi
+    press 'Quorvanel Error' Return
+    grep -qxF "Quorvanel Error: Fullscreen-mode can't be achieved" "$d/stderr" ||
+        fail "refused mode: stderr $(cat "$d/stderr")"
+    wait_for 10 has_window '>> wide.*' || { fail "no windowed window after the refused mode"; return; }
+    local w h x y
+    read -r w h x y <<<"$(window_geometry '>> wide.*')"
+    if [ "$w $h" = "1024 768" ]; then pass "refused full screen: message, then a 1024 x 768 window"
+    else fail "after the refused mode: window $w x $h"; fi
+    press '>> wide.*' Escape
+    wait_for 5 exited "$d" || fail "Escape did not end the run"
+}
+
 case_missing_demo_file() {
     local d="$work/missing"; mkdir -p "$d"
     start_player "$d"
@@ -250,6 +272,7 @@ run_case case_dialog_layout_and_quit
 run_case case_start_fullscreen_fps_f1_escape
 run_case case_f1_moves_the_demo_time
 run_case case_windowed_client_size
+run_case case_refused_fullscreen_opens_windowed
 run_case case_missing_demo_file
 run_case case_wrong_magic
 
