@@ -27,3 +27,13 @@ TEST(Cp1252, DisplayTextKeepsUtf8AndConvertsEverythingElse) {
     EXPECT_EQ(platform::DisplayText("data\\r\xF6" "ck.jpg"), "data\\r\xC3\xB6" "ck.jpg");
     EXPECT_EQ(platform::DisplayText("r\xC3\xB6" "ck"), "r\xC3\xB6" "ck");
 }
+
+TEST(Cp1252, EveryDefinedByteRoundTripsAndTheC1ControlsHaveNoByte) {
+    for (int b = 0; b < 256; ++b) {
+        char32_t cp = platform::Cp1252CodePoint(uint8_t(b));
+        if (platform::Cp1252Defined(uint8_t(b))) EXPECT_EQ(platform::Cp1252Byte(cp), b) << b;
+        else EXPECT_EQ(platform::Cp1252Byte(cp), -1) << b;
+    }
+    EXPECT_EQ(platform::Cp1252Byte(0x20AC), 0x80);
+    EXPECT_EQ(platform::Cp1252Byte(0x0100), -1);  // A with macron: not in the page
+}
