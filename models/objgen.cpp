@@ -1,6 +1,7 @@
 #include "models/objgen.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/byte_reader.h"
 #include "core/numeric.h"
@@ -31,7 +32,20 @@ struct WeldGrid {
     std::vector<int32_t> heads, tails;
     std::vector<int32_t> next;  // per vertex: the next vertex of its cell, -1 at the end
     size_t used = 0;
+    int shift = 64;  // 64 - log2(slot count)
     bool valid = false;  // false once positions moved; the next lookup rebuilds
+};
+
+// Answers already given, by the exact bits of the query point. An answer k stays right while
+// no position moves: later vertices have larger indexes and cannot undercut the first match.
+struct WeldMemo {
+    struct Entry {
+        uint32_t x = 0, y = 0, z = 0;
+        int32_t index = -1;  // -1: free slot
+    };
+    std::vector<Entry> slots;
+    size_t used = 0;
+    int shift = 64;
 };
 
 double CellOf(float c) {
@@ -46,9 +60,11 @@ uint64_t CellKey(double cx, double cy, double cz) {
     return (bits(cx) | bits(cy) << 21 | bits(cz) << 42) + 1;  // + 1 keeps kEmptyKey free
 }
 
+// Fibonacci hashing: the top bits of key * 2^64/phi, so that all three cell coordinates mix
+// into the slot.
 size_t SlotOf(const WeldGrid& g, uint64_t key) {
     size_t mask = g.keys.size() - 1;
-    size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> g.shift);
     while (g.keys[slot] != kEmptyKey && g.keys[slot] != key) slot = (slot + 1) & mask;
     return slot;
 }
@@ -67,6 +83,7 @@ struct Generator {
     GenCorner cornerBuffer[4];
     uint8_t cornerFill = 0;
     WeldGrid grid;
+    WeldMemo memo;
     VertexLookup lookup = nullptr;
 };
 
@@ -91,7 +108,9 @@ void GridInsert(WeldGrid& g, const std::vector<fPunkt>& vertices, int32_t index)
 // Rebuilds the grid from the list with room for at least `cells` cells at half load.
 void GridRebuild(WeldGrid& g, const std::vector<fPunkt>& vertices, size_t cells) {
     size_t capacity = 64;
-    while (capacity < 2 * cells) capacity *= 2;
+    int bits = 6;
+    while (capacity < 2 * cells) capacity *= 2, ++bits;
+    g.shift = 64 - bits;
     g.keys.assign(capacity, kEmptyKey);
     g.heads.assign(capacity, -1);
     g.tails.assign(capacity, -1);
@@ -137,6 +156,49 @@ void AxisRange(float c, double& lo, double& hi) {
     if (1.0 - frac >= reach) hi = cell;
 }
 
+uint32_t Bits(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+WeldMemo::Entry& MemoSlot(WeldMemo& m, uint32_t x, uint32_t y, uint32_t z) {
+    uint64_t key = (uint64_t(x) << 32 | y) ^ (uint64_t(z) * 0xC2B2AE3D27D4EB4Full);
+    size_t mask = m.slots.size() - 1;
+    size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> m.shift);
+    while (m.slots[slot].index >= 0 &&
+           (m.slots[slot].x != x || m.slots[slot].y != y || m.slots[slot].z != z))
+        slot = (slot + 1) & mask;
+    return m.slots[slot];
+}
+
+void MemoClear(WeldMemo& m) {
+    m.slots.assign(64, WeldMemo::Entry{});
+    m.shift = 64 - 6;
+    m.used = 0;
+}
+
+// Records the answer for a point (the first answer stays).
+void MemoPut(WeldMemo& m, float x, float y, float z, int32_t index) {
+    if (m.slots.empty()) MemoClear(m);
+    if (2 * (m.used + 1) > m.slots.size()) {
+        std::vector<WeldMemo::Entry> old = std::move(m.slots);
+        m.slots.assign(old.size() * 2, WeldMemo::Entry{});
+        --m.shift;
+        for (const WeldMemo::Entry& e : old)
+            if (e.index >= 0) MemoSlot(m, e.x, e.y, e.z) = e;
+    }
+    WeldMemo::Entry& e = MemoSlot(m, Bits(x), Bits(y), Bits(z));
+    if (e.index >= 0) return;
+    e = WeldMemo::Entry{Bits(x), Bits(y), Bits(z), index};
+    ++m.used;
+}
+
+int32_t MemoGet(WeldMemo& m, float x, float y, float z) {
+    if (m.slots.empty()) return -1;
+    return MemoSlot(m, Bits(x), Bits(y), Bits(z)).index;
+}
+
 int32_t GridFind(float x, float y, float z) {
     Generator& s = g_gen;
     if (!IsFinite(x, y, z)) return -1;
@@ -163,7 +225,10 @@ bool IsSelected(const fPunkt& p) {
 }
 
 // Any edit that moves positions leaves the grid stale.
-void PositionsMoved() { g_gen.grid.valid = false; }
+void PositionsMoved() {
+    g_gen.grid.valid = false;
+    MemoClear(g_gen.memo);
+}
 
 // ---------------------------------------------------------------------------------------
 // Shapes
@@ -201,18 +266,26 @@ void Cube(int32_t n) {
 void Sphere(int32_t n) {
     if (n == 0) return;
     const int32_t rings = 3 * n, segments = 4 * n;
+    // sin and cos of 2 pi b for every segment border b = j / S, computed once per shape.
+    std::vector<Extended> sinB(size_t(segments) + 1), cosB(size_t(segments) + 1);
+    for (int32_t j = 0; j <= segments; ++j) {
+        Extended b = Extended(j) / segments;
+        sinB[size_t(j)] = std::sin(2 * kPi * b);
+        cosB[size_t(j)] = std::cos(2 * kPi * b);
+    }
     g_gen.cornerFill = 0;
     for (int32_t i = 0; i < rings; ++i) {
         Extended a = Extended(i) / rings, a1 = Extended(i + 1) / rings;
         float r = F32(std::sin(kPi * a)), r1 = F32(std::sin(kPi * a1));
+        float y = F32((a - 0.5L) * 2), y1 = F32((a1 - 0.5L) * 2);
         for (int32_t j = 0; j < segments; ++j) {
-            Extended b = Extended(j) / segments, b1 = Extended(j + 1) / segments;
-            Extended sb = std::sin(2 * kPi * b), cb = std::cos(2 * kPi * b);
-            Extended sb1 = std::sin(2 * kPi * b1), cb1 = std::cos(2 * kPi * b1);
-            AddCorner(F32(sb * r), F32((a - 0.5L) * 2), F32(cb * r), F32(a), F32(b));
-            AddCorner(F32(sb1 * r), F32((a - 0.5L) * 2), F32(cb1 * r), F32(a), F32(b1));
-            AddCorner(F32(sb1 * r1), F32((a1 - 0.5L) * 2), F32(cb1 * r1), F32(a1), F32(b1));
-            AddCorner(F32(sb * r1), F32((a1 - 0.5L) * 2), F32(cb * r1), F32(a1), F32(b));
+            Extended sb = sinB[size_t(j)], cb = cosB[size_t(j)];
+            Extended sb1 = sinB[size_t(j) + 1], cb1 = cosB[size_t(j) + 1];
+            float b = F32(Extended(j) / segments), b1 = F32(Extended(j + 1) / segments);
+            AddCorner(F32(sb * r), y, F32(cb * r), F32(a), b);
+            AddCorner(F32(sb1 * r), y, F32(cb1 * r), F32(a), b1);
+            AddCorner(F32(sb1 * r1), y1, F32(cb1 * r1), F32(a1), b1);
+            AddCorner(F32(sb * r1), y1, F32(cb * r1), F32(a1), b);
         }
     }
 }
@@ -352,8 +425,13 @@ bool TwoOfThree(const GenCorner& p, const GenCorner& q) {
 }
 
 int32_t FindVertex(float x, float y, float z) {
-    if (g_gen.lookup) return g_gen.lookup(g_gen.vertices, x, y, z);
-    return GridFind(x, y, z);
+    Generator& s = g_gen;
+    if (s.lookup) return s.lookup(s.vertices, x, y, z);
+    int32_t known = MemoGet(s.memo, x, y, z);
+    if (known >= 0) return known;
+    int32_t found = GridFind(x, y, z);
+    if (found >= 0) MemoPut(s.memo, x, y, z, found);
+    return found;
 }
 
 int32_t AddVertex(float x, float y, float z, float u, float v) {
@@ -363,6 +441,9 @@ int32_t AddVertex(float x, float y, float z, float u, float v) {
     s.vertices.push_back(std::move(p));
     int32_t index = int32_t(s.vertices.size() - 1);
     GridAdd(s.grid, s.vertices, index);
+    // A point welds with itself, so this vertex answers its own position from now on unless
+    // an earlier vertex already does.
+    if (IsFinite(x, y, z) && !s.lookup) MemoPut(s.memo, x, y, z, index);
     return index;
 }
 
@@ -402,6 +483,7 @@ void RunObjectProgram(std::span<const uint8_t> program) {
     s.vertices.clear();
     s.quads.clear();
     s.grid.valid = false;
+    MemoClear(s.memo);
     s.selectionOn = false;
     core::ByteReader r(program);
     uint8_t op = 0;
