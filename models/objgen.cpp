@@ -1,7 +1,6 @@
 #include "models/objgen.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "core/byte_reader.h"
 #include "core/numeric.h"
@@ -16,40 +15,29 @@ constexpr Extended kPi = 3.14159265358979323846264338327950288L;
 constexpr Extended kWeldTolerance = 0.1L;
 
 // ---------------------------------------------------------------------------------------
-// Weld grid. Cells are 1/8 wide on every axis: the scale is a power of two, so x * 8 is exact
-// and two points closer than 0.1 (< 0.8 cell) lie in the same or in adjacent cells. Each
-// cell lists its vertices in ascending index order, so the first Near vertex of a cell is its
-// smallest candidate, and the smallest over the neighbouring cells is exactly the vertex the
-// plain scan of the whole list would return. Vertices with a non-finite coordinate are never
-// Near anything and stay out of the grid.
+// Weld grid. Cells are 1/4 wide on every axis (a power of two, so the cell of a point is
+// exact). A vertex is listed in every cell that its weld box, (p - 0.1, p + 0.1) on each axis
+// widened by a small margin against rounding, touches: at most two cells per axis. So every
+// vertex that can weld with a point is listed in the point's own cell, and as each cell lists
+// its vertices in ascending index order, the first Near vertex of that one list is exactly
+// the vertex the plain scan of the whole list returns. Vertices with a non-finite coordinate
+// are never Near anything and stay out of the grid.
 
-constexpr double kCellsPerUnit = 8.0;
+constexpr double kCellsPerUnit = 4.0;
+constexpr double kCellReach = 0.1 + 1e-6;       // the weld tolerance plus the margin
 constexpr double kCellLimit = double(1 << 20);  // cell coordinates clamp to 21 bits
 constexpr uint64_t kEmptyKey = 0;
 
 struct WeldGrid {
     std::vector<uint64_t> keys;  // open addressing; kEmptyKey marks a free slot
-    std::vector<int32_t> heads, tails;
-    std::vector<int32_t> next;  // per vertex: the next vertex of its cell, -1 at the end
-    size_t used = 0;
+    std::vector<int32_t> listOf;  // per slot: its cell's entry in lists
+    std::vector<std::vector<int32_t>> lists;  // per cell: vertex indexes, ascending
     int shift = 64;  // 64 - log2(slot count)
     bool valid = false;  // false once positions moved; the next lookup rebuilds
 };
 
-// Answers already given, by the exact bits of the query point. An answer k stays right while
-// no position moves: later vertices have larger indexes and cannot undercut the first match.
-struct WeldMemo {
-    struct Entry {
-        uint32_t x = 0, y = 0, z = 0;
-        int32_t index = -1;  // -1: free slot
-    };
-    std::vector<Entry> slots;
-    size_t used = 0;
-    int shift = 64;
-};
-
-double CellOf(float c) {
-    double cell = std::floor(double(c) * kCellsPerUnit);
+double CellOf(double c) {
+    double cell = std::floor(c * kCellsPerUnit);
     if (cell < -kCellLimit) return -kCellLimit;
     if (cell > kCellLimit - 1) return kCellLimit - 1;
     return cell;
@@ -83,136 +71,74 @@ struct Generator {
     GenCorner cornerBuffer[4];
     uint8_t cornerFill = 0;
     WeldGrid grid;
-    WeldMemo memo;
     VertexLookup lookup = nullptr;
 };
 
 Generator g_gen;
 
-void GridInsert(WeldGrid& g, const std::vector<fPunkt>& vertices, int32_t index) {
-    if (g.next.size() <= size_t(index)) g.next.resize(size_t(index) + 1, -1);
-    const fPunkt& p = vertices[size_t(index)];
-    if (!IsFinite(p.x, p.y, p.z)) return;
-    uint64_t key = CellKey(CellOf(p.x), CellOf(p.y), CellOf(p.z));
-    size_t slot = SlotOf(g, key);
-    if (g.keys[slot] == kEmptyKey) {
-        g.keys[slot] = key;
-        g.heads[slot] = g.tails[slot] = index;
-        ++g.used;
-    } else {
-        g.next[size_t(g.tails[slot])] = index;
-        g.tails[slot] = index;
-    }
+// Empties the table to `capacity` slots (a power of two, at least 64).
+void GridReset(WeldGrid& g, size_t capacity) {
+    int bits = 6;
+    while ((size_t(1) << bits) < capacity) ++bits;
+    g.shift = 64 - bits;
+    g.keys.assign(size_t(1) << bits, kEmptyKey);
+    g.listOf.assign(size_t(1) << bits, -1);
 }
 
-// Rebuilds the grid from the list with room for at least `cells` cells at half load.
-void GridRebuild(WeldGrid& g, const std::vector<fPunkt>& vertices, size_t cells) {
-    size_t capacity = 64;
-    int bits = 6;
-    while (capacity < 2 * cells) capacity *= 2, ++bits;
-    g.shift = 64 - bits;
-    g.keys.assign(capacity, kEmptyKey);
-    g.heads.assign(capacity, -1);
-    g.tails.assign(capacity, -1);
-    g.next.assign(vertices.size(), -1);
-    g.used = 0;
-    for (size_t i = 0; i < vertices.size(); ++i) GridInsert(g, vertices, int32_t(i));
+// The list of the cell `key`, made on first use; the table doubles past half load.
+std::vector<int32_t>& CellList(WeldGrid& g, uint64_t key) {
+    size_t slot = SlotOf(g, key);
+    if (g.keys[slot] == key) return g.lists[size_t(g.listOf[slot])];
+    if (2 * (g.lists.size() + 1) > g.keys.size()) {
+        std::vector<uint64_t> keys = std::move(g.keys);
+        std::vector<int32_t> listOf = std::move(g.listOf);
+        GridReset(g, keys.size() * 2);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == kEmptyKey) continue;
+            size_t moved = SlotOf(g, keys[i]);
+            g.keys[moved] = keys[i];
+            g.listOf[moved] = listOf[i];
+        }
+        slot = SlotOf(g, key);
+    }
+    g.keys[slot] = key;
+    g.listOf[slot] = int32_t(g.lists.size());
+    g.lists.emplace_back();
+    return g.lists.back();
+}
+
+void GridInsert(WeldGrid& g, const fPunkt& p, int32_t index) {
+    if (!IsFinite(p.x, p.y, p.z)) return;
+    double x0 = CellOf(p.x - kCellReach), x1 = CellOf(p.x + kCellReach);
+    double y0 = CellOf(p.y - kCellReach), y1 = CellOf(p.y + kCellReach);
+    double z0 = CellOf(p.z - kCellReach), z1 = CellOf(p.z + kCellReach);
+    for (double cx = x0; cx <= x1; ++cx)
+        for (double cy = y0; cy <= y1; ++cy)
+            for (double cz = z0; cz <= z1; ++cz) CellList(g, CellKey(cx, cy, cz)).push_back(index);
+}
+
+void GridRebuild(WeldGrid& g, const std::vector<fPunkt>& vertices) {
+    g.lists.clear();
+    GridReset(g, 64);
+    for (size_t i = 0; i < vertices.size(); ++i) GridInsert(g, vertices[i], int32_t(i));
     g.valid = true;
 }
 
 void GridAdd(WeldGrid& g, const std::vector<fPunkt>& vertices, int32_t index) {
-    if (!g.valid) return;  // the next lookup rebuilds from the whole list
-    if (2 * (g.used + 1) > g.keys.size()) {
-        GridRebuild(g, vertices, g.used + 1);
-        return;  // the rebuild took the new vertex in
-    }
-    GridInsert(g, vertices, index);
-}
-
-// First vertex of the cell (cx, cy, cz) that welds with (x, y, z) and has an index below
-// `best`; `best` otherwise.
-int32_t FirstInCell(const WeldGrid& g, const std::vector<fPunkt>& vertices, double cx, double cy,
-                    double cz, float x, float y, float z, int32_t best) {
-    size_t slot = SlotOf(g, CellKey(cx, cy, cz));
-    if (g.keys[slot] == kEmptyKey) return best;
-    for (int32_t k = g.heads[slot]; k >= 0 && k < best; k = g.next[size_t(k)]) {
-        const fPunkt& p = vertices[size_t(k)];
-        if (Near(p.x, x) && Near(p.y, y) && Near(p.z, z)) return k;
-    }
-    return best;
-}
-
-// Cells to visit along one axis: the point's own cell and a neighbour only where the point
-// lies within the tolerance of the shared border (with a margin against rounding).
-void AxisRange(float c, double& lo, double& hi) {
-    double cell = CellOf(c);
-    lo = cell > -kCellLimit ? cell - 1 : cell;
-    hi = cell < kCellLimit - 1 ? cell + 1 : cell;
-    double scaled = double(c) * kCellsPerUnit;
-    if (scaled < -kCellLimit || scaled >= kCellLimit) return;  // clamped: visit both
-    double frac = scaled - cell;                                // in [0, 1)
-    constexpr double reach = 0.1 * kCellsPerUnit + 1e-3;
-    if (frac >= reach) lo = cell;
-    if (1.0 - frac >= reach) hi = cell;
-}
-
-uint32_t Bits(float f) {
-    uint32_t b;
-    std::memcpy(&b, &f, 4);
-    return b;
-}
-
-WeldMemo::Entry& MemoSlot(WeldMemo& m, uint32_t x, uint32_t y, uint32_t z) {
-    uint64_t key = (uint64_t(x) << 32 | y) ^ (uint64_t(z) * 0xC2B2AE3D27D4EB4Full);
-    size_t mask = m.slots.size() - 1;
-    size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> m.shift);
-    while (m.slots[slot].index >= 0 &&
-           (m.slots[slot].x != x || m.slots[slot].y != y || m.slots[slot].z != z))
-        slot = (slot + 1) & mask;
-    return m.slots[slot];
-}
-
-void MemoClear(WeldMemo& m) {
-    m.slots.assign(64, WeldMemo::Entry{});
-    m.shift = 64 - 6;
-    m.used = 0;
-}
-
-// Records the answer for a point (the first answer stays).
-void MemoPut(WeldMemo& m, float x, float y, float z, int32_t index) {
-    if (m.slots.empty()) MemoClear(m);
-    if (2 * (m.used + 1) > m.slots.size()) {
-        std::vector<WeldMemo::Entry> old = std::move(m.slots);
-        m.slots.assign(old.size() * 2, WeldMemo::Entry{});
-        --m.shift;
-        for (const WeldMemo::Entry& e : old)
-            if (e.index >= 0) MemoSlot(m, e.x, e.y, e.z) = e;
-    }
-    WeldMemo::Entry& e = MemoSlot(m, Bits(x), Bits(y), Bits(z));
-    if (e.index >= 0) return;
-    e = WeldMemo::Entry{Bits(x), Bits(y), Bits(z), index};
-    ++m.used;
-}
-
-int32_t MemoGet(WeldMemo& m, float x, float y, float z) {
-    if (m.slots.empty()) return -1;
-    return MemoSlot(m, Bits(x), Bits(y), Bits(z)).index;
+    if (g.valid) GridInsert(g, vertices[size_t(index)], index);  // else the next lookup rebuilds
 }
 
 int32_t GridFind(float x, float y, float z) {
     Generator& s = g_gen;
     if (!IsFinite(x, y, z)) return -1;
-    if (!s.grid.valid) GridRebuild(s.grid, s.vertices, s.vertices.size());
-    double x0, x1, y0, y1, z0, z1;
-    AxisRange(x, x0, x1);
-    AxisRange(y, y0, y1);
-    AxisRange(z, z0, z1);
-    int32_t best = INT32_MAX;
-    for (double cx = x0; cx <= x1; ++cx)
-        for (double cy = y0; cy <= y1; ++cy)
-            for (double cz = z0; cz <= z1; ++cz)
-                best = FirstInCell(s.grid, s.vertices, cx, cy, cz, x, y, z, best);
-    return best == INT32_MAX ? -1 : best;
+    if (!s.grid.valid) GridRebuild(s.grid, s.vertices);
+    size_t slot = SlotOf(s.grid, CellKey(CellOf(x), CellOf(y), CellOf(z)));
+    if (s.grid.keys[slot] == kEmptyKey) return -1;
+    for (int32_t k : s.grid.lists[size_t(s.grid.listOf[slot])]) {
+        const fPunkt& p = s.vertices[size_t(k)];
+        if (Near(p.x, x) && Near(p.y, y) && Near(p.z, z)) return k;
+    }
+    return -1;
 }
 
 float F32(Extended v) { return float(v); }
@@ -225,10 +151,7 @@ bool IsSelected(const fPunkt& p) {
 }
 
 // Any edit that moves positions leaves the grid stale.
-void PositionsMoved() {
-    g_gen.grid.valid = false;
-    MemoClear(g_gen.memo);
-}
+void PositionsMoved() { g_gen.grid.valid = false; }
 
 // ---------------------------------------------------------------------------------------
 // Shapes
@@ -427,11 +350,7 @@ bool TwoOfThree(const GenCorner& p, const GenCorner& q) {
 int32_t FindVertex(float x, float y, float z) {
     Generator& s = g_gen;
     if (s.lookup) return s.lookup(s.vertices, x, y, z);
-    int32_t known = MemoGet(s.memo, x, y, z);
-    if (known >= 0) return known;
-    int32_t found = GridFind(x, y, z);
-    if (found >= 0) MemoPut(s.memo, x, y, z, found);
-    return found;
+    return GridFind(x, y, z);
 }
 
 int32_t AddVertex(float x, float y, float z, float u, float v) {
@@ -441,9 +360,6 @@ int32_t AddVertex(float x, float y, float z, float u, float v) {
     s.vertices.push_back(std::move(p));
     int32_t index = int32_t(s.vertices.size() - 1);
     GridAdd(s.grid, s.vertices, index);
-    // A point welds with itself, so this vertex answers its own position from now on unless
-    // an earlier vertex already does.
-    if (IsFinite(x, y, z) && !s.lookup) MemoPut(s.memo, x, y, z, index);
     return index;
 }
 
@@ -483,7 +399,6 @@ void RunObjectProgram(std::span<const uint8_t> program) {
     s.vertices.clear();
     s.quads.clear();
     s.grid.valid = false;
-    MemoClear(s.memo);
     s.selectionOn = false;
     core::ByteReader r(program);
     uint8_t op = 0;
