@@ -21,6 +21,13 @@ struct IndexUse {
     size_t line = 0;
 };
 
+std::string Quoted(std::string_view field) {
+    std::string q(1, '\'');
+    q.append(field);
+    q += '\'';
+    return q;
+}
+
 struct ObjParser {
     const std::string& fileName;
     fObjFile& mesh;
@@ -47,7 +54,7 @@ struct ObjParser {
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (!startsLikeNumber || ec != std::errc() || end != digits.data() + digits.size() ||
             !std::isfinite(value))
-            return Fail("'" + std::string(field) + "' is not a number");
+            return Fail(Quoted(field) + " is not a number");
         // Extended to float32 as the x87 store does with overflow masked: beyond the largest
         // float (plus half a step) the value becomes an infinity.
         constexpr long double kFloatOverflow = 0x1.ffffffp127L;
@@ -63,7 +70,7 @@ struct ObjParser {
         if (digits.front() == '+' && digits.size() > 1 && digits[1] != '-') digits.remove_prefix(1);
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
         if (ec != std::errc() || end != digits.data() + digits.size())
-            return Fail(std::string(what) + " '" + std::string(field) + "' is not an integer");
+            return Fail(std::string(what) + " " + Quoted(field) + " is not an integer");
         return true;
     }
 

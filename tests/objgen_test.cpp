@@ -270,7 +270,8 @@ TEST(ObjectGeneratorWelding, GridMatchesPlainScanAfterOverflowAndNaN) {
     for (int i = 0; i < 1000; ++i) p.insert(p.end(), {kOpGrow, 0});
     p.insert(p.end(), {kOpSelectAll, kOpWave, 2, kOpCube, 2, kOpSphere, 2, kOpSmooth, 0});
     ExpectSameAsOracle(p);
-    // Points right on the cell borders of the grid (multiples of 1/8) and just inside 0.1.
+    // Points right on the cell borders of the grid (multiples of 1/4 and 1/8) and just
+    // inside 0.1.
     ExpectSameAsOracle({kOpCube, 4, kOpShrink, 0, kOpCube, 4, kOpGrow, 0, kOpCube, 8});
     ExpectSameAsOracle({kOpCube, 10, kOpSphere, 9, kOpCube, 12});
 }
