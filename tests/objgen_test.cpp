@@ -115,20 +115,25 @@ TEST(ObjectGenerator, PlainCubeNormalsAreUnitAxesOnBothSides) {
 }
 
 TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
+    Build({kOpCube, 1});
+    const std::vector<fPunkt> before = GeneratedVertices();
     Program p = {kOpCube, 1};
     AppendBox(p, 0, 0, 0, 1, 1, 1);
     p.insert(p.end(), {kOpGrow, 0});
     Build(p);
-    const auto& vs = GeneratedVertices();
-    EXPECT_EQ(vs.size(), 26u);
-    for (const fPunkt& v : vs) {
-        bool scaled = std::fabs(v.x) > 1 || std::fabs(v.y) > 1 || std::fabs(v.z) > 1 ||
-                      v.x == 1.1f || v.y == 1.1f || v.z == 1.1f;
-        bool inside = v.x >= 0 && v.y >= 0 && v.z >= 0;
-        EXPECT_EQ(scaled, inside) << v.x << " " << v.y << " " << v.z;
+    const auto& after = GeneratedVertices();
+    ASSERT_EQ(after.size(), 26u);
+    int grown = 0;
+    for (size_t k = 0; k < after.size(); ++k) {
+        const fPunkt& v = before[k];
+        bool inside = v.x >= 0 && v.x <= 1 && v.y >= 0 && v.y <= 1 && v.z >= 0 && v.z <= 1;
+        float f = inside ? 1.1f : 1.0f;
+        grown += inside;
+        EXPECT_EQ(after[k].x, v.x * f);
+        EXPECT_EQ(after[k].y, v.y * f);
+        EXPECT_EQ(after[k].z, v.z * f);
     }
-    EXPECT_GE(VertexAt(1.1f, 1.1f, 1.1f), 0);
-    EXPECT_GE(VertexAt(-1, -1, -1), 0);
+    EXPECT_EQ(grown, 7);  // (1,1,1), its three edge midpoints, three face centres
 
     // An inverted box selects nothing; SelectAll switches the selection off again.
     Program inverted = {kOpCube, 1};
