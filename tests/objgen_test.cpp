@@ -215,6 +215,20 @@ TEST(ObjectGenerator, SameProgramTwiceGivesIdenticalModels) {
     EXPECT_EQ(std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * 32), 0);
 }
 
+// FNV-1a over the vertex list: a golden value that pins every rounding step of the operations.
+TEST(ObjectGenerator, GoldenChecksumOfAnEditedModel) {
+    Program p = {kOpSphere, 3, kOpCube, 2};
+    AppendBox(p, -0.5f, -2, -2, 2, 0.75f, 2);
+    p.insert(p.end(), {kOpWave, 2, kOpSmooth, 0, kOpSmoothTexture, 0, kOpSelectAll, kOpWave, 4,
+                       kOpWave, 3, kOpWave, 0, kOpWave, 1, kOpShrink, 0});
+    qvModDat m = Build(p);
+    uint64_t h = 0xcbf29ce484222325ull;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(m.vertices.data());
+    for (size_t i = 0; i < m.vertices.size() * sizeof(ModelVertex); ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
+    EXPECT_EQ(m.vertexCount, 4 * (108 + 96));
+    EXPECT_EQ(h, 0x44153d72d05f6e01ull) << std::hex << h;
+}
+
 // --- the grid lookup against the plain scan of the whole list
 
 namespace {
@@ -279,4 +293,5 @@ TEST(ObjectGeneratorWelding, GridMatchesPlainScanAfterOverflowAndNaN) {
     // inside 0.1.
     ExpectSameAsOracle({kOpCube, 4, kOpShrink, 0, kOpCube, 4, kOpGrow, 0, kOpCube, 8});
     ExpectSameAsOracle({kOpCube, 10, kOpSphere, 9, kOpCube, 12});
+    ExpectSameAsOracle({kOpSphere, 20, kOpWave, 1, kOpSphere, 13, kOpSmooth, 0, kOpCube, 3});
 }
