@@ -67,10 +67,9 @@ struct SectionReader {
 
     bool ReadAll(DemoFile& d) {
         std::string magic;
-        if (!in.ReadText(10, magic)) {
-            // A short magic is a wrong magic: the comparison fails before anything else.
-            return Fail(DemoStatus::BadMagic, "file ends inside the magic");
-        }
+        // A file that ends inside the magic is a short file like any other (the reader's own
+        // message naming the file), not the "wrong magic" box.
+        if (!in.ReadText(10, magic)) return Truncated("the magic");
         if (magic != kDemoMagic) return Fail(DemoStatus::BadMagic, "wrong magic");
 
         if (!ReadI32(d.scriptCount, "the script count")) return false;

@@ -6,6 +6,7 @@
 #include "core/byte_reader.h"
 #include "models/mdlmanager.h"
 #include "platform/paths.h"
+#include "tests/temp_folder.h"
 
 using namespace models;
 namespace fs = std::filesystem;
@@ -43,7 +44,7 @@ DemoFile DemoWithModels(const std::vector<std::string>& sources) {
 
 // A content folder with data\tri.obj and two vertex files, removed afterwards.
 struct ContentFolder {
-    fs::path root = fs::temp_directory_path() / "qv_mdlmanager_test";
+    fs::path root = MakeTempFolder("qv-mdlmanager");
     ContentFolder() {
         fs::create_directories(root / "data");
         std::ofstream(root / "data" / "tri.obj")

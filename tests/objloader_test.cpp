@@ -6,6 +6,7 @@
 #include "gl/gl_layer.h"
 #include "models/objloader.h"
 #include "platform/paths.h"
+#include "tests/temp_folder.h"
 
 using namespace models;
 
@@ -127,7 +128,7 @@ TEST(ObjParse, BadIndexesAndGrouplessLinesRefuseTheFile) {
 
 TEST(ObjLoad, ReadsDataFolderAndNamesMissingFile) {
     namespace fs = std::filesystem;
-    fs::path root = fs::temp_directory_path() / "qv_objloader_test";
+    fs::path root = MakeTempFolder("qv-objloader");
     fs::create_directories(root / "data");
     std::ofstream(root / "data" / "tri.obj") << kTriangle;
     platform::SetContentRoot(root.string());

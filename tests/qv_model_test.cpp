@@ -9,6 +9,7 @@
 #include "app/demo_file.h"
 #include "core/byte_reader.h"
 #include "models/objloader.h"
+#include "tests/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -40,9 +41,8 @@ std::string ReadText(const fs::path& p) {
 }
 
 struct Folder {
-    fs::path root = fs::temp_directory_path() / "qv_model_test";
+    fs::path root = MakeTempFolder("qv-model");
     Folder() {
-        fs::remove_all(root);
         fs::create_directories(root / "data");
         std::ofstream(root / "data" / "Tri.obj")
             << "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\ng tri\nusemtl 3\nf 1/1/1 2/1/1 3/1/1\n";

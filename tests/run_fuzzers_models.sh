@@ -1,29 +1,42 @@
 #!/usr/bin/env bash
-# Builds the models fuzz targets with clang under AddressSanitizer and UndefinedBehaviorSanitizer
-# in build-fuzz/ and runs each for a short while (default 20 s; first argument overrides).
+# Builds the models fuzz targets (OBJ parser, object-program runner, vertex-file reader) with
+# clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz, then runs
+# each for a while.
+# Usage: tests/run_fuzzers_models.sh [SECONDS_PER_TARGET]   (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 build=build-fuzz
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
-targets=(fuzz_obj_parser fuzz_object_program fuzz_vertex_file)
-cmake --build "$build" --target "${targets[@]}"
+
+# Every library the targets link is instrumented too (coverage for libFuzzer, ASan, UBSan).
+cmake -S . -B "$build" -G Ninja -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >/dev/null
+cmake --build "$build" -j2 --target obj_parser_fuzz object_program_fuzz vertex_file_fuzz
 
 # Seeds: one valid input of each kind.
-corpus="$build/corpus"
-mkdir -p "$corpus"/{fuzz_obj_parser,fuzz_object_program,fuzz_vertex_file}
+seeds="$build/fuzz-seeds"
+mkdir -p "$seeds/obj_parser" "$seeds/object_program" "$seeds/vertex_file" \
+  "$build/fuzz-corpus/obj_parser" "$build/fuzz-corpus/object_program" "$build/fuzz-corpus/vertex_file"
 printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\ng a\nusemtl 2\nf 1/1/1 2/1/1 3/1/1\n' \
-  > "$corpus/fuzz_obj_parser/seed.obj"
-printf '\x00\x01\xff\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x3f\x00\x00\x80\x3f\x00\x00\x80\x3f\xff\x01\x00\x03\x00\x06\x02\x04\x02' \
-  > "$corpus/fuzz_object_program/seed.bin"
-printf '\x07\x00\x00\x00\x01\x00\x00\x00\x00\x00\x80\x3f\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x3f\x00\x00\x00\x40\x00\x00\x40\x40' \
-  > "$corpus/fuzz_vertex_file/seed.bin"
+  >"$seeds/obj_parser/triangle.obj"
+# Cube 1, a box from (0,0,0) to (1,1,1), Grow, Smooth, Sphere 2, Wave 2.
+printf '\000\001\377\000\000\000\000\000\000\000\000\000\000\000\000\000\000\200\077\000\000\200\077\000\000\200\077\377\001\000\003\000\006\002\004\002' \
+  >"$seeds/object_program/edited.bin"
+# One triangle vertex record: first field 7, count 1.
+printf '\007\000\000\000\001\000\000\000\000\000\200\077\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\200\077\000\000\000\100\000\000\100\100' \
+  >"$seeds/vertex_file/one.bin"
 
-export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-for t in "${targets[@]}"; do
-  echo "== $t (${seconds} s)"
-  "./$build/$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=0 \
-    "$corpus/$t" 2>&1 | tail -n 3
-done
+status=0
+run() {
+  local target=$1
+  shift
+  echo "== $target (${seconds}s)"
+  "$build/$target" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$@" \
+    "$build/fuzz-corpus/${target%_fuzz}" "$seeds/${target%_fuzz}" 2>&1 | tail -n 12 || status=1
+}
+run obj_parser_fuzz
+run object_program_fuzz
+run vertex_file_fuzz
+exit $status
