@@ -5,14 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
-build=build-fuzz
+source tests/fuzz_common.sh
 
-# Every library the targets link is instrumented too (coverage for libFuzzer, ASan, UBSan).
-cmake -S . -B "$build" -G Ninja -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >/dev/null
-cmake --build "$build" -j2 --target demo_file_fuzz demo_source_fuzz
+fuzz_build demo_file_fuzz demo_source_fuzz
 
 # Seeds: the smallest complete demo file (title "A") and the example source.
 seeds="$build/fuzz-seeds"
@@ -27,14 +22,6 @@ printf 'T\032quorvanel1\001\000\000\000\006\000\000\000\000\001\000\000\000\030\
   >"$seeds/demo_file/script-then-short.acs"
 cp demos/example.qvs "$seeds/demo_source/"
 
-status=0
-run() {
-  local target=$1
-  shift
-  echo "== $target (${seconds}s)"
-  "$build/$target" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 "$@" \
-    "$build/fuzz-corpus/${target%_fuzz}" "$seeds/${target%_fuzz}" 2>&1 | tail -n 12 || status=1
-}
-run demo_file_fuzz
-run demo_source_fuzz -dict=fuzz/demo_source.dict
-exit $status
+fuzz_run "$seconds" demo_file_fuzz
+fuzz_run "$seconds" demo_source_fuzz -dict=fuzz/demo_source.dict
+exit $fuzz_status

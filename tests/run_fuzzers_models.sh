@@ -6,19 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
-build=build-fuzz
+source tests/fuzz_common.sh
 
-# Every library the targets link is instrumented too (coverage for libFuzzer, ASan, UBSan).
-cmake -S . -B "$build" -G Ninja -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >/dev/null
-cmake --build "$build" -j2 --target obj_parser_fuzz object_program_fuzz vertex_file_fuzz
+fuzz_build obj_parser_fuzz object_program_fuzz vertex_file_fuzz
 
 # Seeds: one valid input of each kind.
 seeds="$build/fuzz-seeds"
-mkdir -p "$seeds/obj_parser" "$seeds/object_program" "$seeds/vertex_file" \
-  "$build/fuzz-corpus/obj_parser" "$build/fuzz-corpus/object_program" "$build/fuzz-corpus/vertex_file"
+mkdir -p "$seeds/obj_parser" "$seeds/object_program" "$seeds/vertex_file"
 printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\ng a\nusemtl 2\nf 1/1/1 2/1/1 3/1/1\n' \
   >"$seeds/obj_parser/triangle.obj"
 # Cube 1, a box from (0,0,0) to (1,1,1), Grow, Smooth, Sphere 2, Wave 2.
@@ -28,15 +22,7 @@ printf '\000\001\377\000\000\000\000\000\000\000\000\000\000\000\000\000\000\200
 printf '\007\000\000\000\001\000\000\000\000\000\200\077\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\200\077\000\000\000\100\000\000\100\100' \
   >"$seeds/vertex_file/one.bin"
 
-status=0
-run() {
-  local target=$1
-  shift
-  echo "== $target (${seconds}s)"
-  "$build/$target" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$@" \
-    "$build/fuzz-corpus/${target%_fuzz}" "$seeds/${target%_fuzz}" 2>&1 | tail -n 12 || status=1
-}
-run obj_parser_fuzz
-run object_program_fuzz
-run vertex_file_fuzz
-exit $status
+fuzz_run "$seconds" obj_parser_fuzz
+fuzz_run "$seconds" object_program_fuzz
+fuzz_run "$seconds" vertex_file_fuzz
+exit $fuzz_status
