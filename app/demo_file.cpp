@@ -56,12 +56,10 @@ struct SectionReader {
     }
 
     bool ReadClip(Clip& c, const std::string& where) {
-        uint8_t track;
-        bool ok = in.ReadU8(track) && in.ReadI32(c.start) && in.ReadI32(c.length) &&
+        bool ok = in.ReadU8(c.track) && in.ReadI32(c.start) && in.ReadI32(c.length) &&
                   in.ReadI32(c.scriptIndex) && in.ReadF32(c.translateX) && in.ReadF32(c.translateY) &&
                   in.ReadF32(c.translateZ) && in.ReadF32(c.rotateX) && in.ReadF32(c.rotateY) &&
                   in.ReadF32(c.rotateZ);
-        c.track = track;
         return ok || Truncated(where);
     }
 

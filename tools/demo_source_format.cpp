@@ -285,8 +285,8 @@ int16_t Signed16(uint16_t u) { return int16_t(u); }
 
 bool ReadSegment(core::ByteReader& r, std::string& line) {
     if (r.Remaining() < size_t(vocab::kPathSegmentBytes)) return false;
-    uint16_t v[7];
-    uint8_t unusedByte;
+    uint16_t v[7] = {};
+    uint8_t unusedByte = 0;
     for (uint16_t& x : v) r.ReadU16BE(x);
     r.ReadU8(unusedByte);
     line = "segment";
@@ -335,11 +335,11 @@ void WriteObjectProgram(std::string& out, size_t index, const CountedText& t) {
             r.pos += 1;
             std::string line = "SelectBox";
             for (int k = 0; k < 6; ++k) {
-                float f;
+                float f = 0;
                 r.ReadF32(f);
                 line += ' ' + FormatFloat(f);
             }
-            uint8_t end;
+            uint8_t end = 0;
             r.ReadU8(end);
             if (end != vocab::kSelectBox) line += " end " + std::to_string(end);
             out += kIndent + line + '\n';
