@@ -136,6 +136,9 @@ struct AudioState {
     PublishedMark mark;
     // main thread only
     int64_t lastHeard = 0;
+    bool started = false;
+    int64_t lostAtNs = -1;  // when the device was found stopped while playing
+    int64_t lostAtFrame = 0;
 };
 AudioState g_audio;
 
@@ -255,13 +258,35 @@ void SeekMusicFrame(int64_t frame) {
 }
 
 void StartMusic() {
-    if (g_audio.device) SDL_PauseAudioDevice(g_audio.device, 0);
+    if (!g_audio.device) return;
+    SDL_PauseAudioDevice(g_audio.device, 0);
+    g_audio.started = true;
+}
+
+// A device that stops while playing (unplugged, sound server gone) calls back no more: the
+// music goes on silently on the steady clock from the frame heard last, so the demo neither
+// freezes nor jumps.
+int64_t FrameAfterLoss(const CallbackMark& mark, int64_t nowNs) {
+    AudioState& a = g_audio;
+    if (a.lostAtNs < 0) {
+        a.lostAtNs = nowNs;
+        a.lostAtFrame = a.lastHeard;
+        std::fprintf(stderr, "Quorvanel: the audio device stopped; the demo goes on silently\n");
+    }
+    int64_t heard = a.lostAtFrame + FramesIn(nowNs - a.lostAtNs, a.params.sampleRate);
+    return std::max(std::min(heard, mark.musicEnd), a.lastHeard);
 }
 
 int64_t MusicFrameHeard() {
-    if (!g_audio.device) return 0;
-    g_audio.lastHeard = HeardFrame(ReadMark(), g_audio.params, SteadyNs(), g_audio.lastHeard);
-    return g_audio.startFrame + g_audio.lastHeard;
+    AudioState& a = g_audio;
+    if (!a.device) return 0;
+    const int64_t now = SteadyNs();
+    const CallbackMark mark = ReadMark();
+    if (a.started && SDL_GetAudioDeviceStatus(a.device) == SDL_AUDIO_STOPPED)
+        a.lastHeard = FrameAfterLoss(mark, now);
+    else
+        a.lastHeard = HeardFrame(mark, a.params, now, a.lastHeard);
+    return a.startFrame + a.lastHeard;
 }
 
 int32_t MusicSampleRate() { return g_audio.params.sampleRate; }

@@ -6,13 +6,15 @@
 
 namespace platform {
 
+int64_t FramesIn(int64_t ns, int32_t sampleRate) {
+    // 128-bit product: hours of nanoseconds times the rate overflow 64 bits.
+    return ns <= 0 ? 0 : int64_t(__int128(ns) * sampleRate / 1000000000);
+}
+
 int64_t HeardFrame(const CallbackMark& mark, const ClockParams& params, int64_t nowNs,
                    int64_t previous) {
     if (mark.atNs < 0) return previous;
-    int64_t sinceNs = std::max<int64_t>(0, nowNs - mark.atNs);
-    // 128-bit product: hours of nanoseconds times the rate overflow 64 bits.
-    int64_t played = int64_t(__int128(sinceNs) * params.sampleRate / 1000000000);
-    played = std::min(played, params.bufferFrames);
+    int64_t played = std::min(FramesIn(nowNs - mark.atNs, params.sampleRate), params.bufferFrames);
     int64_t heard = mark.framesHanded - params.latencyFrames + played;
     heard = std::min(heard, mark.musicEnd);
     return std::max({heard, int64_t(0), previous});

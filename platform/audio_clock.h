@@ -27,6 +27,9 @@ struct ClockParams {
 int64_t HeardFrame(const CallbackMark& mark, const ClockParams& params, int64_t nowNs,
                    int64_t previous);
 
+// Frames played in ns nanoseconds at sampleRate (truncated; 0 for negative spans).
+int64_t FramesIn(int64_t ns, int32_t sampleRate);
+
 // Frames to whole milliseconds the way the original audio library reported its position:
 // the seconds as a 32-bit float, times 1000 in extended precision, rounded to nearest with
 // ties to even.
