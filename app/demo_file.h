@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,36 @@ struct DemoFile {
     Script trailingScript;
     std::string bytesAfterEnd;  // ignored by the player; kept for byte-exact round trips
 };
+
+// --- reading and writing -------------------------------------------------------------------
+
+enum class DemoStatus { Ok, BadMagic, Truncated };
+
+struct DemoResult {
+    DemoStatus status = DemoStatus::Ok;
+    std::string message;  // for Truncated: "demo.acs: file ends inside ..."
+    bool ok() const { return status == DemoStatus::Ok; }
+};
+
+inline constexpr char kDemoMagic[] = "quorvanel1";
+inline constexpr uint8_t kTitleEnd = 26;
+
+// The title: every byte before the first 26. sectionsOffset is the offset after the 26.
+DemoResult ParseTitle(std::span<const uint8_t> bytes, const std::string& fileName,
+                      std::string& title, size_t& sectionsOffset);
+
+// Sections 1 to 10 (magic to trailing script) from sectionsOffset into demo (title untouched).
+// No count or length makes it allocate more than the file holds: items are appended as they
+// are read and a text's length is checked against the bytes left before it is taken.
+DemoResult ParseDemoSections(std::span<const uint8_t> bytes, size_t sectionsOffset,
+                             const std::string& fileName, DemoFile& demo);
+
+// Both stages at once (the tools).
+DemoResult ParseDemoFile(std::span<const uint8_t> bytes, const std::string& fileName,
+                         DemoFile& demo);
+
+// The exact inverse of ParseDemoFile for every record it produces.
+std::string WriteDemoFile(const DemoFile& demo);
+
+// Whole file into memory; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
