@@ -17,6 +17,15 @@ constexpr Extended kPi = 3.14159265358979323851L;
 constexpr int32_t kRowBytes = kLayerSize * 3;
 constexpr int32_t kWrap = kLayerSize - 1;  // WrapIndex of any int32 is v & kWrap (512 = 2^9)
 
+// The hot loops are compiled twice, for AVX2 and for the x86-64 baseline, and the dynamic
+// loader picks one for the processor at hand (GCC function multi-versioning). Both compute the
+// same bytes: the loops are integer or exactly rounded IEEE double arithmetic.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define QV_HOT_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define QV_HOT_LOOP
+#endif
+
 // Operation shape: parameters it reads (highest P-number + 1) and the P-number of its layer.
 struct OpShape {
     uint8_t required;
@@ -49,22 +58,42 @@ const uint8_t* Row(const uint8_t* layer, int32_t y) {
     return layer + size_t(y & kWrap) * kRowBytes;
 }
 
-// nearest(a + b) (extended sum, ties to even) for |a|, |b| below 2^20. The double sum is off
-// by less than 2^-30 from the extended one, so wherever it lies farther than that from a
-// half-integer it rounds the same way; only the rare near-ties take the extended path.
+// A row of separable terms: out[x] = nearest(col[x] + row), the sum taken in extended precision
+// (and, for Rotate, stored as a double before rounding). |terms| stay below 2^20, so the double
+// sums are off by less than 2^-30 from the extended ones: wherever a double sum lies farther
+// than that from a half-integer it rounds the same way, and only rows holding a near-tie take
+// the extended path for those pixels.
+struct SeparableTerms {
+    std::array<Extended, kLayerSize> exact;
+    std::array<double, kLayerSize> approx;
+    void Set(int32_t i, Extended v) {
+        exact[i] = v;
+        approx[i] = double(v);
+    }
+};
 constexpr double kRoundMagic = 6755399441055744.0;  // 1.5 * 2^52: x + M - M rounds x to even
-int32_t NearestOfSum(double approx, Extended a, Extended b) {
-    double rounded = (approx + kRoundMagic) - kRoundMagic;
-    double off = approx - rounded;
-    if (off < 0.4999999 && off > -0.4999999) return int32_t(rounded);
-    return core::RoundToInt32(a + b);
-}
-// nearest(double(a + b)): the same, with the extended sum stored as a double first.
-int32_t NearestOfDoubleSum(double approx, Extended a, Extended b) {
-    double rounded = (approx + kRoundMagic) - kRoundMagic;
-    double off = approx - rounded;
-    if (off < 0.4999999 && off > -0.4999999) return int32_t(rounded);
-    return core::RoundToInt32(Extended(double(a + b)));
+constexpr double kNearTie = 0.4999999;
+
+QV_HOT_LOOP void RoundRowSums(const SeparableTerms& col, Extended row, bool storeAsDouble,
+                              int32_t* out) {
+    const double rowApprox = double(row);
+    int32_t nearTies = 0;
+    for (int32_t x = 0; x < kLayerSize; ++x) {
+        const double sum = col.approx[x] + rowApprox;
+        const double rounded = (sum + kRoundMagic) - kRoundMagic;
+        const double off = sum - rounded;
+        out[x] = int32_t(rounded);
+        nearTies |= int32_t(off > kNearTie) | int32_t(off < -kNearTie);
+    }
+    if (!nearTies) return;
+    for (int32_t x = 0; x < kLayerSize; ++x) {
+        const double sum = col.approx[x] + rowApprox;
+        const double off = sum - ((sum + kRoundMagic) - kRoundMagic);
+        if (off > kNearTie || off < -kNearTie) {
+            const Extended exact = col.exact[x] + row;
+            out[x] = core::RoundToInt32(storeAsDouble ? Extended(double(exact)) : exact);
+        }
+    }
 }
 
 // Affine step S -> a * S + c of the random generator, composable for jumps.
@@ -97,38 +126,40 @@ void OpFill(uint8_t* layer, Rgb c) {
     for (int32_t y = 1; y < kLayerSize; ++y) std::memcpy(Row(layer, y), layer, kRowBytes);
 }
 
-// Noise: byte n of the layer (pixel n div 3, channel n mod 3) is draw n, range 255. Eight
-// interleaved generator streams (S[n+8] = A8 * S[n] + C8) break the multiply chain.
-void OpNoise(uint8_t* layer, uint32_t& state) {
-    constexpr int kStreams = 8;
+// Noise: byte n of the layer (pixel n div 3, channel n mod 3) is draw n, range 255. 64
+// interleaved generator streams (S[n+64] = A64 * S[n] + C64) break the multiply chain, so that
+// each block of 64 draws is two loops the compiler runs in vector registers.
+QV_HOT_LOOP void OpNoise(uint8_t* layer, uint32_t& state) {
+    constexpr int kStreams = 64;
+    static_assert(kLayerBytes % kStreams == 0);
     const LcgStep jump = StepPower(kDrawStep, kStreams);
-    uint32_t s[kStreams];
+    alignas(64) uint32_t s[kStreams];
     uint32_t cursor = state;
     for (int k = 0; k < kStreams; ++k) s[k] = cursor = kDrawStep.a * cursor + kDrawStep.c;
     for (size_t n = 0; n < kLayerBytes; n += kStreams) {
-        for (int k = 0; k < kStreams; ++k) {
-            layer[n + k] = uint8_t((uint64_t(s[k]) * 255u) >> 32);
-            s[k] = jump.a * s[k] + jump.c;
-        }
+        uint8_t* out = layer + n;
+        for (int k = 0; k < kStreams; ++k) out[k] = uint8_t((uint64_t(s[k]) * 255u) >> 32);
+        for (int k = 0; k < kStreams; ++k) s[k] = jump.a * s[k] + jump.c;
     }
     state = AdvanceRandomState(state, kNoiseDraws);
 }
 
 // One Blur pass: new = (right + centre + left + below + above) div 5 per channel, reading src
-// only. x / 5 == (x * 13108) >> 16 for 0 <= x <= 1275 (the error x * 2^-16 / 5 stays < 0.2).
-void BlurPass(const uint8_t* src, uint8_t* dst) {
-    auto div5 = [](uint32_t sum) { return uint8_t((sum * 13108u) >> 16); };
+// only. The sums (at most 1275) are kept in 16 bits so that the loop vectorises.
+QV_HOT_LOOP void BlurPass(const uint8_t* src, uint8_t* dst) {
+    auto div5 = [](uint16_t sum) { return uint8_t(sum / 5); };
     for (int32_t y = 0; y < kLayerSize; ++y) {
         const uint8_t* up = Row(src, y - 1);
         const uint8_t* cur = Row(src, y);
         const uint8_t* down = Row(src, y + 1);
         uint8_t* out = Row(dst, y);
         for (int32_t j = 0; j < 3; ++j)
-            out[j] = div5(cur[j + kRowBytes - 3] + cur[j] + cur[j + 3] + up[j] + down[j]);
+            out[j] = div5(uint16_t(cur[j + kRowBytes - 3] + cur[j] + cur[j + 3] + up[j] + down[j]));
         for (int32_t j = 3; j < kRowBytes - 3; ++j)
-            out[j] = div5(uint32_t(cur[j - 3]) + cur[j] + cur[j + 3] + up[j] + down[j]);
+            out[j] = div5(uint16_t(uint16_t(cur[j - 3]) + uint16_t(cur[j]) + uint16_t(cur[j + 3]) +
+                                   uint16_t(up[j]) + uint16_t(down[j])));
         for (int32_t j = kRowBytes - 3; j < kRowBytes; ++j)
-            out[j] = div5(cur[j - 3] + cur[j] + cur[j + 3 - kRowBytes] + up[j] + down[j]);
+            out[j] = div5(uint16_t(cur[j - 3] + cur[j] + cur[j + 3 - kRowBytes] + up[j] + down[j]));
     }
 }
 
@@ -172,16 +203,13 @@ void OpMosaic(uint8_t* layer, int32_t blockWidth, int32_t blockHeight) {
 
 // Fills a layer with grey g = nearest(colTerm[x] + rowTerm[y]) + 128, where both terms are
 // sin(phase) * 63.5 in extended precision (the sine plasmas are separable).
-void FillSeparableGrey(uint8_t* layer, const Extended* colTerm, const Extended* rowTerm) {
-    std::array<double, kLayerSize> colApprox;
-    for (int32_t x = 0; x < kLayerSize; ++x) colApprox[x] = double(colTerm[x]);
+void FillSeparableGrey(uint8_t* layer, const SeparableTerms& colTerm, const std::array<Extended, kLayerSize>& rowTerm) {
+    std::array<int32_t, kLayerSize> grey;
     for (int32_t y = 0; y < kLayerSize; ++y) {
-        const double rowApprox = double(rowTerm[y]);
+        RoundRowSums(colTerm, rowTerm[y], false, grey.data());
         uint8_t* row = Row(layer, y);
-        for (int32_t x = 0; x < kLayerSize; ++x) {
-            uint8_t g = uint8_t(NearestOfSum(colApprox[x] + rowApprox, colTerm[x], rowTerm[y]) + 128);
-            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = g;
-        }
+        for (int32_t x = 0; x < kLayerSize; ++x)
+            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = uint8_t(grey[x] + 128);
     }
 }
 
@@ -192,12 +220,13 @@ Extended PlasmaPhase(int32_t c, int32_t freq) {
 
 // SinePlasma: g = nearest(sin(u) * 63.5 + sin(v) * 63.5) + 128.
 void OpSinePlasma(uint8_t* layer, int32_t freqX, int32_t freqY) {
-    std::array<Extended, kLayerSize> colTerm, rowTerm;
+    SeparableTerms colTerm;
+    std::array<Extended, kLayerSize> rowTerm;
     for (int32_t i = 0; i < kLayerSize; ++i) {
-        colTerm[i] = std::sin(PlasmaPhase(i, freqX)) * 63.5L;
+        colTerm.Set(i, std::sin(PlasmaPhase(i, freqX)) * 63.5L);
         rowTerm[i] = std::sin(PlasmaPhase(i, freqY)) * 63.5L;
     }
-    FillSeparableGrey(layer, colTerm.data(), rowTerm.data());
+    FillSeparableGrey(layer, colTerm, rowTerm);
 }
 
 // The nested phase: u = single(phase), then depth - 1 times u = single(sin(gain / 128 * u)).
@@ -216,12 +245,13 @@ float NestedPhase(int32_t c, int32_t freq, int32_t depth, int32_t gain) {
 
 // NestedSinePlasma: as SinePlasma with the phases fed through nested sines.
 void OpNestedSinePlasma(uint8_t* layer, std::span<const int32_t> p) {
-    std::array<Extended, kLayerSize> colTerm, rowTerm;
+    SeparableTerms colTerm;
+    std::array<Extended, kLayerSize> rowTerm;
     for (int32_t i = 0; i < kLayerSize; ++i) {
-        colTerm[i] = std::sin(Extended(NestedPhase(i, p[0], p[3], p[4]))) * 63.5L;
+        colTerm.Set(i, std::sin(Extended(NestedPhase(i, p[0], p[3], p[4]))) * 63.5L);
         rowTerm[i] = std::sin(Extended(NestedPhase(i, p[1], p[3], p[5]))) * 63.5L;
     }
-    FillSeparableGrey(layer, colTerm.data(), rowTerm.data());
+    FillSeparableGrey(layer, colTerm, rowTerm);
 }
 
 // ColorKeyMask: d = |r - kr| + |g - kg| + |b - kb| + 1; where d <= 3 * tolerance the mask
@@ -288,24 +318,21 @@ void OpRotate(GeneratorState& g, uint8_t* layer, int32_t degrees) {
     const Extended c = std::cos(Extended(angle));
     const Extended s = std::sin(Extended(angle));
     constexpr int32_t kCentre = kLayerSize / 2;
-    std::array<Extended, kLayerSize> cosDx, sinDx;
-    std::array<double, kLayerSize> cosDxApprox, sinDxApprox;
+    SeparableTerms cosDx, minusSinDx;
     for (int32_t x = 0; x < kLayerSize; ++x) {
-        cosDx[x] = c * Extended(x - kCentre);
-        sinDx[x] = s * Extended(x - kCentre);
-        cosDxApprox[x] = double(cosDx[x]);
-        sinDxApprox[x] = double(sinDx[x]);
+        cosDx.Set(x, c * Extended(x - kCentre));
+        minusSinDx.Set(x, -(s * Extended(x - kCentre)));
     }
+    std::array<int32_t, kLayerSize> sx, sy;
     for (int32_t y = 0; y < kLayerSize; ++y) {
-        const Extended sinDy = s * Extended(y - kCentre);
-        const Extended cosDy = c * Extended(y - kCentre);
-        const double sinDyApprox = double(sinDy), cosDyApprox = double(cosDy);
+        RoundRowSums(cosDx, s * Extended(y - kCentre), true, sx.data());
+        RoundRowSums(minusSinDx, c * Extended(y - kCentre), true, sy.data());
         uint8_t* out = Row(g.temp, y);
         for (int32_t x = 0; x < kLayerSize; ++x) {
-            int32_t sx = NearestOfDoubleSum(cosDxApprox[x] + sinDyApprox, cosDx[x], sinDy);
-            int32_t sy = NearestOfDoubleSum(cosDyApprox - sinDxApprox[x], cosDy, -sinDx[x]);
-            const uint8_t* src = Row(layer, sy + kCentre) + 3 * ((sx + kCentre) & kWrap);
-            std::memcpy(out + 3 * x, src, 3);
+            const size_t from = size_t((sy[x] + kCentre) & kWrap) * kRowBytes + 3 * size_t((sx[x] + kCentre) & kWrap);
+            // Four-byte moves: the extra byte lands where the next pixel is written next.
+            if (x + 1 < kLayerSize && from + 4 <= kLayerBytes) std::memcpy(out + 3 * x, layer + from, 4);
+            else std::memcpy(out + 3 * x, layer + from, 3);
         }
     }
     std::memcpy(layer, g.temp, kLayerBytes);
@@ -496,24 +523,36 @@ uint64_t RandomDrawsOf(uint8_t opcode, std::span<const int32_t> params) {
     return opcode == kNoise && IsWellFormedOp(opcode, params) ? kNoiseDraws : 0;
 }
 
-void ComposeOutput(GeneratorState& g, uint8_t* out) {
-    // Saturating adds in sequence equal min(255, total): every addend is non-negative.
-    uint8_t* sum = g.temp;
-    std::memset(sum, 0, kLayerBytes);
-    for (int32_t i = 0; i < kLayerCount; ++i) {
-        if (!g.layerUsed[i]) continue;
-        const uint8_t* layer = g.layers[i];
-        for (size_t j = 0; j < kLayerBytes; ++j) {
-            const uint8_t s = uint8_t(sum[j] + layer[j]);
-            sum[j] = s < sum[j] ? 255 : s;
-        }
+namespace {
+
+// sum = min(255, sum + layer) per byte; in sequence this equals min(255, total), every addend
+// being non-negative.
+QV_HOT_LOOP void AddSaturated(uint8_t* sum, const uint8_t* layer) {
+    for (size_t j = 0; j < kLayerBytes; ++j) {
+        const uint8_t s = uint8_t(sum[j] + layer[j]);
+        sum[j] = s < sum[j] ? 255 : s;
     }
+}
+
+QV_HOT_LOOP void InterleaveRgba(const uint8_t* rgb, const uint8_t* alpha, uint8_t* out) {
     for (size_t i = 0; i < kLayerPixels; ++i) {
-        out[4 * i] = sum[3 * i];
-        out[4 * i + 1] = sum[3 * i + 1];
-        out[4 * i + 2] = sum[3 * i + 2];
-        out[4 * i + 3] = g.mask[i];
+        out[4 * i] = rgb[3 * i];
+        out[4 * i + 1] = rgb[3 * i + 1];
+        out[4 * i + 2] = rgb[3 * i + 2];
+        out[4 * i + 3] = alpha[i];
     }
+}
+
+}  // namespace
+
+void ComposeOutput(GeneratorState& g, uint8_t* out) {
+    int32_t first = 0;
+    while (first < kLayerCount && !g.layerUsed[first]) ++first;
+    if (first == kLayerCount) std::memset(g.temp, 0, kLayerBytes);
+    else std::memcpy(g.temp, g.layers[first], kLayerBytes);
+    for (int32_t i = first + 1; i < kLayerCount; ++i)
+        if (g.layerUsed[i]) AddSaturated(g.temp, g.layers[i]);
+    InterleaveRgba(g.temp, g.mask, out);
 }
 
 }  // namespace textures
