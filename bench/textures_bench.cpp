@@ -7,8 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "gl/gl_layer.h"
 #include "tests/generator_oracle.h"
 #include "textures/tex_program.h"
+#include "textures/texmanager.h"
 
 using namespace textures;
 
@@ -128,6 +130,24 @@ void BM_DemoTextureStartup(benchmark::State& state) {
     state.counters["programs"] = double(programs.size());
 }
 BENCHMARK(BM_DemoTextureStartup)->Unit(benchmark::kMillisecond);
+
+// The manager's whole start-up of the same set through the GL recorder, whose SHA-256 of every
+// uploaded image stands in for the driver's mipmap building: worker threads (range(0)) run the
+// programs while the main thread uploads.
+void BM_LoadAllTextures(benchmark::State& state) {
+    DemoFile demo;
+    for (const auto& p : DemoLikePrograms())
+        demo.textureSources.push_back({int32_t(p.size() + 1), "\x02" + std::string(p.begin(), p.end())});
+    demo.textureCount = int32_t(demo.textureSources.size());
+    SetTextureWorkers(int32_t(state.range(0)));
+    qgl::UseRecorder(nullptr);
+    for (auto _ : state) {
+        Generator().random = 0;
+        LoadAllTextures(demo);
+    }
+    SetTextureWorkers(-1);
+}
+BENCHMARK(BM_LoadAllTextures)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DemoTextureStartupLiteral(benchmark::State& state) {
     const auto programs = DemoLikePrograms();

@@ -158,3 +158,28 @@ TEST(RandomStateBeforeSlot, CountsTheDrawsOfEarlierProgramSlotsOnly) {
         << "a Noise on layer 9 is skipped and draws nothing";
     EXPECT_EQ(RandomStateBeforeSlot(sources, 99), AdvanceRandomState(0, 2 * kNoiseDraws));
 }
+
+TEST_F(TextureManager, WorkerThreadsBuildExactlyWhatTheMainThreadBuilds) {
+    std::vector<std::string> sources;
+    for (int i = 0; i < 9; ++i) {
+        sources.push_back(i % 2 ? kNoiseSlot : kNoiseRemapSlot);
+        if (i % 3 == 0) sources.push_back("");
+        if (i == 4) sources.push_back(ProgramSlot({Op(kNoise, {12}), Op(kFill, {i, 0, 1})}));
+    }
+    SetTextureLoadHook(CountHook);
+    SetTextureWorkers(0);
+    LoadAllTextures(DemoWithSlots(sources));
+    const std::string serial = trace;
+    const uint32_t serialState = Generator().random;
+    for (int32_t workers : {1, 3}) {
+        trace.clear();
+        qgl::UseRecorder(&trace);
+        Generator().random = 0;
+        SetTextureWorkers(workers);
+        LoadAllTextures(DemoWithSlots(sources));
+        EXPECT_EQ(trace, serial) << workers << " workers";
+        EXPECT_EQ(Generator().random, serialState) << "the random state after start-up is the same";
+    }
+    EXPECT_EQ(g_hookCalls, 3 * int(sources.size()));
+    SetTextureWorkers(-1);
+}

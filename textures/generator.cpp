@@ -19,8 +19,10 @@ constexpr int32_t kWrap = kLayerSize - 1;  // WrapIndex of any int32 is v & kWra
 
 // The hot loops are compiled twice, for AVX2 and for the x86-64 baseline, and the dynamic
 // loader picks one for the processor at hand (GCC function multi-versioning). Both compute the
-// same bytes: the loops are integer or exactly rounded IEEE double arithmetic.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// same bytes: the loops are integer or exactly rounded IEEE double arithmetic. Sanitizer builds
+// keep one version: the dynamic loader runs the selectors before the sanitizer runtime starts.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define QV_HOT_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define QV_HOT_LOOP

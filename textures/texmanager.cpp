@@ -1,8 +1,15 @@
 #include "textures/texmanager.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "gl/gl_layer.h"
 #include "textures/image_loaders.h"
 #include "textures/tex_program.h"
+#include "textures/upload.h"
 
 namespace textures {
 namespace {
@@ -16,6 +23,7 @@ struct TextureTable {
     std::vector<TextureSlot> sources;   // TextureSources
     std::vector<uint32_t> names;        // TextureNames
     TextureLoadHookFn loadHook = nullptr;
+    int32_t workers = -1;               // program-building threads; -1: one per core
 };
 
 TextureTable& Table() {
@@ -43,14 +51,126 @@ std::string SlotImagePath(const std::string& source) { return "data\\" + source;
 
 void SetTextureLoadHook(TextureLoadHookFn hook) { Table().loadHook = hook; }
 
+namespace {
+
+// Builds the program slots of the table on worker threads while the main thread walks the
+// slots in order, calls the hook, uploads each composed image as soon as it is ready and
+// builds the other kinds itself. Each program starts from the random state the serial order
+// would give it (the Noise draws of the programs before it, jumped over), so every texture and
+// every GL call is the same as when the slots are built one after the other. Workers stay at
+// most a few programs ahead of the uploads, which bounds the images held at once.
+class ParallelProgramBuild {
+public:
+    ParallelProgramBuild(const std::vector<TextureSlot>& sources, int32_t workerCount) {
+        uint32_t state = Generator().random;
+        for (int32_t slot = 0; slot < int32_t(sources.size()); ++slot) {
+            const std::string& source = sources[slot].source;
+            if (SlotKindOf(source) != SlotKind::Program) continue;
+            Job job;
+            job.program = ParseTexProgram(BytesOf(source).subspan(1));
+            job.randomState = state;
+            state = AdvanceRandomState(state, RandomDrawsOf(job.program));
+            jobs_.push_back(std::move(job));
+        }
+        finalRandomState_ = state;
+        window_ = size_t(workerCount) * 2;
+        for (int32_t i = 0; i < workerCount; ++i) threads_.emplace_back([this] { Work(); });
+    }
+    ~ParallelProgramBuild() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+    size_t ProgramCount() const { return jobs_.size(); }
+
+    // Uploads the next program slot in slot order and returns its name.
+    uint32_t UploadNext() {
+        std::unique_lock lock(mutex_);
+        Job& job = jobs_[uploaded_];
+        changed_.wait(lock, [&] { return job.ready; });
+        std::vector<uint8_t> pixels = std::move(job.pixels);
+        ++uploaded_;
+        lock.unlock();
+        changed_.notify_all();
+        const uint32_t name = UploadMipmapped(kLayerSize, kLayerSize, pixels.data());
+        if (uploaded_ == jobs_.size()) Generator().random = finalRandomState_;
+        return name;
+    }
+
+private:
+    struct Job {
+        TexProgram program;
+        uint32_t randomState = 0;
+        std::vector<uint8_t> pixels;
+        bool ready = false;
+    };
+
+    void Work() {
+        auto images = std::make_unique<GeneratorState>();
+        ClearWorkingImages(*images);
+        for (;;) {
+            size_t index;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] {
+                    return stopping_ || claimed_ >= jobs_.size() || claimed_ < uploaded_ + window_;
+                });
+                if (stopping_ || claimed_ >= jobs_.size()) return;
+                index = claimed_++;
+            }
+            Job& job = jobs_[index];
+            std::vector<uint8_t> pixels(kOutputBytes);
+            images->random = job.randomState;
+            RunTexProgram(*images, job.program, pixels.data());
+            {
+                std::lock_guard lock(mutex_);
+                job.pixels = std::move(pixels);
+                job.ready = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    std::vector<Job> jobs_;
+    uint32_t finalRandomState_ = 0;
+    size_t window_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t claimed_ = 0;
+    size_t uploaded_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+int32_t WorkerCount() {
+    const int32_t configured = Table().workers;
+    if (configured >= 0) return configured;
+    return int32_t(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+}
+
+}  // namespace
+
+void SetTextureWorkers(int32_t workers) { Table().workers = workers; }
+
 void LoadAllTextures(const DemoFile& demo) {
     TextureTable& table = Table();
     table.sources.clear();
     for (const CountedText& source : demo.textureSources) table.sources.push_back({"", source.bytes});
     table.names.assign(table.sources.size(), 0);
+    std::unique_ptr<ParallelProgramBuild> parallel;
+    if (WorkerCount() > 0) {
+        parallel = std::make_unique<ParallelProgramBuild>(table.sources, WorkerCount());
+        if (parallel->ProgramCount() < 2) parallel.reset();  // nothing to overlap
+    }
     for (int32_t slot = 0; slot < TextureCount(); ++slot) {
         if (table.loadHook) table.loadHook();
-        LoadTexture(slot);
+        if (parallel && SlotKindOf(table.sources[slot].source) == SlotKind::Program)
+            table.names[slot] = parallel->UploadNext();
+        else
+            LoadTexture(slot);
     }
 }
 

@@ -34,7 +34,13 @@ void SetTextureLoadHook(TextureLoadHookFn hook);
 
 // Takes the demo's slot sources and builds every slot in order 0, 1, ... (a Noise in one
 // program moves the random generator for the programs after it). Needs the GL context.
+// Texture programs are run on worker threads ahead of the uploads; the textures and the GL
+// calls are exactly those of building the slots one after the other on the main thread.
 void LoadAllTextures(const DemoFile& demo);
+
+// Threads that run texture programs during LoadAllTextures: 0 builds everything on the calling
+// thread; the default (-1) uses one per processor core, at most 8.
+void SetTextureWorkers(int32_t workers);
 
 // Builds one slot, deleting the texture it held first. A file slot stores the name only when
 // its loader succeeds; a slot whose texture was deleted and not rebuilt reads 0.
