@@ -434,10 +434,9 @@ void BuildSharpenTable(SharpenTable& table, int32_t strength, int32_t mix) {
             table.byLaplacian[L + 255][p] = uint8_t(AddWrap(keep[p], take[Clamp255(p - push)]));
     }
 }
-void SharpenPass(const SharpenTable& table, const uint8_t* src, uint8_t* dst) {
-    auto value = [&](int32_t p, int32_t neighbours) {
-        return table.byLaplacian[(4 * p - neighbours) / 4 + 255][p];
-    };
+// Runs value(p, right + left + below + above) over every channel of src into dst.
+template <typename Value>
+[[gnu::always_inline]] inline void SharpenRows(const uint8_t* src, uint8_t* dst, Value value) {
     for (int32_t y = 0; y < kLayerSize; ++y) {
         const uint8_t* up = Row(src, y - 1);
         const uint8_t* cur = Row(src, y);
@@ -452,11 +451,40 @@ void SharpenPass(const SharpenTable& table, const uint8_t* src, uint8_t* dst) {
     }
 }
 
+void SharpenPassByTable(const SharpenTable& table, const uint8_t* src, uint8_t* dst) {
+    SharpenRows(src, dst, [&](int32_t p, int32_t neighbours) {
+        return table.byLaplacian[(4 * p - neighbours) / 4 + 255][p];
+    });
+}
+
+// Below these magnitudes no product of the pass leaves 32 bits (|L * 8 * strength| <= 2040 *
+// 2^20, |(255 - mix) * p| and |t * mix| <= 255 * (2^23 + 255)), so the formula runs in plain
+// arithmetic, which vectorises; beyond them the table carries the wrapped products.
+constexpr int32_t kPlainStrengthLimit = 1 << 20;
+constexpr int32_t kPlainMixLimit = 1 << 23;
+
+QV_HOT_LOOP void SharpenPassPlain(const uint8_t* src, uint8_t* dst, int32_t strength, int32_t mix) {
+    const int32_t keepFactor = 255 - mix;
+    SharpenRows(src, dst, [=](int32_t p, int32_t neighbours) {
+        const int32_t laplacian = (4 * p - neighbours) / 4;
+        int32_t t = p - laplacian * 8 * strength / 255;
+        t = t < 0 ? 0 : t > 255 ? 255 : t;
+        return uint8_t(keepFactor * p / 255 + t * mix / 255);
+    });
+}
+
 void OpSharpenBlend(GeneratorState& g, uint8_t* layer, std::span<const int32_t> p) {
     if (p[3] < 0) return;
+    const int32_t strength = p[0], mix = p[1];
+    if (std::abs(int64_t(strength)) <= kPlainStrengthLimit && std::abs(int64_t(mix)) <= kPlainMixLimit) {
+        RunPasses(g, layer, p[3], [=](const uint8_t* src, uint8_t* dst) {
+            SharpenPassPlain(src, dst, strength, mix);
+        });
+        return;
+    }
     static thread_local SharpenTable table;
-    BuildSharpenTable(table, p[0], p[1]);
-    RunPasses(g, layer, p[3], [](const uint8_t* src, uint8_t* dst) { SharpenPass(table, src, dst); });
+    BuildSharpenTable(table, strength, mix);
+    RunPasses(g, layer, p[3], [](const uint8_t* src, uint8_t* dst) { SharpenPassByTable(table, src, dst); });
 }
 
 }  // namespace
