@@ -146,23 +146,28 @@ QV_HOT_LOOP void OpNoise(uint8_t* layer, uint32_t& state) {
     state = AdvanceRandomState(state, kNoiseDraws);
 }
 
-// One Blur pass: new = (right + centre + left + below + above) div 5 per channel, reading src
-// only. The sums (at most 1275) are kept in 16 bits so that the loop vectorises.
-QV_HOT_LOOP void BlurPass(const uint8_t* src, uint8_t* dst) {
-    auto div5 = [](uint16_t sum) { return uint8_t(sum / 5); };
+// The five-point neighbourhood of the filters: dst = value(p, right + left + below + above)
+// for every channel of src, the neighbours wrapping around the edges.
+template <typename Value>
+[[gnu::always_inline]] inline void ForEachCross(const uint8_t* src, uint8_t* dst, Value value) {
     for (int32_t y = 0; y < kLayerSize; ++y) {
         const uint8_t* up = Row(src, y - 1);
         const uint8_t* cur = Row(src, y);
         const uint8_t* down = Row(src, y + 1);
         uint8_t* out = Row(dst, y);
         for (int32_t j = 0; j < 3; ++j)
-            out[j] = div5(uint16_t(cur[j + kRowBytes - 3] + cur[j] + cur[j + 3] + up[j] + down[j]));
+            out[j] = value(cur[j], cur[j + kRowBytes - 3] + cur[j + 3] + up[j] + down[j]);
         for (int32_t j = 3; j < kRowBytes - 3; ++j)
-            out[j] = div5(uint16_t(uint16_t(cur[j - 3]) + uint16_t(cur[j]) + uint16_t(cur[j + 3]) +
-                                   uint16_t(up[j]) + uint16_t(down[j])));
+            out[j] = value(cur[j], cur[j - 3] + cur[j + 3] + up[j] + down[j]);
         for (int32_t j = kRowBytes - 3; j < kRowBytes; ++j)
-            out[j] = div5(uint16_t(cur[j - 3] + cur[j] + cur[j + 3 - kRowBytes] + up[j] + down[j]));
+            out[j] = value(cur[j], cur[j - 3] + cur[j + 3 - kRowBytes] + up[j] + down[j]);
     }
+}
+
+// One Blur pass: new = (right + centre + left + below + above) div 5 per channel, reading src
+// only. The sums (at most 1275) fit 16 bits, which lets the loop vectorise widely.
+QV_HOT_LOOP void BlurPass(const uint8_t* src, uint8_t* dst) {
+    ForEachCross(src, dst, [](int32_t p, int32_t neighbours) { return uint8_t(uint16_t(p + neighbours) / 5); });
 }
 
 // Runs passes of a filter from layer to temp and back, stopping early at a fixed point.
@@ -434,25 +439,8 @@ void BuildSharpenTable(SharpenTable& table, int32_t strength, int32_t mix) {
             table.byLaplacian[L + 255][p] = uint8_t(AddWrap(keep[p], take[Clamp255(p - push)]));
     }
 }
-// Runs value(p, right + left + below + above) over every channel of src into dst.
-template <typename Value>
-[[gnu::always_inline]] inline void SharpenRows(const uint8_t* src, uint8_t* dst, Value value) {
-    for (int32_t y = 0; y < kLayerSize; ++y) {
-        const uint8_t* up = Row(src, y - 1);
-        const uint8_t* cur = Row(src, y);
-        const uint8_t* down = Row(src, y + 1);
-        uint8_t* out = Row(dst, y);
-        for (int32_t j = 0; j < 3; ++j)
-            out[j] = value(cur[j], cur[j + kRowBytes - 3] + cur[j + 3] + up[j] + down[j]);
-        for (int32_t j = 3; j < kRowBytes - 3; ++j)
-            out[j] = value(cur[j], cur[j - 3] + cur[j + 3] + up[j] + down[j]);
-        for (int32_t j = kRowBytes - 3; j < kRowBytes; ++j)
-            out[j] = value(cur[j], cur[j - 3] + cur[j + 3 - kRowBytes] + up[j] + down[j]);
-    }
-}
-
 void SharpenPassByTable(const SharpenTable& table, const uint8_t* src, uint8_t* dst) {
-    SharpenRows(src, dst, [&](int32_t p, int32_t neighbours) {
+    ForEachCross(src, dst, [&](int32_t p, int32_t neighbours) {
         return table.byLaplacian[(4 * p - neighbours) / 4 + 255][p];
     });
 }
@@ -465,7 +453,7 @@ constexpr int32_t kPlainMixLimit = 1 << 23;
 
 QV_HOT_LOOP void SharpenPassPlain(const uint8_t* src, uint8_t* dst, int32_t strength, int32_t mix) {
     const int32_t keepFactor = 255 - mix;
-    SharpenRows(src, dst, [=](int32_t p, int32_t neighbours) {
+    ForEachCross(src, dst, [=](int32_t p, int32_t neighbours) {
         const int32_t laplacian = (4 * p - neighbours) / 4;
         int32_t t = p - laplacian * 8 * strength / 255;
         t = t < 0 ? 0 : t > 255 ? 255 : t;
