@@ -127,7 +127,6 @@ void BM_DemoTextureStartup(benchmark::State& state) {
         for (const auto& p : programs) RunTexProgram(*g, ParseTexProgram(p), out.data());
         benchmark::DoNotOptimize(out.data());
     }
-    state.counters["programs"] = double(programs.size());
 }
 BENCHMARK(BM_DemoTextureStartup)->Unit(benchmark::kMillisecond);
 
