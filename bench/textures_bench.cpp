@@ -146,7 +146,7 @@ void BM_LoadAllTextures(benchmark::State& state) {
     }
     SetTextureWorkers(-1);
 }
-BENCHMARK(BM_LoadAllTextures)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadAllTextures)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DemoTextureStartupLiteral(benchmark::State& state) {
     const auto programs = DemoLikePrograms();

@@ -11,7 +11,7 @@
 using namespace textures;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static auto* g = new GeneratorState();
+    static GeneratorState* g = NewGeneratorState().release();
     static std::vector<uint8_t> out(kOutputBytes);
     TexProgram program = ParseTexProgram({data, size});
     if (program.operations.size() > 12) program.operations.resize(12);

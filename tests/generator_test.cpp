@@ -13,11 +13,7 @@ using namespace textures;
 
 namespace {
 
-std::unique_ptr<GeneratorState> FreshState() {
-    auto g = std::make_unique<GeneratorState>();
-    ClearWorkingImages(*g);
-    return g;
-}
+GeneratorStatePtr FreshState() { return NewGeneratorState(); }
 
 void Apply(GeneratorState& g, uint8_t op, std::vector<int32_t> params) {
     ExecuteOp(g, op, params);

@@ -38,8 +38,7 @@ int Qv(std::vector<std::string> args) {
 }
 
 std::vector<uint8_t> Composed(const std::vector<TexOperation>& ops, uint32_t random) {
-    auto g = std::make_unique<GeneratorState>();
-    ClearWorkingImages(*g);
+    GeneratorStatePtr g = NewGeneratorState();
     g->random = random;
     std::vector<uint8_t> out(kOutputBytes);
     const std::vector<uint8_t> bytes = EncodeTexProgram(ops);

@@ -20,8 +20,7 @@ TexOperation Op(uint8_t opcode, std::vector<int32_t> values, std::string label =
 }
 
 std::vector<uint8_t> Composed(std::span<const uint8_t> bytes, uint32_t randomState = 0) {
-    auto g = std::make_unique<GeneratorState>();
-    ClearWorkingImages(*g);
+    GeneratorStatePtr g = NewGeneratorState();
     g->random = randomState;
     std::vector<uint8_t> out(kOutputBytes);
     RunTexProgram(*g, ParseTexProgram(bytes), out.data());
@@ -99,8 +98,7 @@ TEST(TexProgramRun, ColorKeyOnTheFilledColourClearsAlphaOnly) {
 }
 
 TEST(TexProgramRun, EachProgramStartsFromFreshLayersButKeepsTheRandomState) {
-    auto g = std::make_unique<GeneratorState>();
-    ClearWorkingImages(*g);
+    GeneratorStatePtr g = NewGeneratorState();
     std::vector<uint8_t> out(kOutputBytes);
     RunTexProgram(*g, ParseTexProgram(EncodeTexProgram(
                           {Op(kFill, {0x0000FF, 0, 3}), Op(kColorKeyMask, {0x0000FF, 1, 3})})),

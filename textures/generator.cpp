@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/numeric.h"
 
@@ -478,12 +480,19 @@ void OpSharpenBlend(GeneratorState& g, uint8_t* layer, std::span<const int32_t> 
 }  // namespace
 
 GeneratorState& Generator() {
-    static GeneratorState* state = [] {
-        auto* s = new GeneratorState();
-        ClearWorkingImages(*s);
-        return s;
-    }();
+    static GeneratorState* state = NewGeneratorState().release();
     return *state;
+}
+
+void FreeGeneratorState::operator()(GeneratorState* g) const { std::free(g); }
+
+GeneratorStatePtr NewGeneratorState() {
+    // All-zero bytes are a valid GeneratorState (black layers, none used, random state 0);
+    // calloc leaves the pages untouched until they are written.
+    auto* g = static_cast<GeneratorState*>(std::calloc(1, sizeof(GeneratorState)));
+    if (!g) throw std::bad_alloc();
+    std::memset(g->mask, 255, kLayerPixels);
+    return GeneratorStatePtr(g);
 }
 
 void ClearWorkingImages(GeneratorState& g) {

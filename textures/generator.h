@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace textures {
@@ -57,6 +58,14 @@ struct GeneratorState {
 
 // The program-wide working images, reserved on first use and kept for the whole run.
 GeneratorState& Generator();
+
+// Working images of one's own (a worker thread, a tool, a test), cleared, random state 0. The
+// block comes from zeroed pages that are only touched when an operation first uses them.
+struct FreeGeneratorState {
+    void operator()(GeneratorState* g) const;
+};
+using GeneratorStatePtr = std::unique_ptr<GeneratorState, FreeGeneratorState>;
+GeneratorStatePtr NewGeneratorState();
 
 // All layers black, every mask byte 255. The random state is kept.
 void ClearWorkingImages(GeneratorState& g);

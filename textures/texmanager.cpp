@@ -92,11 +92,15 @@ public:
         Job& job = jobs_[uploaded_];
         changed_.wait(lock, [&] { return job.ready; });
         std::vector<uint8_t> pixels = std::move(job.pixels);
+        lock.unlock();
+        const uint32_t name = UploadMipmapped(kLayerSize, kLayerSize, pixels.data());
+        lock.lock();
+        spare_.push_back(std::move(pixels));  // reused by the next program a worker runs
         ++uploaded_;
+        const bool last = uploaded_ == jobs_.size();
         lock.unlock();
         changed_.notify_all();
-        const uint32_t name = UploadMipmapped(kLayerSize, kLayerSize, pixels.data());
-        if (uploaded_ == jobs_.size()) Generator().random = finalRandomState_;
+        if (last) Generator().random = finalRandomState_;
         return name;
     }
 
@@ -109,10 +113,10 @@ private:
     };
 
     void Work() {
-        auto images = std::make_unique<GeneratorState>();
-        ClearWorkingImages(*images);
+        GeneratorStatePtr images = NewGeneratorState();
         for (;;) {
             size_t index;
+            std::vector<uint8_t> pixels;
             {
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [&] {
@@ -120,9 +124,13 @@ private:
                 });
                 if (stopping_ || claimed_ >= jobs_.size()) return;
                 index = claimed_++;
+                if (!spare_.empty()) {
+                    pixels = std::move(spare_.back());
+                    spare_.pop_back();
+                }
             }
             Job& job = jobs_[index];
-            std::vector<uint8_t> pixels(kOutputBytes);
+            pixels.resize(kOutputBytes);
             images->random = job.randomState;
             RunTexProgram(*images, job.program, pixels.data());
             {
@@ -141,6 +149,7 @@ private:
     std::condition_variable changed_;
     size_t claimed_ = 0;
     size_t uploaded_ = 0;
+    std::vector<std::vector<uint8_t>> spare_;  // output images already uploaded
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };

@@ -61,8 +61,7 @@ bool ParseArgs(int argc, char** argv, TextureArgs& a) {
 
 // Runs one program on working images of its own from the given random state.
 Rgba RunProgram(std::span<const uint8_t> programBytes, uint32_t randomState) {
-    auto g = std::make_unique<textures::GeneratorState>();
-    textures::ClearWorkingImages(*g);
+    textures::GeneratorStatePtr g = textures::NewGeneratorState();
     g->random = randomState;
     Rgba out{textures::kLayerSize, textures::kLayerSize, std::vector<uint8_t>(textures::kOutputBytes)};
     textures::RunTexProgram(*g, textures::ParseTexProgram(programBytes), out.pixels.data());
