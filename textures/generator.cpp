@@ -265,21 +265,26 @@ void OpNestedSinePlasma(uint8_t* layer, std::span<const int32_t> p) {
 
 // ColorKeyMask: d = |r - kr| + |g - kg| + |b - kb| + 1; where d <= 3 * tolerance the mask
 // becomes clamp(m - (m * d) div tolerance). A tolerance <= 0 changes nothing (d >= 1, and a
-// 3 * tolerance that wraps positive comes with a quotient of 0).
-void OpColorKeyMask(const uint8_t* layer, uint8_t* mask, Rgb key, int32_t tolerance) {
-    if (tolerance <= 0) return;
-    const int32_t limit = MulWrap(3, tolerance);
-    std::array<int32_t, 256> dr, dg, db;
-    for (int32_t v = 0; v < 256; ++v) {
-        dr[v] = std::abs(v - key.r);
-        dg[v] = std::abs(v - key.g);
-        db[v] = std::abs(v - key.b) + 1;
-    }
+// 3 * tolerance that wraps positive comes with a quotient of 0), nor does one above
+// 255 * 766 >= m * d. Below that, m * d and the tolerance are under 2^18, and the quotient's
+// double is exact or lies at least 2^-36 (relative) from the next integer, far more than a
+// double's rounding: truncating it gives m * d div tolerance exactly, and it vectorises.
+QV_HOT_LOOP void KeyMaskPixels(const uint8_t* layer, uint8_t* mask, Rgb key, int32_t limit,
+                               int32_t tolerance) {
+    const double divisor = tolerance;
     for (size_t i = 0; i < kLayerPixels; ++i) {
         const uint8_t* px = layer + 3 * i;
-        int32_t d = dr[px[0]] + dg[px[1]] + db[px[2]];
-        if (d <= limit) mask[i] = Clamp255(mask[i] - (mask[i] * d) / tolerance);
+        const int32_t d = std::abs(px[0] - key.r) + std::abs(px[1] - key.g) + std::abs(px[2] - key.b) + 1;
+        const int32_t m = mask[i];
+        const int32_t quotient = int32_t(double(m * d) / divisor);
+        mask[i] = uint8_t(std::max(m - (d <= limit ? quotient : 0), 0));
     }
+}
+
+void OpColorKeyMask(const uint8_t* layer, uint8_t* mask, Rgb key, int32_t tolerance) {
+    constexpr int32_t kLargestProduct = 255 * 766;
+    if (tolerance <= 0 || tolerance > kLargestProduct) return;
+    KeyMaskPixels(layer, mask, key, 3 * tolerance, tolerance);
 }
 
 // ShiftAdd: new = clamp(a + ((b - 128) * strength) div 255), b = old(x + dx - 128,
