@@ -288,22 +288,40 @@ void OpColorKeyMask(const uint8_t* layer, uint8_t* mask, Rgb key, int32_t tolera
 }
 
 // ShiftAdd: new = clamp(a + ((b - 128) * strength) div 255), b = old(x + dx - 128,
-// y + dy - 128). The result depends on (a, b) only: one 256 x 256 table per operation.
+// y + dy - 128), read from the layer as it was (results go through temp). Below
+// kPlainShiftStrength no product wraps and the formula vectorises; beyond it the result,
+// which depends on (a, b) only, comes from a 256 x 256 table carrying the wrapped products.
+constexpr int32_t kPlainShiftStrength = (1 << 24) - 1;  // 128 * strength stays below 2^31
+
+QV_HOT_LOOP void ShiftAddPlain(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count,
+                               int32_t strength) {
+    for (int32_t j = 0; j < count; ++j)
+        out[j] = uint8_t(std::clamp(a[j] + (b[j] - 128) * strength / 255, 0, 255));
+}
+
 void OpShiftAdd(GeneratorState& g, uint8_t* layer, std::span<const int32_t> p) {
+    const int32_t strength = p[3];
+    const bool plain = std::abs(int64_t(strength)) <= kPlainShiftStrength;
     static thread_local std::array<std::array<uint8_t, 256>, 256> table;
-    for (int32_t b = 0; b < 256; ++b) {
-        int32_t q = MulWrap(b - 128, p[3]) / 255;
-        for (int32_t a = 0; a < 256; ++a) table[b][a] = Clamp255(a + q);
+    if (!plain) {
+        for (int32_t b = 0; b < 256; ++b) {
+            const int32_t q = MulWrap(b - 128, strength) / 255;
+            for (int32_t a = 0; a < 256; ++a) table[b][a] = Clamp255(a + q);
+        }
     }
+    auto combine = [&](const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count) {
+        if (plain) ShiftAddPlain(a, b, out, count, strength);
+        else for (int32_t j = 0; j < count; ++j) out[j] = table[b[j]][a[j]];
+    };
     const int32_t shiftBytes = 3 * (SubWrap(p[0], 128) & kWrap);
     const int32_t shiftRows = SubWrap(p[1], 128);
+    const int32_t head = kRowBytes - shiftBytes;  // columns whose source does not wrap
     for (int32_t y = 0; y < kLayerSize; ++y) {
         const uint8_t* a = Row(layer, y);
         const uint8_t* b = Row(layer, AddWrap(y, shiftRows));
         uint8_t* out = Row(g.temp, y);
-        const int32_t head = kRowBytes - shiftBytes;  // columns whose source does not wrap
-        for (int32_t j = 0; j < head; ++j) out[j] = table[b[j + shiftBytes]][a[j]];
-        for (int32_t j = head; j < kRowBytes; ++j) out[j] = table[b[j - head]][a[j]];
+        combine(a, b + shiftBytes, out, head);
+        combine(a + head, b, out + head, shiftBytes);
     }
     std::memcpy(layer, g.temp, kLayerBytes);
 }
