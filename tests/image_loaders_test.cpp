@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -259,6 +260,17 @@ TEST(DecodeJPG, UndecodableDataGivesTheLoaderMessage) {
     Bytes jpeg = Jpeg(16, 16, false);
     jpeg.resize(20);
     EXPECT_EQ(Text(DecodeJPG(jpeg, "data\\bad.jpg")), message) << "header cut short";
+}
+
+TEST(DecodeJPG, ScanDataCutShortStillDecodesAsLibjpegPadsIt) {
+    Bytes jpeg = Jpeg(64, 64, false);
+    const Bytes startOfScan = {0xFF, 0xDA};
+    const auto scan = std::search(jpeg.begin(), jpeg.end(), startOfScan.begin(), startOfScan.end());
+    ASSERT_NE(scan, jpeg.end());
+    jpeg.resize(size_t(scan - jpeg.begin()) + 16);  // a warning for libjpeg, not an error
+    DecodeResult r = DecodeJPG(jpeg, "data\\cut.jpg");
+    ASSERT_TRUE(r.ok) << Text(r);
+    EXPECT_EQ(r.image.pixels.size(), 64u * 64 * 4);
 }
 
 // --- loading from files ----------------------------------------------------------------
