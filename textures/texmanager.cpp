@@ -23,7 +23,7 @@ struct TextureTable {
     std::vector<TextureSlot> sources;   // TextureSources
     std::vector<uint32_t> names;        // TextureNames
     TextureLoadHookFn loadHook = nullptr;
-    int32_t workers = -1;               // program-building threads; -1: one per core
+    int32_t workers = -1;               // program-building threads; -1: one per spare core
 };
 
 TextureTable& Table() {
@@ -157,7 +157,9 @@ private:
 int32_t WorkerCount() {
     const int32_t configured = Table().workers;
     if (configured >= 0) return configured;
-    return int32_t(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+    // The main thread uploads and builds the other slots: one worker per remaining core.
+    const uint32_t cores = std::max(2u, std::thread::hardware_concurrency());
+    return int32_t(std::min(8u, cores - 1));
 }
 
 }  // namespace

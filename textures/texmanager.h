@@ -39,7 +39,8 @@ void SetTextureLoadHook(TextureLoadHookFn hook);
 void LoadAllTextures(const DemoFile& demo);
 
 // Threads that run texture programs during LoadAllTextures: 0 builds everything on the calling
-// thread; the default (-1) uses one per processor core, at most 8.
+// thread; the default (-1) uses one per processor core besides the calling one (at least one,
+// at most 8).
 void SetTextureWorkers(int32_t workers);
 
 // Builds one slot, deleting the texture it held first. A file slot stores the name only when
