@@ -148,6 +148,11 @@ constexpr int InstructionLength(uint8_t opcode) {
     }
 }
 
+// The 4-byte inline operand of PUSHI / PUSHF at p, little-endian, as raw bits.
+constexpr uint32_t InlineBits(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 // Opcode of a mnemonic (case-sensitive), or -1.
 constexpr int FindOpcode(std::string_view mnemonic) {
     for (int i = 0; i < 256; ++i)

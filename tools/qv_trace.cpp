@@ -1,13 +1,118 @@
-// qv trace
+// qv trace DEMO.acs --times T1,T2,... [--size WxH]
+// Runs the player's start-up sequence and one frame per listed demo time under the GL
+// recorder and prints every call, one per line:
+//   startup / the start-up calls / for each time "frame T", its calls, "SwapBuffers()".
+// A message box becomes MessageBox("CAPTION", "TEXT"). A fatal message ends the trace with
+// exit status 1; a script's QUIT ends it after that frame, with status 0.
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "app/demo_loader.h"
+#include "app/engine.h"
+#include "gl/gl_layer.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "scripter/scripter.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
+namespace {
 
-int RunTrace(int, char**) {
-    std::fprintf(stderr, "qv trace: not available yet\n");
-    return 2;
+struct TraceOptions {
+    std::string demoPath;
+    std::vector<int32_t> times;
+    int32_t width = 800, height = 600;
+};
+
+bool ParseInt(std::string_view text, int32_t& out) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+bool ParseTimes(std::string_view list, std::vector<int32_t>& times) {
+    while (true) {
+        size_t comma = list.find(',');
+        int32_t t;
+        if (!ParseInt(list.substr(0, comma), t)) return false;
+        times.push_back(t);
+        if (comma == std::string_view::npos) return true;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+bool ParseSize(std::string_view text, int32_t& w, int32_t& h) {
+    size_t x = text.find('x');
+    return x != std::string_view::npos && ParseInt(text.substr(0, x), w) &&
+           ParseInt(text.substr(x + 1), h) && w > 0 && h > 0;
+}
+
+// Returns an error text, or "" when the options are complete.
+std::string ParseOptions(int argc, char** argv, TraceOptions& o) {
+    bool haveTimes = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--times") {
+            if (!hasValue || !ParseTimes(argv[++i], o.times))
+                return "--times needs a comma-separated list of whole milliseconds";
+            haveTimes = true;
+        } else if (arg == "--size") {
+            if (!hasValue || !ParseSize(argv[++i], o.width, o.height))
+                return "--size needs WIDTHxHEIGHT, both positive";
+        } else if (arg.starts_with("--") || !o.demoPath.empty()) {
+            return "unexpected argument '" + std::string(arg) + "'";
+        } else {
+            o.demoPath = arg;
+        }
+    }
+    if (o.demoPath.empty()) return "no demo file given";
+    if (!haveTimes) return "--times is missing";
+    return "";
+}
+
+void RecordMessageBox(const std::string& caption, const std::string& text) {
+    qgl::RecordLine("MessageBox(\"" + caption + "\", \"" + text + "\")");
+}
+
+// The player's sequence under the recorder. Returns the exit status.
+int TraceDemo(const TraceOptions& o) {
+    std::filesystem::path folder = std::filesystem::path(o.demoPath).parent_path();
+    platform::SetContentRoot(folder.empty() ? "." : folder.string());
+    if (!demo::readTitle(o.demoPath)) return 1;
+    qgl::RecordLine("startup");
+    engine::SetProjection(o.width, o.height);
+    if (!engine::SetupGLState(engine::MusicHooks{})) return 1;
+    for (int32_t t : o.times) {
+        qgl::RecordLine("frame " + std::to_string(t));
+        if (!engine::DrawFrame(t)) return 1;
+        qgl::SwapBuffers();
+        if (scripter::QuitFlag()) break;  // the player leaves its loop after this frame
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunTrace(int argc, char** argv) {
+    TraceOptions options;
+    std::string error = ParseOptions(argc, argv, options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "qv trace: %s\nusage: qv trace DEMO.acs --times T1,T2,... [--size WxH]\n",
+                     error.c_str());
+        return 2;
+    }
+    std::string trace;
+    qgl::UseRecorder(&trace);
+    platform::SetMessageSink(RecordMessageBox);
+    int status = TraceDemo(options);
+    platform::SetMessageSink(nullptr);
+    std::fwrite(trace.data(), 1, trace.size(), stdout);
+    return status;
 }
 
 }  // namespace tools

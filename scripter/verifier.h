@@ -1,0 +1,32 @@
+// Static verification of script bytecode (`qv check`): follows every path through each
+// script over (program counter, integer stack, float stack depth), with the integer values
+// that come straight from PUSHI kept as constants, and reports what would go wrong at run
+// time: stack underflow or overflow, variable/script/texture/model/path indices outside their
+// tables, jump targets outside the code or inside an instruction, and cut-off instructions.
+// CALL and SHADOW continue with the stack depths their callee can end with. A path through a
+// jump or CALL whose operand is not a constant is not followed further.
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "scripter/script.h"
+
+namespace scripter {
+
+struct TableSizes {
+    int32_t intVars = 0, floatVars = 0;  // as stored (negative: none)
+    int32_t textures = 0, models = 0, paths = 0;
+};
+
+struct Finding {
+    int32_t script = 0;
+    int64_t offset = 0;  // of the instruction
+    std::string text;    // e.g. "int stack underflow (JMP)"
+};
+
+// Findings of every script of the table, ordered by script and offset.
+std::vector<Finding> VerifyScripts(std::span<const Script> scripts, const TableSizes& sizes);
+
+}  // namespace scripter

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "run_qv.h"
+#include "script_builder.h"
+#include "scripter/verifier.h"
+
+using namespace scripter;
+using namespace testing_scripts;
+
+namespace {
+
+// "script S at OFFSET: TEXT" lines, as qv check prints them after the file name.
+std::vector<std::string> Check(std::vector<Script> scripts, TableSizes sizes = {}) {
+    std::vector<std::string> lines;
+    for (const Finding& f : VerifyScripts(scripts, sizes))
+        lines.push_back("script " + std::to_string(f.script) + " at " + std::to_string(f.offset) +
+                        ": " + f.text);
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(Check, CompleteScriptsWithinTheirTablesHaveNoFindings) {
+    TableSizes sizes;
+    sizes.intVars = 1;
+    EXPECT_EQ(Check({Code({PushI(2), PushI(3), Do(ADDI), StoreI(0)}),
+                     Code({PushI(0), Do(JMP)}),  // the jump-limit example: ends after 50 jumps
+                     Code({PushI(6), Do(JMP)})},  // a jump to the end of the code
+                    sizes),
+              Lines{});
+}
+
+TEST(Check, UnderflowOnOnlyOneOfTwoPathsIsFound) {
+    //  0 PUSHI 1 | 5 PUSHI 1 | 10 CMPSET | 11 PUSHI 22 | 16 JEQ | 17 PUSHI 7 | 22 PUSHI 8
+    // 27 ADDI | 28 END. Falling through gives ADDI two values; the jump only one.
+    EXPECT_EQ(Check({Code({PushI(1), PushI(1), Do(CMPSET), PushI(22), Do(JEQ), PushI(7),
+                           PushI(8), Do(ADDI), Do(END)})}),
+              Lines{"script 0 at 27: int stack underflow (ADDI)"});
+}
+
+TEST(Check, StackErrorsNameTheStackAndTheInstruction) {
+    EXPECT_EQ(Check({Code({Do(JMP)}), Code({PushF(1), Do(ADDF)}), Code({Do(BEAT)}),
+                     Code({PushI(1), Do(LIGHT)})}),
+              (Lines{"script 0 at 0: int stack underflow (JMP)",
+                     "script 1 at 5: float stack underflow (ADDF)",
+                     "script 2 at 0: float stack underflow (BEAT)",
+                     "script 3 at 5: int stack underflow (LIGHT)"}));
+}
+
+TEST(Check, OverflowThroughALoopIsFound) {
+    // Every pass leaves one more value; the 33rd value overflows before the 51st jump.
+    EXPECT_EQ(Check({Code({PushI(1), PushI(0), Do(JMP)})}),
+              Lines{"script 0 at 5: int stack overflow (PUSHI)"});
+    EXPECT_EQ(Check({Code({Repeat(PushF(0), 33)})}), Lines{"script 0 at 160: float stack overflow (PUSHF)"});
+}
+
+TEST(Check, JumpTargetsOutsideTheCodeOrInsideAnInstruction) {
+    EXPECT_EQ(Check({Code({PushI(100), Do(JMP)}), Code({PushI(-1), Do(JMP)}),
+                     Code({PushI(0), PushI(0), Do(CMPSET), PushI(3), Do(JEQ), Do(END)})}),
+              (Lines{"script 0 at 5: jump target 100 outside the code (length 6) (JMP)",
+                     "script 1 at 5: jump target -1 outside the code (length 6) (JMP)",
+                     "script 2 at 16: jump target 3 is not the start of an instruction (JEQ)"}));
+}
+
+TEST(Check, TruncatedInstructionAtTheEnd) {
+    EXPECT_EQ(Check({MakeScript({END, PUSHF, 0, 0})}),
+              Lines{"script 0 at 1: truncated instruction: PUSHF needs 5 bytes, 3 left"});
+}
+
+TEST(Check, ConstantIndicesAreCheckedAgainstTheirTables) {
+    TableSizes sizes;
+    sizes.intVars = 4;
+    sizes.floatVars = -3;
+    sizes.textures = 2;
+    sizes.paths = 1;
+    EXPECT_EQ(Check({Code({LoadI(4), StoreI(3), PushF(1), StoreF(0)}),
+                     Code({PushI(3), Do(CALL), PushI(5), Do(BINDTEX), PushI(-1), Do(MODEL),
+                           PushI(1), Do(PATH), PushI(0), Do(PATH), PushI(1), Do(BINDTEX)}),
+                     Code({LoadI(0), Do(CALL)})},  // not a constant: not checked
+                    sizes),
+              (Lines{"script 0 at 0: integer variable 4 outside the 4 integer variables (LOADI)",
+                     "script 0 at 9: float variable 0 outside the 0 float variables (STOREF)",
+                     "script 1 at 5: script 3 outside the 3 scripts (CALL)",
+                     "script 1 at 11: texture 5 outside the 2 texture slots (BINDTEX)",
+                     "script 1 at 17: model -1 outside the 0 models (MODEL)",
+                     "script 1 at 23: path 1 outside the 1 path strings (PATH)"}));
+}
+
+TEST(Check, CallContinuesWithWhatTheCalleeLeaves) {
+    Script pushesOne = Code({PushI(5)});
+    Script pushesTwo = Code({PushI(5), PushI(6)});
+    EXPECT_EQ(Check({pushesOne, pushesTwo,
+                     Code({PushI(9), PushI(0), Do(CALL), Do(ADDI)}),    // 9 is lost: underflow
+                     Code({PushI(1), Do(CALL), Do(ADDI), Do(END)})}),  // two values: fine
+              Lines{"script 2 at 11: int stack underflow (ADDI)"});
+}
+
+TEST(Check, SelfRecursionEndsAtTheNestingCapWithItsStacks) {
+    EXPECT_EQ(Check({Code({PushI(0), Do(CALL), Do(ADDI)})}),
+              Lines{"script 0 at 6: int stack underflow (ADDI)"});
+}
+
+TEST(Check, TheShadowRunIsFollowedToo) {
+    // The nested shadow run pops the three floats at its own SHADOW and then has one float
+    // for ADDF; the run outside never gets there.
+    EXPECT_EQ(Check({Code({PushF(3), PushF(2), PushF(1), Do(SHADOW), PushF(1), Do(ADDF)})}),
+              Lines{"script 0 at 21: float stack underflow (ADDF)"});
+    EXPECT_EQ(Check({Code({PushF(3), PushF(2), PushF(1), Do(SHADOW), Do(END)})}), Lines{});
+}
+
+// --- the command ---------------------------------------------------------------------------
+
+TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
+    DemoFile d = testing_qv::DemoWith({Code({Do(ADDI)}), Code({Do(END)})},
+                                      {MakeClip(25, 0, 100, 1), MakeClip(3, 0, 100, 2),
+                                       MakeClip(19, 0, 100, 0)});
+    std::string path = testing_qv::WriteDemo(d);
+    testing_qv::QvResult r = testing_qv::RunQv("check " + path);
+    EXPECT_EQ(r.out, path + ": script 0 at 0: int stack underflow (ADDI)\n" + path +
+                         ": clip 0: track 25 is not one of the tracks 0 to 19\n" + path +
+                         ": clip 1: script 2 outside the 2 scripts\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(CheckCommand, CleanFilePrintsNothingAndUnreadableFileFails) {
+    std::string path = testing_qv::WriteDemo(testing_qv::DemoWith({Code({Do(END)})}, {}));
+    testing_qv::QvResult r = testing_qv::RunQv("check " + path);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 0);
+    r = testing_qv::RunQv("check " + path + ".missing");
+    EXPECT_EQ(r.out, path + ".missing: cannot be read\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Test helper: runs the built `qv` (path from the build, QV_BINARY) and captures its
+// standard output and exit status; writes demo files into a fresh temporary folder.
+#pragma once
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/demo_file.h"
+
+namespace testing_qv {
+
+struct QvResult {
+    std::string out;
+    int status = -1;
+};
+
+// arguments are passed to the shell as written; keep them free of quotes.
+inline QvResult RunQv(const std::string& arguments) {
+    QvResult r;
+    std::string command = std::string(QV_BINARY) + " " + arguments + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+    int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+inline std::string FreshFolder() {
+    char pattern[] = "/tmp/qv_test_XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    return dir ? dir : "/tmp";
+}
+
+// Writes the demo into a fresh folder as `name` and returns its path.
+inline std::string WriteDemo(const DemoFile& demo, const std::string& name = "demo.acs") {
+    std::string path = FreshFolder() + "/" + name;
+    std::ofstream(path, std::ios::binary) << WriteDemoFile(demo);
+    return path;
+}
+
+// A demo holding only these scripts and clips (counts filled in).
+inline DemoFile DemoWith(std::vector<Script> scripts, std::vector<Clip> clips) {
+    DemoFile d;
+    d.title = "test";
+    d.scriptCount = int32_t(scripts.size());
+    d.scripts = std::move(scripts);
+    d.clipCount = int32_t(clips.size());
+    d.clips = std::move(clips);
+    return d;
+}
+
+}  // namespace testing_qv

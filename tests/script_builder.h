@@ -1,0 +1,64 @@
+// Test helper: bytecode written as a list of instructions, and clips, e.g.
+//   Code({PushI(2), PushI(3), Do(ADDI), StoreI(0)})   (Do: an instruction without operand)
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <vector>
+
+#include "scripter/opcodes.h"
+#include "scripter/script.h"
+#include "timeline/clip.h"
+
+namespace testing_scripts {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Do(uint8_t op) { return {op}; }
+
+inline Bytes WithI32(uint8_t op, uint32_t bits) {
+    return {op, uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
+}
+inline Bytes PushI(int32_t v) { return WithI32(scripter::PUSHI, uint32_t(v)); }
+inline Bytes PushF(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return WithI32(scripter::PUSHF, bits);
+}
+inline Bytes LoadI(uint8_t i) { return {scripter::LOADI, i}; }
+inline Bytes LoadF(uint8_t i) { return {scripter::LOADF, i}; }
+inline Bytes StoreI(uint8_t i) { return {scripter::STOREI, i}; }
+inline Bytes StoreF(uint8_t i) { return {scripter::STOREF, i}; }
+
+inline Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// The instruction n times over.
+inline Bytes Repeat(const Bytes& instruction, int n) {
+    Bytes all;
+    for (int i = 0; i < n; ++i) all.insert(all.end(), instruction.begin(), instruction.end());
+    return all;
+}
+
+inline Script MakeScript(const Bytes& code) {
+    Script s;
+    s.length = int32_t(code.size());
+    s.code = code;
+    return s;
+}
+
+inline Script Code(std::initializer_list<Bytes> parts) { return MakeScript(Join(parts)); }
+
+inline Clip MakeClip(uint8_t track, int32_t start, int32_t length, int32_t script) {
+    Clip c;
+    c.track = track;
+    c.start = start;
+    c.length = length;
+    c.scriptIndex = script;
+    return c;
+}
+
+}  // namespace testing_scripts

@@ -1,0 +1,101 @@
+#include "timeline/timeline.h"
+
+#include <array>
+#include <limits>
+
+#include "core/numeric.h"
+#include "scripter/scripter.h"
+
+namespace timeline {
+namespace {
+
+struct TimelineState {
+    std::span<const Clip> clips;
+    std::span<const Script> scripts;
+    std::array<Track, kTrackCount> tracks{};
+};
+
+TimelineState g_state;
+
+int64_t ClipEnd(const Clip& clip) { return int64_t(clip.start) + clip.length; }
+
+// Chooses the current clip of track k for time t. First the covering clip with the highest
+// index; failing that, the clip whose end lies earliest (an ended one beats one still to
+// come), ties to the highest index. A track without clips gets kNoClip.
+void SelectClip(int k, int32_t t) {
+    int32_t& current = g_state.tracks[size_t(k)].currentClip;
+    current = kNoClip;
+    const auto& clips = g_state.clips;
+    for (size_t i = 0; i < clips.size(); ++i)
+        if (clips[i].track == k && Covers(clips[i], t)) current = int32_t(i);
+    if (current != kNoClip) return;
+    // Ends are compared in 64 bits, so the start value of best must lie above every
+    // possible distance for every clip of the track to be a candidate.
+    int64_t best = std::numeric_limits<int64_t>::max();
+    for (size_t i = 0; i < clips.size(); ++i) {
+        if (clips[i].track != k) continue;
+        int64_t d = ClipEnd(clips[i]) - t;
+        if (d <= best) {
+            best = d;
+            current = int32_t(i);
+        }
+    }
+}
+
+// A clip naming no script of the table is skipped: neither its transform nor a script runs.
+void RunClip(const Clip& clip, int32_t t) {
+    if (clip.scriptIndex < 0 || size_t(clip.scriptIndex) >= g_state.scripts.size()) return;
+    scripter::SetClipTransform(clip.translateX, clip.translateY, clip.translateZ,
+                               clip.rotateX, clip.rotateY, clip.rotateZ);
+    int32_t localTime = int32_t(uint32_t(t) - uint32_t(clip.start));
+    scripter::RunScript(g_state.scripts[size_t(clip.scriptIndex)], t, localTime,
+                        ClipProgress(clip, localTime));
+}
+
+void RunTrack(int k, int32_t t) {
+    int32_t c = g_state.tracks[size_t(k)].currentClip;
+    if (c <= kNotSelected) {
+        SelectClip(k, t);  // the first frame only selects
+        return;
+    }
+    if (c == kNoClip || size_t(c) >= g_state.clips.size()) return;
+    const Clip& clip = g_state.clips[size_t(c)];
+    if (Covers(clip, t)) return RunClip(clip, t);
+    if (t < clip.start) return;  // the track waits for its current clip
+    SelectClip(k, t);
+    c = g_state.tracks[size_t(k)].currentClip;
+    if (c >= 0 && Covers(g_state.clips[size_t(c)], t)) RunClip(g_state.clips[size_t(c)], t);
+}
+
+}  // namespace
+
+bool Covers(const Clip& clip, int32_t t) { return clip.start <= t && t <= ClipEnd(clip); }
+
+float ClipProgress(const Clip& clip, int32_t localTime) {
+    if (clip.length == 0) return 0.0f;
+    return float(core::Extended(localTime) / core::Extended(clip.length));
+}
+
+void LoadTimeline(std::span<const Clip> clips, std::span<const Script> scripts) {
+    g_state.clips = clips;
+    g_state.scripts = scripts;
+}
+
+void ResetTimeline() {
+    for (Track& track : g_state.tracks) track.currentClip = kNotSelected;
+}
+
+void RunTimeline(int32_t t) {
+    scripter::SetTargetPassDepth(0);
+    for (int k = 0; k < kTrackCount; ++k) {
+        RunTrack(k, t);
+        if (scripter::FatalErrorRaised()) return;
+    }
+}
+
+int32_t CurrentClip(int track) {
+    return track >= 0 && track < kTrackCount ? g_state.tracks[size_t(track)].currentClip
+                                              : kNoClip;
+}
+
+}  // namespace timeline

@@ -1,0 +1,39 @@
+// The timeline scheduler: the 20 tracks and, once per frame, the selection of each track's
+// current clip and the run of its script through the interpreter. The clip and script tables
+// are the demo file's (kept by reference; they live for the whole run). Times are signed
+// 32-bit milliseconds.
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "scripter/script.h"
+#include "timeline/clip.h"
+
+namespace timeline {
+
+inline constexpr int32_t kNotSelected = -2;  // currentClip after ResetTimeline
+inline constexpr int32_t kNoClip = -1;       // the track has no clip at all
+
+struct Track {
+    int32_t currentClip = kNotSelected;
+};
+
+void LoadTimeline(std::span<const Clip> clips, std::span<const Script> scripts);
+
+// Every track back to "not selected yet"; the first frame after it only selects.
+void ResetTimeline();
+
+// The frame's pass over tracks 0 to 19 at demo time t. Stops at once when a script raised
+// the fatal error.
+void RunTimeline(int32_t t);
+
+// start <= t <= start + length, the end computed without 32-bit overflow.
+bool Covers(const Clip& clip, int32_t t);
+
+// localTime / length, divided in extended precision. A clip of length 0 covers only its
+// start, where the quotient would be 0 / 0: it gets progress 0.
+float ClipProgress(const Clip& clip, int32_t localTime);
+
+int32_t CurrentClip(int track);  // for tests and tools
+
+}  // namespace timeline
