@@ -1,5 +1,7 @@
 #include "tools/source_text.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <iterator>
@@ -10,68 +12,19 @@
 namespace tools::srctext {
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F as Unicode code points; 0 where the page defines no character
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D). Bytes 0xA0..0xFF are the code points of the same value.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 // The character a byte shows as in the source, or 0 when it is written as an escape:
 // control bytes, DEL, the undefined 0x81 etc., and the invisible no-break and soft hyphens.
 char32_t VisibleCodePoint(uint8_t b) {
     if (b >= 0x20 && b < 0x7F) return b;
-    if (b >= 0x80 && b < 0xA0) return kCp1252High[b - 0x80];
+    if (b >= 0x80 && b < 0xA0) return platform::Cp1252Defined(b) ? platform::Cp1252CodePoint(b) : 0;
     if (b == 0xA0 || b == 0xAD) return 0;
     if (b > 0xA0) return b;
     return 0;
 }
 
-// -1 when the code point has no Windows-1252 byte.
-int Cp1252Byte(char32_t cp) {
-    if (cp < 0x80) return int(cp);
-    if (cp >= 0xA0 && cp <= 0xFF) return int(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] != 0 && kCp1252High[i] == cp) return 0x80 + i;
-    return -1;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
-
-// One UTF-8 character from s at i (advanced past it); false when malformed. Overlong forms and
-// surrogates are refused so that every character has exactly one spelling.
-bool DecodeUtf8(std::string_view s, size_t& i, char32_t& cp) {
-    const uint8_t lead = uint8_t(s[i]);
-    int extra;
-    if (lead < 0x80) { cp = lead; extra = 0; }
-    else if ((lead & 0xE0) == 0xC0) { cp = lead & 0x1F; extra = 1; }
-    else if ((lead & 0xF0) == 0xE0) { cp = lead & 0x0F; extra = 2; }
-    else if ((lead & 0xF8) == 0xF0) { cp = lead & 0x07; extra = 3; }
-    else return false;
-    if (s.size() - i - 1 < size_t(extra)) return false;
-    for (int k = 1; k <= extra; ++k) {
-        const uint8_t c = uint8_t(s[i + k]);
-        if ((c & 0xC0) != 0x80) return false;
-        cp = cp << 6 | (c & 0x3F);
-    }
-    static constexpr char32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += size_t(extra) + 1;
-    return true;
-}
+using platform::AppendUtf8;
+using platform::Cp1252Byte;
+using platform::DecodeUtf8;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
