@@ -56,21 +56,18 @@ struct SectionReader {
     }
 
     bool ReadClip(Clip& c, const std::string& where) {
-        uint8_t track;
-        bool ok = in.ReadU8(track) && in.ReadI32(c.start) && in.ReadI32(c.length) &&
+        bool ok = in.ReadU8(c.track) && in.ReadI32(c.start) && in.ReadI32(c.length) &&
                   in.ReadI32(c.scriptIndex) && in.ReadF32(c.translateX) && in.ReadF32(c.translateY) &&
                   in.ReadF32(c.translateZ) && in.ReadF32(c.rotateX) && in.ReadF32(c.rotateY) &&
                   in.ReadF32(c.rotateZ);
-        c.track = track;
         return ok || Truncated(where);
     }
 
     bool ReadAll(DemoFile& d) {
         std::string magic;
-        if (!in.ReadText(10, magic)) {
-            // A short magic is a wrong magic: the comparison fails before anything else.
-            return Fail(DemoStatus::BadMagic, "file ends inside the magic");
-        }
+        // A file that ends inside the magic is a short file like any other (the reader's own
+        // message naming the file), not the "wrong magic" box.
+        if (!in.ReadText(10, magic)) return Truncated("the magic");
         if (magic != kDemoMagic) return Fail(DemoStatus::BadMagic, "wrong magic");
 
         if (!ReadI32(d.scriptCount, "the script count")) return false;

@@ -7,7 +7,9 @@ namespace platform {
 
 enum class MessageIcon { None, Error };
 
-// Shows the box and returns when it is closed. Without a display: "caption: text" on stderr.
+// Shows the box and returns when it is closed. The line "caption: text" goes to stderr as
+// well, and alone when there is no display. Texts that are not UTF-8 are read as
+// Windows-1252 (names from the demo file).
 void ShowMessage(const std::string& caption, const std::string& text,
                  MessageIcon icon = MessageIcon::None);
 

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
 #include "app/demo_file.h"
+#include "app/demo_loader.h"
 #include "core/byte_reader.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -52,7 +59,10 @@ TEST(DemoFile, MagicIsCaseSensitive) {
     f[2] = 'Q';
     DemoFile d;
     EXPECT_EQ(Parse(f, d).status, DemoStatus::BadMagic);
-    EXPECT_EQ(Parse("A\x1aquorv", d).status, DemoStatus::BadMagic);
+    // A file that ends inside the magic is a short file, named like every other.
+    DemoResult shortMagic = Parse("A\x1aquorv", d);
+    EXPECT_EQ(shortMagic.status, DemoStatus::Truncated);
+    EXPECT_EQ(shortMagic.message, "demo.acs: file ends inside the magic");
 }
 
 TEST(DemoFile, NegativeCountsAndLengthsGiveEmptyItemsAndRoundTrip) {
@@ -102,4 +112,138 @@ TEST(DemoFile, CountsLargerThanTheFileAreRefusedBeforeAllocating) {
 
     std::string g = "T\x1a" "quorvanel1" + I32(1) + I32(1000000000) + "abc";
     EXPECT_EQ(Parse(g, d).message, "demo.acs: file ends inside the script table (script 0 of 1)");
+}
+
+// A file with one item in every table, cut at every offset: the message names the section and
+// item that was being read, and only the complete file loads.
+TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
+    std::vector<std::pair<std::string, std::string>> pieces = {
+        {"T\x1a", "the title (no byte 26)"},
+        {"quorvanel1", "the magic"},
+        {I32(1), "the script count"},
+        {I32(2) + std::string("\x00\x18", 2), "the script table (script 0 of 1)"},
+        {I32(1), "the clip count"},
+        {std::string(37, '\x01'), "the clip table (clip 0 of 1)"},
+    };
+    for (int k = 0; k < 20; ++k)
+        pieces.push_back({std::string(6, char(k)), "the track records (track " + std::to_string(k) + " of 20)"});
+    std::vector<std::pair<std::string, std::string>> tail = {
+        {I32(1), "the texture sources count"},
+        {I32(3) + "a.b", "the texture sources (texture 0 of 1)"},
+        {I32(1), "the path strings count"},
+        {I32(2) + std::string("\x00\x00", 2), "the path strings (path 0 of 1)"},
+        {I32(3) + I32(4), "the variable counts"},
+        {I32(5) + "m.ogg", "the music file name"},
+        {I32(1), "the model sources count"},
+        {I32(2) + "\x01x", "the model sources (model 0 of 1)"},
+        {I32(1) + "\xff", "the trailing script"},
+    };
+    pieces.insert(pieces.end(), tail.begin(), tail.end());
+
+    std::string file;
+    DemoFile d;
+    for (const auto& [bytes, section] : pieces) {
+        for (size_t n = 0; n < bytes.size(); ++n) {
+            DemoResult r = Parse(file + bytes.substr(0, n), d);
+            EXPECT_EQ(r.status, DemoStatus::Truncated);
+            EXPECT_EQ(r.message, "demo.acs: file ends inside " + section) << "cut at " << file.size() + n;
+        }
+        file += bytes;
+    }
+    ASSERT_TRUE(Parse(file, d).ok());
+    EXPECT_EQ(d.trackRecords[19][5], 19);
+    EXPECT_EQ(d.modelSources[0].bytes, "\x01x");
+    EXPECT_EQ(WriteDemoFile(d), file);
+}
+
+// Every table count and every text length, set far beyond the file, is refused with the
+// section's message and without growing the table beyond what the file holds.
+TEST(DemoFile, HugeCountsAndLengthsInEverySectionAllocateNothing) {
+    const std::string head = "T\x1a" "quorvanel1";
+    const std::string tracks(120, '\0');
+    const int32_t huge = 0x7fffffff;
+    struct Case { std::string file, message; };
+    const std::vector<Case> cases = {
+        {head + I32(huge), "the script table (script 0 of 2147483647)"},
+        {head + I32(0) + I32(huge) + "x", "the clip table (clip 0 of 2147483647)"},
+        {head + I32(0) + I32(0) + tracks + I32(huge) + I32(-1) + I32(-1),
+         "the texture sources (texture 2 of 2147483647)"},
+        {head + I32(0) + I32(0) + tracks + I32(1) + I32(huge), "the texture sources (texture 0 of 1)"},
+        {head + I32(0) + I32(0) + tracks + I32(0) + I32(huge), "the path strings (path 0 of 2147483647)"},
+        {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(huge) + I32(huge) + I32(huge),
+         "the music file name"},
+        {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(huge),
+         "the model sources (model 0 of 2147483647)"},
+        {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(huge) + "ab",
+         "the trailing script"},
+    };
+    for (const Case& c : cases) {
+        DemoFile d;
+        DemoResult r = Parse(c.file, d);
+        EXPECT_EQ(r.message, "demo.acs: file ends inside " + c.message);
+        EXPECT_LE(d.scripts.capacity() + d.clips.capacity() + d.textureSources.capacity() +
+                      d.pathStrings.capacity() + d.modelSources.capacity(), 8u) << c.message;
+        EXPECT_LE(d.trailingScript.code.capacity() + d.musicFile.bytes.capacity(), 64u) << c.message;
+    }
+}
+
+namespace {
+
+std::vector<std::pair<std::string, std::string>> g_messages;
+void CollectMessage(const std::string& caption, const std::string& text) { g_messages.push_back({caption, text}); }
+
+// Files in a folder of this process's own, so that parallel runs from other build folders
+// cannot meet.
+std::string WriteTemp(const std::string& name, const std::string& bytes) {
+    static const std::string dir = [] {
+        std::string pattern = testing::TempDir() + "qv-demo-file-XXXXXX";
+        return std::string(mkdtemp(pattern.data())) + "/";
+    }();
+    const std::string path = dir + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+}  // namespace
+
+// The player's two stages and their boxes: the two fatal messages keep their exact texts, and
+// a short file gets a message that names it instead of a runtime error.
+TEST(DemoLoader, FatalMessagesAndTheTwoStages) {
+    platform::SetMessageSink(CollectMessage);
+    g_messages.clear();
+    EXPECT_FALSE(demo::readTitle(WriteTemp("placeholder", "") + ".missing"));
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], std::make_pair(std::string("wtf?"), std::string("Script file not found")));
+
+    g_messages.clear();
+    std::string f = MinimalFile();
+    f.replace(2, 10, "Quorvanel1");
+    ASSERT_TRUE(demo::readTitle(WriteTemp("capital-magic.acs", f)));
+    EXPECT_EQ(demo::Demo().title, "A");
+    EXPECT_FALSE(demo::loadDemoSections());
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0], std::make_pair(std::string("error"), std::string("ne. heut nich")));
+
+    g_messages.clear();
+    const std::string shortPath = WriteTemp("short.acs", MinimalFile().substr(0, 100));
+    ASSERT_TRUE(demo::readTitle(shortPath));
+    EXPECT_FALSE(demo::loadDemoSections());
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].second, shortPath + ": file ends inside the track records (track 13 of 20)");
+
+    g_messages.clear();
+    EXPECT_FALSE(demo::readTitle(WriteTemp("no-title-end.acs", "just text")));
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_NE(g_messages[0].second.find("no byte 26"), std::string::npos);
+
+    g_messages.clear();
+    std::string g = MinimalFile();
+    g.replace(g.size() - 4, 4, I32(2) + "\x20\xff" + "tail");
+    ASSERT_TRUE(demo::readTitle(WriteTemp("good.acs", g)));
+    ASSERT_TRUE(demo::loadDemoSections());
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_EQ(demo::Demo().trailingScript.code, (std::vector<uint8_t>{0x20, 0xff}));
+    platform::SetMessageSink(nullptr);
 }

@@ -1,13 +1,198 @@
-// qv model
+// qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]
+//
+// Builds one model as the player would and prints its record: "primitive P count N", then per
+// vertex "nx ny nz x y z u v" (each %.9g). An OBJ model prints its mesh instead: the counts,
+// then one line per group. --obj also writes the model as a Wavefront OBJ file.
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
 
+#include "app/demo_file.h"
+#include "models/mdlmanager.h"
+#include "models/objgen.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
+namespace {
 
-int RunModel(int, char**) {
-    std::fprintf(stderr, "qv model: not available yet\n");
+using models::fObjFile;
+using models::qvModDat;
+
+struct ModelArgs {
+    std::string program;  // --program PROG.bin
+    std::string demo;     // DEMO.acs
+    long index = -1;      // --index N
+    std::string obj;      // --obj OUT.obj
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n");
     return 2;
+}
+
+bool ParseArgs(int argc, char** argv, ModelArgs& a) {
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--program" && hasValue) {
+            a.program = argv[++i];
+        } else if (arg == "--index" && hasValue) {
+            char* end = nullptr;
+            a.index = std::strtol(argv[++i], &end, 10);
+            if (*argv[i] == '\0' || *end != '\0' || a.index < 0) return false;
+        } else if (arg == "--obj" && hasValue) {
+            a.obj = argv[++i];
+        } else if (arg.starts_with("--") || !a.demo.empty()) {
+            return false;
+        } else {
+            a.demo = arg;
+        }
+    }
+    bool fromProgram = !a.program.empty() && a.demo.empty() && a.index < 0;
+    bool fromDemo = a.program.empty() && !a.demo.empty() && a.index >= 0;
+    return fromProgram || fromDemo;
+}
+
+void MessageToStderr(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+std::string G9(float f) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.9g", double(f));
+    return buf;
+}
+
+void PrintVertexList(const qvModDat& m) {
+    std::printf("primitive %d count %d\n", m.primitive, m.vertexCount);
+    for (const models::ModelVertex& v : m.vertices)
+        std::printf("%s %s %s %s %s %s %s %s\n", G9(v.nx).c_str(), G9(v.ny).c_str(), G9(v.nz).c_str(),
+                    G9(v.x).c_str(), G9(v.y).c_str(), G9(v.z).c_str(), G9(v.u).c_str(), G9(v.v).c_str());
+}
+
+void PrintMesh(const fObjFile& mesh) {
+    std::printf("obj positions %d normals %d texcoords %d groups %d\n", mesh.positionCount,
+                mesh.normalCount, mesh.texCoordCount, mesh.groupCount);
+    for (size_t g = 0; g < mesh.groups.size(); ++g) {
+        const models::ModelGroup& group = mesh.groups[g];
+        std::printf("group %zu material %d corners %d name '%s'\n", g, group.material,
+                    group.cornerCount, group.name.c_str());
+    }
+}
+
+// A corner reference "p/t/n" with 1-based indexes.
+std::string CornerRef(int64_t p, int64_t t, int64_t n) {
+    return std::to_string(p + 1) + "/" + std::to_string(t + 1) + "/" + std::to_string(n + 1);
+}
+
+// The vertex list as OBJ: one v, vt and vn per vertex; faces of 4 (quads) or 3 (triangles).
+std::string VertexListAsObj(const qvModDat& m) {
+    std::string out = "# qv model: primitive " + std::to_string(m.primitive) + ", " +
+                      std::to_string(m.vertexCount) + " vertices\n";
+    for (const auto& v : m.vertices) out += "v " + G9(v.x) + " " + G9(v.y) + " " + G9(v.z) + "\n";
+    for (const auto& v : m.vertices) out += "vt " + G9(v.u) + " " + G9(v.v) + "\n";
+    for (const auto& v : m.vertices) out += "vn " + G9(v.nx) + " " + G9(v.ny) + " " + G9(v.nz) + "\n";
+    size_t corners = m.primitive == models::kPrimitiveQuads       ? 4
+                     : m.primitive == models::kPrimitiveTriangles ? 3
+                                                                  : 0;
+    if (corners == 0) return out;
+    out += "g model\n";
+    for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
+        out += "f";
+        for (size_t k = first; k < first + corners; ++k) out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
+        out += "\n";
+    }
+    return out;
+}
+
+// The mesh as OBJ, readable again by the player's loader: groups keep their material as
+// "usemtl material + 1", faces are the groups' corners three at a time.
+std::string MeshAsObj(const fObjFile& mesh) {
+    std::string out = "# qv model: OBJ mesh\n";
+    for (const auto& p : mesh.positions) out += "v " + G9(p.x) + " " + G9(p.y) + " " + G9(p.z) + "\n";
+    for (const auto& t : mesh.texCoords) out += "vt " + G9(t.u) + " " + G9(t.v) + "\n";
+    for (const auto& n : mesh.normals) out += "vn " + G9(n.x) + " " + G9(n.y) + " " + G9(n.z) + "\n";
+    for (size_t g = 0; g < mesh.groups.size(); ++g) {
+        const models::ModelGroup& group = mesh.groups[g];
+        bool named = group.name.size() > 1 && group.name.find_first_not_of(' ') != std::string::npos;
+        out += named ? "g" + group.name + "\n" : "g group" + std::to_string(g) + "\n";
+        out += "usemtl " + std::to_string(int64_t(group.material) + 1) + "\n";
+        for (size_t first = 0; first + 3 <= group.corners.size(); first += 3) {
+            out += "f";
+            for (size_t k = first; k < first + 3; ++k) {
+                const models::ObjCorner& c = group.corners[k];
+                out += " " + CornerRef(c.position, c.texCoord, c.normal);
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// The model source: the program file (with the leading 0 the demo file stores added), or the
+// demo file's source N. Sets the content root to the demo's folder for OBJ and vertex files.
+bool ModelSource(const ModelArgs& a, std::string& source) {
+    std::vector<uint8_t> bytes;
+    const std::string& path = a.program.empty() ? a.demo : a.program;
+    if (!ReadWholeFile(path, bytes)) {
+        std::fprintf(stderr, "qv model: %s: cannot read the file\n", path.c_str());
+        return false;
+    }
+    if (!a.program.empty()) {
+        source.assign(1, char(models::kSourceObjectProgram));
+        source.append(bytes.begin(), bytes.end());
+        return true;
+    }
+    DemoFile demo;
+    DemoResult r = ParseDemoFile(bytes, a.demo, demo);
+    if (!r.ok()) {
+        std::fprintf(stderr, "qv model: %s\n",
+                     r.message.empty() ? (a.demo + ": not a demo file (wrong magic)").c_str() : r.message.c_str());
+        return false;
+    }
+    if (size_t(a.index) >= demo.modelSources.size()) {
+        std::fprintf(stderr, "qv model: %s has no model %ld (it has %zu)\n", a.demo.c_str(), a.index,
+                     demo.modelSources.size());
+        return false;
+    }
+    std::string folder = std::filesystem::path(a.demo).parent_path().string();
+    platform::SetContentRoot(folder.empty() ? "." : folder);
+    source = demo.modelSources[size_t(a.index)].bytes;
+    return true;
+}
+
+}  // namespace
+
+int RunModel(int argc, char** argv) {
+    ModelArgs a;
+    if (!ParseArgs(argc, argv, a)) return Usage();
+    platform::SetMessageSink(MessageToStderr);
+    std::string source;
+    if (!ModelSource(a, source)) return 1;
+    qvModDat record;
+    std::string error;
+    if (!models::LoadModel(source, record, error)) {
+        std::fprintf(stderr, "qv model: %s\n", error.c_str());
+        return 1;
+    }
+    bool isObj = !source.empty() && uint8_t(source[0]) == models::kSourceObjFile;
+    if (isObj) PrintMesh(record.mesh);
+    else PrintVertexList(record);
+    if (!a.obj.empty() && !WriteText(a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))) {
+        std::fprintf(stderr, "qv model: %s: cannot write the file\n", a.obj.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace tools

@@ -1,13 +1,218 @@
-// qv render
+// qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) [--size WxH]
+//           [--fps F]
+// Renders frames of a demo with no display: a headless OpenGL context (EGL, Mesa's
+// surfaceless platform), the player's own start-up sequence without audio, and the frame
+// loop simulated from time 0 at F frames per second (default 60), so that script variables
+// evolve as in a real run. The frame at each requested time is written as PNG. The same
+// command gives the same bytes.
+#include <charconv>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "app/demo_loader.h"
+#include "app/engine.h"
+#include "gl/gl_layer.h"
+#include "platform/headless.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "scripter/scripter.h"
+#include "tools/png_writer.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
+namespace {
 
-int RunRender(int, char**) {
-    std::fprintf(stderr, "qv render: not available yet\n");
-    return 2;
+constexpr char kUsage[] =
+    "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) "
+    "[--size WxH] [--fps F]";
+
+struct RenderOptions {
+    std::string demoPath;
+    std::string output;
+    std::vector<int32_t> times;  // ascending
+    bool framesToFolder = false;
+    int32_t width = 800, height = 600;
+    int32_t fps = 60;
+};
+
+bool ParseNumber(std::string_view text, int32_t& out) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// "A<sep>B" into two numbers.
+bool ParsePair(std::string_view text, char sep, int32_t& a, int32_t& b) {
+    size_t at = text.find(sep);
+    return at != std::string_view::npos && ParseNumber(text.substr(0, at), a) &&
+           ParseNumber(text.substr(at + 1), b);
+}
+
+// START:END:STEP, every time from START to END inclusive.
+bool ParseFrames(std::string_view text, std::vector<int32_t>& times) {
+    size_t colon = text.find(':');
+    int32_t start, end, step;
+    if (colon == std::string_view::npos || !ParseNumber(text.substr(0, colon), start) ||
+        !ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 ||
+        end < start)
+        return false;
+    constexpr int64_t kMostFrames = 100000;
+    if ((int64_t(end) - start) / step >= kMostFrames) return false;
+    for (int64_t t = start; t <= end; t += step) times.push_back(int32_t(t));
+    return true;
+}
+
+// Returns an error text, or "" when the options are complete.
+std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
+    bool haveTime = false, haveFrames = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--time") {
+            int32_t t;
+            if (!value || !ParseNumber(value, t) || t < 0)
+                return "--time needs a demo time in whole milliseconds, 0 or more";
+            o.times = {t};
+            haveTime = true;
+            ++i;
+        } else if (arg == "--frames") {
+            if (!value || !ParseFrames(value, o.times))
+                return "--frames needs START:END:STEP in milliseconds (0 <= START <= END, "
+                       "STEP > 0, at most 100000 frames)";
+            haveFrames = true;
+            ++i;
+        } else if (arg == "-o") {
+            if (!value) return "-o needs a file or folder name";
+            o.output = value;
+            ++i;
+        } else if (arg == "--size") {
+            if (!value || !ParsePair(value, 'x', o.width, o.height) || o.width <= 0 ||
+                o.height <= 0 || o.width > 8192 || o.height > 8192)
+                return "--size needs WIDTHxHEIGHT, each 1 to 8192";
+            ++i;
+        } else if (arg == "--fps") {
+            if (!value || !ParseNumber(value, o.fps) || o.fps <= 0 || o.fps > 1000)
+                return "--fps needs frames per second from 1 to 1000";
+            ++i;
+        } else if (arg.starts_with("-") || !o.demoPath.empty()) {
+            return "unexpected argument '" + std::string(arg) + "'";
+        } else {
+            o.demoPath = arg;
+        }
+    }
+    if (o.demoPath.empty()) return "no demo file given";
+    if (haveTime == haveFrames) return "give exactly one of --time and --frames";
+    if (o.output.empty()) return "-o is missing";
+    o.framesToFolder = haveFrames;
+    return "";
+}
+
+// Message boxes of the demo become lines on stderr: a renderer must not wait for a click.
+void PrintMessage(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+std::string FramePath(const RenderOptions& o, int32_t t) {
+    if (!o.framesToFolder) return o.output;
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%08d.png", int(t));
+    return (std::filesystem::path(o.output) / name).string();
+}
+
+bool WriteFrame(const RenderOptions& o, int32_t t) {
+    std::vector<uint8_t> pixels(size_t(o.width) * size_t(o.height) * 4);
+    std::string error;
+    std::string path = FramePath(o, t);
+    if (!qgl::ReadPixelsRGBA(o.width, o.height, pixels.data())) {
+        std::fprintf(stderr, "qv render: cannot read the frame at %d ms back\n", int(t));
+        return false;
+    }
+    // The window has no alpha channel: every pixel is opaque.
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    if (!WritePngBottomUp(path, o.width, o.height, pixels.data(), error)) {
+        std::fprintf(stderr, "qv render: cannot write '%s': %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Loop time of simulated frame k at fps frames per second: k * 1000 / fps, truncated.
+int32_t LoopTime(int64_t k, int32_t fps) { return int32_t(k * 1000 / fps); }
+
+enum class FrameEnd { Go, Quit, Fatal };
+
+FrameEnd DrawAndPresent(int32_t t, const RenderOptions* writeTo, bool& written) {
+    if (!engine::DrawFrame(t)) return FrameEnd::Fatal;
+    if (writeTo) written = WriteFrame(*writeTo, t);
+    qgl::SwapBuffers();
+    return scripter::QuitFlag() ? FrameEnd::Quit : FrameEnd::Go;
+}
+
+// The frame loop of the player at a steady frame rate; each requested time is drawn as a
+// frame of its own (replacing the loop frame at that time). Returns the exit status.
+int SimulateAndWrite(const RenderOptions& o) {
+    int64_t k = 0;
+    for (int32_t wanted : o.times) {
+        bool written = true;
+        for (int32_t t = LoopTime(k, o.fps); t < wanted; t = LoopTime(++k, o.fps)) {
+            FrameEnd end = DrawAndPresent(t, nullptr, written);
+            if (end == FrameEnd::Fatal) return 1;
+            if (end == FrameEnd::Quit) {
+                std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n",
+                             int(t), int(wanted));
+                return 1;
+            }
+        }
+        if (LoopTime(k, o.fps) == wanted) ++k;
+        FrameEnd end = DrawAndPresent(wanted, &o, written);
+        if (end == FrameEnd::Fatal || !written) return 1;
+        if (end == FrameEnd::Quit && wanted != o.times.back()) {
+            std::fprintf(stderr, "qv render: the demo quits at %d ms\n", int(wanted));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int RenderDemo(const RenderOptions& o) {
+    if (o.framesToFolder) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.output, ec);
+        if (ec) {
+            std::fprintf(stderr, "qv render: cannot create folder '%s': %s\n", o.output.c_str(),
+                         ec.message().c_str());
+            return 1;
+        }
+    }
+    std::filesystem::path folder = std::filesystem::path(o.demoPath).parent_path();
+    platform::SetContentRoot(folder.empty() ? "." : folder.string());
+    if (!demo::readTitle(o.demoPath)) return 1;
+    std::string error;
+    if (!platform::OpenHeadlessContext(o.width, o.height, error)) {
+        std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
+        return 1;
+    }
+    engine::SetProjection(o.width, o.height);
+    int status = engine::SetupGLState(engine::MusicHooks{}) ? SimulateAndWrite(o) : 1;
+    platform::CloseHeadlessContext();
+    return status;
+}
+
+}  // namespace
+
+int RunRender(int argc, char** argv) {
+    RenderOptions options;
+    std::string error = ParseOptions(argc, argv, options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "qv render: %s\n%s\n", error.c_str(), kUsage);
+        return 2;
+    }
+    platform::SetMessageSink(PrintMessage);
+    int status = RenderDemo(options);
+    platform::SetMessageSink(nullptr);
+    return status;
 }
 
 }  // namespace tools

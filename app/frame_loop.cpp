@@ -1,0 +1,50 @@
+#include "app/frame_loop.h"
+
+#include "core/numeric.h"
+
+namespace player {
+
+void SetKey(LoopState& state, int virtualKey, bool down) {
+    if (virtualKey >= 0 && virtualKey < int(state.KeyDown.size())) state.KeyDown[virtualKey] = down;
+}
+
+int32_t SmoothElapsed(int32_t smoothed, uint32_t elapsedMs) {
+    int32_t sum = int32_t(uint32_t(smoothed) + elapsedMs);
+    return sum / 2;
+}
+
+int32_t DemoTime(const LoopState& state, int32_t musicMs) {
+    uint32_t t = uint32_t(musicMs) + uint32_t(state.TimeOffset);
+    if (state.FastMode) t += uint32_t(state.SmoothedElapsed);
+    return int32_t(t);
+}
+
+bool LoopEnds(const LoopState& state, bool quitFlag) {
+    return state.KeyDown[kKeyEscape] || quitFlag;
+}
+
+void HandleKeys(LoopState& state) {
+    if (state.KeyDown[kKeyF3]) {
+        state.FastMode = false;
+        state.TimeOffset = 0;
+        state.KeyDown[kKeyF3] = false;
+        return;
+    }
+    if (state.FastMode) return;
+    if (state.KeyDown[kKeyF2]) {
+        state.FastMode = true;
+        state.TimeOffset = int32_t(0u - uint32_t(state.SmoothedElapsed));
+    } else if (state.KeyDown[kKeyF1]) {
+        state.TimeOffset = int32_t(uint32_t(state.TimeOffset) + uint32_t(kF1JumpMs));
+        state.KeyDown[kKeyF1] = false;
+    }
+}
+
+std::string WindowCaption(const std::string& title) { return ">> " + title; }
+
+std::string FpsCaption(const std::string& title, int32_t frameCount) {
+    core::Extended fps = core::Extended(frameCount) * 1000 / core::Extended(kCaptionPeriodMs);
+    return WindowCaption(title) + "   [" + std::to_string(core::RoundToInt32(fps)) + " FPS]";
+}
+
+}  // namespace player

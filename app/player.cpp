@@ -1,0 +1,112 @@
+#include "app/player.h"
+
+#include "app/demo_loader.h"
+#include "app/engine.h"
+#include "app/frame_loop.h"
+#include "gl/gl_layer.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+#include "scripter/scripter.h"
+#include "timeline/muzax.h"
+
+namespace player {
+namespace {
+
+LoopState g_loop;
+
+const engine::MusicHooks kMusic = {
+    muzax::InitAudio,
+    muzax::OpenMusic,
+    muzax::SeekMusicMs,
+    muzax::PlayMusic,
+};
+
+// The texts of the window-opening failures, by the step that failed.
+const char* OpenFailureText(platform::WindowOutcome outcome) {
+    switch (outcome) {
+        case platform::WindowOutcome::VideoUnavailable: return "Unable to register window class";
+        case platform::WindowOutcome::FullscreenRefused: return "Fullscreen-mode can't be achieved";
+        case platform::WindowOutcome::WindowFailed: return "Window could not be created";
+        case platform::WindowOutcome::PixelFormatFailed: return "pixel format unavaiable";
+        case platform::WindowOutcome::ContextFailed: return "Could not get OpenGL-rendering context";
+        case platform::WindowOutcome::ActivateFailed:
+            return "UNable to activate OpenGL-rendering context";
+        case platform::WindowOutcome::Opened: break;
+    }
+    return "";
+}
+
+// A refused full-screen mode is reported and the windowed variant opened instead.
+bool OpenPlayerWindow(int32_t width, int32_t height, bool fullscreen) {
+    const std::string caption = WindowCaption(demo::Demo().title);
+    platform::WindowOutcome outcome =
+        platform::OpenGLWindow(width, height, fullscreen, caption);
+    if (outcome == platform::WindowOutcome::FullscreenRefused) {
+        ShowError(OpenFailureText(outcome));
+        outcome = platform::OpenGLWindow(width, height, false, caption);
+    }
+    if (outcome != platform::WindowOutcome::Opened) {
+        ShowError(OpenFailureText(outcome));
+        return false;
+    }
+    engine::SetProjection(width, height);
+    return true;
+}
+
+// One window message. True when it ends the loop.
+bool HandleMessage(const platform::WindowEvent& event) {
+    switch (event.kind) {
+        case platform::WindowEvent::Quit:
+            return true;
+        case platform::WindowEvent::KeyDown:
+        case platform::WindowEvent::KeyUp:
+            SetKey(g_loop, event.virtualKey, event.kind == platform::WindowEvent::KeyDown);
+            break;
+        case platform::WindowEvent::Resized:
+            engine::SetProjection(event.width, event.height);
+            break;
+        case platform::WindowEvent::CaptionTimer:
+            platform::SetWindowCaption(FpsCaption(demo::Demo().title, g_loop.FrameCount));
+            g_loop.FrameCount = 0;
+            break;
+        case platform::WindowEvent::Other:
+            break;
+    }
+    return false;
+}
+
+// The loop never waits: a pending message is handled (one per pass, no frame drawn), and
+// otherwise a frame is drawn and presented, then the keys are looked at.
+bool RunFrameLoop() {
+    const uint32_t loopStart = platform::TickCountMs();
+    platform::WindowEvent event;
+    for (;;) {
+        if (platform::PollWindowEvent(event)) {
+            if (HandleMessage(event)) return true;
+            continue;
+        }
+        g_loop.FrameCount += 1;
+        g_loop.SmoothedElapsed =
+            SmoothElapsed(g_loop.SmoothedElapsed, platform::TickCountMs() - loopStart);
+        if (!engine::DrawFrame(DemoTime(g_loop, muzax::MusicPositionMs()))) return false;
+        qgl::SwapBuffers();
+        if (LoopEnds(g_loop, scripter::QuitFlag())) return true;
+        HandleKeys(g_loop);
+    }
+}
+
+}  // namespace
+
+void ShowError(const std::string& text) {
+    platform::ShowMessage("Quorvanel Error", text, platform::MessageIcon::Error);
+}
+
+bool RunPlayer(int32_t width, int32_t height, bool fullscreen, int32_t /*bits: always 32*/) {
+    g_loop = LoopState{};
+    if (!OpenPlayerWindow(width, height, fullscreen)) return false;
+    bool ok = engine::SetupGLState(kMusic) && RunFrameLoop();
+    platform::CloseGLWindow();
+    return ok;
+}
+
+}  // namespace player

@@ -1,0 +1,92 @@
+#include "models/mdlmanager.h"
+
+#include <vector>
+
+#include "core/byte_reader.h"
+#include "models/model_file.h"
+#include "models/objgen.h"
+#include "models/objloader.h"
+#include "platform/paths.h"
+
+namespace models {
+namespace {
+
+std::vector<qvModDat> g_records;
+
+std::span<const uint8_t> Bytes(std::string_view s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& error) {
+    std::string path = platform::ResolvePath(demoPath);
+    std::string bytes;
+    if (!ReadModelFile(path, bytes, error)) return false;
+    return ParseVertexFile(Bytes(bytes), path, record, error);
+}
+
+}  // namespace
+
+bool ParseVertexFile(std::span<const uint8_t> bytes, const std::string& fileName,
+                     qvModDat& record, std::string& error) {
+    core::ByteReader r(bytes);
+    int32_t ignored = 0, count = 0;
+    if (!r.ReadI32(ignored) || !r.ReadI32(count)) {
+        error = fileName + ": the vertex file ends before its vertex count (" +
+                std::to_string(bytes.size()) + " bytes)";
+        return false;
+    }
+    if (count < 0) {
+        error = fileName + ": negative vertex count " + std::to_string(count);
+        return false;
+    }
+    size_t holds = r.Remaining() / kVertexFileRecordBytes;
+    if (size_t(count) > holds) {
+        error = fileName + ": the vertex file announces " + std::to_string(count) +
+                " vertices but ends after " + std::to_string(holds) + " (" +
+                std::to_string(bytes.size()) + " bytes)";
+        return false;
+    }
+    record.primitive = kPrimitiveTriangles;  // whatever the first field says
+    record.vertexCount = count;
+    record.vertices.resize(size_t(count));
+    for (ModelVertex& v : record.vertices) {
+        for (float* field : {&v.nx, &v.ny, &v.nz, &v.u, &v.v, &v.x, &v.y, &v.z}) r.ReadF32(*field);
+    }
+    return true;
+}
+
+bool LoadModel(std::string_view source, qvModDat& record, std::string& error) {
+    if (source.empty()) return true;
+    switch (uint8_t(source.front())) {
+        case kSourceObjectProgram:
+            BuildGeneratedModel(Bytes(source.substr(1)), record);
+            return true;
+        case kSourceObjFile:
+            return LoadObj(record.mesh, std::string(source.substr(1)), error);
+        default:  // the whole source, first byte included, is the path
+            return LoadVertexFile(std::string(source), record, error);
+    }
+}
+
+bool LoadModels(const DemoFile& demo, std::string& error) {
+    g_records.assign(demo.modelSources.size(), qvModDat{});
+    for (size_t i = 0; i < g_records.size(); ++i) {
+        std::string problem;
+        if (!LoadModel(demo.modelSources[i].bytes, g_records[i], problem)) {
+            error = "model " + std::to_string(i) + ": " + problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+int32_t ModelCount() { return int32_t(g_records.size()); }
+
+const qvModDat* ModelRecord(int32_t index) {
+    if (index < 0 || size_t(index) >= g_records.size()) return nullptr;
+    return &g_records[size_t(index)];
+}
+
+void ReleaseModels() { g_records.clear(); }
+
+}  // namespace models

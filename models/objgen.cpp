@@ -1,0 +1,441 @@
+#include "models/objgen.h"
+
+#include <cmath>
+
+#include "core/byte_reader.h"
+#include "core/numeric.h"
+#include "platform/message_box.h"
+
+namespace models {
+namespace {
+
+using core::Extended;
+
+constexpr Extended kPi = 3.14159265358979323846264338327950288L;
+constexpr Extended kWeldTolerance = 0.1L;
+
+// ---------------------------------------------------------------------------------------
+// Weld grid. Cells are 1/4 wide on every axis (a power of two, so the cell of a point is
+// exact). A vertex is listed in every cell that its weld box, (p - 0.1, p + 0.1) on each axis
+// widened by a small margin against rounding, touches: at most two cells per axis. So every
+// vertex that can weld with a point is listed in the point's own cell, and as each cell lists
+// its vertices in ascending index order, the first Near vertex of that one list is exactly
+// the vertex the plain scan of the whole list returns. Vertices with a non-finite coordinate
+// are never Near anything and stay out of the grid.
+
+constexpr double kCellsPerUnit = 4.0;
+constexpr double kCellReach = 0.1 + 1e-6;       // the weld tolerance plus the margin
+constexpr double kCellLimit = double(1 << 20);  // cell coordinates clamp to 21 bits
+constexpr uint64_t kEmptyKey = 0;
+
+struct WeldGrid {
+    std::vector<uint64_t> keys;  // open addressing; kEmptyKey marks a free slot
+    std::vector<int32_t> listOf;  // per slot: its cell's entry in lists
+    std::vector<std::vector<int32_t>> lists;  // per cell: vertex indexes, ascending
+    int shift = 64;  // 64 - log2(slot count)
+    bool valid = false;  // false once positions moved; the next lookup rebuilds
+};
+
+double CellOf(double c) {
+    double cell = std::floor(c * kCellsPerUnit);
+    if (cell < -kCellLimit) return -kCellLimit;
+    if (cell > kCellLimit - 1) return kCellLimit - 1;
+    return cell;
+}
+
+uint64_t CellKey(double cx, double cy, double cz) {
+    auto bits = [](double c) { return uint64_t(int64_t(c) + int64_t(kCellLimit)); };
+    return (bits(cx) | bits(cy) << 21 | bits(cz) << 42) + 1;  // + 1 keeps kEmptyKey free
+}
+
+// Fibonacci hashing: the top bits of key * 2^64/phi, so that all three cell coordinates mix
+// into the slot.
+size_t SlotOf(const WeldGrid& g, uint64_t key) {
+    size_t mask = g.keys.size() - 1;
+    size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> g.shift);
+    while (g.keys[slot] != kEmptyKey && g.keys[slot] != key) slot = (slot + 1) & mask;
+    return slot;
+}
+
+bool IsFinite(float x, float y, float z) {
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+}
+
+// ---------------------------------------------------------------------------------------
+
+struct Generator {
+    std::vector<fPunkt> vertices;
+    std::vector<GenQuad> quads;
+    bool selectionOn = false;
+    float box[6] = {};  // min x, min y, min z, max x, max y, max z
+    GenCorner cornerBuffer[4];
+    uint8_t cornerFill = 0;
+    WeldGrid grid;
+    VertexLookup lookup = nullptr;
+};
+
+Generator g_gen;
+
+// Empties the table to `capacity` slots (a power of two, at least 64).
+void GridReset(WeldGrid& g, size_t capacity) {
+    int bits = 6;
+    while ((size_t(1) << bits) < capacity) ++bits;
+    g.shift = 64 - bits;
+    g.keys.assign(size_t(1) << bits, kEmptyKey);
+    g.listOf.assign(size_t(1) << bits, -1);
+}
+
+// The list of the cell `key`, made on first use; the table doubles past half load.
+std::vector<int32_t>& CellList(WeldGrid& g, uint64_t key) {
+    size_t slot = SlotOf(g, key);
+    if (g.keys[slot] == key) return g.lists[size_t(g.listOf[slot])];
+    if (2 * (g.lists.size() + 1) > g.keys.size()) {
+        std::vector<uint64_t> keys = std::move(g.keys);
+        std::vector<int32_t> listOf = std::move(g.listOf);
+        GridReset(g, keys.size() * 2);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == kEmptyKey) continue;
+            size_t moved = SlotOf(g, keys[i]);
+            g.keys[moved] = keys[i];
+            g.listOf[moved] = listOf[i];
+        }
+        slot = SlotOf(g, key);
+    }
+    g.keys[slot] = key;
+    g.listOf[slot] = int32_t(g.lists.size());
+    g.lists.emplace_back();
+    return g.lists.back();
+}
+
+void GridInsert(WeldGrid& g, const fPunkt& p, int32_t index) {
+    if (!IsFinite(p.x, p.y, p.z)) return;
+    double x0 = CellOf(p.x - kCellReach), x1 = CellOf(p.x + kCellReach);
+    double y0 = CellOf(p.y - kCellReach), y1 = CellOf(p.y + kCellReach);
+    double z0 = CellOf(p.z - kCellReach), z1 = CellOf(p.z + kCellReach);
+    for (double cx = x0; cx <= x1; ++cx)
+        for (double cy = y0; cy <= y1; ++cy)
+            for (double cz = z0; cz <= z1; ++cz) CellList(g, CellKey(cx, cy, cz)).push_back(index);
+}
+
+void GridRebuild(WeldGrid& g, const std::vector<fPunkt>& vertices) {
+    g.lists.clear();
+    GridReset(g, 64);
+    for (size_t i = 0; i < vertices.size(); ++i) GridInsert(g, vertices[i], int32_t(i));
+    g.valid = true;
+}
+
+void GridAdd(WeldGrid& g, const std::vector<fPunkt>& vertices, int32_t index) {
+    if (g.valid) GridInsert(g, vertices[size_t(index)], index);  // else the next lookup rebuilds
+}
+
+int32_t GridFind(float x, float y, float z) {
+    Generator& s = g_gen;
+    if (!IsFinite(x, y, z)) return -1;
+    if (!s.grid.valid) GridRebuild(s.grid, s.vertices);
+    size_t slot = SlotOf(s.grid, CellKey(CellOf(x), CellOf(y), CellOf(z)));
+    if (s.grid.keys[slot] == kEmptyKey) return -1;
+    for (int32_t k : s.grid.lists[size_t(s.grid.listOf[slot])]) {
+        const fPunkt& p = s.vertices[size_t(k)];
+        if (Near(p.x, x) && Near(p.y, y) && Near(p.z, z)) return k;
+    }
+    return -1;
+}
+
+float F32(Extended v) { return float(v); }
+
+bool IsSelected(const fPunkt& p) {
+    const Generator& s = g_gen;
+    if (!s.selectionOn) return true;
+    return s.box[0] <= p.x && p.x <= s.box[3] && s.box[1] <= p.y && p.y <= s.box[4] &&
+           s.box[2] <= p.z && p.z <= s.box[5];
+}
+
+// Any edit that moves positions leaves the grid stale.
+void PositionsMoved() { g_gen.grid.valid = false; }
+
+// ---------------------------------------------------------------------------------------
+// Shapes
+
+// The six faces of one grid cell of the cube, corners (x, y, z, u, v). With s = P/n,
+// s' = (P+1)/n, t = A/n, t' = (A+1)/n, U = (n+P)/2n, U' = (n+P+1)/2n, V = (n+A)/2n,
+// V' = (n+A+1)/2n; every value is rounded to float32 once, as it enters the corner.
+void AddCubeCell(int32_t n, int32_t P, int32_t A) {
+    Extended s = Extended(P) / n, s1 = Extended(P + 1) / n;
+    Extended t = Extended(A) / n, t1 = Extended(A + 1) / n;
+    Extended U = Extended(n + P) / (2 * n), U1 = Extended(n + P + 1) / (2 * n);
+    Extended V = Extended(n + A) / (2 * n), V1 = Extended(n + A + 1) / (2 * n);
+    auto C = [](Extended x, Extended y, Extended z, Extended u, Extended v) {
+        return GenCorner{F32(x), F32(y), F32(z), F32(u), F32(v)};
+    };
+    AddQuad(C(s, t, -1, U, 1 - V), C(s1, t, -1, U1, 1 - V), C(s1, t1, -1, U1, 1 - V1),
+            C(s, t1, -1, U, 1 - V1));                                          // z = -1
+    AddQuad(C(s, t, 1, U, V), C(s1, t, 1, U1, V), C(s1, t1, 1, U1, V1), C(s, t1, 1, U, V1));
+    AddQuad(C(s, -1, t, U, V), C(s1, -1, t, U1, V), C(s1, -1, t1, U1, V1),
+            C(s, -1, t1, U, V1));                                              // y = -1
+    AddQuad(C(s, 1, t, U, V), C(s1, 1, t, U1, V), C(s1, 1, t1, U1, V1), C(s, 1, t1, U, V1));
+    AddQuad(C(-1, s, t, 1 - V, U), C(-1, s1, t, 1 - V, U1), C(-1, s1, t1, 1 - V1, U1),
+            C(-1, s, t1, 1 - V1, U));                                          // x = -1
+    AddQuad(C(1, s, t, U, V), C(1, s1, t, U1, V), C(1, s1, t1, U1, V1), C(1, s, t1, U, V1));
+}
+
+// Cube from -1 to +1, each face 2n x 2n quads; loops P (outer), A, then the six faces.
+void Cube(int32_t n) {
+    for (int32_t P = -n; P < n; ++P)
+        for (int32_t A = -n; A < n; ++A) AddCubeCell(n, P, A);
+}
+
+// Body of revolution about y: 3n rings x 4n segments, height (a - 0.5) * 2 linear in the ring
+// parameter a, radius sin(pi * a) (stored float32), one quad per cell through AddCorner.
+void Sphere(int32_t n) {
+    if (n == 0) return;
+    const int32_t rings = 3 * n, segments = 4 * n;
+    // sin and cos of 2 pi b for every segment border b = j / S, computed once per shape.
+    std::vector<Extended> sinB(size_t(segments) + 1), cosB(size_t(segments) + 1);
+    for (int32_t j = 0; j <= segments; ++j) {
+        Extended b = Extended(j) / segments;
+        sinB[size_t(j)] = std::sin(2 * kPi * b);
+        cosB[size_t(j)] = std::cos(2 * kPi * b);
+    }
+    g_gen.cornerFill = 0;
+    for (int32_t i = 0; i < rings; ++i) {
+        Extended a = Extended(i) / rings, a1 = Extended(i + 1) / rings;
+        float r = F32(std::sin(kPi * a)), r1 = F32(std::sin(kPi * a1));
+        float y = F32((a - 0.5L) * 2), y1 = F32((a1 - 0.5L) * 2);
+        for (int32_t j = 0; j < segments; ++j) {
+            Extended sb = sinB[size_t(j)], cb = cosB[size_t(j)];
+            Extended sb1 = sinB[size_t(j) + 1], cb1 = cosB[size_t(j) + 1];
+            float b = F32(Extended(j) / segments), b1 = F32(Extended(j + 1) / segments);
+            AddCorner(F32(sb * r), y, F32(cb * r), F32(a), b);
+            AddCorner(F32(sb1 * r), y, F32(cb1 * r), F32(a), b1);
+            AddCorner(F32(sb1 * r1), y1, F32(cb1 * r1), F32(a1), b1);
+            AddCorner(F32(sb * r1), y1, F32(cb * r1), F32(a1), b);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Edits of the selected vertices
+
+// x, y, z *= factor, each product rounded to float32.
+void ScaleSelected(Extended factor) {
+    for (fPunkt& p : g_gen.vertices) {
+        if (!IsSelected(p)) continue;
+        p.x = F32(p.x * factor);
+        p.y = F32(p.y * factor);
+        p.z = F32(p.z * factor);
+    }
+    PositionsMoved();
+}
+
+// Replaces the given fields of every selected vertex by (own + sum over the neighbour list,
+// repeats included) / (neighbour count + 1). All reads see the values from before the edit.
+template <size_t N>
+void SmoothFields(const std::array<float fPunkt::*, N>& fields) {
+    std::vector<fPunkt>& vs = g_gen.vertices;
+    std::vector<float> scratch(vs.size() * N);
+    std::vector<char> selected(vs.size());
+    for (size_t k = 0; k < vs.size(); ++k) {
+        selected[k] = IsSelected(vs[k]);
+        if (!selected[k]) continue;
+        for (size_t f = 0; f < N; ++f) {
+            Extended sum = vs[k].*fields[f];
+            for (int32_t nb : vs[k].neighbours) sum += vs[size_t(nb)].*fields[f];
+            scratch[k * N + f] = F32(sum / (Extended(vs[k].neighbourCount) + 1));
+        }
+    }
+    for (size_t k = 0; k < vs.size(); ++k)
+        if (selected[k])
+            for (size_t f = 0; f < N; ++f) vs[k].*fields[f] = scratch[k * N + f];
+}
+
+// The five sine waves; y and z use the coordinates already moved (x', y'), each stored as
+// float32 before the next is computed.
+void WaveVertex(fPunkt& p, uint8_t variant) {
+    const Extended pi = kPi, twoPi = 2 * kPi;
+    auto S = [](Extended v) { return std::sin(v); };
+    switch (variant) {
+        case 0:
+            p.x = F32(p.x + 0.1L * S(pi * (p.x + 1.0L)));
+            p.y = F32(p.y + 0.1L * S(pi * (p.y + 1.0L)));
+            p.z = F32(p.z + 0.1L * S(pi * (p.z + 1.0L)));
+            break;
+        case 1:
+            p.x = F32(p.x + 0.12L * S(twoPi * (p.x + 1.0L)));
+            p.y = F32(p.y + 0.12L * S(twoPi * (p.y + 1.0L)));
+            p.z = F32(p.z + 0.12L * S(twoPi * (p.z + 1.0L)));
+            break;
+        case 2:
+            p.x = F32(p.x + 0.12L * S(pi * (p.x + 1.0L + p.z / 2.0L)));
+            p.y = F32(p.y + 0.12L * S(pi * (p.y + 1.0L + p.x / 2.0L)));
+            p.z = F32(p.z + 0.12L * S(pi * (p.z + 1.0L + p.y / 2.0L)));
+            break;
+        case 3:
+            p.x = F32(p.x + 0.12L * S(pi * p.x * p.z));
+            p.y = F32(p.y + 0.12L * S(pi * p.y * p.x));
+            p.z = F32(p.z + 0.12L * S(pi * p.z * p.y));
+            break;
+        case 4:
+            p.x = F32(p.x + 0.12L * S(pi * p.x) * std::cos(twoPi * p.x));
+            p.y = F32(p.y + 0.12L * S(pi * p.y) * std::cos(twoPi * p.y));
+            p.z = F32(p.z + 0.12L * S(pi * p.z) * std::cos(twoPi * p.y));
+            break;
+        default:
+            break;  // variants 5 to 255 change nothing
+    }
+}
+
+void Wave(uint8_t variant) {
+    if (variant > 4) return;
+    for (fPunkt& p : g_gen.vertices)
+        if (IsSelected(p)) WaveVertex(p, variant);
+    PositionsMoved();
+}
+
+void RunOperation(uint8_t op, uint8_t param) {
+    switch (op) {
+        case kOpCube: Cube(param); break;
+        case kOpGrow: ScaleSelected(1.1L); break;
+        case kOpShrink: ScaleSelected(0.9L); break;
+        case kOpSmooth:
+            SmoothFields<3>({&fPunkt::x, &fPunkt::y, &fPunkt::z});
+            PositionsMoved();
+            break;
+        case kOpWave: Wave(param); break;
+        case kOpSmoothTexture: SmoothFields<2>({&fPunkt::u, &fPunkt::v}); break;
+        case kOpSphere: Sphere(param); break;
+        default: break;  // 7 to 253: no operation
+    }
+}
+
+// Reads the body of a SelectBox record (after its first 255). A record cut off by the end of
+// the program is ignored whole.
+void SelectBox(core::ByteReader& r) {
+    if (r.Remaining() < kSelectBoxBodyBytes) {
+        r.Skip(r.Remaining());
+        return;
+    }
+    for (float& bound : g_gen.box) r.ReadF32(bound);
+    uint8_t close = 0;
+    r.ReadU8(close);
+    if (close != kOpSelectBox) platform::ShowMessage("hmm", "error");
+    g_gen.selectionOn = true;
+}
+
+// Unit normal of corner p from its two sides (pn - p) x (pp - p), length rounded to float32,
+// each component stored as its absolute value.
+void CornerNormal(const fPunkt& p, const fPunkt& pn, const fPunkt& pp, ModelVertex& out) {
+    Extended ax = Extended(pn.x) - p.x, ay = Extended(pn.y) - p.y, az = Extended(pn.z) - p.z;
+    Extended bx = Extended(pp.x) - p.x, by = Extended(pp.y) - p.y, bz = Extended(pp.z) - p.z;
+    Extended cx = ay * bz - az * by, cy = az * bx - ax * bz, cz = ax * by - ay * bx;
+    float length = F32(std::sqrt(cx * cx + cy * cy + cz * cz));
+    if (length != 0) {
+        cx /= length;
+        cy /= length;
+        cz /= length;
+    }
+    out.nx = std::fabs(F32(cx));
+    out.ny = std::fabs(F32(cy));
+    out.nz = std::fabs(F32(cz));
+}
+
+}  // namespace
+
+bool Near(float a, float b) { return std::fabs(Extended(a) - Extended(b)) < kWeldTolerance; }
+
+bool TwoOfThree(const GenCorner& p, const GenCorner& q) {
+    bool nx = Near(p.x, q.x), ny = Near(p.y, q.y), nz = Near(p.z, q.z);
+    return (nx && ny) || (nx && nz) || (ny && nz);
+}
+
+int32_t FindVertex(float x, float y, float z) {
+    Generator& s = g_gen;
+    if (s.lookup) return s.lookup(s.vertices, x, y, z);
+    return GridFind(x, y, z);
+}
+
+int32_t AddVertex(float x, float y, float z, float u, float v) {
+    Generator& s = g_gen;
+    fPunkt p;
+    p.x = x, p.y = y, p.z = z, p.u = u, p.v = v;
+    s.vertices.push_back(std::move(p));
+    int32_t index = int32_t(s.vertices.size() - 1);
+    GridAdd(s.grid, s.vertices, index);
+    return index;
+}
+
+void AddQuad(const GenCorner& c0, const GenCorner& c1, const GenCorner& c2, const GenCorner& c3) {
+    Generator& s = g_gen;
+    const GenCorner* c[4] = {&c0, &c1, &c2, &c3};
+    GenQuad quad;
+    for (int i = 0; i < 4; ++i) {
+        int32_t found = FindVertex(c[i]->x, c[i]->y, c[i]->z);
+        quad[size_t(i)] = found >= 0 ? found : AddVertex(c[i]->x, c[i]->y, c[i]->z, c[i]->u, c[i]->v);
+    }
+    s.quads.push_back(quad);
+    // A search for a corner's position now would return its slot's vertex again: the corners
+    // are finite, and no vertex before the found one has moved, so the slots serve directly.
+    static constexpr int kPairs[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+    for (const auto& pair : kPairs) {
+        if (!TwoOfThree(*c[pair[0]], *c[pair[1]])) continue;
+        fPunkt& a = s.vertices[size_t(quad[size_t(pair[0])])];
+        a.neighbours.push_back(quad[size_t(pair[1])]);
+        ++a.neighbourCount;
+        fPunkt& b = s.vertices[size_t(quad[size_t(pair[1])])];
+        b.neighbours.push_back(quad[size_t(pair[0])]);
+        ++b.neighbourCount;
+    }
+}
+
+void AddCorner(float x, float y, float z, float u, float v) {
+    Generator& s = g_gen;
+    s.cornerBuffer[s.cornerFill & 3] = GenCorner{x, y, z, u, v};
+    if (++s.cornerFill < 4) return;
+    s.cornerFill = 0;
+    AddQuad(s.cornerBuffer[0], s.cornerBuffer[1], s.cornerBuffer[2], s.cornerBuffer[3]);
+}
+
+void RunObjectProgram(std::span<const uint8_t> program) {
+    Generator& s = g_gen;
+    s.vertices.clear();
+    s.quads.clear();
+    s.grid.valid = false;
+    s.selectionOn = false;
+    core::ByteReader r(program);
+    uint8_t op = 0;
+    while (r.ReadU8(op)) {
+        if (op == kOpSelectAll) {
+            s.selectionOn = false;
+        } else if (op == kOpSelectBox) {
+            SelectBox(r);
+        } else {
+            uint8_t param = 0;  // an operation in the last byte runs with parameter 0
+            r.ReadU8(param);
+            RunOperation(op, param);
+        }
+    }
+}
+
+void BuildGeneratedModel(std::span<const uint8_t> program, qvModDat& record) {
+    RunObjectProgram(program);
+    const Generator& s = g_gen;
+    record.primitive = kPrimitiveQuads;
+    record.vertices.clear();
+    record.vertices.reserve(s.quads.size() * 4);
+    for (const GenQuad& q : s.quads) {
+        for (size_t c = 0; c < 4; ++c) {
+            const fPunkt& p = s.vertices[size_t(q[c])];
+            ModelVertex v;
+            CornerNormal(p, s.vertices[size_t(q[(c + 1) & 3])], s.vertices[size_t(q[(c + 3) & 3])], v);
+            v.x = p.x, v.y = p.y, v.z = p.z, v.u = p.u, v.v = p.v;
+            record.vertices.push_back(v);
+        }
+    }
+    record.vertexCount = int32_t(record.vertices.size());
+}
+
+const std::vector<fPunkt>& GeneratedVertices() { return g_gen.vertices; }
+const std::vector<GenQuad>& GeneratedQuads() { return g_gen.quads; }
+
+void SetVertexLookup(VertexLookup lookup) { g_gen.lookup = lookup; }
+
+}  // namespace models

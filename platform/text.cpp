@@ -1,0 +1,82 @@
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+// Code points of the bytes 0x80..0x9F; the undefined ones keep their own value.
+constexpr char32_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+}  // namespace
+
+char32_t Cp1252CodePoint(uint8_t byte) {
+    return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
+}
+
+bool Cp1252Defined(uint8_t byte) {
+    return byte != 0x81 && byte != 0x8D && byte != 0x8F && byte != 0x90 && byte != 0x9D;
+}
+
+int Cp1252Byte(char32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) return int(codePoint);
+    for (int i = 0; i < 32; ++i)
+        if (Cp1252Defined(uint8_t(0x80 + i)) && kHighControls[i] == codePoint) return 0x80 + i;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+bool DecodeUtf8(std::string_view s, size_t& i, char32_t& cp) {
+    const uint8_t lead = uint8_t(s[i]);
+    int extra;
+    if (lead < 0x80) { cp = lead; extra = 0; }
+    else if ((lead & 0xE0) == 0xC0) { cp = lead & 0x1F; extra = 1; }
+    else if ((lead & 0xF0) == 0xE0) { cp = lead & 0x0F; extra = 2; }
+    else if ((lead & 0xF8) == 0xF0) { cp = lead & 0x07; extra = 3; }
+    else return false;
+    if (s.size() - i - 1 < size_t(extra)) return false;
+    for (int k = 1; k <= extra; ++k) {
+        const uint8_t c = uint8_t(s[i + k]);
+        if ((c & 0xC0) != 0x80) return false;
+        cp = cp << 6 | (c & 0x3F);
+    }
+    static constexpr char32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += size_t(extra) + 1;
+    return true;
+}
+
+std::string Cp1252ToUtf8(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) AppendUtf8(out, Cp1252CodePoint(b));
+    return out;
+}
+
+bool IsValidUtf8(const std::string& bytes) {
+    char32_t cp;
+    for (size_t i = 0; i < bytes.size();)
+        if (!DecodeUtf8(bytes, i, cp)) return false;
+    return true;
+}
+
+std::string DisplayText(const std::string& bytes) {
+    return IsValidUtf8(bytes) ? bytes : Cp1252ToUtf8(bytes);
+}
+
+}  // namespace platform

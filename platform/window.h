@@ -1,0 +1,54 @@
+// The player window: one SDL2 window with a double-buffered OpenGL compatibility context
+// (RGBA, 32 colour bits, 16 depth bits, no stencil, alpha or accumulation bits), its events
+// translated into the messages the frame loop knows (Windows virtual-key codes, size changes,
+// the one-second caption timer, quit) and the buffer swap. One window per process.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// True when a window system is reachable ($DISPLAY or $WAYLAND_DISPLAY is set).
+bool HasDisplay();
+
+// How opening the window ended; every value but Opened has torn down what was created.
+enum class WindowOutcome {
+    Opened,
+    VideoUnavailable,    // the video subsystem could not start (no window class)
+    FullscreenRefused,   // the mode width x height could not be set: open windowed instead
+    WindowFailed,
+    PixelFormatFailed,   // no visual with the pixel format above
+    ContextFailed,
+    ActivateFailed,
+};
+
+// Opens the window with the client size width x height and the caption (Windows-1252 bytes).
+// Full screen changes the display mode to width x height and hides the cursor; the attempt
+// counts as failed unless the mode and the window size actually obtained are the requested
+// ones (some servers report success and change nothing). The context is current afterwards,
+// the GL layer routes to the driver (qgl::SwapBuffers presents), and the caption timer runs.
+WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
+                           const std::string& captionCp1252);
+
+// Destroys context and window (the display mode returns with the window).
+void CloseGLWindow();
+
+void SetWindowCaption(const std::string& captionCp1252);
+
+// Milliseconds since an arbitrary start, wrapping like GetTickCount.
+uint32_t TickCountMs();
+
+struct WindowEvent {
+    enum Kind { Quit, KeyDown, KeyUp, Resized, CaptionTimer, Other } kind = Other;
+    int virtualKey = 0;  // KeyDown, KeyUp: 0..255
+    int32_t width = 0, height = 0;  // Resized: the new client size
+};
+
+// Takes one pending event, if any (the PeekMessage of the frame loop). Auto-repeated key
+// presses arrive as further KeyDown events; keys without a virtual-key code are Other.
+bool PollWindowEvent(WindowEvent& event);
+
+// The Windows virtual-key code of an SDL key code, or -1 when the key has none here.
+int VirtualKeyFromSdl(int32_t sdlKey);
+
+}  // namespace platform

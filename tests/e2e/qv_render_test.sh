@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# qv render with no display: the frame at a time comes from the simulated frame loop, the
+# same command gives the same bytes, --frames writes one PNG per time, bad options are refused.
+#   qv_render_test.sh BUILD_DIR
+set -uo pipefail
+qv="$(cd "${1:?usage: qv_render_test.sh BUILD_DIR}" && pwd)/qv"
+work="$(mktemp -d "${TMPDIR:-/tmp}/qv_render.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+unset DISPLAY WAYLAND_DISPLAY
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok:   $*"; }
+
+# One clip from 1000 ms on: a quad (-5..5, -5..5) at z = -3 in the default white, which
+# covers the whole picture; before it the picture is the black clear colour.
+quad_vertex() { printf '\x02%b\x02%b\x02\x00\x00\x40\xc0\x21' "$1" "$2"; }
+m5='\x00\x00\xa0\xc0'; p5='\x00\x00\xa0\x40'
+{
+    printf 'render\x1aquorvanel1'
+    printf '\x01\x00\x00\x00\x47\x00\x00\x00'           # 1 script of 71 bytes:
+    printf '\x00\x07\x00\x00\x00\x1f'                   # PUSHI 7 (GL_QUADS), BEGIN
+    quad_vertex "$m5" "$m5"; quad_vertex "$p5" "$m5"; quad_vertex "$p5" "$p5"; quad_vertex "$m5" "$p5"
+    printf '\x20'                                       # END
+    printf '\x01\x00\x00\x00'                           # 1 clip: track 0,
+    printf '\x00\xe8\x03\x00\x00\xa0\x86\x01\x00'       # from 1000 ms for 100000 ms,
+    head -c 28 /dev/zero                                # script 0, no transform
+    head -c 148 /dev/zero                               # tracks, empty tables, no music
+} >"$work/demo.acs"
+
+centre() { convert "$1" -format '%[pixel:p{w/2,h/2}]' info:; }
+
+if "$qv" render "$work/demo.acs" --time 1500 -o "$work/a.png" --size 160x120 &&
+   "$qv" render "$work/demo.acs" --time 1500 -o "$work/b.png" --size 160x120; then
+    cmp -s "$work/a.png" "$work/b.png" && pass "same command, same bytes" || fail "two renders differ"
+    [ "$(identify -format '%wx%h' "$work/a.png")" = 160x120 ] || fail "--size not honoured"
+    case "$(centre "$work/a.png")" in
+        *255,255,255*) pass "the clip draws at 1500 ms" ;;
+        *) fail "frame at 1500 ms: centre $(centre "$work/a.png"), expected white" ;;
+    esac
+else
+    fail "qv render --time failed"
+fi
+
+if "$qv" render "$work/demo.acs" --frames 0:2000:500 -o "$work/frames/" --size 32x24 --fps 30; then
+    names="$(cd "$work/frames" && echo *.png)"
+    [ "$names" = "frame_00000000.png frame_00000500.png frame_00001000.png frame_00001500.png frame_00002000.png" ] \
+        && pass "--frames writes one PNG per time" || fail "--frames wrote: $names"
+    case "$(centre "$work/frames/frame_00000500.png")" in
+        *"0,0,0"*) pass "before the clip the frame is black" ;;
+        *) fail "frame at 500 ms: $(centre "$work/frames/frame_00000500.png")" ;;
+    esac
+else
+    fail "qv render --frames failed"
+fi
+
+for bad in "--time 10" "$work/demo.acs --time -5 -o x.png" "$work/demo.acs --time 5 --frames 0:1:1 -o x" \
+           "$work/demo.acs --frames 5:1:1 -o d/" "$work/demo.acs --time 5 -o x.png --size 0x10" \
+           "$work/demo.acs --time 5 -o x.png --fps 0"; do
+    # shellcheck disable=SC2086
+    "$qv" render $bad >/dev/null 2>&1
+    [ $? = 2 ] || fail "qv render $bad: not refused with status 2"
+done
+"$qv" render "$work/missing.acs" --time 0 -o "$work/m.png" 2>"$work/err"
+[ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
+    || fail "missing demo file: $(cat "$work/err")"
+
+# The bundled demo, as the build made it: the same picture twice, and not an empty one.
+bundled="$(dirname "$qv")/demos/nightfall/demo.acs"
+if [ -f "$bundled" ]; then
+    "$qv" render "$bundled" --time 5000 -o "$work/n1.png" --size 320x240 &&
+        "$qv" render "$bundled" --time 5000 -o "$work/n2.png" --size 320x240
+    if cmp -s "$work/n1.png" "$work/n2.png" &&
+       [ "$(convert "$work/n1.png" -format '%k' info:)" -gt 100 ]; then
+        pass "the bundled demo renders the same picture of many colours twice"
+    else
+        fail "bundled demo at 5000 ms: not deterministic or blank"
+    fi
+else
+    fail "the bundled demo was not built ($bundled)"
+fi
+
+[ "$failures" = 0 ] || { echo "$failures qv render check(s) failed"; exit 1; }
+echo "all qv render checks passed"

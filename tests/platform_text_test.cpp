@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+
+using platform::Cp1252ToUtf8;
+
+TEST(Cp1252, AsciiStaysAndLatin1BecomesTwoBytes) {
+    EXPECT_EQ(Cp1252ToUtf8("demoplayer \xDF"), "demoplayer \xC3\x9F");
+    EXPECT_EQ(Cp1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+    EXPECT_EQ(Cp1252ToUtf8("\xA0\xFF"), "\xC2\xA0\xC3\xBF");
+}
+
+TEST(Cp1252, TheWindowsPunctuationRangeAndItsUnassignedBytes) {
+    EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");          // euro sign
+    EXPECT_EQ(Cp1252ToUtf8("\x93x\x94"), "\xE2\x80\x9Cx\xE2\x80\x9D");  // curly quotes
+    EXPECT_EQ(Cp1252ToUtf8("\x9F"), "\xC5\xB8");              // Y with diaeresis
+    EXPECT_EQ(Cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+}
+
+TEST(Cp1252, DisplayTextKeepsUtf8AndConvertsEverythingElse) {
+    EXPECT_TRUE(platform::IsValidUtf8("plain"));
+    EXPECT_TRUE(platform::IsValidUtf8("\xC3\x9F\xE2\x82\xAC\xF0\x9F\x8E\xB5"));
+    EXPECT_FALSE(platform::IsValidUtf8("\xDF"));            // a lone cp1252 sharp s
+    EXPECT_FALSE(platform::IsValidUtf8("\xC0\xAF"));        // overlong
+    EXPECT_FALSE(platform::IsValidUtf8("\xED\xA0\x80"));    // surrogate
+    EXPECT_FALSE(platform::IsValidUtf8("\xE2\x82"));        // cut short
+    EXPECT_EQ(platform::DisplayText("data\\r\xF6" "ck.jpg"), "data\\r\xC3\xB6" "ck.jpg");
+    EXPECT_EQ(platform::DisplayText("r\xC3\xB6" "ck"), "r\xC3\xB6" "ck");
+}
+
+TEST(Cp1252, EveryDefinedByteRoundTripsAndTheC1ControlsHaveNoByte) {
+    for (int b = 0; b < 256; ++b) {
+        char32_t cp = platform::Cp1252CodePoint(uint8_t(b));
+        if (platform::Cp1252Defined(uint8_t(b))) EXPECT_EQ(platform::Cp1252Byte(cp), b) << b;
+        else EXPECT_EQ(platform::Cp1252Byte(cp), -1) << b;
+    }
+    EXPECT_EQ(platform::Cp1252Byte(0x20AC), 0x80);
+    EXPECT_EQ(platform::Cp1252Byte(0x0100), -1);  // A with macron: not in the page
+}

@@ -1,0 +1,232 @@
+#include "textures/texmanager.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "gl/gl_layer.h"
+#include "textures/image_loaders.h"
+#include "textures/tex_program.h"
+#include "textures/upload.h"
+
+namespace textures {
+namespace {
+
+struct TextureSlot {  // qvTexture
+    std::string name;    // not stored in the demo file; stays empty
+    std::string source;  // the slot's bytes as read
+};
+
+struct TextureTable {
+    std::vector<TextureSlot> sources;   // TextureSources
+    std::vector<uint32_t> names;        // TextureNames
+    TextureLoadHookFn loadHook = nullptr;
+    int32_t workers = -1;               // program-building threads; -1: one per spare core
+};
+
+TextureTable& Table() {
+    static TextureTable table;
+    return table;
+}
+
+bool InTable(int32_t slot) { return slot >= 0 && size_t(slot) < Table().names.size(); }
+
+std::span<const uint8_t> BytesOf(const std::string& s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+}  // namespace
+
+SlotKind SlotKindOf(std::span<const uint8_t> source) {
+    if (source.empty()) return SlotKind::RenderTarget;
+    if (source[0] == 0) return SlotKind::None;
+    if (source[0] == 2) return SlotKind::Program;
+    return SlotKind::ImageFile;
+}
+SlotKind SlotKindOf(const std::string& source) { return SlotKindOf(BytesOf(source)); }
+
+std::string SlotImagePath(const std::string& source) { return "data\\" + source; }
+
+void SetTextureLoadHook(TextureLoadHookFn hook) { Table().loadHook = hook; }
+
+namespace {
+
+// Builds the program slots of the table on worker threads while the main thread walks the
+// slots in order, calls the hook, uploads each composed image as soon as it is ready and
+// builds the other kinds itself. Each program starts from the random state the serial order
+// would give it (the Noise draws of the programs before it, jumped over), so every texture and
+// every GL call is the same as when the slots are built one after the other. Workers stay at
+// most a few programs ahead of the uploads, which bounds the images held at once.
+class ParallelProgramBuild {
+public:
+    ParallelProgramBuild(const std::vector<TextureSlot>& sources, int32_t workerCount) {
+        uint32_t state = Generator().random;
+        for (int32_t slot = 0; slot < int32_t(sources.size()); ++slot) {
+            const std::string& source = sources[slot].source;
+            if (SlotKindOf(source) != SlotKind::Program) continue;
+            Job job;
+            job.program = ParseTexProgram(BytesOf(source).subspan(1));
+            job.randomState = state;
+            state = AdvanceRandomState(state, RandomDrawsOf(job.program));
+            jobs_.push_back(std::move(job));
+        }
+        finalRandomState_ = state;
+        window_ = size_t(workerCount) * 2;
+        for (int32_t i = 0; i < workerCount; ++i) threads_.emplace_back([this] { Work(); });
+    }
+    ~ParallelProgramBuild() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+    size_t ProgramCount() const { return jobs_.size(); }
+
+    // Uploads the next program slot in slot order and returns its name.
+    uint32_t UploadNext() {
+        std::unique_lock lock(mutex_);
+        Job& job = jobs_[uploaded_];
+        changed_.wait(lock, [&] { return job.ready; });
+        std::vector<uint8_t> pixels = std::move(job.pixels);
+        lock.unlock();
+        const uint32_t name = UploadMipmapped(kLayerSize, kLayerSize, pixels.data());
+        lock.lock();
+        spare_.push_back(std::move(pixels));  // reused by the next program a worker runs
+        ++uploaded_;
+        const bool last = uploaded_ == jobs_.size();
+        lock.unlock();
+        changed_.notify_all();
+        if (last) Generator().random = finalRandomState_;
+        return name;
+    }
+
+private:
+    struct Job {
+        TexProgram program;
+        uint32_t randomState = 0;
+        std::vector<uint8_t> pixels;
+        bool ready = false;
+    };
+
+    void Work() {
+        GeneratorStatePtr images = NewGeneratorState();
+        for (;;) {
+            size_t index;
+            std::vector<uint8_t> pixels;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] {
+                    return stopping_ || claimed_ >= jobs_.size() || claimed_ < uploaded_ + window_;
+                });
+                if (stopping_ || claimed_ >= jobs_.size()) return;
+                index = claimed_++;
+                if (!spare_.empty()) {
+                    pixels = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            Job& job = jobs_[index];
+            pixels.resize(kOutputBytes);
+            images->random = job.randomState;
+            RunTexProgram(*images, job.program, pixels.data());
+            {
+                std::lock_guard lock(mutex_);
+                job.pixels = std::move(pixels);
+                job.ready = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    std::vector<Job> jobs_;
+    uint32_t finalRandomState_ = 0;
+    size_t window_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t claimed_ = 0;
+    size_t uploaded_ = 0;
+    std::vector<std::vector<uint8_t>> spare_;  // output images already uploaded
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+int32_t WorkerCount() {
+    const int32_t configured = Table().workers;
+    if (configured >= 0) return configured;
+    // The main thread uploads and builds the other slots: one worker per remaining core.
+    const uint32_t cores = std::max(2u, std::thread::hardware_concurrency());
+    return int32_t(std::min(8u, cores - 1));
+}
+
+}  // namespace
+
+void SetTextureWorkers(int32_t workers) { Table().workers = workers; }
+
+void LoadAllTextures(const DemoFile& demo) {
+    TextureTable& table = Table();
+    table.sources.clear();
+    for (const CountedText& source : demo.textureSources) table.sources.push_back({"", source.bytes});
+    table.names.assign(table.sources.size(), 0);
+    std::unique_ptr<ParallelProgramBuild> parallel;
+    if (WorkerCount() > 0) {
+        parallel = std::make_unique<ParallelProgramBuild>(table.sources, WorkerCount());
+        if (parallel->ProgramCount() < 2) parallel.reset();  // nothing to overlap
+    }
+    for (int32_t slot = 0; slot < TextureCount(); ++slot) {
+        if (table.loadHook) table.loadHook();
+        if (parallel && SlotKindOf(table.sources[slot].source) == SlotKind::Program)
+            table.names[slot] = parallel->UploadNext();
+        else
+            LoadTexture(slot);
+    }
+}
+
+void LoadTexture(int32_t slot) {
+    if (!InTable(slot)) return;
+    TextureTable& table = Table();
+    uint32_t& name = table.names[slot];
+    if (name != 0) {
+        qgl::glDeleteTexture(name);
+        name = 0;  // never leave a deleted name in the table
+    }
+    const std::string& source = table.sources[slot].source;
+    switch (SlotKindOf(source)) {
+        case SlotKind::RenderTarget: CreateRenderTexture(slot); break;
+        case SlotKind::None: break;
+        case SlotKind::Program: name = GenerateTexture(BytesOf(source).subspan(1)); break;
+        case SlotKind::ImageFile: LoadTextureFile(SlotImagePath(source), name); break;
+    }
+}
+
+void CreateRenderTexture(int32_t slot) {
+    if (!InTable(slot)) return;
+    uint32_t& name = Table().names[slot];
+    name = qgl::glGenTexture();
+    qgl::glBindTexture(qgl::GL_TEXTURE_2D, name);
+    // The content is overwritten by the first screen copy; zeros keep runs reproducible.
+    const std::vector<uint8_t> blank(size_t(kRenderTargetSize) * kRenderTargetSize * 3, 0);
+    qgl::glTexImage2D(qgl::GL_TEXTURE_2D, 0, 3, kRenderTargetSize, kRenderTargetSize, 0, qgl::GL_RGB,
+                      qgl::GL_UNSIGNED_BYTE, blank.data());
+    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MAG_FILTER, qgl::GL_LINEAR);
+    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MIN_FILTER, qgl::GL_LINEAR);
+}
+
+int32_t TextureCount() { return int32_t(Table().names.size()); }
+
+uint32_t TextureNameAt(int32_t slot) { return InTable(slot) ? Table().names[slot] : 0; }
+
+uint32_t RandomStateBeforeSlot(const std::vector<CountedText>& sources, int32_t slot) {
+    uint64_t draws = 0;
+    for (int32_t i = 0; i < slot && size_t(i) < sources.size(); ++i) {
+        const std::span<const uint8_t> source = BytesOf(sources[i].bytes);
+        if (SlotKindOf(source) == SlotKind::Program)
+            draws += RandomDrawsOf(ParseTexProgram(source.subspan(1)));
+    }
+    return AdvanceRandomState(0, draws);
+}
+
+}  // namespace textures

@@ -1,0 +1,397 @@
+// `qv dump`: a DemoFile as demo source. Every byte of the file appears in the text, either in
+// a structured line or as raw `.byte` data, so that `qv build` gives the same file back.
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "core/byte_reader.h"
+#include "scripter/opcodes.h"
+#include "tools/demo_source.h"
+#include "tools/demo_source_vocab.h"
+#include "tools/source_text.h"
+
+namespace tools {
+namespace {
+
+using srctext::FormatFloat;
+using srctext::QuoteBytes;
+
+constexpr const char* kIndent = "    ";
+constexpr size_t kHexBytesPerLine = 16;
+constexpr size_t kTextBytesPerLine = 48;
+
+std::span<const uint8_t> AsBytes(std::string_view s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+// Raw bytes as `.byte` lines: text-like data as quoted strings, the rest as hex numbers.
+void WriteRawBytes(std::string& out, std::string_view bytes, const std::string& comment = "") {
+    const bool text = srctext::LooksLikeText(bytes);
+    const size_t perLine = text ? kTextBytesPerLine : kHexBytesPerLine;
+    for (size_t at = 0; at < bytes.size(); at += perLine) {
+        std::string_view chunk = bytes.substr(at, perLine);
+        out += kIndent;
+        out += ".byte";
+        if (text) {
+            out += ' ' + QuoteBytes(chunk);
+        } else {
+            for (char c : chunk) out += ' ' + srctext::HexByte(uint8_t(c));
+        }
+        if (at == 0 && !comment.empty()) out += "  ; " + comment;
+        out += '\n';
+    }
+}
+
+// " length L" for a stored length that the bytes cannot give (a negative one).
+std::string LengthSuffix(int32_t storedLength) {
+    return storedLength < 0 ? " length " + std::to_string(storedLength) : "";
+}
+
+void WriteCount(std::string& out, const char* table, int32_t count) {
+    if (count < 0) out += "count " + std::string(table) + ' ' + std::to_string(count) + "\n\n";
+}
+
+// A table of texts: its count when negative, one entry per item, then a blank line.
+template <typename WriteItem>
+void WriteTextTable(std::string& out, const char* table, int32_t count,
+                    const std::vector<CountedText>& items, WriteItem writeItem) {
+    WriteCount(out, table, count);
+    for (size_t i = 0; i < items.size(); ++i) writeItem(i, items[i]);
+    if (!items.empty()) out += '\n';
+}
+
+// --- scripts --------------------------------------------------------------------------------
+
+// One line of disassembly: a whole instruction, or raw bytes (an undefined opcode, or an
+// instruction cut off by the end of the code).
+struct ScriptPiece {
+    size_t offset = 0;
+    size_t size = 0;
+    bool instruction = false;
+};
+
+std::vector<ScriptPiece> SplitScript(const std::vector<uint8_t>& code) {
+    std::vector<ScriptPiece> pieces;
+    size_t at = 0;
+    while (at < code.size()) {
+        const uint8_t op = code[at];
+        const size_t length = size_t(scripter::InstructionLength(op));
+        if (scripter::kOpcodes[op].mnemonic.empty()) {
+            pieces.push_back({at, 1, false});
+            at += 1;
+        } else if (at + length > code.size()) {
+            pieces.push_back({at, code.size() - at, false});
+            at = code.size();
+        } else {
+            pieces.push_back({at, length, true});
+            at += length;
+        }
+    }
+    return pieces;
+}
+
+int32_t InlineInt(const std::vector<uint8_t>& code, size_t operandAt) {
+    return int32_t(scripter::InlineBits(code.data() + operandAt));
+}
+
+// Jump targets get labels: a PUSHI right before JMP or JEQ whose value is the start of a line
+// (or the end of the code) is written as PUSHI @Ln. Labels are numbered in code order.
+std::map<size_t, int> JumpLabels(const std::vector<uint8_t>& code,
+                                 const std::vector<ScriptPiece>& pieces) {
+    std::map<size_t, int> labels;
+    std::vector<bool> lineStart(code.size() + 1, false);
+    for (const ScriptPiece& p : pieces) lineStart[p.offset] = true;
+    lineStart[code.size()] = true;
+    for (size_t i = 0; i + 1 < pieces.size(); ++i) {
+        const ScriptPiece& p = pieces[i];
+        const ScriptPiece& next = pieces[i + 1];
+        if (!p.instruction || code[p.offset] != scripter::PUSHI || !next.instruction) continue;
+        if (code[next.offset] != scripter::JMP && code[next.offset] != scripter::JEQ) continue;
+        const int32_t target = InlineInt(code, p.offset + 1);
+        if (target >= 0 && size_t(target) <= code.size() && lineStart[size_t(target)])
+            labels[size_t(target)] = 0;
+    }
+    int number = 0;
+    for (auto& [offset, n] : labels) n = ++number;
+    return labels;
+}
+
+std::string LabelName(int n) { return "L" + std::to_string(n); }
+
+std::string Instruction(const std::vector<uint8_t>& code, size_t at,
+                        const std::map<size_t, int>& labels, bool jumpFollows) {
+    const scripter::OpcodeInfo& info = scripter::kOpcodes[code[at]];
+    std::string line(info.mnemonic);
+    switch (info.operand) {
+        case scripter::Inline::Int32: {
+            const int32_t v = InlineInt(code, at + 1);
+            auto label = v >= 0 && jumpFollows ? labels.find(size_t(v)) : labels.end();
+            line += label != labels.end() ? " @" + LabelName(label->second) : ' ' + std::to_string(v);
+            break;
+        }
+        case scripter::Inline::Float32: {
+            float f;
+            std::memcpy(&f, &code[at + 1], 4);
+            line += ' ' + FormatFloat(f);
+            break;
+        }
+        case scripter::Inline::IntVar:
+        case scripter::Inline::FloatVar: line += ' ' + std::to_string(code[at + 1]); break;
+        case scripter::Inline::None: break;
+    }
+    return line;
+}
+
+void WriteScriptBody(std::string& out, const Script& script) {
+    const std::vector<uint8_t>& code = script.code;
+    const std::vector<ScriptPiece> pieces = SplitScript(code);
+    const std::map<size_t, int> labels = JumpLabels(code, pieces);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const ScriptPiece& p = pieces[i];
+        if (auto label = labels.find(p.offset); label != labels.end())
+            out += LabelName(label->second) + ":\n";
+        if (p.instruction) {
+            const bool jumpFollows = i + 1 < pieces.size() && pieces[i + 1].instruction &&
+                                     (code[pieces[i + 1].offset] == scripter::JMP ||
+                                      code[pieces[i + 1].offset] == scripter::JEQ);
+            out += kIndent + Instruction(code, p.offset, labels, jumpFollows) + '\n';
+            continue;
+        }
+        out += std::string(kIndent) + ".byte";
+        for (size_t k = 0; k < p.size; ++k) out += ' ' + std::to_string(code[p.offset + k]);
+        const std::string_view cut = scripter::kOpcodes[code[p.offset]].mnemonic;
+        if (!cut.empty()) out += "  ; " + std::string(cut) + " cut off by the end of the code";
+        out += '\n';
+    }
+    if (auto label = labels.find(code.size()); label != labels.end())
+        out += LabelName(label->second) + ":\n";
+}
+
+void WriteScripts(std::string& out, const DemoFile& d) {
+    WriteCount(out, "scripts", d.scriptCount);
+    for (size_t i = 0; i < d.scripts.size(); ++i) {
+        out += "script " + std::to_string(i) + LengthSuffix(d.scripts[i].length) + '\n';
+        WriteScriptBody(out, d.scripts[i]);
+        out += '\n';
+    }
+}
+
+// --- clips and tracks -----------------------------------------------------------------------
+
+std::string Triple(const char* name, float a, float b, float c) {
+    if (FormatFloat(a) == "0" && FormatFloat(b) == "0" && FormatFloat(c) == "0") return "";
+    return std::string(" ") + name + ' ' + FormatFloat(a) + ' ' + FormatFloat(b) + ' ' + FormatFloat(c);
+}
+
+void WriteClipsAndTracks(std::string& out, const DemoFile& d) {
+    WriteCount(out, "clips", d.clipCount);
+    for (size_t i = 0; i < d.clips.size(); ++i) {
+        const Clip& c = d.clips[i];
+        out += "clip " + std::to_string(i) + " track " + std::to_string(c.track) + " start " +
+               std::to_string(c.start) + " length " + std::to_string(c.length) + " script " +
+               std::to_string(c.scriptIndex) +
+               Triple("translate", c.translateX, c.translateY, c.translateZ) +
+               Triple("rotate", c.rotateX, c.rotateY, c.rotateZ) + '\n';
+    }
+    if (!d.clips.empty()) out += '\n';
+
+    bool anyTrack = false;
+    for (int k = 0; k < kTrackCount; ++k) {
+        const auto& record = d.trackRecords[k];
+        bool zero = true;
+        for (uint8_t b : record) zero = zero && b == 0;
+        if (zero) continue;
+        out += "track " + std::to_string(k);
+        for (uint8_t b : record) out += ' ' + srctext::HexByte(b);
+        out += '\n';
+        anyTrack = true;
+    }
+    if (anyTrack) out += '\n';
+}
+
+// --- texture sources ------------------------------------------------------------------------
+
+std::string TextureParam(int op, int k, int32_t v) {
+    const bool colour = op < int(vocab::kTextureColourParams.size()) && k < 8 &&
+                        (vocab::kTextureColourParams[size_t(op)] >> k & 1);
+    if (colour && v >= 0 && v <= 0xFFFFFF) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%06X", unsigned(v));
+        return hex;
+    }
+    return std::to_string(v);
+}
+
+std::string TextureOpName(int op) {
+    return op < int(vocab::kTextureOps.size()) ? std::string(vocab::kTextureOps[size_t(op)])
+                                               : "Op" + std::to_string(op);
+}
+
+// One whole operation from r as a line, or false (r unchanged) when the bytes end inside it.
+bool ReadTextureOp(core::ByteReader& r, std::string& line) {
+    const size_t start = r.pos;
+    uint8_t op, count;
+    if (!r.ReadU8(op) || !r.ReadU8(count)) return r.pos = start, false;
+    line = TextureOpName(op);
+    for (int k = 0; k < count; ++k) {
+        int32_t value;
+        uint8_t labelLength;
+        std::string label;
+        if (!r.ReadI32(value) || !r.ReadU8(labelLength) || !r.ReadText(labelLength, label))
+            return r.pos = start, false;
+        line += ' ' + TextureParam(op, k, value);
+        if (!label.empty()) line += ' ' + QuoteBytes(label);
+    }
+    return true;
+}
+
+void WriteTextureProgram(std::string& out, size_t slot, const CountedText& t) {
+    core::ByteReader r(AsBytes(t.bytes));
+    r.pos = 1;  // the marker
+    int32_t count = 0;
+    r.ReadI32(count);
+    std::vector<std::string> ops;
+    std::string line;
+    while (int64_t(ops.size()) < count && ReadTextureOp(r, line)) ops.push_back(line);
+
+    out += "texture " + std::to_string(slot) + " program" + LengthSuffix(t.storedLength) + '\n';
+    if (int64_t(ops.size()) != count) out += std::string(kIndent) + ".count " + std::to_string(count) + '\n';
+    for (const std::string& op : ops) out += kIndent + op + '\n';
+    WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos),
+                  int64_t(ops.size()) == count ? "after the last operation" : "not read as operations");
+}
+
+void WriteTextures(std::string& out, const DemoFile& d) {
+    WriteTextTable(out, "textures", d.textureCount, d.textureSources, [&out](size_t i, const CountedText& t) {
+        const std::string head = "texture " + std::to_string(i);
+        const std::string length = LengthSuffix(t.storedLength);
+        const uint8_t first = t.bytes.empty() ? 0 : uint8_t(t.bytes[0]);
+        if (t.bytes.empty())
+            out += head + " target" + length + '\n';
+        else if (first == vocab::kTextureNone && t.bytes.size() == 1)
+            out += head + " none" + length + '\n';
+        else if (first == vocab::kTextureProgram && t.bytes.size() >= 5)
+            WriteTextureProgram(out, i, t);
+        else if (first != vocab::kTextureNone && first != vocab::kTextureProgram)
+            out += head + " image " + QuoteBytes(t.bytes) + length + '\n';
+        else
+            out += head + " raw " + QuoteBytes(t.bytes) + length + '\n';
+    });
+}
+
+// --- path strings ---------------------------------------------------------------------------
+
+int16_t Signed16(uint16_t u) { return int16_t(u); }
+
+bool ReadSegment(core::ByteReader& r, std::string& line) {
+    if (r.Remaining() < size_t(vocab::kPathSegmentBytes)) return false;
+    uint16_t v[7] = {};
+    uint8_t unusedByte = 0;
+    for (uint16_t& x : v) r.ReadU16BE(x);
+    r.ReadU8(unusedByte);
+    line = "segment";
+    for (int k = 0; k < 6; ++k) line += ' ' + std::to_string(Signed16(v[k]));
+    if (v[6] != 0 || unusedByte != 0)
+        line += " extra " + std::to_string(Signed16(v[6])) + ' ' + std::to_string(unusedByte);
+    return true;
+}
+
+void WritePaths(std::string& out, const DemoFile& d) {
+    WriteTextTable(out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const CountedText& t) {
+        const std::string head = "path " + std::to_string(i);
+        if (t.bytes.size() < size_t(vocab::kPathCountBytes)) {
+            out += head + " raw " + QuoteBytes(t.bytes) + LengthSuffix(t.storedLength) + '\n';
+            return;
+        }
+        core::ByteReader r(AsBytes(t.bytes));
+        uint16_t stored;
+        r.ReadU16BE(stored);
+        const int count = Signed16(stored);
+        std::vector<std::string> segments;
+        std::string line;
+        while (int(segments.size()) < count && ReadSegment(r, line)) segments.push_back(line);
+
+        out += head + LengthSuffix(t.storedLength) + "  ; x0 y0  x1 y1  cx cy, in 1/400 units, y down\n";
+        if (int(segments.size()) != count) out += std::string(kIndent) + ".count " + std::to_string(count) + '\n';
+        for (const std::string& s : segments) out += kIndent + s + '\n';
+        WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos),
+                      int(segments.size()) == count ? "after the last segment" : "not read as segments");
+    });
+}
+
+// --- model sources --------------------------------------------------------------------------
+
+void WriteObjectProgram(std::string& out, size_t index, const CountedText& t) {
+    out += "model " + std::to_string(index) + " program" + LengthSuffix(t.storedLength) + '\n';
+    core::ByteReader r(AsBytes(t.bytes));
+    r.pos = 1;  // the marker
+    while (!r.AtEnd()) {
+        const uint8_t record = r.bytes[r.pos];
+        if (record == vocab::kSelectAll) {
+            r.pos += 1;
+            out += std::string(kIndent) + "SelectAll\n";
+        } else if (record == vocab::kSelectBox) {
+            if (r.Remaining() < size_t(vocab::kSelectBoxBytes)) break;
+            r.pos += 1;
+            std::string line = "SelectBox";
+            for (int k = 0; k < 6; ++k) {
+                float f = 0;
+                r.ReadF32(f);
+                line += ' ' + FormatFloat(f);
+            }
+            uint8_t end = 0;
+            r.ReadU8(end);
+            if (end != vocab::kSelectBox) line += " end " + std::to_string(end);
+            out += kIndent + line + '\n';
+        } else {
+            if (r.Remaining() < 2) break;
+            const uint8_t param = r.bytes[r.pos + 1];
+            r.pos += 2;
+            std::string line = record < vocab::kObjectOps.size()
+                                   ? std::string(vocab::kObjectOps[record])
+                                   : "Op" + std::to_string(record);
+            if (vocab::ObjectOpUsesParameter(record) || param != 0) line += ' ' + std::to_string(param);
+            out += kIndent + line + '\n';
+        }
+    }
+    WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos), "a record cut off by the end");
+}
+
+void WriteModels(std::string& out, const DemoFile& d) {
+    WriteTextTable(out, "models", d.modelCount, d.modelSources, [&out](size_t i, const CountedText& t) {
+        const std::string head = "model " + std::to_string(i);
+        const std::string length = LengthSuffix(t.storedLength);
+        if (t.bytes.empty())
+            out += head + " raw \"\"" + length + '\n';
+        else if (uint8_t(t.bytes[0]) == vocab::kModelProgram)
+            WriteObjectProgram(out, i, t);
+        else if (uint8_t(t.bytes[0]) == vocab::kModelObj)
+            out += head + " obj " + QuoteBytes(std::string_view(t.bytes).substr(1)) + length + '\n';
+        else
+            out += head + " file " + QuoteBytes(t.bytes) + length + '\n';
+    });
+}
+
+}  // namespace
+
+std::string FormatDemoSource(const DemoFile& d) {
+    std::string out = "; Quorvanel demo source (qv dump); qv build turns it back into the demo file.\n\n";
+    out += "title " + QuoteBytes(d.title) + "\n\n";
+    WriteScripts(out, d);
+    WriteClipsAndTracks(out, d);
+    WriteTextures(out, d);
+    WritePaths(out, d);
+    out += "variables ints " + std::to_string(d.intVarCount) + " floats " +
+           std::to_string(d.floatVarCount) + '\n';
+    out += "music " + QuoteBytes(d.musicFile.bytes) + LengthSuffix(d.musicFile.storedLength) + "\n\n";
+    WriteModels(out, d);
+    out += "trailing" + LengthSuffix(d.trailingScript.length) + '\n';
+    WriteScriptBody(out, d.trailingScript);
+    if (!d.bytesAfterEnd.empty()) {
+        out += "\nafter-end\n";
+        WriteRawBytes(out, d.bytesAfterEnd);
+    }
+    return out;
+}
+
+}  // namespace tools

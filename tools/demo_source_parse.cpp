@@ -1,0 +1,751 @@
+// `qv build`: demo source text into a DemoFile. The text is read line by line; a line that
+// starts with a directive keyword opens an item, the lines after it fill the item's block
+// (script code, texture or object program, path segments, raw bytes) until the next directive.
+// The first error stops the build and is reported as "file:line: message".
+#include <cctype>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "core/byte_reader.h"
+#include "scripter/opcodes.h"
+#include "tools/demo_source.h"
+#include "tools/demo_source_vocab.h"
+#include "tools/source_text.h"
+
+namespace tools {
+namespace {
+
+constexpr int64_t kInt32Min = INT32_MIN;
+constexpr int64_t kInt32Max = INT32_MAX;
+constexpr int64_t kUint32Max = UINT32_MAX;
+
+struct Token {
+    bool quoted = false;
+    std::string text;  // a word as written, or a string's bytes
+};
+
+// Splits a line into words and quoted strings; ';' outside a string starts a comment.
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error) {
+    tokens.clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
+        if (c == ';') break;
+        if (c == '"') {
+            size_t end = i + 1;
+            while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+            if (end >= line.size()) {
+                error = "string has no closing quote";
+                return false;
+            }
+            Token t{true, {}};
+            if (!srctext::UnquoteBytes(line.substr(i + 1, end - i - 1), t.text, error)) return false;
+            tokens.push_back(std::move(t));
+            i = end + 1;
+            continue;
+        }
+        size_t end = i;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r' &&
+               line[end] != ';' && line[end] != '"')
+            ++end;
+        tokens.push_back({false, std::string(line.substr(i, end - i))});
+        i = end;
+    }
+    return true;
+}
+
+std::string Shown(const Token& t) {
+    return t.quoted ? srctext::QuoteBytes(t.text) : "'" + t.text + "'";
+}
+
+bool IsLabelName(std::string_view s) {
+    if (s.empty() || !(std::isalpha(uint8_t(s[0])) || s[0] == '_')) return false;
+    for (char c : s)
+        if (!(std::isalnum(uint8_t(c)) || c == '_')) return false;
+    return true;
+}
+
+// "OpNN" with NN decimal in [0, limit]; -1 otherwise.
+int NumberedOp(std::string_view word, int limit) {
+    if (!word.starts_with("Op") || word.size() < 3 || word.size() > 5) return -1;
+    int64_t v;
+    for (char c : word.substr(2))
+        if (c < '0' || c > '9') return -1;
+    if (!srctext::ParseInteger(word.substr(2), v) || v > limit) return -1;
+    return int(v);
+}
+
+template <size_t N>
+int FindName(const std::array<std::string_view, N>& names, std::string_view word) {
+    for (size_t i = 0; i < N; ++i)
+        if (names[i] == word) return int(i);
+    return -1;
+}
+
+void AppendI16BE(std::string& out, int32_t v) {
+    out.push_back(char((uint32_t(v) >> 8) & 0xFF));
+    out.push_back(char(uint32_t(v) & 0xFF));
+}
+
+enum class BlockKind { None, Script, TextureProgram, Path, ObjectProgram, AfterEnd };
+
+// The item whose lines are being read. Counted kinds (texture program, path) write their
+// count into countAt when the block ends: the operations or segments listed, unless `.count`
+// gives another value.
+struct Block {
+    BlockKind kind = BlockKind::None;
+    int line = 0;  // of the directive that opened it
+    Script* script = nullptr;
+    std::vector<uint8_t> code;
+    struct Label { size_t offset; int line; };
+    std::map<std::string, Label> labels;
+    struct Fixup { size_t at; std::string label; int line; };
+    std::vector<Fixup> fixups;
+    CountedText* text = nullptr;
+    size_t countAt = 0;
+    int64_t items = 0;
+    std::optional<int64_t> countOverride;
+    std::optional<int64_t> length;  // `length L` of the directive
+};
+
+struct TableCount {
+    std::optional<int64_t> stored;
+    int line = 0;
+};
+
+struct SourceParser {
+    std::string fileName;
+    DemoFile& d;
+    std::string error;
+    int lineNumber = 0;
+    Block block;
+    std::vector<Token> tokens;
+    size_t at = 0;  // next token of the current line
+    std::map<std::string, int> seenOnce;  // directive -> line, for those allowed once
+    std::map<std::string, TableCount> counts;
+    bool trackSeen[kTrackCount] = {};
+
+    SourceParser(const std::string& name, DemoFile& demo) : fileName(name), d(demo) {}
+
+    bool Fail(const std::string& message) { return FailAt(lineNumber, message); }
+    bool FailAt(int line, const std::string& message) {
+        if (error.empty()) error = fileName + ":" + std::to_string(line) + ": " + message;
+        return false;
+    }
+
+    // --- tokens of the current line ---
+
+    bool More() const { return at < tokens.size(); }
+    bool NextIsWord(std::string_view w) const {
+        return More() && !tokens[at].quoted && tokens[at].text == w;
+    }
+    bool NoMore() { return !More() || Fail("unexpected " + Shown(tokens[at])); }
+
+    bool Word(std::string& out, const std::string& what) {
+        if (!More()) return Fail("missing " + what);
+        if (tokens[at].quoted) return Fail("expected " + what + ", found a string");
+        out = tokens[at++].text;
+        return true;
+    }
+    bool String(std::string& out, const std::string& what) {
+        if (!More() || !tokens[at].quoted) return Fail("expected " + what + " as a quoted string");
+        out = tokens[at++].text;
+        return true;
+    }
+    bool Integer(int64_t& v, int64_t lo, int64_t hi, const std::string& what) {
+        std::string w;
+        if (!Word(w, what)) return false;
+        if (!srctext::ParseInteger(w, v) || v < lo || v > hi)
+            return Fail(what + " must be an integer from " + std::to_string(lo) + " to " +
+                        std::to_string(hi) + ", not '" + w + "'");
+        return true;
+    }
+    bool Int32(int32_t& v, const std::string& what) {
+        int64_t x;
+        if (!Integer(x, kInt32Min, kInt32Max, what)) return false;
+        v = int32_t(x);
+        return true;
+    }
+    // An int32 that may also be written as its unsigned bit pattern (0x80000000 .. 0xFFFFFFFF).
+    bool Bits32(int32_t& v, const std::string& what) {
+        int64_t x;
+        if (!Integer(x, kInt32Min, kUint32Max, what)) return false;
+        v = int32_t(uint32_t(x));
+        return true;
+    }
+    bool Float(float& f, const std::string& what) {
+        std::string w;
+        if (!Word(w, what)) return false;
+        if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not '" + w + "'");
+        return true;
+    }
+    bool OptionalLength(std::optional<int64_t>& length) {
+        if (!NextIsWord("length")) return true;
+        ++at;
+        int64_t v;
+        if (!Integer(v, kInt32Min, kInt32Max, "length")) return false;
+        length = v;
+        return true;
+    }
+    // `.byte` data: numbers 0..255 and strings, appended in order.
+    bool RawBytes(std::string& out) {
+        if (!More()) return Fail(".byte needs at least one value");
+        for (; More(); ++at) {
+            if (tokens[at].quoted) {
+                out += tokens[at].text;
+                continue;
+            }
+            int64_t v;
+            if (!srctext::ParseInteger(tokens[at].text, v) || v < 0 || v > 255)
+                return Fail("byte value must be 0 to 255 or a string, not " + Shown(tokens[at]));
+            out.push_back(char(v));
+        }
+        return true;
+    }
+
+    // --- items and their indices ---
+
+    // The optional index after an item keyword must be the next position of the table.
+    bool ItemIndex(const char* noun, size_t next) {
+        if (!More() || tokens[at].quoted) return true;
+        int64_t v;
+        if (!srctext::ParseInteger(tokens[at].text, v)) return true;
+        ++at;
+        if (v != int64_t(next))
+            return Fail(std::string(noun) + " " + std::to_string(v) + " is out of order: the next " +
+                        noun + " is " + std::to_string(next));
+        return true;
+    }
+    bool Once(const std::string& directive) {
+        auto [it, fresh] = seenOnce.emplace(directive, lineNumber);
+        return fresh || Fail("second '" + directive + "' (the first is at line " +
+                             std::to_string(it->second) + ")");
+    }
+
+    // A stored length given with `length L`: a negative or zero one stands for an empty text;
+    // a positive one must be the number of bytes.
+    bool StoredLength(std::optional<int64_t> length, size_t size, int32_t& stored, int line) {
+        if (size > size_t(kInt32Max)) return FailAt(line, "more than 2147483647 bytes");
+        if (!length) {
+            stored = int32_t(size);
+            return true;
+        }
+        if (*length <= 0 ? size != 0 : size_t(*length) != size)
+            return FailAt(line, "length " + std::to_string(*length) + " does not match the " +
+                                    std::to_string(size) + " bytes given");
+        stored = int32_t(*length);
+        return true;
+    }
+    bool SetText(CountedText& t, std::string bytes, std::optional<int64_t> length, int line) {
+        t.bytes = std::move(bytes);
+        return StoredLength(length, t.bytes.size(), t.storedLength, line);
+    }
+
+    // --- blocks ---
+
+    bool FinishBlock() {
+        Block b = std::move(block);
+        block = Block{};
+        switch (b.kind) {
+            case BlockKind::Script: {
+                for (const Block::Fixup& f : b.fixups) {
+                    auto label = b.labels.find(f.label);
+                    if (label == b.labels.end()) return FailAt(f.line, "undefined label '" + f.label + "'");
+                    const uint32_t target = uint32_t(label->second.offset);
+                    for (int k = 0; k < 4; ++k) b.code[f.at + size_t(k)] = uint8_t(target >> (8 * k));
+                }
+                if (!StoredLength(b.length, b.code.size(), b.script->length, b.line)) return false;
+                b.script->code = std::move(b.code);
+                return true;
+            }
+            case BlockKind::TextureProgram:
+            case BlockKind::Path: {
+                const int64_t count = b.countOverride.value_or(b.items);
+                if (b.kind == BlockKind::Path) {
+                    if (count > INT16_MAX)
+                        return FailAt(b.line, "a path holds at most 32767 segments, not " + std::to_string(count));
+                    std::string be;
+                    AppendI16BE(be, int32_t(count));
+                    b.text->bytes.replace(b.countAt, 2, be);
+                } else {
+                    if (count > kInt32Max) return FailAt(b.line, "too many operations");
+                    std::string le;
+                    core::AppendI32(le, int32_t(count));
+                    b.text->bytes.replace(b.countAt, 4, le);
+                }
+                return StoredLength(b.length, b.text->bytes.size(), b.text->storedLength, b.line);
+            }
+            case BlockKind::ObjectProgram:
+                return StoredLength(b.length, b.text->bytes.size(), b.text->storedLength, b.line);
+            case BlockKind::AfterEnd:
+            case BlockKind::None: return true;
+        }
+        return true;
+    }
+
+    void OpenBlock(BlockKind kind, std::optional<int64_t> length) {
+        block = Block{};
+        block.kind = kind;
+        block.line = lineNumber;
+        block.length = length;
+    }
+
+    // --- script code ---
+
+    bool ScriptLine() {
+        std::string first = tokens[at].quoted ? "" : tokens[at].text;
+        if (first.size() > 1 && first.back() == ':') {
+            const std::string name = first.substr(0, first.size() - 1);
+            if (!IsLabelName(name)) return Fail("'" + name + "' is not a label name (letters, digits, _)");
+            auto [it, fresh] = block.labels.emplace(name, Block::Label{block.code.size(), lineNumber});
+            if (!fresh)
+                return Fail("label '" + name + "' is defined twice (first at line " +
+                            std::to_string(it->second.line) + ")");
+            ++at;
+            if (!More()) return true;
+        }
+        std::string word;
+        if (!Word(word, "an instruction")) return false;
+        if (word == ".byte") {
+            std::string bytes;
+            if (!RawBytes(bytes)) return false;
+            block.code.insert(block.code.end(), bytes.begin(), bytes.end());
+            return true;
+        }
+        const int op = scripter::FindOpcode(word);
+        if (op < 0) {
+            std::string upper = word;
+            for (char& c : upper) c = char(std::toupper(uint8_t(c)));
+            return Fail("unknown mnemonic '" + word + "'" +
+                        (scripter::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
+        }
+        block.code.push_back(uint8_t(op));
+        std::string operand;
+        switch (scripter::kOpcodes[op].operand) {
+            case scripter::Inline::Int32: {
+                int32_t v = 0;
+                if (More() && !tokens[at].quoted && tokens[at].text.starts_with('@')) {
+                    const std::string label = tokens[at++].text.substr(1);
+                    if (!IsLabelName(label)) return Fail("'@" + label + "' does not name a label");
+                    block.fixups.push_back({block.code.size(), label, lineNumber});
+                } else if (!Bits32(v, word + " operand")) {
+                    return false;
+                }
+                core::AppendI32(operand, v);
+                break;
+            }
+            case scripter::Inline::Float32: {
+                float f;
+                if (!Float(f, word + " operand")) return false;
+                core::AppendF32(operand, f);
+                break;
+            }
+            case scripter::Inline::IntVar:
+            case scripter::Inline::FloatVar: {
+                int64_t index;
+                if (!Integer(index, 0, 255, word + " variable index")) return false;
+                operand.push_back(char(index));
+                break;
+            }
+            case scripter::Inline::None:
+                if (More() && (op == scripter::JMP || op == scripter::JEQ))
+                    return Fail(word + " takes its target from the stack: write PUSHI @label before it");
+                break;
+        }
+        block.code.insert(block.code.end(), operand.begin(), operand.end());
+        return NoMore();
+    }
+
+    // --- texture programs, paths, object programs ---
+
+    bool CountLine(int64_t lo, int64_t hi) {
+        if (block.countOverride) return Fail("second .count in this block");
+        int64_t v;
+        if (!Integer(v, lo, hi, ".count")) return false;
+        block.countOverride = v;
+        return NoMore();
+    }
+
+    bool TextureProgramLine(const std::string& word) {
+        int op = FindName(vocab::kTextureOps, word);
+        if (op < 0) op = NumberedOp(word, 255);
+        if (op < 0) return Fail("unknown texture operation '" + word + "'");
+        std::string record;
+        record.push_back(char(op));
+        record.push_back(0);  // parameter count, set below
+        int params = 0;
+        while (More()) {
+            if (tokens[at].quoted) return Fail("a label must follow a parameter value");
+            int32_t value;
+            if (!Bits32(value, "parameter")) return false;
+            std::string label;
+            if (More() && tokens[at].quoted) label = tokens[at++].text;
+            if (++params > vocab::kMaxTextureParams) return Fail("more than 255 parameters");
+            if (label.size() > size_t(vocab::kMaxTextureLabel)) return Fail("label longer than 255 bytes");
+            core::AppendI32(record, value);
+            record.push_back(char(label.size()));
+            record += label;
+        }
+        record[1] = char(params);
+        block.text->bytes += record;
+        ++block.items;
+        return true;
+    }
+
+    bool PathLine(const std::string& word) {
+        if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not '" + word + "'");
+        static const char* const kNames[] = {"x0", "y0", "x1", "y1", "cx", "cy"};
+        std::string record;
+        for (const char* name : kNames) {
+            int64_t v;
+            if (!Integer(v, INT16_MIN, INT16_MAX, name)) return false;
+            AppendI16BE(record, int32_t(v));
+        }
+        int64_t extra = 0, extraByte = 0;
+        if (NextIsWord("extra")) {
+            ++at;
+            if (!Integer(extra, INT16_MIN, INT16_MAX, "extra value") ||
+                !Integer(extraByte, 0, 255, "extra byte"))
+                return false;
+        }
+        AppendI16BE(record, int32_t(extra));
+        record.push_back(char(extraByte));
+        block.text->bytes += record;
+        ++block.items;
+        return NoMore();
+    }
+
+    bool ObjectProgramLine(const std::string& word) {
+        std::string& out = block.text->bytes;
+        if (word == "SelectAll") {
+            out.push_back(char(vocab::kSelectAll));
+            return NoMore();
+        }
+        if (word == "SelectBox") {
+            static const char* const kNames[] = {"min x", "min y", "min z", "max x", "max y", "max z"};
+            out.push_back(char(vocab::kSelectBox));
+            for (const char* name : kNames) {
+                float f;
+                if (!Float(f, name)) return false;
+                core::AppendF32(out, f);
+            }
+            int64_t end = vocab::kSelectBox;
+            if (NextIsWord("end")) {
+                ++at;
+                if (!Integer(end, 0, 255, "end byte")) return false;
+            }
+            out.push_back(char(end));
+            return NoMore();
+        }
+        int op = FindName(vocab::kObjectOps, word);
+        if (op < 0) op = NumberedOp(word, vocab::kSelectAll - 1);
+        if (op < 0) return Fail("unknown object operation '" + word + "'");
+        int64_t param = 0;
+        if (More() && !Integer(param, 0, 255, "parameter")) return false;
+        out.push_back(char(op));
+        out.push_back(char(param));
+        return NoMore();
+    }
+
+    bool BlockLine() {
+        if (block.kind == BlockKind::Script) return ScriptLine();
+        std::string word;
+        if (!Word(word, "a line of the block")) return false;
+        std::string* raw = block.kind == BlockKind::AfterEnd ? &d.bytesAfterEnd : &block.text->bytes;
+        if (word == ".byte") return RawBytes(*raw);
+        switch (block.kind) {
+            case BlockKind::TextureProgram:
+                return word == ".count" ? CountLine(kInt32Min, kInt32Max) : TextureProgramLine(word);
+            case BlockKind::Path: return word == ".count" ? CountLine(INT16_MIN, INT16_MAX) : PathLine(word);
+            case BlockKind::ObjectProgram: return ObjectProgramLine(word);
+            case BlockKind::AfterEnd: return Fail("only .byte lines belong after 'after-end'");
+            default: return Fail("unexpected '" + word + "'");
+        }
+    }
+
+    // --- directives ---
+
+    bool Title() {
+        if (!Once("title") || !String(d.title, "the title")) return false;
+        if (d.title.find(char(kTitleEnd)) != std::string::npos)
+            return Fail("the title cannot hold byte 26 (\\x1A): it ends the title");
+        return NoMore();
+    }
+
+    bool Count() {
+        std::string table;
+        int64_t v;
+        if (!Word(table, "a table name")) return false;
+        static const char* const kTables[] = {"scripts", "clips", "textures", "paths", "models"};
+        bool known = false;
+        for (const char* t : kTables) known = known || table == t;
+        if (!known) return Fail("count of what? '" + table + "' is none of scripts, clips, textures, paths, models");
+        if (counts[table].stored) return Fail("second count of " + table);
+        if (!Integer(v, kInt32Min, kInt32Max, "count")) return false;
+        counts[table] = {v, lineNumber};
+        return NoMore();
+    }
+
+    bool ScriptDirective() {
+        if (!ItemIndex("script", d.scripts.size())) return false;
+        std::optional<int64_t> length;
+        if (!OptionalLength(length) || !NoMore()) return false;
+        OpenBlock(BlockKind::Script, length);
+        block.script = &d.scripts.emplace_back();
+        return true;
+    }
+
+    bool Trailing() {
+        std::optional<int64_t> length;
+        if (!Once("trailing") || !OptionalLength(length) || !NoMore()) return false;
+        OpenBlock(BlockKind::Script, length);
+        block.script = &d.trailingScript;
+        return true;
+    }
+
+    bool Triple(float& a, float& b, float& c, const std::string& what) {
+        return Float(a, what + " x") && Float(b, what + " y") && Float(c, what + " z");
+    }
+
+    bool TrackNumber(uint8_t& track) {
+        int64_t v;
+        if (!Integer(v, 0, 255, "track")) return false;
+        track = uint8_t(v);
+        return true;
+    }
+
+    bool ClipDirective() {
+        if (!ItemIndex("clip", d.clips.size())) return false;
+        Clip c;
+        std::map<std::string, bool> given;
+        while (More()) {
+            std::string key;
+            if (!Word(key, "a clip field")) return false;
+            if (given[key]) return Fail("clip field '" + key + "' given twice");
+            given[key] = true;
+            bool ok;
+            if (key == "track") ok = TrackNumber(c.track);
+            else if (key == "start") ok = Int32(c.start, "start");
+            else if (key == "length") ok = Int32(c.length, "length");
+            else if (key == "script") ok = Int32(c.scriptIndex, "script");
+            else if (key == "translate") ok = Triple(c.translateX, c.translateY, c.translateZ, "translate");
+            else if (key == "rotate") ok = Triple(c.rotateX, c.rotateY, c.rotateZ, "rotate");
+            else return Fail("unknown clip field '" + key + "' (track, start, length, script, translate, rotate)");
+            if (!ok) return false;
+        }
+        for (const char* required : {"track", "start", "length", "script"})
+            if (!given[required]) return Fail(std::string("clip needs '") + required + "'");
+        d.clips.push_back(c);
+        return true;
+    }
+
+    bool TrackDirective() {
+        int64_t k;
+        if (!Integer(k, 0, kTrackCount - 1, "track number")) return false;
+        if (trackSeen[k]) return Fail("track " + std::to_string(k) + " given twice");
+        trackSeen[k] = true;
+        for (uint8_t& b : d.trackRecords[size_t(k)]) {
+            int64_t v;
+            if (!Integer(v, 0, 255, "track byte")) return false;
+            b = uint8_t(v);
+        }
+        return NoMore();
+    }
+
+    // `raw STRING`: the source bytes exactly as given.
+    bool RawForm(CountedText& t) {
+        std::string bytes;
+        std::optional<int64_t> length;
+        return String(bytes, "the bytes") && OptionalLength(length) && NoMore() &&
+               SetText(t, std::move(bytes), length, lineNumber);
+    }
+
+    // A named form: marker (or none) + the string, after checking that its first byte does not
+    // make the player take it for another kind.
+    bool NamedForm(CountedText& t, std::string prefix, const std::string& what, bool (*clash)(uint8_t)) {
+        std::string name;
+        std::optional<int64_t> length;
+        if (!String(name, what) || !OptionalLength(length) || !NoMore()) return false;
+        const std::string bytes = prefix + name;
+        if (bytes.empty() || clash(uint8_t(bytes[0])))
+            return Fail(what + " cannot be empty or start with byte " +
+                        std::to_string(bytes.empty() ? 0 : uint8_t(bytes[0])) +
+                        ": the player would read another kind of source (use raw)");
+        return SetText(t, bytes, length, lineNumber);
+    }
+
+    void OpenTextBlock(BlockKind kind, CountedText& t, std::string prefix, size_t countBytes,
+                       std::optional<int64_t> length) {
+        OpenBlock(kind, length);
+        block.text = &t;
+        t.bytes = std::move(prefix);
+        block.countAt = t.bytes.size();
+        t.bytes.append(countBytes, '\0');
+    }
+
+    bool TextureDirective() {
+        if (!ItemIndex("texture", d.textureSources.size())) return false;
+        CountedText& t = d.textureSources.emplace_back();
+        std::string kind;
+        std::optional<int64_t> length;
+        if (!Word(kind, "the texture kind (program, image, target, none, raw)")) return false;
+        if (kind == "program") {
+            if (!OptionalLength(length) || !NoMore()) return false;
+            OpenTextBlock(BlockKind::TextureProgram, t, std::string(1, char(vocab::kTextureProgram)), 4, length);
+            return true;
+        }
+        if (kind == "image")
+            return NamedForm(t, "", "an image file name", [](uint8_t b) {
+                return b == vocab::kTextureNone || b == vocab::kTextureProgram;
+            });
+        if (kind == "target") return OptionalLength(length) && NoMore() && SetText(t, "", length, lineNumber);
+        if (kind == "none")
+            return OptionalLength(length) && NoMore() &&
+                   SetText(t, std::string(1, char(vocab::kTextureNone)), length, lineNumber);
+        if (kind == "raw") return RawForm(t);
+        return Fail("unknown texture kind '" + kind + "' (program, image, target, none, raw)");
+    }
+
+    bool PathDirective() {
+        if (!ItemIndex("path", d.pathStrings.size())) return false;
+        CountedText& t = d.pathStrings.emplace_back();
+        if (NextIsWord("raw")) {
+            ++at;
+            return RawForm(t);
+        }
+        std::optional<int64_t> length;
+        if (!OptionalLength(length) || !NoMore()) return false;
+        OpenTextBlock(BlockKind::Path, t, "", vocab::kPathCountBytes, length);
+        return true;
+    }
+
+    bool Variables() {
+        if (!Once("variables")) return false;
+        std::map<std::string, bool> given;
+        while (More()) {
+            std::string key;
+            if (!Word(key, "ints or floats")) return false;
+            if (key != "ints" && key != "floats") return Fail("expected 'ints' or 'floats', not '" + key + "'");
+            if (given[key]) return Fail("'" + key + "' given twice");
+            given[key] = true;
+            if (!Int32(key == "ints" ? d.intVarCount : d.floatVarCount, key)) return false;
+        }
+        return true;
+    }
+
+    bool Music() {
+        std::string name;
+        std::optional<int64_t> length;
+        return Once("music") && String(name, "the music file name") && OptionalLength(length) &&
+               NoMore() && SetText(d.musicFile, std::move(name), length, lineNumber);
+    }
+
+    bool ModelDirective() {
+        if (!ItemIndex("model", d.modelSources.size())) return false;
+        CountedText& t = d.modelSources.emplace_back();
+        std::string kind;
+        if (!Word(kind, "the model kind (program, obj, file, raw)")) return false;
+        if (kind == "program") {
+            std::optional<int64_t> length;
+            if (!OptionalLength(length) || !NoMore()) return false;
+            OpenTextBlock(BlockKind::ObjectProgram, t, std::string(1, char(vocab::kModelProgram)), 0, length);
+            return true;
+        }
+        if (kind == "obj")
+            return NamedForm(t, std::string(1, char(vocab::kModelObj)), "an OBJ file name",
+                             [](uint8_t) { return false; });
+        if (kind == "file")
+            return NamedForm(t, "", "a vertex-file path", [](uint8_t b) {
+                return b == vocab::kModelProgram || b == vocab::kModelObj;
+            });
+        if (kind == "raw") return RawForm(t);
+        return Fail("unknown model kind '" + kind + "' (program, obj, file, raw)");
+    }
+
+    bool AfterEnd() {
+        if (!Once("after-end") || !NoMore()) return false;
+        OpenBlock(BlockKind::AfterEnd, std::nullopt);
+        return true;
+    }
+
+    using Directive = bool (SourceParser::*)();
+    static const std::map<std::string_view, Directive>& Directives() {
+        static const std::map<std::string_view, Directive> kDirectives = {
+            {"title", &SourceParser::Title},         {"count", &SourceParser::Count},
+            {"script", &SourceParser::ScriptDirective}, {"trailing", &SourceParser::Trailing},
+            {"clip", &SourceParser::ClipDirective},  {"track", &SourceParser::TrackDirective},
+            {"texture", &SourceParser::TextureDirective}, {"path", &SourceParser::PathDirective},
+            {"variables", &SourceParser::Variables}, {"music", &SourceParser::Music},
+            {"model", &SourceParser::ModelDirective}, {"after-end", &SourceParser::AfterEnd},
+        };
+        return kDirectives;
+    }
+
+    bool Line(std::string_view line) {
+        std::string tokenError;
+        if (!Tokenize(line, tokens, tokenError)) return Fail(tokenError);
+        at = 0;
+        if (tokens.empty()) return true;
+        if (!tokens[0].quoted) {
+            auto directive = Directives().find(tokens[0].text);
+            if (directive != Directives().end()) {
+                if (!FinishBlock()) return false;
+                at = 1;
+                return (this->*directive->second)();
+            }
+        }
+        if (block.kind == BlockKind::None)
+            return Fail("expected a directive (title, script, clip, track, texture, path, "
+                        "variables, music, model, trailing, count, after-end), not " + Shown(tokens[0]));
+        return BlockLine();
+    }
+
+    // Stored table counts: the number of items, or the `count` directive's value for a table
+    // with no items (a negative count); both given must agree.
+    bool TableCountFor(const char* table, size_t items, int32_t& stored) {
+        const TableCount& c = counts[table];
+        if (!c.stored) {
+            if (items > size_t(kInt32Max)) return FailAt(lineNumber, std::string("too many ") + table);
+            stored = int32_t(items);
+            return true;
+        }
+        if (items != 0 ? *c.stored != int64_t(items) : *c.stored > 0)
+            return FailAt(c.line, "count " + std::to_string(*c.stored) + " does not match the " +
+                                      std::to_string(items) + " " + table + " given");
+        stored = int32_t(*c.stored);
+        return true;
+    }
+
+    bool Run(std::string_view text) {
+        if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 byte-order mark
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string_view::npos) end = text.size();
+            ++lineNumber;
+            if (!Line(text.substr(start, end - start))) return false;
+            start = end + 1;
+        }
+        if (!FinishBlock()) return false;
+        return TableCountFor("scripts", d.scripts.size(), d.scriptCount) &&
+               TableCountFor("clips", d.clips.size(), d.clipCount) &&
+               TableCountFor("textures", d.textureSources.size(), d.textureCount) &&
+               TableCountFor("paths", d.pathStrings.size(), d.pathCount) &&
+               TableCountFor("models", d.modelSources.size(), d.modelCount);
+    }
+};
+
+}  // namespace
+
+bool ParseDemoSource(std::string_view text, const std::string& fileName, DemoFile& demo,
+                     std::string& error) {
+    demo = DemoFile{};
+    SourceParser parser(fileName, demo);
+    const bool ok = parser.Run(text);
+    error = parser.error;
+    return ok;
+}
+
+}  // namespace tools

@@ -1,0 +1,46 @@
+// qv synth PATTERN -o OUT.(wav|ogg|flac): renders a synthesizer pattern file to a sound file.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/audio.h"
+#include "tools/qv_commands.h"
+#include "tools/synth.h"
+
+namespace tools {
+
+int RunSynth(int argc, char** argv) {
+    const char* input = nullptr;
+    const char* output = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
+        else if (!input) input = argv[i];
+        else input = nullptr, i = argc;  // a second input: usage below
+    }
+    if (!input || !output) {
+        std::fprintf(stderr, "usage: qv synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac\n");
+        return 2;
+    }
+    std::ifstream in(input, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "qv synth: cannot open '%s'\n", input);
+        return 1;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    synth::Song song;
+    std::string error;
+    if (!synth::ParseSong(text.str(), input, song, error)) {
+        std::fprintf(stderr, "qv synth: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<float> samples = synth::RenderSong(song);
+    if (!platform::WriteSoundFile(output, song.sampleRate, samples, error)) {
+        std::fprintf(stderr, "qv synth: cannot write '%s': %s\n", output, error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tools
