@@ -2,7 +2,12 @@
 
 #include "app/demo_loader.h"
 #include "gl/gl_layer.h"
+#include "models/mdlmanager.h"
+#include "models/objloader.h"
+#include "platform/message_box.h"
+#include "scripter/passes.h"
 #include "scripter/scripter.h"
+#include "textures/texmanager.h"
 #include "timeline/timeline.h"
 
 namespace engine {
@@ -19,11 +24,26 @@ void PresentBlackFrame() {
     qgl::glDisable(qgl::GL_BLEND);
 }
 
-// The scripts, variable counts and clips of the loaded demo file go to their engines.
+// The scripts, variable counts, path strings and clips of the loaded demo file go to their
+// engines.
 void HandTablesToEngines() {
     const DemoFile& d = demo::Demo();
     scripter::LoadScriptEngine(d.scripts, d.intVarCount, d.floatVarCount);
+    std::vector<std::string> paths;
+    for (const CountedText& path : d.pathStrings) paths.push_back(path.bytes);
+    scripter::LoadPathStrings(std::move(paths));
     timeline::LoadTimeline(d.clips, d.scripts);
+}
+
+// Every texture slot in slot order, then every model record in index order.
+bool BuildTexturesAndModels(void (*textureLoadHook)()) {
+    textures::SetTextureLoadHook(textureLoadHook);
+    textures::LoadAllTextures(demo::Demo());
+    models::SetMeshTextureTable(textures::TextureNames);
+    std::string error;
+    if (models::LoadModels(demo::Demo(), error)) return true;
+    platform::ShowMessage("Quorvanel Error", error, platform::MessageIcon::Error);
+    return false;
 }
 
 }  // namespace
@@ -38,7 +58,8 @@ void SetProjection(int32_t width, int32_t height) {
     qgl::glLoadIdentity();
 }
 
-bool SetupGLState(const MusicHooks& music) {
+bool SetupGLState(int32_t width, int32_t height, const StartupHooks& hooks) {
+    passes::SetWindowSize(width, height);
     qgl::glClearColor(0, 0, 0, 0);
     qgl::glShadeModel(qgl::GL_SMOOTH);
     qgl::glClearDepth(1.0);
@@ -47,22 +68,22 @@ bool SetupGLState(const MusicHooks& music) {
     qgl::glHint(qgl::GL_PERSPECTIVE_CORRECTION_HINT, qgl::GL_NICEST);
     qgl::glBlendFunc(qgl::GL_SRC_ALPHA, qgl::GL_ONE_MINUS_SRC_ALPHA);  // blending stays off
     qgl::glEnable(qgl::GL_TEXTURE_2D);
-    // CONTENT: CreateBlurTexture() is inserted here (before the demo file's sections).
+    passes::CreateBlurTexture();
     if (!demo::loadDemoSections()) return false;
     HandTablesToEngines();
     PresentBlackFrame();
-    LoadContent(music);
-    if (music.playMusic) music.playMusic();
+    if (!LoadContent(hooks)) return false;
+    if (hooks.playMusic) hooks.playMusic();
     return true;
 }
 
-void LoadContent(const MusicHooks& music) {
-    // CONTENT: inserted here, in this order, before the audio:
-    //   TextureLoadHook := a hook that does nothing; LoadAllTextures(); LoadModels().
-    if (music.initAudio) music.initAudio();
-    if (music.openMusic) music.openMusic(demo::Demo().musicFile.bytes);
-    if (music.seekMusicMs) music.seekMusicMs(0);
+bool LoadContent(const StartupHooks& hooks) {
+    if (!BuildTexturesAndModels(hooks.textureLoadHook)) return false;
+    if (hooks.initAudio) hooks.initAudio();
+    if (hooks.openMusic) hooks.openMusic(demo::Demo().musicFile.bytes);
+    if (hooks.seekMusicMs) hooks.seekMusicMs(0);
     timeline::ResetTimeline();
+    return true;
 }
 
 bool DrawFrame(int32_t t) {

@@ -14,11 +14,12 @@ namespace {
 
 LoopState g_loop;
 
-const engine::MusicHooks kMusic = {
+const engine::StartupHooks kStartup = {
     muzax::InitAudio,
     muzax::OpenMusic,
     muzax::SeekMusicMs,
     muzax::PlayMusic,
+    platform::PumpWindowMessages,
 };
 
 // The texts of the window-opening failures, by the step that failed.
@@ -104,7 +105,7 @@ void ShowError(const std::string& text) {
 bool RunPlayer(int32_t width, int32_t height, bool fullscreen, int32_t /*bits: always 32*/) {
     g_loop = LoopState{};
     if (!OpenPlayerWindow(width, height, fullscreen)) return false;
-    bool ok = engine::SetupGLState(kMusic) && RunFrameLoop();
+    bool ok = engine::SetupGLState(width, height, kStartup) && RunFrameLoop();
     platform::CloseGLWindow();
     return ok;
 }

@@ -177,6 +177,8 @@ int VirtualKeyFromSdl(int32_t key) {
     }
 }
 
+void PumpWindowMessages() { SDL_PumpEvents(); }
+
 bool PollWindowEvent(WindowEvent& event) {
     SDL_Event e;
     if (!SDL_PollEvent(&e)) return false;

@@ -48,6 +48,10 @@ struct WindowEvent {
 // presses arrive as further KeyDown events; keys without a virtual-key code are Other.
 bool PollWindowEvent(WindowEvent& event);
 
+// Lets the window system deliver what is pending (expose, move, the window manager's pings)
+// without taking any event off the queue: the window stays responsive during a long step.
+void PumpWindowMessages();
+
 // The Windows virtual-key code of an SDL key code, or -1 when the key has none here.
 int VirtualKeyFromSdl(int32_t sdlKey);
 

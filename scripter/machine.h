@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "scripter/scripter.h"
@@ -25,6 +26,7 @@ struct MachineState {
     bool quit = false;
     bool fatal = false;
     int32_t targetPassDepth = 0;
+    std::vector<std::string> pathStrings;  // PATH and PATHPART read these
     int nesting = 0;           // invocations currently running
     int64_t budgetLeft = 0;    // instructions left for the running top-level invocation
     bool budgetExhausted = false;  // then every running invocation ends early, up to the top

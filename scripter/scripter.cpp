@@ -7,6 +7,7 @@
 #include "core/numeric.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
+#include "scripter/effects.h"
 #include "scripter/machine.h"
 #include "scripter/opcodes.h"
 
@@ -375,6 +376,8 @@ void LoadScriptEngine(std::span<const Script> scripts, int32_t intVarCount,
     m.floatVars.assign(addressable(floatVarCount), 0.0f);
 }
 
+void LoadPathStrings(std::vector<std::string> paths) { M().pathStrings = std::move(paths); }
+
 void RunScript(const Script& script, int32_t time, int32_t localTime, float progress) {
     MachineState& m = M();
     if (m.fatal) return;
@@ -424,6 +427,7 @@ float FloatVariable(int index) {
 
 void ResetScriptEngine() {
     M() = MachineState{};
+    effects::Particles() = effects::ParticleRegisters{};
 }
 
 }  // namespace scripter

@@ -9,6 +9,8 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "scripter/script.h"
 
@@ -25,6 +27,9 @@ inline constexpr int64_t kInstructionBudget = 10'000'000;  // per top-level RunS
 // of each kind can be addressed, so no more than that many are kept.
 void LoadScriptEngine(std::span<const Script> scripts, int32_t intVarCount,
                       int32_t floatVarCount);
+
+// The demo's path strings, which PATH and PATHPART draw by index.
+void LoadPathStrings(std::vector<std::string> paths);
 
 // Runs one invocation of script with the frame's time, the clip's local time and progress.
 void RunScript(const Script& script, int32_t time, int32_t localTime, float progress);

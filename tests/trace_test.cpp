@@ -30,7 +30,13 @@ const std::string kStartupBeforeSections =
     "glDepthFunc(513)\n"
     "glHint(3152, 4354)\n"
     "glBlendFunc(770, 771)\n"
-    "glEnable(3553)\n";
+    "glEnable(3553)\n"
+    // the blur texture of the screen passes, before the demo file's sections
+    "glGenTextures(1) -> 1\n"
+    "glBindTexture(3553, 1)\n"
+    "glTexImage2D(3553, 0, 3, 8, 8, 0, 6407, 5121, sha256:5d89f056865052bc)\n"
+    "glTexParameteri(3553, 10240, 9729)\n"
+    "glTexParameteri(3553, 10241, 9729)\n";
 
 // The black frame presented while the content loads.
 const std::string kBlackFrame =

@@ -219,6 +219,8 @@ int32_t TextureCount() { return int32_t(Table().names.size()); }
 
 uint32_t TextureNameAt(int32_t slot) { return InTable(slot) ? Table().names[slot] : 0; }
 
+std::span<const uint32_t> TextureNames() { return Table().names; }
+
 uint32_t RandomStateBeforeSlot(const std::vector<CountedText>& sources, int32_t slot) {
     uint64_t draws = 0;
     for (int32_t i = 0; i < slot && size_t(i) < sources.size(); ++i) {

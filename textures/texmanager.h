@@ -53,6 +53,8 @@ void CreateRenderTexture(int32_t slot);
 int32_t TextureCount();
 // The slot's texture name; 0 (OpenGL's default texture) for a number outside the table.
 uint32_t TextureNameAt(int32_t slot);
+// Every slot's name, by slot from 0 (mesh drawing binds through this).
+std::span<const uint32_t> TextureNames();
 
 // The random generator's state at the start of `slot` when the slots are built in order from
 // a fresh state: the draws of every program slot before it, without running them.

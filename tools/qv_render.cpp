@@ -195,7 +195,7 @@ int RenderDemo(const RenderOptions& o) {
         return 1;
     }
     engine::SetProjection(o.width, o.height);
-    int status = engine::SetupGLState(engine::MusicHooks{}) ? SimulateAndWrite(o) : 1;
+    int status = engine::SetupGLState(o.width, o.height, engine::StartupHooks{}) ? SimulateAndWrite(o) : 1;
     platform::CloseHeadlessContext();
     return status;
 }

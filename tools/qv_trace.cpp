@@ -86,7 +86,7 @@ int TraceDemo(const TraceOptions& o) {
     if (!demo::readTitle(o.demoPath)) return 1;
     qgl::RecordLine("startup");
     engine::SetProjection(o.width, o.height);
-    if (!engine::SetupGLState(engine::MusicHooks{})) return 1;
+    if (!engine::SetupGLState(o.width, o.height, engine::StartupHooks{})) return 1;
     for (int32_t t : o.times) {
         qgl::RecordLine("frame " + std::to_string(t));
         if (!engine::DrawFrame(t)) return 1;

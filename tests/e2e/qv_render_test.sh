@@ -12,12 +12,14 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
 # One clip from 1000 ms on: a quad (-5..5, -5..5) at z = -3 in the default white, which
-# covers the whole picture; before it the picture is the black clear colour.
+# covers the whole picture; before it the picture is the black clear colour. It binds texture
+# name 0 first: start-up leaves the (black) blur texture bound.
 quad_vertex() { printf '\x02%b\x02%b\x02\x00\x00\x40\xc0\x21' "$1" "$2"; }
 m5='\x00\x00\xa0\xc0'; p5='\x00\x00\xa0\x40'
 {
     printf 'render\x1aquorvanel1'
-    printf '\x01\x00\x00\x00\x47\x00\x00\x00'           # 1 script of 71 bytes:
+    printf '\x01\x00\x00\x00\x4d\x00\x00\x00'           # 1 script of 77 bytes:
+    printf '\x00\xff\xff\xff\xff\x26'                   # PUSHI -1, BINDTEX (name 0)
     printf '\x00\x07\x00\x00\x00\x1f'                   # PUSHI 7 (GL_QUADS), BEGIN
     quad_vertex "$m5" "$m5"; quad_vertex "$p5" "$m5"; quad_vertex "$p5" "$p5"; quad_vertex "$m5" "$p5"
     printf '\x20'                                       # END

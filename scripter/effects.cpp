@@ -1,0 +1,293 @@
+#include "scripter/effects.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/byte_reader.h"
+#include "core/numeric.h"
+#include "gl/gl_layer.h"
+
+namespace effects {
+namespace {
+
+using core::Extended;
+constexpr Extended kPi = 3.14159265358979323846264338327950288L;
+
+ParticleRegisters g_particles;
+
+struct Point2 {
+    float x, y;
+};
+
+// Sample k of n on the circle of radius r: (r sin theta, r cos theta), theta = (k / n) * 2pi.
+Extended SampleAngle(int32_t k, int32_t n) { return Extended(k) / n * (2 * kPi); }
+Point2 CirclePoint(float r, Extended theta) {
+    return {float(r * std::sin(theta)), float(r * std::cos(theta))};
+}
+
+void TexVertex(float s, float t, float x, float y, float z) {
+    qgl::glTexCoord2f(s, t);
+    qgl::glVertex3f(x, y, z);
+}
+
+// Disc and cone: triangles (centre, new rim point, previous rim point) around the rim.
+void DrawFan(int32_t n, float r, float centreZ) {
+    n = std::min(n, kMaxRoundSamples);
+    auto texOf = [](Extended theta) {
+        return Point2{float(0.5L + 0.5L * std::sin(theta)), float(0.5L + 0.5L * std::cos(theta))};
+    };
+    Point2 prev = CirclePoint(r, 0), prevTex = texOf(0);
+    qgl::glBegin(qgl::GL_TRIANGLES);
+    for (int32_t k = 1; k <= n; ++k) {
+        Extended theta = SampleAngle(k, n);
+        Point2 p = CirclePoint(r, theta), tex = texOf(theta);
+        TexVertex(0.5f, 0.5f, 0, 0, centreZ);
+        TexVertex(tex.x, tex.y, p.x, p.y, 0);
+        TexVertex(prevTex.x, prevTex.y, prev.x, prev.y, 0);
+        prev = p;
+        prevTex = tex;
+    }
+    qgl::glEnd();
+}
+
+// |n| without overflow, clamped to the cap.
+int32_t AbsCount(int32_t n, int32_t cap) {
+    int64_t a = n < 0 ? -int64_t(n) : int64_t(n);
+    return int32_t(std::min<int64_t>(a, cap));
+}
+
+// Unit direction at latitude phi, longitude lambda: (cos phi cos lambda, sin phi, cos phi sin lambda).
+void SphereDirection(Extended phi, Extended lambda, Extended out[3]) {
+    out[0] = std::cos(phi) * std::cos(lambda);
+    out[1] = std::sin(phi);
+    out[2] = std::cos(phi) * std::sin(lambda);
+}
+
+// The generator of the sprite field: s := s * 134775813 + 1, Rand(m) = high half of m * s.
+struct ParticleRandom {
+    uint32_t s;
+    uint32_t Rand(uint32_t m) {
+        s = s * 134775813u + 1u;
+        return uint32_t((uint64_t(m) * s) >> 32);
+    }
+};
+
+// Fraction along one axis: v = ((speed * time) div 100 + Rand(R)) mod R, f = v / R.
+float ParticleFraction(ParticleRandom& rng, int32_t speed, uint32_t timeMs, int32_t range) {
+    int64_t drift = int64_t(speed) * int64_t(timeMs) / 100;
+    int64_t v = (drift + int64_t(rng.Rand(uint32_t(range)))) % int64_t(range);
+    return float(Extended(v) / range);
+}
+
+// Sprites fade in over the first and out over the last tenth of each span.
+float FadeAlpha(float alpha, float f) {
+    if (Extended(f) < 0.1L) return float(alpha * Extended(f) * 10);
+    if (Extended(f) > 0.9L) return float(alpha * (1 - (Extended(f) - 0.9L) * 10));
+    return alpha;
+}
+
+struct Segment {
+    int16_t x0, y0, x1, y1, cx, cy;
+};
+
+bool ReadSegment(core::ByteReader& in, Segment& s) {
+    uint16_t v[7];
+    for (uint16_t& x : v)
+        if (!in.ReadU16BE(x)) return false;
+    s = {int16_t(v[0]), int16_t(v[1]), int16_t(v[2]), int16_t(v[3]), int16_t(v[4]), int16_t(v[5])};
+    return in.Skip(1);
+}
+
+}  // namespace
+
+ParticleRegisters& Particles() { return g_particles; }
+
+void DrawRect(float x0, float y0, float x1, float y1) {
+    qgl::glBegin(qgl::GL_QUADS);
+    TexVertex(0, 1, x0, y1, -1);
+    TexVertex(1, 1, x1, y1, -1);
+    TexVertex(1, 0, x1, y0, -1);
+    TexVertex(0, 0, x0, y0, -1);
+    qgl::glEnd();
+}
+
+void DrawBox(float hx, float hy, float hz) {
+    // Corner signs of each face, in vertex order; texture (0,0) (1,0) (1,1) (0,1) per face.
+    static const int8_t kFaces[6][4][3] = {
+        {{-1, -1, -1}, {+1, -1, -1}, {+1, +1, -1}, {-1, +1, -1}},  // z = -hz
+        {{-1, -1, +1}, {+1, -1, +1}, {+1, +1, +1}, {-1, +1, +1}},  // z = +hz
+        {{-1, -1, -1}, {+1, -1, -1}, {+1, -1, +1}, {-1, -1, +1}},  // y = -hy
+        {{-1, +1, -1}, {+1, +1, -1}, {+1, +1, +1}, {-1, +1, +1}},  // y = +hy
+        {{-1, -1, -1}, {-1, -1, +1}, {-1, +1, +1}, {-1, +1, -1}},  // x = -hx
+        {{+1, -1, -1}, {+1, -1, +1}, {+1, +1, +1}, {+1, +1, -1}},  // x = +hx
+    };
+    static const float kTex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    qgl::glBegin(qgl::GL_QUADS);
+    for (const auto& face : kFaces)
+        for (int v = 0; v < 4; ++v)
+            TexVertex(kTex[v][0], kTex[v][1], face[v][0] * hx, face[v][1] * hy, face[v][2] * hz);
+    qgl::glEnd();
+}
+
+void DrawRing(int32_t n, float ra, float rb) {
+    n = std::min(n, kMaxRoundSamples);
+    qgl::glBegin(qgl::GL_QUADS);
+    for (int32_t k = 0; k < n; ++k) {
+        Extended a = SampleAngle(k, n), b = SampleAngle(k + 1, n);
+        float sa = float(Extended(k) / n), sb = float(Extended(k + 1) / n);
+        Point2 pa = CirclePoint(ra, a), pb = CirclePoint(ra, b);
+        Point2 qb = CirclePoint(rb, b), qa = CirclePoint(rb, a);
+        TexVertex(sa, 0, pa.x, pa.y, 0);
+        TexVertex(sb, 0, pb.x, pb.y, 0);
+        TexVertex(sb, 1, qb.x, qb.y, 0);
+        TexVertex(sa, 1, qa.x, qa.y, 0);
+    }
+    qgl::glEnd();
+}
+
+void DrawDisc(int32_t n, float r) { DrawFan(n, r, 0); }
+void DrawCone(int32_t n, float h, float r) { DrawFan(n, r, h); }
+
+void DrawSphere(int32_t n, float r) {
+    r = std::fabs(r);
+    n = AbsCount(n, kMaxSphereSamples);
+    if (n < 4 || r <= 0) return;
+    for (int32_t c = 0; c < n / 2; ++c) {
+        float phi0 = float(Extended(2 * c) * kPi / n - kPi / 2);
+        float phi1 = float(Extended(2 * c + 2) * kPi / n - kPi / 2);
+        float t0 = float(Extended(2 * c) / n), t1 = float(Extended(2 * c + 2) / n);
+        qgl::glBegin(qgl::GL_TRIANGLE_STRIP);
+        for (int32_t d = 0; d <= n; ++d) {
+            float lambda = float(Extended(2 * d) * kPi / n);
+            float s = float(1 - Extended(d) / n);
+            for (auto [phi, t] : {std::pair{phi1, t1}, std::pair{phi0, t0}}) {
+                Extended dir[3];
+                SphereDirection(phi, lambda, dir);
+                qgl::glNormal3f(float(dir[0]), float(dir[1]), float(dir[2]));
+                TexVertex(s, t, float(r * dir[0]), float(r * dir[1]), float(r * dir[2]));
+            }
+        }
+        qgl::glEnd();
+    }
+}
+
+void DrawRays(int32_t n, float r, float k) {
+    r = std::fabs(r);
+    n = AbsCount(n, kMaxSphereSamples);
+    if (n < 4 || r <= 0) return;
+    for (int32_t e = 0; e < n / 2; ++e) {
+        Extended phi = Extended(2 * e + 2) * kPi / n - kPi / 2;
+        qgl::glBegin(qgl::GL_LINES);
+        for (int32_t f = 0; f <= n; ++f) {
+            Extended dir[3];
+            SphereDirection(phi, Extended(2 * f) * kPi / n, dir);
+            Extended p[3] = {r * dir[0], r * dir[1], r * dir[2]};
+            qgl::glColor4f(1, 1, 1, 1);
+            qgl::glVertex3f(float(p[0]), float(p[1]), float(p[2]));
+            qgl::glColor4f(1, 1, 1, 0);
+            qgl::glVertex3f(float(k * p[0]), float(k * p[1]), float(k * p[2]));
+        }
+        qgl::glEnd();
+    }
+}
+
+void DrawTunnel(int32_t n, float r1, float r2, float t0, float t1) {
+    n = std::min(n, kMaxRoundSamples);
+    float tm = float(t0 + (Extended(t1) - t0) / 2);
+    qgl::glBegin(qgl::GL_QUADS);
+    for (int32_t i = 0; i < n; ++i) {
+        bool even = i % 2 == 0;
+        float ra = even ? r1 : r2, rb = even ? r2 : r1;
+        Extended A = SampleAngle(i, n), B = SampleAngle(i + 1, n);
+        float sa = float(Extended(i) / n), sb = float(Extended(i + 1) / n);
+        Point2 a = CirclePoint(ra, A), b = CirclePoint(rb, B);
+        qgl::glColor4f(1, 1, 1, 1);
+        TexVertex(sa, t0, a.x, a.y, 0);
+        TexVertex(sb, t0, b.x, b.y, 0);
+        TexVertex(sb, tm, b.x, b.y, -5);
+        TexVertex(sa, tm, a.x, a.y, -5);
+        TexVertex(sa, tm, a.x, a.y, -5);
+        TexVertex(sb, tm, b.x, b.y, -5);
+        qgl::glColor4f(0, 0, 0, 1);
+        TexVertex(sb, t1, b.x, b.y, -10);
+        TexVertex(sa, t1, a.x, a.y, -10);
+    }
+    qgl::glEnd();
+}
+
+void DrawParticles(const ParticleRegisters& p, int32_t timeMs) {
+    ParticleRandom rng{uint32_t(p.seed)};
+    int32_t count = std::min(p.count, kMaxParticles);
+    // A range of 0 has no span to place sprites in: the block stays empty.
+    if (p.range == 0) count = 0;
+    const int32_t speeds[3] = {p.speedX, p.speedY, p.speedZ};
+    const float scales[3] = {p.scaleX, p.scaleY, p.scaleZ};
+    const float offsets[3] = {p.offsetX, p.offsetY, p.offsetZ};
+    qgl::glBegin(qgl::GL_QUADS);
+    for (int32_t i = 1; i <= count; ++i) {
+        float alpha = 1.0f;
+        uint32_t perturb = rng.Rand(uint32_t(i) * uint32_t(p.seed));
+        rng.s += perturb;
+        float coord[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            float f = ParticleFraction(rng, speeds[axis], uint32_t(timeMs), p.range);
+            alpha = FadeAlpha(alpha, f);
+            coord[axis] = float(Extended(scales[axis]) * f + offsets[axis]);
+        }
+        const float x = coord[0], y = coord[1], z = coord[2], w = p.halfWidth, h = p.halfHeight;
+        qgl::glColor4f(p.red, p.green, p.blue, alpha);
+        TexVertex(0, 0, x - w, y - h, z);
+        TexVertex(0.1f, 0, x + w, y - h, z);
+        TexVertex(0.1f, 0.1f, x + w, y + h, z);
+        TexVertex(0, 0.1f, x - w, y + h, z);
+    }
+    qgl::glEnd();
+}
+
+int32_t BezierCoord(Extended tau, int32_t p0, int32_t pc, int32_t p1) {
+    Extended u = 1 - tau;
+    return core::RoundToInt32(u * u * p0 + 2 * tau * u * pc + tau * tau * p1);
+}
+
+void DrawPath(std::string_view pathString, float amount) {
+    // Decoded from a private cursor: the table entry never changes.
+    core::ByteReader in({reinterpret_cast<const uint8_t*>(pathString.data()), pathString.size()});
+    uint16_t rawCount = 0;
+    in.ReadU16BE(rawCount);
+    const int32_t count = int16_t(rawCount);
+    // count 0 makes a infinite; the loop below then draws nothing, as for an empty path.
+    const Extended a = amount * (1.0L / count + 1);
+    qgl::glLineWidth(5);
+    qgl::glBegin(qgl::GL_LINES);
+    for (int32_t i = 0; i < count; ++i) {
+        if (Extended(i) / (count + 1) > a) break;
+        Segment s;
+        if (!ReadSegment(in, s)) break;  // a string shorter than its count ends the path
+        Extended frac = a - Extended(i + 1) / count;
+        Extended share = 1.0L / count;
+        int32_t steps = frac > share ? 50 : core::RoundToInt32(50 * frac / share);
+        for (int32_t j = 0; j <= steps; ++j) {
+            Extended tau = Extended(j) / 50;
+            float x = float(BezierCoord(tau, s.x0, s.cx, s.x1));
+            float y = float(BezierCoord(tau, s.y0, s.cy, s.y1));
+            qgl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
+            if (j != 0 && j != 50) qgl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
+        }
+    }
+    qgl::glEnd();
+}
+
+void DrawVertexList(int32_t mode, int32_t vertexCount, std::span<const float> v) {
+    // Never past the list, whatever the record's count says.
+    size_t n = std::min<size_t>(size_t(std::max(vertexCount, 0)), v.size() / 8);
+    qgl::glBegin(uint32_t(mode));
+    for (size_t i = 0; i < n; ++i) {
+        const float* p = &v[i * 8];
+        qgl::glNormal3f(p[0], p[1], p[2]);
+        qgl::glTexCoord2f(p[6], p[7]);
+        qgl::glVertex3f(p[3], p[4], p[5]);
+    }
+    qgl::glEnd();
+}
+
+}  // namespace effects

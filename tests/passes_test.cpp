@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "gl/gl_layer.h"
+#include "scripter/passes.h"
+
+namespace {
+
+const char* kClear = "glClearColor(0, 0, 0, 0)\nglClear(16640)\n";
+
+class PassesTest : public ::testing::Test {
+protected:
+    std::string out;
+    int32_t depth = 0;
+    void SetUp() override {
+        qgl::UseRecorder(&out);
+        passes::SetWindowSize(640, 480);
+        passes::CreateBlurTexture();
+        out.clear();
+    }
+    void TearDown() override { qgl::UseRecorder(nullptr); }
+};
+
+}  // namespace
+
+TEST_F(PassesTest, BlurTextureIsAnEightByEightLinearRgbTexture) {
+    // 192 zero bytes hash to 5d89f056865052bc: the initial texels are deterministic.
+    std::string s;
+    qgl::UseRecorder(&s);
+    passes::CreateBlurTexture();
+    EXPECT_EQ(s,
+              "glGenTextures(1) -> 1\n"
+              "glBindTexture(3553, 1)\n"
+              "glTexImage2D(3553, 0, 3, 8, 8, 0, 6407, 5121, sha256:5d89f056865052bc)\n"
+              "glTexParameteri(3553, 10240, 9729)\n"
+              "glTexParameteri(3553, 10241, 9729)\n");
+}
+
+TEST_F(PassesTest, TargetPassCopiesIntoTheEntryAndRestoresTheWindow) {
+    passes::BeginTargetPass(depth);
+    EXPECT_EQ(depth, 1);
+    passes::EndTargetPass(depth, true, 7);
+    EXPECT_EQ(depth, 0);
+    EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
+                       "glViewport(0, 0, 256, 256)\n"
+                       "glBindTexture(3553, 7)\n"
+                       "glCopyTexImage2D(3553, 0, 6407, 0, 0, 256, 256, 0)\n"
+                       "glViewport(0, 0, 640, 480)\n" +
+                       kClear + "glLoadIdentity()\nglPopMatrix()\n");
+}
+
+TEST_F(PassesTest, NestedPassesKeepTheTargetViewportUntilTheOuterEnds) {
+    passes::BeginTargetPass(depth);
+    passes::BeginTargetPass(depth);
+    out.clear();
+    passes::EndTargetPass(depth, true, 3);
+    EXPECT_EQ(out.find("glViewport"), std::string::npos) << "inner end keeps 256 x 256";
+    passes::EndTargetPass(depth, true, 4);
+    EXPECT_NE(out.find("glViewport(0, 0, 640, 480)"), std::string::npos);
+    EXPECT_EQ(depth, 0);
+}
+
+TEST_F(PassesTest, EndWithoutAnOpenPassOrWithoutAnEntryCopiesNothing) {
+    passes::EndTargetPass(depth, true, 5);
+    EXPECT_EQ(out, std::string("glViewport(0, 0, 640, 480)\n") + kClear +
+                       "glLoadIdentity()\nglPopMatrix()\n");
+    out.clear();
+    passes::BeginTargetPass(depth);
+    passes::EndTargetPass(depth, false, 0);
+    EXPECT_EQ(out.find("glCopyTexImage2D"), std::string::npos);
+    EXPECT_EQ(depth, 0);
+}
+
+TEST_F(PassesTest, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
+    passes::BeginTargetPass(depth);
+    out.clear();
+    passes::BeginBlurPass();
+    passes::EndBlurPass(depth);
+    EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
+                       "glViewport(0, 0, 8, 8)\n"
+                       "glBindTexture(3553, 1)\n"
+                       "glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\n"
+                       "glViewport(0, 0, 256, 256)\n" +
+                       kClear + "glLoadIdentity()\nglPopMatrix()\n");
+}
+
+TEST_F(PassesTest, OverlayIsAFourThirdsWideQuadWithTheBlurTexture) {
+    passes::DrawBlurOverlay();
+    EXPECT_EQ(out,
+              "glBindTexture(3553, 1)\nglBegin(7)\n"
+              "glTexCoord2f(0, 0)\nglVertex3f(-1.33333337, -1, 0)\n"
+              "glTexCoord2f(1, 0)\nglVertex3f(1.33333337, -1, 0)\n"
+              "glTexCoord2f(1, 1)\nglVertex3f(1.33333337, 1, 0)\n"
+              "glTexCoord2f(0, 1)\nglVertex3f(-1.33333337, 1, 0)\n"
+              "glEnd()\n");
+}
