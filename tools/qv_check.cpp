@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "app/demo_file.h"
 #include "models/mdlmanager.h"
 #include "platform/paths.h"
@@ -75,7 +76,7 @@ int RunCheck(int argc, char** argv) {
     }
     const std::string path = argv[0];
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
+    if (!core::ReadWholeFile(path, bytes)) {
         std::printf("%s: cannot be read\n", path.c_str());
         return 1;
     }
