@@ -66,6 +66,3 @@ DemoResult ParseDemoFile(std::span<const uint8_t> bytes, const std::string& file
 
 // The exact inverse of ParseDemoFile for every record it produces.
 std::string WriteDemoFile(const DemoFile& demo);
-
-// Whole file into memory; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);

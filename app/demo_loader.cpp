@@ -1,5 +1,6 @@
 #include "app/demo_loader.h"
 
+#include "core/file_io.h"
 #include "platform/message_box.h"
 
 namespace demo {
@@ -19,7 +20,7 @@ void ShowReadError(const DemoResult& r) {
 
 bool readTitle(const std::string& path) {
     g_path = path;
-    if (!ReadWholeFile(path, g_bytes)) {
+    if (!core::ReadWholeFile(path, g_bytes)) {
         platform::ShowMessage("wtf?", "Script file not found");
         return false;
     }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
-#include "models/model_file.h"
+#include "core/file_io.h"
 #include "models/objgen.h"
 #include "models/objloader.h"
 #include "platform/paths.h"
@@ -20,7 +20,7 @@ std::span<const uint8_t> Bytes(std::string_view s) {
 bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& error) {
     std::string path = platform::ResolvePath(demoPath);
     std::string bytes;
-    if (!ReadModelFile(path, bytes, error)) return false;
+    if (!core::ReadWholeFile(path, bytes, &error)) return false;
     return ParseVertexFile(Bytes(bytes), path, record, error);
 }
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "gl/gl_layer.h"
-#include "models/model_file.h"
+#include "core/file_io.h"
 #include "platform/paths.h"
 
 namespace models {
@@ -220,7 +220,7 @@ bool ParseObj(std::string_view text, const std::string& fileName, fObjFile& mesh
 bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error) {
     std::string path = platform::ResolvePath("data\\" + name);
     std::string text;
-    if (!ReadModelFile(path, text, error)) return false;
+    if (!core::ReadWholeFile(path, text, &error)) return false;
     return ParseObj(text, path, mesh, error);
 }
 

@@ -12,10 +12,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
+#include "core/file_io.h"
 #include "platform/audio_clock.h"
 
 namespace platform {
@@ -90,10 +89,8 @@ private:
     static constexpr int64_t kChunkFrames = 4096;
 
     bool OpenTracker(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return false;
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-        if (bytes.empty()) return false;
+        std::vector<uint8_t> bytes;
+        if (!core::ReadWholeFile(path, bytes) || bytes.empty()) return false;
         module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
                                                      nullptr, nullptr, nullptr, nullptr, nullptr);
         if (!module_) return false;

@@ -83,6 +83,8 @@ std::optional<IndexTable> IndexedTable(uint8_t op, const Context& c) {
 
 bool InTable(int32_t index, int32_t size) { return index >= 0 && index < size; }
 
+constexpr int32_t kUnbindTexture = -1;
+
 class ScriptWalker {
 public:
     ScriptWalker(const Context& c, int32_t index, Mode mode)
@@ -214,10 +216,23 @@ private:
         std::optional<IndexTable> table = IndexedTable(op, c_);
         if (!table || s.ints.empty() || !s.ints.back()) return;
         int32_t index = *s.ints.back();
-        if (InTable(index, table->size)) return;
+        if (InTable(index, table->size) || (op == BINDTEX && index == kUnbindTexture)) return;
         Report(s.pc, std::string(table->what) + " " + std::to_string(index) + " outside the " +
                          std::to_string(std::max(table->size, 0)) + " " + table->table + " (" +
                          Mnemonic(op) + ")");
+    }
+
+    // MESH_GROUP takes texBase, group, model: a constant group of a constant model whose
+    // mesh is known must be one of its groups.
+    void CheckMeshGroup(const PathState& s) {
+        const size_t n = s.ints.size();
+        if (n < 2 || !s.ints[n - 1] || !s.ints[n - 2]) return;
+        const int32_t model = *s.ints[n - 1], group = *s.ints[n - 2];
+        if (!InTable(model, int32_t(c_.sizes.meshGroups.size()))) return;
+        const int32_t groups = c_.sizes.meshGroups[size_t(model)];
+        if (groups < 0 || InTable(group, groups)) return;
+        Report(s.pc, "group " + std::to_string(group) + " outside the " + std::to_string(groups) +
+                         " groups of model " + std::to_string(model) + " (MESH_GROUP)");
     }
 
     void Step(PathState s) {
@@ -234,6 +249,7 @@ private:
         if (kOpcodes[op].operand == Inline::IntVar || kOpcodes[op].operand == Inline::FloatVar)
             CheckVariable(s, op, operand[0]);
         CheckIndex(s, op);
+        if (op == MESH_GROUP) CheckMeshGroup(s);
         const Slot top = s.ints.empty() ? Slot() : s.ints.back();
 
         if (op == JMP) Exit(s);  // the 51st JMP ends the invocation without popping

@@ -4,7 +4,8 @@
 // time: stack underflow or overflow, variable/script/texture/model/path indices outside their
 // tables, jump targets outside the code or inside an instruction, and cut-off instructions.
 // CALL and SHADOW continue with the stack depths their callee can end with. A path through a
-// jump or CALL whose operand is not a constant is not followed further.
+// jump or CALL whose operand is not a constant is not followed further. BINDTEX -1 is the way
+// scripts unbind textures (it binds name 0) and is not reported.
 #pragma once
 #include <cstdint>
 #include <span>
@@ -18,6 +19,9 @@ namespace scripter {
 struct TableSizes {
     int32_t intVars = 0, floatVars = 0;  // as stored (negative: none)
     int32_t textures = 0, models = 0, paths = 0;
+    // Per model: the group count of its OBJ mesh, or -1 when it has none or it is unknown.
+    // MESH_GROUP's group operand is checked against it.
+    std::vector<int32_t> meshGroups;
 };
 
 struct Finding {

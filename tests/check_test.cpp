@@ -89,6 +89,24 @@ TEST(Check, ConstantIndicesAreCheckedAgainstTheirTables) {
                      "script 1 at 23: path 1 outside the 1 path strings (PATH)"}));
 }
 
+TEST(Check, EffectOperandsAndTheirIndexLimits) {
+    TableSizes sizes;
+    sizes.textures = 1;
+    sizes.models = 2;
+    sizes.meshGroups = {3, -1};  // model 0 is a mesh of 3 groups; model 1 is generated
+    EXPECT_EQ(Check({Code({PushI(-1), Do(BINDTEX),                             // unbinds: fine
+                           PushI(0), PushI(2), PushI(0), PushF(1), Do(MESH_GROUP),  // fine
+                           PushI(0), PushI(3), PushI(0), PushF(1), Do(MESH_GROUP),
+                           PushI(0), PushI(9), PushI(1), PushF(1), Do(MESH_GROUP),  // unknown
+                           PushI(1), Do(TARGET_END), PushI(5), PushF(1), Do(RING)}),
+                     Code({PushF(1), PushF(2), PushF(3), Do(RECT)})},
+                    sizes),
+              (Lines{"script 0 at 47: group 3 outside the 3 groups of model 0 (MESH_GROUP)",
+                     "script 0 at 74: texture 1 outside the 1 texture slots (TARGET_END)",
+                     "script 0 at 85: float stack underflow (RING)",
+                     "script 1 at 15: float stack underflow (RECT)"}));
+}
+
 TEST(Check, CallContinuesWithWhatTheCalleeLeaves) {
     Script pushesOne = Code({PushI(5)});
     Script pushesTwo = Code({PushI(5), PushI(6)});
@@ -122,6 +140,24 @@ TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
     EXPECT_EQ(r.out, path + ": script 0 at 0: int stack underflow (ADDI)\n" + path +
                          ": clip 0: track 25 is not one of the tracks 0 to 19\n" + path +
                          ": clip 1: script 2 outside the 2 scripts\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
+    DemoFile d = testing_qv::DemoWith(
+        {Code({PushI(0), PushI(1), PushI(0), PushF(1), Do(MESH_GROUP)})}, {});
+    d.modelCount = 2;
+    d.modelSources = {{8, "\1tri.obj"}, {9, "\1gone.obj"}};
+    std::string path = testing_qv::WriteDemo(d);
+    const std::string data = path.substr(0, path.rfind('/')) + "/data";
+    std::system(("mkdir -p " + data).c_str());
+    std::ofstream(data + "/tri.obj") << "v 0 0 0\nvt 0 0\nvn 0 0 1\ng one\nf 1/1/1 1/1/1 1/1/1\n";
+    testing_qv::QvResult r = testing_qv::RunQv("check " + path);
+    EXPECT_NE(r.out.find(": script 0 at 20: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(": model 1: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("gone.obj"), std::string::npos) << r.out;
     EXPECT_EQ(r.status, 1);
 }
 

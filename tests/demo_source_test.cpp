@@ -6,6 +6,7 @@
 #include <random>
 #include <sys/wait.h>
 
+#include "core/file_io.h"
 #include "app/demo_file.h"
 #include "core/byte_reader.h"
 #include "scripter/opcodes.h"
@@ -496,8 +497,8 @@ TEST(DemoSource, EveryByteValueSurvivesQuotingAndFloatsTheirBits) {
 // docs/demo-source.md is the file itself.
 TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
     std::vector<uint8_t> text, doc;
-    ASSERT_TRUE(ReadWholeFile(QV_SOURCE_DIR "/demos/example.qvs", text));
-    ASSERT_TRUE(ReadWholeFile(QV_SOURCE_DIR "/docs/demo-source.md", doc));
+    ASSERT_TRUE(core::ReadWholeFile(QV_SOURCE_DIR "/demos/example.qvs", text));
+    ASSERT_TRUE(core::ReadWholeFile(QV_SOURCE_DIR "/docs/demo-source.md", doc));
     const std::string example(text.begin(), text.end()), docs(doc.begin(), doc.end());
     const size_t section = docs.find("## Complete example");
     const size_t start = docs.find("```\n", section) + 4;
@@ -542,7 +543,7 @@ TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
     const int status = std::system((qv + " build " + bad + " -o " + dir + "bad.acs 2>" + dir + "err.txt").c_str());
     EXPECT_EQ(WEXITSTATUS(status), 1);
     std::vector<uint8_t> err;
-    ASSERT_TRUE(ReadWholeFile(dir + "err.txt", err));
+    ASSERT_TRUE(core::ReadWholeFile(dir + "err.txt", err));
     EXPECT_EQ(std::string(err.begin(), err.end()), bad + ":2: unknown mnemonic 'NOPE'\n");
 
     EXPECT_EQ(run(qv + " dump " + write("short.acs", "A\x1aquorvanel1")), 1);

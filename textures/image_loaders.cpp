@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "core/byte_reader.h"
+#include "core/file_io.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -44,13 +45,6 @@ DecodeResult Accept(int32_t width, int32_t height, uint32_t format, std::vector<
 // `bytesPerPixel` bytes.
 void SwapRedBlue(uint8_t* pixels, uint64_t count, uint32_t bytesPerPixel) {
     for (uint64_t i = 0; i < count; ++i) std::swap(pixels[i * bytesPerPixel], pixels[i * bytesPerPixel + 2]);
-}
-
-bool ReadWholeFile(const std::string& resolvedPath, std::vector<uint8_t>& bytes) {
-    std::ifstream in(resolvedPath, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // --- BMP ---------------------------------------------------------------------------------
@@ -265,10 +259,10 @@ DecodeResult DecodeImageFile(const std::string& path, ImageKind kind) {
     std::vector<uint8_t> bytes;
     switch (kind) {
         case ImageKind::BMP:
-            if (!ReadWholeFile(resolved, bytes)) return Refuse(kBmpCaption, "Error opening " + path);
+            if (!core::ReadWholeFile(resolved, bytes)) return Refuse(kBmpCaption, "Error opening " + path);
             return DecodeBMP(bytes, path);
         case ImageKind::JPG:
-            if (!ReadWholeFile(resolved, bytes))
+            if (!core::ReadWholeFile(resolved, bytes))
                 return Refuse(kBmpCaption, "Couldn't load JPG - " + Quoted(path));
             return DecodeJPG(bytes, path);
         case ImageKind::TGA:
@@ -276,7 +270,7 @@ DecodeResult DecodeImageFile(const std::string& path, ImageKind kind) {
             // be read gets the short-data message.
             if (!std::filesystem::is_regular_file(resolved))
                 return Refuse(kTgaMissingCaption, "File not found  - " + path);
-            if (!ReadWholeFile(resolved, bytes))
+            if (!core::ReadWholeFile(resolved, bytes))
                 return Refuse(kTgaCaption, "Couldn't read file " + Quoted(path) + ".");
             return DecodeTGA(bytes, path);
         case ImageKind::None: break;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "tools/demo_source.h"
 #include "tools/qv_commands.h"
 
@@ -22,7 +23,7 @@ int RunBuild(int argc, char** argv) {
         return 2;
     }
     std::vector<uint8_t> text;
-    if (!ReadWholeFile(source, text)) {
+    if (!core::ReadWholeFile(source, text)) {
         std::fprintf(stderr, "%s: cannot be read\n", source);
         return 1;
     }

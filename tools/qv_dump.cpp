@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "tools/demo_source.h"
 #include "tools/qv_commands.h"
 
@@ -15,7 +16,7 @@ int RunDump(int argc, char** argv) {
     }
     const std::string path = argv[0];
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
+    if (!core::ReadWholeFile(path, bytes)) {
         std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
         return 1;
     }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/file_io.h"
 #include "app/demo_file.h"
 #include "models/mdlmanager.h"
 #include "models/objgen.h"
@@ -144,7 +145,7 @@ bool WriteText(const std::string& path, const std::string& text) {
 bool ModelSource(const ModelArgs& a, std::string& source) {
     std::vector<uint8_t> bytes;
     const std::string& path = a.program.empty() ? a.demo : a.program;
-    if (!ReadWholeFile(path, bytes)) {
+    if (!core::ReadWholeFile(path, bytes)) {
         std::fprintf(stderr, "qv model: %s: cannot read the file\n", path.c_str());
         return false;
     }

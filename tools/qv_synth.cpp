@@ -1,9 +1,10 @@
 // qv synth PATTERN -o OUT.(wav|ogg|flac): renders a synthesizer pattern file to a sound file.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <string>
+#include <vector>
 
+#include "core/file_io.h"
 #include "platform/audio.h"
 #include "tools/qv_commands.h"
 #include "tools/synth.h"
@@ -22,16 +23,13 @@ int RunSynth(int argc, char** argv) {
         std::fprintf(stderr, "usage: qv synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac\n");
         return 2;
     }
-    std::ifstream in(input, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "qv synth: cannot open '%s'\n", input);
+    std::string text, error;
+    if (!core::ReadWholeFile(input, text, &error)) {
+        std::fprintf(stderr, "qv synth: %s\n", error.c_str());
         return 1;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     synth::Song song;
-    std::string error;
-    if (!synth::ParseSong(text.str(), input, song, error)) {
+    if (!synth::ParseSong(text, input, song, error)) {
         std::fprintf(stderr, "qv synth: %s\n", error.c_str());
         return 1;
     }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "core/file_io.h"
 #include "app/demo_file.h"
 #include "gl/gl_layer.h"
 #include "platform/paths.h"
@@ -81,7 +82,7 @@ Rgba ToRgba(const textures::DecodedImage& image) {
 // Slot `slot` of the demo as the player builds it into out; returns why it cannot, or "".
 std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(demoPath, bytes)) return "cannot read " + demoPath;
+    if (!core::ReadWholeFile(demoPath, bytes)) return "cannot read " + demoPath;
     DemoFile demo;
     const DemoResult read = ParseDemoFile(bytes, demoPath, demo);
     if (!read.ok()) return read.message.empty() ? demoPath + ": not a demo file" : read.message;
@@ -133,7 +134,7 @@ int RunTexture(int argc, char** argv) {
     std::string error;
     if (!args.programPath.empty()) {
         std::vector<uint8_t> program;
-        if (!ReadWholeFile(args.programPath, program)) return Fail("cannot read " + args.programPath);
+        if (!core::ReadWholeFile(args.programPath, program)) return Fail("cannot read " + args.programPath);
         image = RunProgram(program, 0);
     } else if (error = BuildSlot(args.demoPath, args.slot, image); !error.empty()) {
         return Fail(error);
