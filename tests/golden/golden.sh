@@ -43,16 +43,26 @@ render_case() {
     rm -rf "$work"
     mkdir -p "$work"
     ln -s "$here/data" "$work/data"  # the demo names its files as data\NAME
-    "$qv" build "$src" -o "$work/demo.acs" &&
-        "$qv" render "$work/demo.acs" --frames "$frames" -o "$work/frames" --size "$size"
+    "$qv" build "$src" -o "$work/demo.acs" || return 1
+    # A message box (a file that does not load, a script error) is printed by qv render; no
+    # case expects one, and its text says more than a changed picture would.
+    if ! "$qv" render "$work/demo.acs" --frames "$frames" -o "$work/frames" --size "$size" \
+            2>"$work/messages" || [ -s "$work/messages" ]; then
+        sed 's/^/     /' "$work/messages"
+        return 1
+    fi
 }
 
 # Time in ms of a rendered frame file frame_00000500.png -> 500.
 frame_time() { local t="${1##*/frame_}"; t="${t%.png}"; echo "$((10#$t))"; }
 
 check_case() {
-    local name="$1" work="$build/tests/golden/$1" failed=0 frame t ref out diff ae
-    render_case "$name" || { echo "FAIL $name: cannot build or render"; return 1; }
+    local name="$1" work="$build/tests/golden/$1" failed=0 frame t ref out diff ae problem
+    if ! problem="$(render_case "$name" 2>&1)"; then
+        echo "FAIL $name: cannot build or render"
+        echo "$problem"
+        return 1
+    fi
     for frame in "$work"/frames/frame_*.png; do
         t="$(frame_time "$frame")"
         ref="$here/ref/$name-$t.png"
@@ -73,6 +83,14 @@ check_case() {
             echo "FAIL $name at $t ms: $ae pixels differ from $ref"
             echo "     rendered: $out"
             echo "     diff:     $diff"
+            failed=1
+        fi
+    done
+    for ref in "$here/ref/$name"-[0-9]*.png; do
+        [ -e "$ref" ] || continue
+        t="${ref##*-}"; t="${t%.png}"
+        if [ ! -f "$work/frames/$(printf 'frame_%08d.png' "$t")" ]; then
+            echo "FAIL $name: $ref is for $t ms, which the case no longer renders (tests/golden/update $name)"
             failed=1
         fi
     done
