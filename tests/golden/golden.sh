@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Golden images: each case in tests/golden/cases/NAME.qvs is built with `qv build` and rendered
+# with `qv render` at the times its header names; every frame must equal its reference
+# tests/golden/ref/NAME-TIME.png pixel for pixel.
+#   golden.sh check BUILD_DIR CASE...     compare (exit 1 on any difference)
+#   golden.sh update BUILD_DIR [CASE...]  write the references anew (all cases by default)
+# A case's header line says what to render, for example
+#   ; golden: size 128x96 frames 500:2000:500
+# (the frames argument of `qv render`: START:END:STEP in ms). Work files go to
+# BUILD_DIR/tests/golden/NAME/; on a difference the rendered frame and a diff image are left
+# there and their paths printed.
+set -uo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+usage() { echo "usage: golden.sh (check BUILD_DIR CASE... | update BUILD_DIR [CASE...])" >&2; exit 2; }
+[ $# -ge 2 ] || usage
+mode="$1"
+build="$(cd "$2" && pwd)" || usage
+shift 2
+case "$mode" in check) [ $# -ge 1 ] || usage ;; update) ;; *) usage ;; esac
+qv="$build/qv"
+[ -x "$qv" ] || { echo "golden: $qv is not built" >&2; exit 1; }
+
+# The same renderer on every machine: Mesa's llvmpipe, never a GPU driver, no display.
+export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
+unset DISPLAY WAYLAND_DISPLAY
+
+# Header field of a case: header_field FILE size|frames
+header_field() {
+    sed -n 's/^; golden:.*[[:space:]]'"$2"' \([^[:space:]]*\).*/\1/p' "$1" | head -n1
+}
+
+# Builds and renders one case into its work folder; prints nothing on success.
+render_case() {
+    local name="$1" src="$here/cases/$1.qvs" work="$build/tests/golden/$1"
+    local size frames
+    size="$(header_field "$src" size)"
+    frames="$(header_field "$src" frames)"
+    if [ -z "$size" ] || [ -z "$frames" ]; then
+        echo "$src: no '; golden: size WxH frames START:END:STEP' line" >&2
+        return 1
+    fi
+    rm -rf "$work"
+    mkdir -p "$work"
+    ln -s "$here/data" "$work/data"  # the demo names its files as data\NAME
+    "$qv" build "$src" -o "$work/demo.acs" || return 1
+    # A message box (a file that does not load, a script error) is printed by qv render; no
+    # case expects one, and its text says more than a changed picture would.
+    if ! "$qv" render "$work/demo.acs" --frames "$frames" -o "$work/frames" --size "$size" \
+            2>"$work/messages" || [ -s "$work/messages" ]; then
+        sed 's/^/     /' "$work/messages"
+        return 1
+    fi
+}
+
+# Time in ms of a rendered frame file frame_00000500.png -> 500.
+frame_time() { local t="${1##*/frame_}"; t="${t%.png}"; echo "$((10#$t))"; }
+
+check_case() {
+    local name="$1" work="$build/tests/golden/$1" failed=0 frame t ref out diff ae problem
+    if ! problem="$(render_case "$name" 2>&1)"; then
+        echo "FAIL $name: cannot build or render"
+        echo "$problem"
+        return 1
+    fi
+    for frame in "$work"/frames/frame_*.png; do
+        t="$(frame_time "$frame")"
+        ref="$here/ref/$name-$t.png"
+        out="$work/$name-$t.png"
+        diff="$work/$name-$t-diff.png"
+        if [ ! -f "$ref" ]; then
+            cp "$frame" "$out"
+            echo "FAIL $name at $t ms: no reference $ref (rendered: $out; tests/golden/update writes it)"
+            failed=1
+            continue
+        fi
+        # Exact comparison: AE counts the pixels that differ at all.
+        if ae="$(compare -metric AE "$ref" "$frame" "$diff" 2>&1)" && [ "$ae" = 0 ]; then
+            rm -f "$diff"
+            echo "ok   $name at $t ms"
+        else
+            cp "$frame" "$out"
+            echo "FAIL $name at $t ms: $ae pixels differ from $ref"
+            echo "     rendered: $out"
+            echo "     diff:     $diff"
+            failed=1
+        fi
+    done
+    for ref in "$here/ref/$name"-[0-9]*.png; do
+        [ -e "$ref" ] || continue
+        t="${ref##*-}"; t="${t%.png}"
+        if [ ! -f "$work/frames/$(printf 'frame_%08d.png' "$t")" ]; then
+            echo "FAIL $name: $ref is for $t ms, which the case no longer renders (tests/golden/update $name)"
+            failed=1
+        fi
+    done
+    return "$failed"
+}
+
+update_case() {
+    local name="$1" work="$build/tests/golden/$1" frame
+    render_case "$name" || { echo "golden: $name cannot be built or rendered" >&2; return 1; }
+    rm -f "$here/ref/$name"-[0-9]*.png
+    mkdir -p "$here/ref"
+    for frame in "$work"/frames/frame_*.png; do
+        cp "$frame" "$here/ref/$name-$(frame_time "$frame").png"
+    done
+    echo "updated $name"
+}
+
+if [ "$mode" = update ] && [ $# = 0 ]; then
+    for src in "$here"/cases/*.qvs; do set -- "$@" "$(basename "$src" .qvs)"; done
+fi
+status=0
+for name in "$@"; do
+    [ -f "$here/cases/$name.qvs" ] || { echo "golden: no case $here/cases/$name.qvs" >&2; status=1; continue; }
+    "${mode}_case" "$name" || status=1
+done
+exit "$status"
