@@ -330,8 +330,14 @@ bool WriteSoundFile(const std::string& path, int32_t sampleRate, const std::vect
     }
     // Clipping instead of wrapping for samples past full scale.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    sf_count_t frames = sf_count_t(stereo.size() / 2);
-    bool ok = sf_writef_float(file, stereo.data(), frames) == frames;
+    // In slices: libvorbis fails on a few million frames handed over in one write.
+    constexpr sf_count_t kSliceFrames = 65536;
+    const sf_count_t frames = sf_count_t(stereo.size() / 2);
+    bool ok = true;
+    for (sf_count_t done = 0; ok && done < frames; done += kSliceFrames) {
+        const sf_count_t n = std::min(kSliceFrames, frames - done);
+        ok = sf_writef_float(file, stereo.data() + done * 2, n) == n;
+    }
     if (!ok) error = sf_strerror(file);
     sf_close(file);
     return ok;

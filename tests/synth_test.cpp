@@ -49,6 +49,12 @@ TEST(SynthNotes, EqualTemperamentFromA4) {
     for (const char* bad : {"H4", "C", "C10", "c4", "C#", "x", ""}) EXPECT_EQ(NoteFrequency(bad), 0) << bad;
 }
 
+TEST(SynthParse, ACommentStartsAWordSoSharpsStayNotes) {
+    Song song = Parsed("rate 8000\ninstrument lead square\npattern a  # the riff\nlead G#3 F#3 #rest\nend\nsong a\n");
+    ASSERT_EQ(song.patterns.size(), 1u);
+    EXPECT_EQ(song.patterns[0].stepCount, 2);
+}
+
 TEST(SynthParse, PatternsLinesHoldsAndOrder) {
     Song song = Parsed(kSong);
     EXPECT_EQ(song.sampleRate, 8000);

@@ -1,6 +1,7 @@
 #include "tools/synth.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <sstream>
 
@@ -162,6 +163,17 @@ double NoteFrequency(const std::string& name) {
 
 double StepSeconds(const Song& song) { return 60.0 / song.tempoBpm / song.stepsPerBeat; }
 
+namespace {
+
+// A comment starts at a '#' that begins a word, so that sharps such as "G#3" stay notes.
+std::string WithoutComment(const std::string& line) {
+    for (size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || std::isspace(uint8_t(line[i - 1])))) return line.substr(0, i);
+    return line;
+}
+
+}  // namespace
+
 bool ParseSong(const std::string& text, const std::string& fileName, Song& song,
                std::string& error) {
     song = Song{};
@@ -172,7 +184,7 @@ bool ParseSong(const std::string& text, const std::string& fileName, Song& song,
     bool ok = true;
     while (ok && std::getline(lines, raw)) {
         ++p.lineNo;
-        std::istringstream words(raw.substr(0, raw.find('#')));
+        std::istringstream words(WithoutComment(raw));
         std::string first, value;
         if (!(words >> first)) continue;
         double v = 0;
