@@ -49,6 +49,7 @@ export SDL_AUDIODRIVER=dummy
 
 cp -R "$demo"/. "$work/"
 (cd "$work" && timeout -s KILL $((seconds + 30)) "$build/quorvanel" >/dev/null 2>&1) &
+player_pid=$!
 caption() { xwininfo -root -tree | grep -oE '">> [^"]*"' | head -n1; }
 for _ in $(seq 200); do xwininfo -root -tree | grep -q 'demoplayer' && break; sleep 0.05; done
 xdotool search --name 'demoplayer' windowfocus --sync key alt+s 2>/dev/null
@@ -58,4 +59,4 @@ for _ in $(seq "$seconds"); do
     echo "$(date +%T) $(caption)"
 done
 xdotool search --name '^>> ' windowfocus key Escape 2>/dev/null
-wait
+wait "$player_pid"
