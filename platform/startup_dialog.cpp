@@ -3,6 +3,7 @@
 // Before the X11 headers, which define None as a macro.
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "platform/window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -148,8 +149,8 @@ bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice) {
     g_dialog.titleUtf8 = Cp1252ToUtf8(titleCp1252);
     choice = g_dialog.choice;
     // FLTK ends the process when it cannot connect; the player says why instead.
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
+    Display* display = nullptr;
+    if (!RetryConnecting([&display] { return (display = XOpenDisplay(nullptr)) != nullptr; })) {
         ShowMessage("Quorvanel Error",
                     std::string("Cannot open the display '") + XDisplayName(nullptr) +
                         "' for the startup window",

@@ -2,7 +2,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "gl/gl_layer.h"
 #include "platform/text.h"
@@ -116,10 +118,19 @@ bool HasDisplay() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+bool RetryConnecting(const std::function<bool()>& connect) {
+    constexpr int kAttempts = 20;
+    for (int attempt = 1; attempt < kAttempts; ++attempt) {
+        if (connect()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return connect();
+}
+
 WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
                            const std::string& captionCp1252) {
     if (!g_win.videoStarted) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0)
+        if (!RetryConnecting([] { return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0; }))
             return WindowOutcome::VideoUnavailable;
         g_win.videoStarted = true;
         g_win.timerEvent = SDL_RegisterEvents(1);

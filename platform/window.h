@@ -4,12 +4,17 @@
 // the one-second caption timer, quit) and the buffer swap. One window per process.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
 
 // True when a window system is reachable ($DISPLAY or $WAYLAND_DISPLAY is set).
 bool HasDisplay();
+
+// Calls connect until it succeeds, for up to a second: a busy or just-started X server can
+// refuse a connection for a moment, which must not end the program.
+bool RetryConnecting(const std::function<bool()>& connect);
 
 // How opening the window ended; every value but Opened has torn down what was created.
 enum class WindowOutcome {
