@@ -291,9 +291,15 @@ void Wave(uint8_t variant) {
     PositionsMoved();
 }
 
+// Cube n builds 6 faces of 2n x 2n quads; Sphere n 3n rings of 4n segments.
+bool RoomFor(size_t quads) { return g_gen.quads.size() + quads <= kMaxQuads; }
+
 void RunOperation(uint8_t op, uint8_t param) {
+    const size_t n = param;
     switch (op) {
-        case kOpCube: Cube(param); break;
+        case kOpCube:
+            if (RoomFor(24 * n * n)) Cube(param);
+            break;
         case kOpGrow: ScaleSelected(1.1L); break;
         case kOpShrink: ScaleSelected(0.9L); break;
         case kOpSmooth:
@@ -302,7 +308,9 @@ void RunOperation(uint8_t op, uint8_t param) {
             break;
         case kOpWave: Wave(param); break;
         case kOpSmoothTexture: SmoothFields<2>({&fPunkt::u, &fPunkt::v}); break;
-        case kOpSphere: Sphere(param); break;
+        case kOpSphere:
+            if (RoomFor(12 * n * n)) Sphere(param);
+            break;
         default: break;  // 7 to 253: no operation
     }
 }

@@ -33,6 +33,11 @@ struct GenCorner {
 constexpr uint8_t kOpSelectAll = 254;
 constexpr uint8_t kOpSelectBox = 255;
 constexpr size_t kSelectBoxBodyBytes = 25;  // six float32 and the closing 255
+
+// Quads one program may build: a Cube or Sphere that would take the model past this is
+// skipped, so that a short program cannot ask for gigabytes (Cube 209 fits, as does Sphere
+// 255; real models stay far below).
+constexpr size_t kMaxQuads = size_t(1) << 20;
 enum : uint8_t {
     kOpCube = 0, kOpGrow = 1, kOpShrink = 2, kOpSmooth = 3, kOpWave = 4, kOpSmoothTexture = 5,
     kOpSphere = 6,

@@ -65,6 +65,13 @@ TEST(ObjectGenerator, ZeroSizedShapesAddNothing) {
     EXPECT_TRUE(GeneratedVertices().empty());
 }
 
+TEST(ObjectGenerator, ShapesPastTheQuadLimitAreSkipped) {
+    // Cube 209 builds 1,048,344 quads; Cube 4 (384) would pass the limit, Cube 3 (216) fits.
+    Build({kOpCube, 209, kOpCube, 4, kOpSphere, 255, kOpCube, 3});
+    EXPECT_EQ(GeneratedQuads().size(), 1'048'344u + 216u);
+    EXPECT_LE(GeneratedQuads().size(), kMaxQuads);
+}
+
 TEST(ObjectGenerator, GridPointsCloserThanTheToleranceWeld) {
     Build({kOpCube, 5});  // grid step 0.2: every surface grid point stays apart
     EXPECT_EQ(GeneratedVertices().size(), 6u * 10 * 10 + 2);
