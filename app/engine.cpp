@@ -59,6 +59,7 @@ void SetProjection(int32_t width, int32_t height) {
 }
 
 bool SetupGLState(int32_t width, int32_t height, const StartupHooks& hooks) {
+    SetProjection(width, height);
     passes::SetWindowSize(width, height);
     qgl::glClearColor(0, 0, 0, 0);
     qgl::glShadeModel(qgl::GL_SMOOTH);

@@ -24,7 +24,7 @@ struct StartupHooks {
 // 100; then the model-view matrix, identity. A height of 0 counts as 1.
 void SetProjection(int32_t width, int32_t height);
 
-// Initial GL state, the blur texture, the demo file's sections (readTitle must have run), one
+// The projection for width x height, initial GL state, the blur texture, the demo file's sections (readTitle must have run), one
 // black frame, LoadContent, music playback. width x height is the window size chosen at
 // start-up, which the screen passes restore. False when the demo file or a model could not
 // be loaded: the message has been shown and the process must end.

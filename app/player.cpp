@@ -50,7 +50,6 @@ bool OpenPlayerWindow(int32_t width, int32_t height, bool fullscreen) {
         ShowError(OpenFailureText(outcome));
         return false;
     }
-    engine::SetProjection(width, height);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <vector>
 
 namespace platform {
@@ -55,6 +56,10 @@ bool FindEntryIgnoringCase(const std::string& folder, const std::string& compone
 }  // namespace
 
 void SetContentRoot(const std::string& folder) { g_root = folder.empty() ? "." : folder; }
+
+void SetContentRootBeside(const std::string& path) {
+    SetContentRoot(std::filesystem::path(path).parent_path().string());
+}
 const std::string& ContentRoot() { return g_root; }
 
 std::string ResolvePath(const std::string& demoName) {

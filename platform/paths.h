@@ -8,6 +8,8 @@ namespace platform {
 // Folder against which relative demo paths resolve: "." for the player (its working
 // directory); the tools set it to the folder that holds the demo file.
 void SetContentRoot(const std::string& folder);
+// The folder that holds the file at path (a demo file given to a tool).
+void SetContentRootBeside(const std::string& path);
 const std::string& ContentRoot();
 
 // Turns a demo-file name into a path to open: '\' becomes '/', relative names are taken

@@ -8,7 +8,6 @@
 //   demo.acs: model 1: data/ship.obj, line 7: face index 9 outside the 8 positions
 // Exit status 1 when anything is found (or the file cannot be read), 0 otherwise.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -86,8 +85,7 @@ int RunCheck(int argc, char** argv) {
         std::printf("%s\n", r.message.c_str());
         return 1;
     }
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    platform::SetContentRoot(folder.empty() ? "." : folder.string());
+    platform::SetContentRootBeside(path);
     std::vector<int32_t> meshGroups;
     std::vector<std::string> modelProblems = CheckModels(demo, meshGroups);
     std::vector<std::string> problems = CheckScripts(demo, std::move(meshGroups));

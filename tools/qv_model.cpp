@@ -5,7 +5,6 @@
 // then one line per group. --obj also writes the model as a Wavefront OBJ file.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "core/file_io.h"
@@ -166,8 +165,7 @@ bool ModelSource(const ModelArgs& a, std::string& source) {
                      demo.modelSources.size());
         return false;
     }
-    std::string folder = std::filesystem::path(a.demo).parent_path().string();
-    platform::SetContentRoot(folder.empty() ? "." : folder);
+    platform::SetContentRootBeside(a.demo);
     source = demo.modelSources[size_t(a.index)].bytes;
     return true;
 }

@@ -186,15 +186,13 @@ int RenderDemo(const RenderOptions& o) {
             return 1;
         }
     }
-    std::filesystem::path folder = std::filesystem::path(o.demoPath).parent_path();
-    platform::SetContentRoot(folder.empty() ? "." : folder.string());
+    platform::SetContentRootBeside(o.demoPath);
     if (!demo::readTitle(o.demoPath)) return 1;
     std::string error;
     if (!platform::OpenHeadlessContext(o.width, o.height, error)) {
         std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
         return 1;
     }
-    engine::SetProjection(o.width, o.height);
     int status = engine::SetupGLState(o.width, o.height, engine::StartupHooks{}) ? SimulateAndWrite(o) : 1;
     platform::CloseHeadlessContext();
     return status;

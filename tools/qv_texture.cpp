@@ -5,7 +5,6 @@
 // the texture as it appears on screen, row 0 at the bottom.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -107,7 +106,7 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
     const textures::ImageKind kind = textures::ImageKindOf(path);
     if (kind == textures::ImageKind::None)
         return where + ": " + path + " does not end in .bmp, .jpg or .tga; the player builds nothing";
-    platform::SetContentRoot(std::filesystem::path(demoPath).parent_path().string());
+    platform::SetContentRootBeside(demoPath);
     const textures::DecodeResult decoded = textures::DecodeImageFile(path, kind);
     if (!decoded.ok) return where + ": " + decoded.message.caption + ": " + decoded.message.text;
     out = ToRgba(decoded.image);

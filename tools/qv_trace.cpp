@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -81,11 +80,9 @@ void RecordMessageBox(const std::string& caption, const std::string& text) {
 
 // The player's sequence under the recorder. Returns the exit status.
 int TraceDemo(const TraceOptions& o) {
-    std::filesystem::path folder = std::filesystem::path(o.demoPath).parent_path();
-    platform::SetContentRoot(folder.empty() ? "." : folder.string());
+    platform::SetContentRootBeside(o.demoPath);
     if (!demo::readTitle(o.demoPath)) return 1;
     qgl::RecordLine("startup");
-    engine::SetProjection(o.width, o.height);
     if (!engine::SetupGLState(o.width, o.height, engine::StartupHooks{})) return 1;
     for (int32_t t : o.times) {
         qgl::RecordLine("frame " + std::to_string(t));
