@@ -5,7 +5,6 @@
 // loop simulated from time 0 at F frames per second (default 60), so that script variables
 // evolve as in a real run. The frame at each requested time is written as PNG. The same
 // command gives the same bytes.
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -19,6 +18,7 @@
 #include "platform/paths.h"
 #include "scripter/scripter.h"
 #include "tools/png_writer.h"
+#include "tools/options.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
@@ -36,19 +36,6 @@ struct RenderOptions {
     int32_t width = 800, height = 600;
     int32_t fps = 60;
 };
-
-bool ParseNumber(std::string_view text, int32_t& out) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end && !text.empty();
-}
-
-// "A<sep>B" into two numbers.
-bool ParsePair(std::string_view text, char sep, int32_t& a, int32_t& b) {
-    size_t at = text.find(sep);
-    return at != std::string_view::npos && ParseNumber(text.substr(0, at), a) &&
-           ParseNumber(text.substr(at + 1), b);
-}
 
 // START:END:STEP, every time from START to END inclusive.
 bool ParseFrames(std::string_view text, std::vector<int32_t>& times) {
@@ -88,8 +75,8 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
             o.output = value;
             ++i;
         } else if (arg == "--size") {
-            if (!value || !ParsePair(value, 'x', o.width, o.height) || o.width <= 0 ||
-                o.height <= 0 || o.width > 8192 || o.height > 8192)
+            if (!value || !ParseSize(value, o.width, o.height) || o.width > 8192 ||
+                o.height > 8192)
                 return "--size needs WIDTHxHEIGHT, each 1 to 8192";
             ++i;
         } else if (arg == "--fps") {

@@ -4,7 +4,6 @@
 //   startup / the start-up calls / for each time "frame T", its calls, "SwapBuffers()".
 // A message box becomes MessageBox("CAPTION", "TEXT"). A fatal message ends the trace with
 // exit status 1; a script's QUIT ends it after that frame, with status 0.
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
+#include "tools/options.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
@@ -27,27 +27,15 @@ struct TraceOptions {
     int32_t width = 800, height = 600;
 };
 
-bool ParseInt(std::string_view text, int32_t& out) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end && !text.empty();
-}
-
 bool ParseTimes(std::string_view list, std::vector<int32_t>& times) {
     while (true) {
         size_t comma = list.find(',');
         int32_t t;
-        if (!ParseInt(list.substr(0, comma), t)) return false;
+        if (!ParseNumber(list.substr(0, comma), t)) return false;
         times.push_back(t);
         if (comma == std::string_view::npos) return true;
         list.remove_prefix(comma + 1);
     }
-}
-
-bool ParseSize(std::string_view text, int32_t& w, int32_t& h) {
-    size_t x = text.find('x');
-    return x != std::string_view::npos && ParseInt(text.substr(0, x), w) &&
-           ParseInt(text.substr(x + 1), h) && w > 0 && h > 0;
 }
 
 // Returns an error text, or "" when the options are complete.
