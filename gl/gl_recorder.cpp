@@ -1,9 +1,9 @@
 // The recording backend: one line per call in the trace format, e.g. "glBegin(7)",
 // "glColor3f(1, 0.5, 0)", "gluBuild2DMipmaps(3553, 6408, 512, 512, 6408, 5121, sha256:...)".
-#include <openssl/evp.h>
-
+#include <array>
 #include <cstdio>
 
+#include "core/sha256.h"
 #include "gl/gl_backend.h"
 
 namespace qgl {
@@ -40,9 +40,7 @@ void Record(const char* name, Args... args) {
 
 std::string PixelDigest(const void* pixels, size_t size) {
     if (!pixels) return "null";
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int mdLen = 0;
-    EVP_Digest(pixels, size, md, &mdLen, EVP_sha256(), nullptr);
+    const std::array<uint8_t, 32> md = core::Sha256(pixels, size);
     static const char hex[] = "0123456789abcdef";
     std::string s = "sha256:";
     for (int i = 0; i < 8; ++i) {
