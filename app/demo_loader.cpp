@@ -3,28 +3,29 @@
 #include "core/file_io.h"
 #include "platform/message_box.h"
 
-namespace demo {
+namespace app {
 namespace {
 
-DemoFile g_demo;
-std::string g_path;
-std::vector<uint8_t> g_bytes;  // the open file, from readTitle to loadDemoSections
-size_t g_sectionsOffset = 0;
+struct State {
+    demo::DemoFile demo;
+};
+State g_state;
 
 // Short files are not the runtime's crash here but a message naming file and section.
-void ShowReadError(const DemoResult& r) {
+void ShowReadError(const demo::DemoResult& r) {
     platform::ShowMessage("Quorvanel Error", r.message, platform::MessageIcon::Error);
 }
 
 }  // namespace
 
-bool readTitle(const std::string& path) {
-    g_path = path;
-    if (!core::ReadWholeFile(path, g_bytes)) {
+bool ReadTitle(const std::string& path, OpenDemoFile& file) {
+    g_state = State{};
+    file = OpenDemoFile{path, {}, 0};
+    if (!core::ReadWholeFile(path, file.bytes)) {
         platform::ShowMessage("wtf?", "Script file not found");
         return false;
     }
-    DemoResult r = ParseTitle(g_bytes, path, g_demo.title, g_sectionsOffset);
+    demo::DemoResult r = demo::ParseTitle(file.bytes, path, g_state.demo.title, file.sectionsOffset);
     if (!r.ok()) {
         ShowReadError(r);
         return false;
@@ -32,11 +33,10 @@ bool readTitle(const std::string& path) {
     return true;
 }
 
-bool loadDemoSections() {
-    DemoResult r = ParseDemoSections(g_bytes, g_sectionsOffset, g_path, g_demo);
-    g_bytes.clear();
-    g_bytes.shrink_to_fit();
-    if (r.status == DemoStatus::BadMagic) {
+bool LoadDemoSections(OpenDemoFile file) {
+    demo::DemoResult r =
+        demo::ParseDemoSections(file.bytes, file.sectionsOffset, file.path, g_state.demo);
+    if (r.status == demo::DemoStatus::BadMagic) {
         platform::ShowMessage("error", "ne. heut nich");
         return false;
     }
@@ -47,6 +47,6 @@ bool loadDemoSections() {
     return true;
 }
 
-DemoFile& Demo() { return g_demo; }
+demo::DemoFile& Demo() { return g_state.demo; }
 
-}  // namespace demo
+}  // namespace app

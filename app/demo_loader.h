@@ -1,23 +1,34 @@
-// The program's one demo file: read in two stages over one open "handle" (the bytes are read
-// at once and kept until the sections are loaded), filling the program-wide DemoFile.
-// Failures show their message box and return false; the caller ends the process.
+// The program's one demo file, read in two stages: the title before the startup dialog, the
+// sections after it. The bytes read in the first stage travel to the second in an
+// OpenDemoFile, the stand-in for the open file handle. The sections fill the program-wide
+// DemoFile. Failures show their message box and return false; the caller ends the process.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 
-namespace demo {
+namespace app {
 
 inline constexpr char kDemoFileName[] = "demo.acs";
 
-// Opens path and reads the title. Cannot open: "Script file not found" / "wtf?".
-bool readTitle(const std::string& path = kDemoFileName);
+// The demo file between the two stages: its whole content and where the sections begin.
+struct OpenDemoFile {
+    std::string path;
+    std::vector<uint8_t> bytes;
+    size_t sectionsOffset = 0;
+};
 
-// Continues after the title: magic, the nine sections, then "closes" the file.
-// Wrong magic: "ne. heut nich" / "error".
-bool loadDemoSections();
+// Opens path and reads the title into Demo().title. Cannot open: "Script file not found" /
+// "wtf?".
+bool ReadTitle(const std::string& path, OpenDemoFile& file);
+
+// Continues after the title: magic, the nine sections, then "closes" the file (its bytes are
+// released). Wrong magic: "ne. heut nich" / "error".
+bool LoadDemoSections(OpenDemoFile file);
 
 // The program-wide tables (filled by the two stages above).
-DemoFile& Demo();
+demo::DemoFile& Demo();
 
-}  // namespace demo
+}  // namespace app

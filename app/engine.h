@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
-namespace engine {
+#include "app/demo_loader.h"
+
+namespace app {
 
 // The steps of the start-up sequence that belong to the caller. A null entry is skipped.
 struct StartupHooks {
@@ -24,11 +26,16 @@ struct StartupHooks {
 // 100; then the model-view matrix, identity. A height of 0 counts as 1.
 void SetProjection(int32_t width, int32_t height);
 
-// The projection for width x height, initial GL state, the blur texture, the demo file's sections (readTitle must have run), one
-// black frame, LoadContent, music playback. width x height is the window size chosen at
-// start-up, which the screen passes restore. False when the demo file or a model could not
-// be loaded: the message has been shown and the process must end.
-bool SetupGLState(int32_t width, int32_t height, const StartupHooks& hooks);
+// The GL state a fresh window starts the demo with: the projection for width x height,
+// clear colour, smooth shading, depth test, the blend function (blending stays off), textures
+// on; the screen passes learn the window size.
+void InitGLState(int32_t width, int32_t height);
+
+// The whole start-up sequence: InitGLState, the blur texture, the demo file's sections (from
+// the file ReadTitle opened), one black frame, LoadContent, music playback. False when the
+// demo file or a model could not be loaded: the message has been shown and the process must
+// end.
+bool RunStartup(OpenDemoFile file, int32_t width, int32_t height, const StartupHooks& hooks);
 
 // Textures, models, then audio, music stream, seek to 0 and the timeline reset. False (after
 // its message) when a model cannot be built.
@@ -39,4 +46,9 @@ bool LoadContent(const StartupHooks& hooks);
 // process must end.
 bool DrawFrame(int32_t t);
 
-}  // namespace engine
+// Every engine module back to its state at program start (the demo tables, the script
+// machine, particles, passes, textures, models, timeline), for tools, tests and fuzzers that
+// run several demos in one process. GL objects are not deleted: the context goes with them.
+void ResetEngine();
+
+}  // namespace app

@@ -2,7 +2,7 @@
 
 #include "core/numeric.h"
 
-namespace player {
+namespace app {
 
 void SetKey(LoopState& state, int virtualKey, bool down) {
     if (virtualKey >= 0 && virtualKey < int(state.KeyDown.size())) state.KeyDown[virtualKey] = down;
@@ -47,4 +47,4 @@ std::string FpsCaption(const std::string& title, int32_t frameCount) {
     return WindowCaption(title) + "   [" + std::to_string(core::RoundToInt32(fps)) + " FPS]";
 }
 
-}  // namespace player
+}  // namespace app

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace player {
+namespace app {
 
 // Windows virtual-key codes of the keys the loop reacts to.
 inline constexpr int kKeyEscape = 27;
@@ -49,4 +49,4 @@ std::string WindowCaption(const std::string& title);
 // nearest, ties to even.
 std::string FpsCaption(const std::string& title, int32_t frameCount);
 
-}  // namespace player
+}  // namespace app

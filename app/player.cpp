@@ -9,12 +9,12 @@
 #include "scripter/scripter.h"
 #include "timeline/muzax.h"
 
-namespace player {
+namespace app {
 namespace {
 
 LoopState g_loop;
 
-const engine::StartupHooks kStartup = {
+const app::StartupHooks kStartup = {
     muzax::InitAudio,
     muzax::OpenMusic,
     muzax::SeekMusicMs,
@@ -39,7 +39,7 @@ const char* OpenFailureText(platform::WindowOutcome outcome) {
 
 // A refused full-screen mode is reported and the windowed variant opened instead.
 bool OpenPlayerWindow(int32_t width, int32_t height, bool fullscreen) {
-    const std::string caption = WindowCaption(demo::Demo().title);
+    const std::string caption = WindowCaption(app::Demo().title);
     platform::WindowOutcome outcome =
         platform::OpenGLWindow(width, height, fullscreen, caption);
     if (outcome == platform::WindowOutcome::FullscreenRefused) {
@@ -63,10 +63,10 @@ bool HandleMessage(const platform::WindowEvent& event) {
             SetKey(g_loop, event.virtualKey, event.kind == platform::WindowEvent::KeyDown);
             break;
         case platform::WindowEvent::Resized:
-            engine::SetProjection(event.width, event.height);
+            app::SetProjection(event.width, event.height);
             break;
         case platform::WindowEvent::CaptionTimer:
-            platform::SetWindowCaption(FpsCaption(demo::Demo().title, g_loop.FrameCount));
+            platform::SetWindowCaption(FpsCaption(app::Demo().title, g_loop.FrameCount));
             g_loop.FrameCount = 0;
             break;
         case platform::WindowEvent::Other:
@@ -88,8 +88,8 @@ bool RunFrameLoop() {
         g_loop.FrameCount += 1;
         g_loop.SmoothedElapsed =
             SmoothElapsed(g_loop.SmoothedElapsed, platform::TickCountMs() - loopStart);
-        if (!engine::DrawFrame(DemoTime(g_loop, muzax::MusicPositionMs()))) return false;
-        qgl::SwapBuffers();
+        if (!app::DrawFrame(DemoTime(g_loop, muzax::MusicPositionMs()))) return false;
+        gl::SwapBuffers();
         if (LoopEnds(g_loop, scripter::QuitFlag())) return true;
         HandleKeys(g_loop);
     }
@@ -101,12 +101,13 @@ void ShowError(const std::string& text) {
     platform::ShowMessage("Quorvanel Error", text, platform::MessageIcon::Error);
 }
 
-bool RunPlayer(int32_t width, int32_t height, bool fullscreen, int32_t /*bits: always 32*/) {
+bool RunPlayer(OpenDemoFile file, int32_t width, int32_t height, bool fullscreen,
+               int32_t /*bits: always 32*/) {
     g_loop = LoopState{};
     if (!OpenPlayerWindow(width, height, fullscreen)) return false;
-    bool ok = engine::SetupGLState(width, height, kStartup) && RunFrameLoop();
+    bool ok = RunStartup(std::move(file), width, height, kStartup) && RunFrameLoop();
     platform::CloseGLWindow();
     return ok;
 }
 
-}  // namespace player
+}  // namespace app

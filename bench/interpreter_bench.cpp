@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "gl/gl_layer.h"
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 #include "scripter/scripter.h"
 
 namespace {
 
+using namespace demo;
 using namespace scripter;
 
 void Append(std::vector<uint8_t>& code, uint8_t op, const void* operand = nullptr) {
@@ -22,15 +23,15 @@ void Append(std::vector<uint8_t>& code, uint8_t op, const void* operand = nullpt
     }
 }
 
-Script ToScript(std::vector<uint8_t> code) {
-    Script s;
+demo::Script ToScript(std::vector<uint8_t> code) {
+    demo::Script s;
     s.length = int32_t(code.size());
     s.code = std::move(code);
     return s;
 }
 
 // 1000 vertices: PUSHF x3, VERTEX each (4 instructions per vertex).
-Script VertexScript() {
+demo::Script VertexScript() {
     std::vector<uint8_t> code;
     const float one = 1.0f;
     for (int i = 0; i < 1000; ++i) {
@@ -41,7 +42,7 @@ Script VertexScript() {
 }
 
 // PUSHI 0, PUSHI 0, CMPSET, PUSHI 0, JEQ: back to 0 for ever.
-Script EndlessLoop() {
+demo::Script EndlessLoop() {
     std::vector<uint8_t> code;
     const int32_t zero = 0;
     Append(code, PUSHI, &zero);
@@ -53,18 +54,18 @@ Script EndlessLoop() {
 }
 
 void BM_VertexScript(benchmark::State& state) {
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     ResetScriptEngine();
-    Script s = VertexScript();
+    demo::Script s = VertexScript();
     for (auto _ : state) RunScript(s, 0, 0, 0);
     state.SetItemsProcessed(state.iterations() * 4000);  // instructions
 }
 BENCHMARK(BM_VertexScript);
 
 void BM_EndlessLoopCutByBudget(benchmark::State& state) {
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     ResetScriptEngine();
-    Script s = EndlessLoop();
+    demo::Script s = EndlessLoop();
     for (auto _ : state) RunScript(s, 0, 0, 0);
     state.SetItemsProcessed(state.iterations() * kInstructionBudget);
 }

@@ -134,12 +134,12 @@ BENCHMARK(BM_DemoTextureStartup)->Unit(benchmark::kMillisecond);
 // uploaded image stands in for the driver's mipmap building: worker threads (range(0)) run the
 // programs while the main thread uploads.
 void BM_LoadAllTextures(benchmark::State& state) {
-    DemoFile demo;
+    demo::DemoFile demo;
     for (const auto& p : DemoLikePrograms())
         demo.textureSources.push_back({int32_t(p.size() + 1), "\x02" + std::string(p.begin(), p.end())});
     demo.textureCount = int32_t(demo.textureSources.size());
     SetTextureWorkers(int32_t(state.range(0)));
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     for (auto _ : state) {
         Generator().random = 0;
         LoadAllTextures(demo);

@@ -8,7 +8,7 @@
 
 inline void CheckDecoded(const textures::DecodeResult& r) {
     if (r.ok) {
-        const size_t components = r.image.format == qgl::GL_RGBA ? 4 : 3;
+        const size_t components = r.image.format == gl::GL_RGBA ? 4 : 3;
         if (r.image.pixels.size() != size_t(r.image.width) * size_t(r.image.height) * components)
             std::abort();
     } else if (r.message.text.empty()) {

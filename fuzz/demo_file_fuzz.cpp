@@ -5,19 +5,19 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "tools/demo_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
-    DemoFile demo;
-    if (!ParseDemoFile(bytes, "fuzz.acs", demo).ok()) return 0;
-    const std::string written = WriteDemoFile(demo);
+    demo::DemoFile demo;
+    if (!demo::ParseDemoFile(bytes, "fuzz.acs", demo).ok()) return 0;
+    const std::string written = demo::WriteDemoFile(demo);
     if (written != std::string(reinterpret_cast<const char*>(data), size)) std::abort();
 
-    DemoFile built;
+    demo::DemoFile built;
     std::string error;
     if (!tools::ParseDemoSource(tools::FormatDemoSource(demo), "fuzz.qvs", built, error)) std::abort();
-    if (WriteDemoFile(built) != written) std::abort();
+    if (demo::WriteDemoFile(built) != written) std::abort();
     return 0;
 }

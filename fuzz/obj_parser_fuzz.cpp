@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     std::string_view text(reinterpret_cast<const char*>(data), size);
     if (!models::ParseObj(text, "fuzz.obj", mesh, error)) return 0;
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     models::SetMeshTextureTable(Names);
     models::DrawObjAll(mesh, 1, 2.0f);
     models::DrawObjMaterial(mesh, -1, 1, 1.0f);

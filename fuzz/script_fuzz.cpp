@@ -18,14 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const size_t count = size_t(data[0] % 4) + 1;
     const size_t chunk = (size - 1) / count;
-    std::vector<Script> scripts(count);
+    std::vector<demo::Script> scripts(count);
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* begin = data + 1 + i * chunk;
         scripts[i].code.assign(begin, begin + chunk);
         scripts[i].length = int32_t(chunk);
     }
     platform::SetMessageSink(IgnoreMessage);
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     scripter::ResetScriptEngine();
     scripter::LoadScriptEngine(scripts, 3, 3);
     scripter::RunScript(scripts[0], 1500, 500, 0.5f);

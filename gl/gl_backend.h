@@ -2,7 +2,7 @@
 #pragma once
 #include "gl/gl_layer.h"
 
-namespace qgl {
+namespace gl {
 
 struct Backend {
 #define QGL_POINTER(name, params, args) void(*name) params;
@@ -30,4 +30,4 @@ bool DriverReadPixels(int32_t w, int32_t h, void* out);
 // Bytes of a w x h image in format (GL_RGB or GL_RGBA, unsigned bytes); 0 for bad sizes.
 size_t PixelBytes(int32_t w, int32_t h, uint32_t format);
 
-}  // namespace qgl
+}  // namespace gl

@@ -5,7 +5,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-namespace qgl {
+namespace gl {
 namespace {
 
 void (*g_swap)() = nullptr;
@@ -58,4 +58,4 @@ bool DriverReadPixels(int32_t w, int32_t h, void* out) {
     return ::glGetError() == GL_NO_ERROR;
 }
 
-}  // namespace qgl
+}  // namespace gl

@@ -1,8 +1,8 @@
-// Dispatch of every qgl call to the active backend (the recorder until a driver is chosen,
+// Dispatch of every gl:: call to the active backend (the recorder until a driver is chosen,
 // so that nothing can reach OpenGL without a context).
 #include "gl/gl_backend.h"
 
-namespace qgl {
+namespace gl {
 
 const Backend* g_backend = &RecorderBackend();
 
@@ -56,4 +56,4 @@ size_t PixelBytes(int32_t w, int32_t h, uint32_t format) {
     return size_t(w) * size_t(h) * components;
 }
 
-}  // namespace qgl
+}  // namespace gl

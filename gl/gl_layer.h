@@ -1,11 +1,11 @@
-// The one seam between the engine and OpenGL 1.1 + GLU. Engine code calls qgl::gl... and never
+// The one seam between the engine and OpenGL 1.1 + GLU. Engine code calls gl::gl... and never
 // includes a GL header; the active backend is the real driver (window or headless context) or
 // the recorder, which writes one text line per call (the `qv trace` format).
 #pragma once
 #include <cstdint>
 #include <string>
 
-namespace qgl {
+namespace gl {
 
 // The OpenGL 1.1 enumerants the engine uses, with their standard values.
 enum : uint32_t {
@@ -94,4 +94,4 @@ bool IsRecording();
 // image output). Returns false under the recorder.
 bool ReadPixelsRGBA(int32_t w, int32_t h, void* out);
 
-}  // namespace qgl
+}  // namespace gl

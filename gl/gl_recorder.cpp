@@ -6,7 +6,7 @@
 #include "core/sha256.h"
 #include "gl/gl_backend.h"
 
-namespace qgl {
+namespace gl {
 namespace {
 
 std::string* g_out = nullptr;
@@ -103,4 +103,4 @@ void SetRecorderOutput(std::string* out) {
 }
 std::string* RecorderOutput() { return g_out; }
 
-}  // namespace qgl
+}  // namespace gl

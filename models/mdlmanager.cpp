@@ -68,7 +68,7 @@ bool LoadModel(std::string_view source, qvModDat& record, std::string& error) {
     }
 }
 
-bool LoadModels(const DemoFile& demo, std::string& error) {
+bool LoadModels(const demo::DemoFile& demo, std::string& error) {
     g_records.assign(demo.modelSources.size(), qvModDat{});
     for (size_t i = 0; i < g_records.size(); ++i) {
         std::string problem;

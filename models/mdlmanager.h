@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "models/model_record.h"
 
 namespace models {
@@ -34,7 +34,7 @@ bool LoadModel(std::string_view source, qvModDat& record, std::string& error);
 // Sizes the table to the demo file's model sources and builds every record in index order.
 // Stops at the first model that cannot be built and returns false with a message that names
 // the model and its file; the caller reports it and ends the run.
-bool LoadModels(const DemoFile& demo, std::string& error);
+bool LoadModels(const demo::DemoFile& demo, std::string& error);
 
 int32_t ModelCount();
 // Record `index`, or null for an index outside 0 .. ModelCount() - 1.

@@ -231,8 +231,8 @@ void DrawObjGroup(const fObjFile& mesh, int32_t textureBase, int32_t group, floa
     const ModelGroup& g = mesh.groups[size_t(group)];
     int64_t slot = int64_t(textureBase) + g.material;
     std::span<const uint32_t> names = g_textureTable ? g_textureTable() : std::span<const uint32_t>();
-    if (slot >= 0 && uint64_t(slot) < names.size()) qgl::glBindTexture(qgl::GL_TEXTURE_2D, names[size_t(slot)]);
-    qgl::glBegin(qgl::GL_TRIANGLES);
+    if (slot >= 0 && uint64_t(slot) < names.size()) gl::glBindTexture(gl::GL_TEXTURE_2D, names[size_t(slot)]);
+    gl::glBegin(gl::GL_TRIANGLES);
     for (const ObjCorner& c : g.corners) {
         // A loaded mesh never fails this; a mesh put together by other means cannot make the
         // drawing read outside its lists.
@@ -242,11 +242,11 @@ void DrawObjGroup(const fObjFile& mesh, int32_t textureBase, int32_t group, floa
         const Vec3& n = mesh.normals[size_t(c.normal)];
         const Vec2& t = mesh.texCoords[size_t(c.texCoord)];
         const Vec3& p = mesh.positions[size_t(c.position)];
-        qgl::glNormal3f(n.x, n.y, n.z);
-        qgl::glTexCoord2f(t.u, t.v);
-        qgl::glVertex3f(p.x * scale, p.y * scale, p.z * scale);
+        gl::glNormal3f(n.x, n.y, n.z);
+        gl::glTexCoord2f(t.u, t.v);
+        gl::glVertex3f(p.x * scale, p.y * scale, p.z * scale);
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 void DrawObjAll(const fObjFile& mesh, int32_t textureBase, float scale) {

@@ -58,7 +58,7 @@ bool OpenHeadlessContext(int32_t width, int32_t height, std::string& error) {
     if (h.context == EGL_NO_CONTEXT) return Fail(error, "cannot create an OpenGL context");
     if (!eglMakeCurrent(h.display, h.surface, h.surface, h.context))
         return Fail(error, "cannot make the OpenGL context current");
-    qgl::UseDriver(nullptr);  // a frame is presented by finishing it: nothing to swap to
+    gl::UseDriver(nullptr);  // a frame is presented by finishing it: nothing to swap to
     return true;
 }
 

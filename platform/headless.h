@@ -8,7 +8,7 @@
 namespace platform {
 
 // Creates the context and makes it current; the GL layer routes to the driver, and
-// qgl::ReadPixelsRGBA reads the pbuffer. On failure error says why and nothing stays open.
+// gl::ReadPixelsRGBA reads the pbuffer. On failure error says why and nothing stays open.
 bool OpenHeadlessContext(int32_t width, int32_t height, std::string& error);
 void CloseHeadlessContext();
 

@@ -139,7 +139,7 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
     if (outcome != WindowOutcome::Opened) return outcome;
     if (fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_GL_SetSwapInterval(0);  // the loop draws as often as it can
-    qgl::UseDriver(SwapWindow);
+    gl::UseDriver(SwapWindow);
     g_win.captionTimer = SDL_AddTimer(kCaptionPeriodMs, PostCaptionTimer, nullptr);
     SDL_RaiseWindow(g_win.window);
     return WindowOutcome::Opened;

@@ -31,7 +31,7 @@ enum class WindowOutcome {
 // Full screen changes the display mode to width x height and hides the cursor; the attempt
 // counts as failed unless the mode and the window size actually obtained are the requested
 // ones (some servers report success and change nothing). The context is current afterwards,
-// the GL layer routes to the driver (qgl::SwapBuffers presents), and the caption timer runs.
+// the GL layer routes to the driver (gl::SwapBuffers presents), and the caption timer runs.
 WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
                            const std::string& captionCp1252);
 

@@ -7,11 +7,13 @@
 #include "models/objloader.h"
 #include "scripter/effects.h"
 #include "scripter/machine.h"
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 #include "scripter/passes.h"
 #include "textures/texmanager.h"
 
 namespace scripter::detail {
+
+using namespace demo;  // the opcode table
 namespace {
 
 constexpr std::array<bool, 256> BuildEffectSet() {
@@ -118,7 +120,7 @@ void RunEffectOpcode(uint8_t op, const InvocationArgs& args) {
     switch (op) {
         case TUNNEL: effects::DrawTunnel(i[0], f[0], f[1], f[2], f[3]); break;
         case BINDTEX:
-            qgl::glBindTexture(qgl::GL_TEXTURE_2D, textures::TextureNameAt(i[0]));
+            gl::glBindTexture(gl::GL_TEXTURE_2D, textures::TextureNameAt(i[0]));
             break;
         case TARGET_BEGIN: passes::BeginTargetPass(Machine().targetPassDepth); break;
         case TARGET_END: EndTargetPassAt(i[0]); break;

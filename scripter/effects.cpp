@@ -26,8 +26,8 @@ Point2 CirclePoint(float r, Extended theta) {
 }
 
 void TexVertex(float s, float t, float x, float y, float z) {
-    qgl::glTexCoord2f(s, t);
-    qgl::glVertex3f(x, y, z);
+    gl::glTexCoord2f(s, t);
+    gl::glVertex3f(x, y, z);
 }
 
 // Disc and cone: triangles (centre, new rim point, previous rim point) around the rim.
@@ -37,7 +37,7 @@ void DrawFan(int32_t n, float r, float centreZ) {
         return Point2{float(0.5L + 0.5L * std::sin(theta)), float(0.5L + 0.5L * std::cos(theta))};
     };
     Point2 prev = CirclePoint(r, 0), prevTex = texOf(0);
-    qgl::glBegin(qgl::GL_TRIANGLES);
+    gl::glBegin(gl::GL_TRIANGLES);
     for (int32_t k = 1; k <= n; ++k) {
         Extended theta = SampleAngle(k, n);
         Point2 p = CirclePoint(r, theta), tex = texOf(theta);
@@ -47,7 +47,7 @@ void DrawFan(int32_t n, float r, float centreZ) {
         prev = p;
         prevTex = tex;
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 // |n| without overflow, clamped to the cap.
@@ -103,12 +103,12 @@ bool ReadSegment(core::ByteReader& in, Segment& s) {
 ParticleRegisters& Particles() { return g_particles; }
 
 void DrawRect(float x0, float y0, float x1, float y1) {
-    qgl::glBegin(qgl::GL_QUADS);
+    gl::glBegin(gl::GL_QUADS);
     TexVertex(0, 1, x0, y1, -1);
     TexVertex(1, 1, x1, y1, -1);
     TexVertex(1, 0, x1, y0, -1);
     TexVertex(0, 0, x0, y0, -1);
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 void DrawBox(float hx, float hy, float hz) {
@@ -122,16 +122,16 @@ void DrawBox(float hx, float hy, float hz) {
         {{+1, -1, -1}, {+1, -1, +1}, {+1, +1, +1}, {+1, +1, -1}},  // x = +hx
     };
     static const float kTex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    qgl::glBegin(qgl::GL_QUADS);
+    gl::glBegin(gl::GL_QUADS);
     for (const auto& face : kFaces)
         for (int v = 0; v < 4; ++v)
             TexVertex(kTex[v][0], kTex[v][1], face[v][0] * hx, face[v][1] * hy, face[v][2] * hz);
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 void DrawRing(int32_t n, float ra, float rb) {
     n = std::min(n, kMaxRoundSamples);
-    qgl::glBegin(qgl::GL_QUADS);
+    gl::glBegin(gl::GL_QUADS);
     for (int32_t k = 0; k < n; ++k) {
         Extended a = SampleAngle(k, n), b = SampleAngle(k + 1, n);
         float sa = float(Extended(k) / n), sb = float(Extended(k + 1) / n);
@@ -142,7 +142,7 @@ void DrawRing(int32_t n, float ra, float rb) {
         TexVertex(sb, 1, qb.x, qb.y, 0);
         TexVertex(sa, 1, qa.x, qa.y, 0);
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 void DrawDisc(int32_t n, float r) { DrawFan(n, r, 0); }
@@ -156,18 +156,18 @@ void DrawSphere(int32_t n, float r) {
         float phi0 = float(Extended(2 * c) * kPi / n - kPi / 2);
         float phi1 = float(Extended(2 * c + 2) * kPi / n - kPi / 2);
         float t0 = float(Extended(2 * c) / n), t1 = float(Extended(2 * c + 2) / n);
-        qgl::glBegin(qgl::GL_TRIANGLE_STRIP);
+        gl::glBegin(gl::GL_TRIANGLE_STRIP);
         for (int32_t d = 0; d <= n; ++d) {
             float lambda = float(Extended(2 * d) * kPi / n);
             float s = float(1 - Extended(d) / n);
             for (auto [phi, t] : {std::pair{phi1, t1}, std::pair{phi0, t0}}) {
                 Extended dir[3];
                 SphereDirection(phi, lambda, dir);
-                qgl::glNormal3f(float(dir[0]), float(dir[1]), float(dir[2]));
+                gl::glNormal3f(float(dir[0]), float(dir[1]), float(dir[2]));
                 TexVertex(s, t, float(r * dir[0]), float(r * dir[1]), float(r * dir[2]));
             }
         }
-        qgl::glEnd();
+        gl::glEnd();
     }
 }
 
@@ -177,42 +177,42 @@ void DrawRays(int32_t n, float r, float k) {
     if (n < 4 || r <= 0) return;
     for (int32_t e = 0; e < n / 2; ++e) {
         Extended phi = Extended(2 * e + 2) * kPi / n - kPi / 2;
-        qgl::glBegin(qgl::GL_LINES);
+        gl::glBegin(gl::GL_LINES);
         for (int32_t f = 0; f <= n; ++f) {
             Extended dir[3];
             SphereDirection(phi, Extended(2 * f) * kPi / n, dir);
             Extended p[3] = {r * dir[0], r * dir[1], r * dir[2]};
-            qgl::glColor4f(1, 1, 1, 1);
-            qgl::glVertex3f(float(p[0]), float(p[1]), float(p[2]));
-            qgl::glColor4f(1, 1, 1, 0);
-            qgl::glVertex3f(float(k * p[0]), float(k * p[1]), float(k * p[2]));
+            gl::glColor4f(1, 1, 1, 1);
+            gl::glVertex3f(float(p[0]), float(p[1]), float(p[2]));
+            gl::glColor4f(1, 1, 1, 0);
+            gl::glVertex3f(float(k * p[0]), float(k * p[1]), float(k * p[2]));
         }
-        qgl::glEnd();
+        gl::glEnd();
     }
 }
 
 void DrawTunnel(int32_t n, float r1, float r2, float t0, float t1) {
     n = std::min(n, kMaxRoundSamples);
     float tm = float(t0 + (Extended(t1) - t0) / 2);
-    qgl::glBegin(qgl::GL_QUADS);
+    gl::glBegin(gl::GL_QUADS);
     for (int32_t i = 0; i < n; ++i) {
         bool even = i % 2 == 0;
         float ra = even ? r1 : r2, rb = even ? r2 : r1;
         Extended A = SampleAngle(i, n), B = SampleAngle(i + 1, n);
         float sa = float(Extended(i) / n), sb = float(Extended(i + 1) / n);
         Point2 a = CirclePoint(ra, A), b = CirclePoint(rb, B);
-        qgl::glColor4f(1, 1, 1, 1);
+        gl::glColor4f(1, 1, 1, 1);
         TexVertex(sa, t0, a.x, a.y, 0);
         TexVertex(sb, t0, b.x, b.y, 0);
         TexVertex(sb, tm, b.x, b.y, -5);
         TexVertex(sa, tm, a.x, a.y, -5);
         TexVertex(sa, tm, a.x, a.y, -5);
         TexVertex(sb, tm, b.x, b.y, -5);
-        qgl::glColor4f(0, 0, 0, 1);
+        gl::glColor4f(0, 0, 0, 1);
         TexVertex(sb, t1, b.x, b.y, -10);
         TexVertex(sa, t1, a.x, a.y, -10);
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 void DrawParticles(const ParticleRegisters& p, int32_t timeMs) {
@@ -223,7 +223,7 @@ void DrawParticles(const ParticleRegisters& p, int32_t timeMs) {
     const int32_t speeds[3] = {p.speedX, p.speedY, p.speedZ};
     const float scales[3] = {p.scaleX, p.scaleY, p.scaleZ};
     const float offsets[3] = {p.offsetX, p.offsetY, p.offsetZ};
-    qgl::glBegin(qgl::GL_QUADS);
+    gl::glBegin(gl::GL_QUADS);
     for (int32_t i = 1; i <= count; ++i) {
         float alpha = 1.0f;
         uint32_t perturb = rng.Rand(uint32_t(i) * uint32_t(p.seed));
@@ -235,13 +235,13 @@ void DrawParticles(const ParticleRegisters& p, int32_t timeMs) {
             coord[axis] = float(Extended(scales[axis]) * f + offsets[axis]);
         }
         const float x = coord[0], y = coord[1], z = coord[2], w = p.halfWidth, h = p.halfHeight;
-        qgl::glColor4f(p.red, p.green, p.blue, alpha);
+        gl::glColor4f(p.red, p.green, p.blue, alpha);
         TexVertex(0, 0, x - w, y - h, z);
         TexVertex(0.1f, 0, x + w, y - h, z);
         TexVertex(0.1f, 0.1f, x + w, y + h, z);
         TexVertex(0, 0.1f, x - w, y + h, z);
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 int32_t BezierCoord(Extended tau, int32_t p0, int32_t pc, int32_t p1) {
@@ -257,8 +257,8 @@ void DrawPath(std::string_view pathString, float amount) {
     const int32_t count = int16_t(rawCount);
     // count 0 makes a infinite; the loop below then draws nothing, as for an empty path.
     const Extended a = amount * (1.0L / count + 1);
-    qgl::glLineWidth(5);
-    qgl::glBegin(qgl::GL_LINES);
+    gl::glLineWidth(5);
+    gl::glBegin(gl::GL_LINES);
     for (int32_t i = 0; i < count; ++i) {
         if (Extended(i) / (count + 1) > a) break;
         Segment s;
@@ -270,24 +270,24 @@ void DrawPath(std::string_view pathString, float amount) {
             Extended tau = Extended(j) / 50;
             float x = float(BezierCoord(tau, s.x0, s.cx, s.x1));
             float y = float(BezierCoord(tau, s.y0, s.cy, s.y1));
-            qgl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
-            if (j != 0 && j != 50) qgl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
+            gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
+            if (j != 0 && j != 50) gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
         }
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 void DrawVertexList(int32_t mode, int32_t vertexCount, std::span<const float> v) {
     // Never past the list, whatever the record's count says.
     size_t n = std::min<size_t>(size_t(std::max(vertexCount, 0)), v.size() / 8);
-    qgl::glBegin(uint32_t(mode));
+    gl::glBegin(uint32_t(mode));
     for (size_t i = 0; i < n; ++i) {
         const float* p = &v[i * 8];
-        qgl::glNormal3f(p[0], p[1], p[2]);
-        qgl::glTexCoord2f(p[6], p[7]);
-        qgl::glVertex3f(p[3], p[4], p[5]);
+        gl::glNormal3f(p[0], p[1], p[2]);
+        gl::glTexCoord2f(p[6], p[7]);
+        gl::glVertex3f(p[3], p[4], p[5]);
     }
-    qgl::glEnd();
+    gl::glEnd();
 }
 
 }  // namespace effects

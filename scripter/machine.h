@@ -17,7 +17,7 @@ struct MachineState {
     int intDepth = 0, floatDepth = 0;
     std::vector<int32_t> intVars;  // min(max(count, 0), 256) entries
     std::vector<float> floatVars;
-    std::span<const Script> scripts;
+    std::span<const demo::Script> scripts;
     std::array<float, 6> clipTransform{};  // tx, ty, tz, rx, ry, rz
     int32_t compareA = 0, compareB = 0;
     std::array<float, 4> lightVector{};

@@ -15,19 +15,19 @@ struct State {
 // Clears the whole back buffer: a clear ignores the viewport, so a pass erases what the
 // frame drew before it.
 void ClearAll() {
-    qgl::glClearColor(0, 0, 0, 0);
-    qgl::glClear(qgl::GL_COLOR_BUFFER_BIT | qgl::GL_DEPTH_BUFFER_BIT);
+    gl::glClearColor(0, 0, 0, 0);
+    gl::glClear(gl::GL_COLOR_BUFFER_BIT | gl::GL_DEPTH_BUFFER_BIT);
 }
 
 void CloseLevel() {
     ClearAll();
-    qgl::glLoadIdentity();
-    qgl::glPopMatrix();
+    gl::glLoadIdentity();
+    gl::glPopMatrix();
 }
 
 void CopyCornerInto(uint32_t name, int32_t size) {
-    qgl::glBindTexture(qgl::GL_TEXTURE_2D, name);
-    qgl::glCopyTexImage2D(qgl::GL_TEXTURE_2D, 0, qgl::GL_RGB, 0, 0, size, size, 0);
+    gl::glBindTexture(gl::GL_TEXTURE_2D, name);
+    gl::glCopyTexImage2D(gl::GL_TEXTURE_2D, 0, gl::GL_RGB, 0, 0, size, size, 0);
 }
 
 }  // namespace
@@ -38,63 +38,63 @@ void SetWindowSize(int32_t width, int32_t height) {
 }
 
 void CreateBlurTexture() {
-    g.blurTexture = qgl::glGenTexture();
-    qgl::glBindTexture(qgl::GL_TEXTURE_2D, g.blurTexture);
+    g.blurTexture = gl::glGenTexture();
+    gl::glBindTexture(gl::GL_TEXTURE_2D, g.blurTexture);
     // Its texels are replaced by the first blur pass; zeros keep the upload deterministic.
     std::vector<uint8_t> texels(kBlurSize * kBlurSize * 3, 0);
-    qgl::glTexImage2D(qgl::GL_TEXTURE_2D, 0, 3, kBlurSize, kBlurSize, 0, qgl::GL_RGB,
-                      qgl::GL_UNSIGNED_BYTE, texels.data());
-    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MAG_FILTER, qgl::GL_LINEAR);
-    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MIN_FILTER, qgl::GL_LINEAR);
+    gl::glTexImage2D(gl::GL_TEXTURE_2D, 0, 3, kBlurSize, kBlurSize, 0, gl::GL_RGB,
+                      gl::GL_UNSIGNED_BYTE, texels.data());
+    gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MAG_FILTER, gl::GL_LINEAR);
+    gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
 }
 
 uint32_t BlurTexture() { return g.blurTexture; }
 
 void BeginTargetPass(int32_t& depth) {
     depth += 1;
-    qgl::glPushMatrix();
+    gl::glPushMatrix();
     ClearAll();
-    qgl::glViewport(0, 0, kTargetSize, kTargetSize);
+    gl::glViewport(0, 0, kTargetSize, kTargetSize);
 }
 
 void EndTargetPass(int32_t& depth, bool hasEntry, uint32_t entryName) {
     if (depth == 0) {
-        qgl::glViewport(0, 0, g.width, g.height);
+        gl::glViewport(0, 0, g.width, g.height);
         CloseLevel();
         return;
     }
     if (hasEntry) CopyCornerInto(entryName, kTargetSize);
     depth -= 1;
-    if (depth <= 0) qgl::glViewport(0, 0, g.width, g.height);
+    if (depth <= 0) gl::glViewport(0, 0, g.width, g.height);
     CloseLevel();
 }
 
 void BeginBlurPass() {
-    qgl::glPushMatrix();
+    gl::glPushMatrix();
     ClearAll();
-    qgl::glViewport(0, 0, kBlurSize, kBlurSize);
+    gl::glViewport(0, 0, kBlurSize, kBlurSize);
 }
 
 void EndBlurPass(int32_t depth) {
     CopyCornerInto(g.blurTexture, kBlurSize);
-    if (depth > 0) qgl::glViewport(0, 0, kTargetSize, kTargetSize);
-    else qgl::glViewport(0, 0, g.width, g.height);
+    if (depth > 0) gl::glViewport(0, 0, kTargetSize, kTargetSize);
+    else gl::glViewport(0, 0, g.width, g.height);
     CloseLevel();
 }
 
 void DrawBlurOverlay() {
     const float w = 4.0f / 3.0f;  // 1.3333334: a 4:3 screen at the default camera distance
-    qgl::glBindTexture(qgl::GL_TEXTURE_2D, g.blurTexture);
-    qgl::glBegin(qgl::GL_QUADS);
-    qgl::glTexCoord2f(0, 0);
-    qgl::glVertex3f(-w, -1, 0);
-    qgl::glTexCoord2f(1, 0);
-    qgl::glVertex3f(w, -1, 0);
-    qgl::glTexCoord2f(1, 1);
-    qgl::glVertex3f(w, 1, 0);
-    qgl::glTexCoord2f(0, 1);
-    qgl::glVertex3f(-w, 1, 0);
-    qgl::glEnd();
+    gl::glBindTexture(gl::GL_TEXTURE_2D, g.blurTexture);
+    gl::glBegin(gl::GL_QUADS);
+    gl::glTexCoord2f(0, 0);
+    gl::glVertex3f(-w, -1, 0);
+    gl::glTexCoord2f(1, 0);
+    gl::glVertex3f(w, -1, 0);
+    gl::glTexCoord2f(1, 1);
+    gl::glVertex3f(w, 1, 0);
+    gl::glTexCoord2f(0, 1);
+    gl::glVertex3f(-w, 1, 0);
+    gl::glEnd();
 }
 
 }  // namespace passes

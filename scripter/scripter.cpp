@@ -9,9 +9,11 @@
 #include "platform/message_box.h"
 #include "scripter/effects.h"
 #include "scripter/machine.h"
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 
 namespace scripter {
+
+using namespace demo;  // the opcode table
 namespace detail {
 namespace {
 MachineState g_state;
@@ -124,18 +126,18 @@ bool BeatPhase(int32_t beats, float bpm, int32_t time, float& phase) {
     return true;
 }
 
-Ending RunInvocation(const Script& script, const InvocationArgs& args);
+Ending RunInvocation(const demo::Script& script, const InvocationArgs& args);
 
 // Runs a nested invocation (CALL, SHADOW). Past the nesting cap the calling invocation ends
 // early instead, so a script that calls itself cannot exhaust the native stack.
-bool RunNested(const Script& script, const InvocationArgs& args) {
+bool RunNested(const demo::Script& script, const InvocationArgs& args) {
     if (M().nesting >= kMaxNesting) return false;
     RunInvocation(script, args);
     return true;
 }
 
 // SHADOW outside ShadowMode: the same script once more, black, offset, without depth test.
-bool RunShadowPass(const Script& script, const InvocationArgs& args, float x, float y,
+bool RunShadowPass(const demo::Script& script, const InvocationArgs& args, float x, float y,
                    float z) {
     MachineState& m = M();
     m.shadowMode = true;
@@ -147,16 +149,16 @@ bool RunShadowPass(const Script& script, const InvocationArgs& args, float x, fl
 
 void ApplyClipTransform() {
     const auto& c = M().clipTransform;
-    qgl::glTranslatef(c[0], c[1], c[2]);
-    qgl::glRotatef(c[3], 1, 0, 0);
-    qgl::glRotatef(c[4], 0, 1, 0);
-    qgl::glRotatef(c[5], 0, 0, 1);
+    gl::glTranslatef(c[0], c[1], c[2]);
+    gl::glRotatef(c[3], 1, 0, 0);
+    gl::glRotatef(c[4], 0, 1, 0);
+    gl::glRotatef(c[5], 0, 0, 1);
 }
 
 // The instruction loop. The program counter runs while it is below the code length; a jump
 // target outside 0 .. length-1 and an instruction cut off by the end of the code both end
 // the invocation normally, without reading past the code.
-Ending Execute(const Script& script, const InvocationArgs& args) {
+Ending Execute(const demo::Script& script, const InvocationArgs& args) {
     MachineState& m = M();
     const int64_t codeEnd = std::min<int64_t>(script.length, int64_t(script.code.size()));
     int64_t pc = 0;
@@ -217,7 +219,7 @@ Ending Execute(const Script& script, const InvocationArgs& args) {
             }
             case LINEWIDTH: {
                 float w = PopFloat();
-                if (!m.fatal) qgl::glLineWidth(w);
+                if (!m.fatal) gl::glLineWidth(w);
                 break;
             }
             case JMP: {
@@ -228,47 +230,47 @@ Ending Execute(const Script& script, const InvocationArgs& args) {
                 next = target;
                 break;
             }
-            case PUSHMATRIX: qgl::glPushMatrix(); break;
-            case POPMATRIX: qgl::glPopMatrix(); break;
+            case PUSHMATRIX: gl::glPushMatrix(); break;
+            case POPMATRIX: gl::glPopMatrix(); break;
             case TRANSLATE: case VERTEX: {
                 float z = PopFloat(), y = PopFloat(), x = PopFloat();
                 if (m.fatal) break;
-                if (op == TRANSLATE) qgl::glTranslatef(x, y, z);
-                else qgl::glVertex3f(x, y, z);
+                if (op == TRANSLATE) gl::glTranslatef(x, y, z);
+                else gl::glVertex3f(x, y, z);
                 break;
             }
             case COLOR3: {
                 float b = PopFloat(), g = PopFloat(), r = PopFloat();
-                if (!m.fatal && !m.shadowMode) qgl::glColor3f(r, g, b);
+                if (!m.fatal && !m.shadowMode) gl::glColor3f(r, g, b);
                 break;
             }
             case COLOR4: {
                 float a = PopFloat(), b = PopFloat(), g = PopFloat(), r = PopFloat();
-                if (!m.fatal && !m.shadowMode) qgl::glColor4f(r, g, b, a);
+                if (!m.fatal && !m.shadowMode) gl::glColor4f(r, g, b, a);
                 break;
             }
             case ROTATE: {
                 float z = PopFloat(), y = PopFloat(), x = PopFloat(), angle = PopFloat();
-                if (!m.fatal) qgl::glRotatef(angle, x, y, z);
+                if (!m.fatal) gl::glRotatef(angle, x, y, z);
                 break;
             }
             case BEGIN: case ENABLE: case DISABLE: {
                 uint32_t v = uint32_t(PopInt());
                 if (m.fatal) break;
-                if (op == BEGIN) qgl::glBegin(v);
-                else if (op == ENABLE) qgl::glEnable(v);
-                else qgl::glDisable(v);
+                if (op == BEGIN) gl::glBegin(v);
+                else if (op == ENABLE) gl::glEnable(v);
+                else gl::glDisable(v);
                 break;
             }
-            case END: qgl::glEnd(); break;
+            case END: gl::glEnd(); break;
             case TEXCOORD: {
                 float t = PopFloat(), s = PopFloat();
-                if (!m.fatal) qgl::glTexCoord2f(s, t);
+                if (!m.fatal) gl::glTexCoord2f(s, t);
                 break;
             }
             case BLEND: {
                 int32_t dfactor = PopInt(), sfactor = PopInt();
-                if (!m.fatal) qgl::glBlendFunc(uint32_t(sfactor), uint32_t(dfactor));
+                if (!m.fatal) gl::glBlendFunc(uint32_t(sfactor), uint32_t(dfactor));
                 break;
             }
             case CMPSET: {
@@ -290,7 +292,7 @@ Ending Execute(const Script& script, const InvocationArgs& args) {
                 float c0 = PopFloat(), c1 = PopFloat(), c2 = PopFloat(), c3 = PopFloat();
                 if (m.fatal) break;
                 m.lightVector = {c0, c1, c2, c3};
-                qgl::glLightfv(uint32_t(light), uint32_t(pname), m.lightVector.data());
+                gl::glLightfv(uint32_t(light), uint32_t(pname), m.lightVector.data());
                 break;
             }
             case TIME: PushInt(args.time); break;
@@ -340,22 +342,22 @@ Ending Execute(const Script& script, const InvocationArgs& args) {
 
 // One invocation: fresh stacks, the shadow prologue, the code, and on a normal end the
 // shadow epilogue and the cleared clip transform. An early end skips the epilogue.
-Ending RunInvocation(const Script& script, const InvocationArgs& args) {
+Ending RunInvocation(const demo::Script& script, const InvocationArgs& args) {
     MachineState& m = M();
     ++m.nesting;
     m.intDepth = 0;
     m.floatDepth = 0;
     const auto& off = m.shadowOffset;
     if (m.shadowMode) {
-        qgl::glDisable(qgl::GL_DEPTH_TEST);
-        qgl::glColor4f(0, 0, 0, 1);
-        qgl::glTranslatef(off[0], off[1], off[2]);
+        gl::glDisable(gl::GL_DEPTH_TEST);
+        gl::glColor4f(0, 0, 0, 1);
+        gl::glTranslatef(off[0], off[1], off[2]);
     }
     Ending ending = Execute(script, args);
     if (ending == Ending::Normal) {
         if (m.shadowMode) {
-            qgl::glTranslatef(-off[0], -off[1], -off[2]);
-            qgl::glEnable(qgl::GL_DEPTH_TEST);
+            gl::glTranslatef(-off[0], -off[1], -off[2]);
+            gl::glEnable(gl::GL_DEPTH_TEST);
         }
         m.clipTransform = {};
     }
@@ -365,7 +367,7 @@ Ending RunInvocation(const Script& script, const InvocationArgs& args) {
 
 }  // namespace
 
-void LoadScriptEngine(std::span<const Script> scripts, int32_t intVarCount,
+void LoadScriptEngine(std::span<const demo::Script> scripts, int32_t intVarCount,
                       int32_t floatVarCount) {
     auto addressable = [](int32_t count) {
         return size_t(std::clamp<int32_t>(count, 0, kAddressableVars));
@@ -378,7 +380,7 @@ void LoadScriptEngine(std::span<const Script> scripts, int32_t intVarCount,
 
 void LoadPathStrings(std::vector<std::string> paths) { M().pathStrings = std::move(paths); }
 
-void RunScript(const Script& script, int32_t time, int32_t localTime, float progress) {
+void RunScript(const demo::Script& script, int32_t time, int32_t localTime, float progress) {
     MachineState& m = M();
     if (m.fatal) return;
     if (m.nesting == 0) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "scripter/script.h"
+#include "demo/script.h"
 
 namespace scripter {
 
@@ -25,14 +25,14 @@ inline constexpr int64_t kInstructionBudget = 10'000'000;  // per top-level RunS
 // Hands the script table (kept by reference: it lives for the whole run) and the stored
 // variable counts to the machine and zeroes the variables. Only the first 256 variables
 // of each kind can be addressed, so no more than that many are kept.
-void LoadScriptEngine(std::span<const Script> scripts, int32_t intVarCount,
+void LoadScriptEngine(std::span<const demo::Script> scripts, int32_t intVarCount,
                       int32_t floatVarCount);
 
 // The demo's path strings, which PATH and PATHPART draw by index.
 void LoadPathStrings(std::vector<std::string> paths);
 
 // Runs one invocation of script with the frame's time, the clip's local time and progress.
-void RunScript(const Script& script, int32_t time, int32_t localTime, float progress);
+void RunScript(const demo::Script& script, int32_t time, int32_t localTime, float progress);
 
 // The running clip's translation and rotation angles (degrees), for CLIPXFORM.
 void SetClipTransform(float tx, float ty, float tz, float rx, float ry, float rz);

@@ -8,10 +8,12 @@
 #include <set>
 #include <tuple>
 
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 #include "scripter/scripter.h"
 
 namespace scripter {
+
+using namespace demo;  // the opcode table
 namespace {
 
 using Slot = std::optional<int32_t>;  // a PUSHI constant, or unknown
@@ -34,7 +36,7 @@ constexpr int64_t kMaxStatesPerScript = 2'000'000;
 constexpr int kMaxRounds = 1000;
 
 struct Context {
-    std::span<const Script> scripts;
+    std::span<const demo::Script> scripts;
     TableSizes sizes;
     std::array<std::vector<ExitSet>, 2> exits;  // per mode, per script
 };
@@ -46,14 +48,14 @@ struct Analysis {
     std::set<int32_t> constantCallees;  // in the table
 };
 
-int64_t CodeEnd(const Script& s) {
+int64_t CodeEnd(const demo::Script& s) {
     return std::min<int64_t>(s.length, int64_t(s.code.size()));
 }
 
 std::string Mnemonic(uint8_t op) { return std::string(kOpcodes[op].mnemonic); }
 
 // Offsets where an instruction starts when the code is read from 0 straight through.
-std::vector<bool> InstructionStarts(const Script& s) {
+std::vector<bool> InstructionStarts(const demo::Script& s) {
     std::vector<bool> starts(size_t(std::max<int64_t>(CodeEnd(s), 0)), false);
     for (int64_t pc = 0; pc < CodeEnd(s); pc += InstructionLength(s.code[size_t(pc)]))
         starts[size_t(pc)] = true;
@@ -110,7 +112,7 @@ private:
     const Context& c_;
     int32_t index_;
     Mode mode_;
-    const Script& script_;
+    const demo::Script& script_;
     int64_t end_;
     std::vector<bool> starts_;
     std::deque<PathState> work_;
@@ -311,7 +313,7 @@ void ComputeExits(Context& c) {
 
 }  // namespace
 
-std::vector<Finding> VerifyScripts(std::span<const Script> scripts, const TableSizes& sizes) {
+std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const TableSizes& sizes) {
     Context c{scripts, sizes, {}};
     ComputeExits(c);
     const size_t n = scripts.size();

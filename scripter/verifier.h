@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "scripter/script.h"
+#include "demo/script.h"
 
 namespace scripter {
 
@@ -31,6 +31,6 @@ struct Finding {
 };
 
 // Findings of every script of the table, ordered by script and offset.
-std::vector<Finding> VerifyScripts(std::span<const Script> scripts, const TableSizes& sizes);
+std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const TableSizes& sizes);
 
 }  // namespace scripter

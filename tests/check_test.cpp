@@ -7,13 +7,14 @@
 #include "script_builder.h"
 #include "scripter/verifier.h"
 
+using namespace demo;
 using namespace scripter;
 using namespace testing_scripts;
 
 namespace {
 
 // "script S at OFFSET: TEXT" lines, as qv check prints them after the file name.
-std::vector<std::string> Check(std::vector<Script> scripts, TableSizes sizes = {}) {
+std::vector<std::string> Check(std::vector<demo::Script> scripts, TableSizes sizes = {}) {
     std::vector<std::string> lines;
     for (const Finding& f : VerifyScripts(scripts, sizes))
         lines.push_back("script " + std::to_string(f.script) + " at " + std::to_string(f.offset) +
@@ -108,8 +109,8 @@ TEST(Check, EffectOperandsAndTheirIndexLimits) {
 }
 
 TEST(Check, CallContinuesWithWhatTheCalleeLeaves) {
-    Script pushesOne = Code({PushI(5)});
-    Script pushesTwo = Code({PushI(5), PushI(6)});
+    demo::Script pushesOne = Code({PushI(5)});
+    demo::Script pushesTwo = Code({PushI(5), PushI(6)});
     EXPECT_EQ(Check({pushesOne, pushesTwo,
                      Code({PushI(9), PushI(0), Do(CALL), Do(ADDI)}),    // 9 is lost: underflow
                      Code({PushI(1), Do(CALL), Do(ADDI), Do(END)})}),  // two values: fine
@@ -132,7 +133,7 @@ TEST(Check, TheShadowRunIsFollowedToo) {
 // --- the command ---------------------------------------------------------------------------
 
 TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
-    DemoFile d = testing_qv::DemoWith({Code({Do(ADDI)}), Code({Do(END)})},
+    demo::DemoFile d = testing_qv::DemoWith({Code({Do(ADDI)}), Code({Do(END)})},
                                       {MakeClip(25, 0, 100, 1), MakeClip(3, 0, 100, 2),
                                        MakeClip(19, 0, 100, 0)});
     std::string path = testing_qv::WriteDemo(d);
@@ -144,7 +145,7 @@ TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
 }
 
 TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
-    DemoFile d = testing_qv::DemoWith(
+    demo::DemoFile d = testing_qv::DemoWith(
         {Code({PushI(0), PushI(1), PushI(0), PushF(1), Do(MESH_GROUP)})}, {});
     d.modelCount = 2;
     d.modelSources = {{8, "\1tri.obj"}, {9, "\1gone.obj"}};

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "app/demo_loader.h"
 #include "core/byte_reader.h"
 #include "platform/message_box.h"
@@ -26,8 +26,8 @@ std::string MinimalFile() {
     return f;
 }
 
-DemoResult Parse(const std::string& bytes, DemoFile& d) {
-    return ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "demo.acs", d);
+demo::DemoResult Parse(const std::string& bytes, demo::DemoFile& d) {
+    return demo::ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "demo.acs", d);
 }
 
 }  // namespace
@@ -35,20 +35,20 @@ DemoResult Parse(const std::string& bytes, DemoFile& d) {
 TEST(DemoFile, SmallestCompleteFileLoadsWithEveryTableEmpty) {
     std::string f = MinimalFile();
     ASSERT_EQ(f.size(), 168u);
-    DemoFile d;
+    demo::DemoFile d;
     ASSERT_TRUE(Parse(f, d).ok());
     EXPECT_EQ(d.title, "A");
     EXPECT_TRUE(d.scripts.empty() && d.clips.empty() && d.textureSources.empty() &&
                 d.pathStrings.empty() && d.modelSources.empty());
     EXPECT_EQ(d.musicFile.bytes, "");
-    EXPECT_EQ(WriteDemoFile(d), f);
+    EXPECT_EQ(demo::WriteDemoFile(d), f);
 }
 
 TEST(DemoFile, TitleEndsAtTheFirst26AndMayBeEmpty) {
     std::string f = MinimalFile();
     f[0] = '\x1a';
     f.erase(1, 1);
-    DemoFile d;
+    demo::DemoFile d;
     ASSERT_TRUE(Parse(f, d).ok());
     EXPECT_EQ(d.title, "");
     EXPECT_EQ(Parse("no end of title", d).message, "demo.acs: file ends inside the title (no byte 26)");
@@ -57,11 +57,11 @@ TEST(DemoFile, TitleEndsAtTheFirst26AndMayBeEmpty) {
 TEST(DemoFile, MagicIsCaseSensitive) {
     std::string f = MinimalFile();
     f[2] = 'Q';
-    DemoFile d;
-    EXPECT_EQ(Parse(f, d).status, DemoStatus::BadMagic);
+    demo::DemoFile d;
+    EXPECT_EQ(Parse(f, d).status, demo::DemoStatus::BadMagic);
     // A file that ends inside the magic is a short file, named like every other.
-    DemoResult shortMagic = Parse("A\x1aquorv", d);
-    EXPECT_EQ(shortMagic.status, DemoStatus::Truncated);
+    demo::DemoResult shortMagic = Parse("A\x1aquorv", d);
+    EXPECT_EQ(shortMagic.status, demo::DemoStatus::Truncated);
     EXPECT_EQ(shortMagic.message, "demo.acs: file ends inside the magic");
 }
 
@@ -72,7 +72,7 @@ TEST(DemoFile, NegativeCountsAndLengthsGiveEmptyItemsAndRoundTrip) {
     f += I32(-1) + std::string(120, '\x07');    // no clips; arbitrary track bytes
     f += I32(2) + I32(-5) + I32(2) + std::string("\x02\x00", 2);  // two texture sources
     f += I32(0) + I32(3) + I32(0) + I32(-5) + I32(0) + I32(0) + "junk after the end";
-    DemoFile d;
+    demo::DemoFile d;
     ASSERT_TRUE(Parse(f, d).ok()) << Parse(f, d).message;
     ASSERT_EQ(d.scripts.size(), 1u);
     EXPECT_EQ(d.scripts[0].length, -3);
@@ -84,19 +84,19 @@ TEST(DemoFile, NegativeCountsAndLengthsGiveEmptyItemsAndRoundTrip) {
     EXPECT_EQ(d.floatVarCount, 0);
     EXPECT_EQ(d.musicFile.storedLength, -5);
     EXPECT_EQ(d.bytesAfterEnd, "junk after the end");
-    EXPECT_EQ(WriteDemoFile(d), f);
+    EXPECT_EQ(demo::WriteDemoFile(d), f);
 }
 
 TEST(DemoFile, ShortFilesNameTheSectionAndItem) {
     std::string f = "T\x1a" "quorvanel1" + I32(0) + I32(2) + std::string(37 + 10, '\0');
-    DemoFile d;
-    DemoResult r = Parse(f, d);
-    EXPECT_EQ(r.status, DemoStatus::Truncated);
+    demo::DemoFile d;
+    demo::DemoResult r = Parse(f, d);
+    EXPECT_EQ(r.status, demo::DemoStatus::Truncated);
     EXPECT_EQ(r.message, "demo.acs: file ends inside the clip table (clip 1 of 2)");
 
     std::string full = MinimalFile();
     for (size_t cut = 12; cut < full.size(); ++cut) {
-        DemoResult rc = Parse(full.substr(0, cut), d);
+        demo::DemoResult rc = Parse(full.substr(0, cut), d);
         EXPECT_FALSE(rc.ok()) << "cut at " << cut;
         EXPECT_EQ(rc.message.rfind("demo.acs: ", 0), 0u) << rc.message;
     }
@@ -104,9 +104,9 @@ TEST(DemoFile, ShortFilesNameTheSectionAndItem) {
 
 TEST(DemoFile, CountsLargerThanTheFileAreRefusedBeforeAllocating) {
     std::string f = "T\x1a" "quorvanel1" + I32(0x7fffffff) + I32(0);
-    DemoFile d;
-    DemoResult r = Parse(f, d);
-    EXPECT_EQ(r.status, DemoStatus::Truncated);
+    demo::DemoFile d;
+    demo::DemoResult r = Parse(f, d);
+    EXPECT_EQ(r.status, demo::DemoStatus::Truncated);
     EXPECT_EQ(r.message, "demo.acs: file ends inside the script table (script 1 of 2147483647)");
     EXPECT_LE(d.scripts.capacity(), 4u);
 
@@ -141,11 +141,11 @@ TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
     pieces.insert(pieces.end(), tail.begin(), tail.end());
 
     std::string file;
-    DemoFile d;
+    demo::DemoFile d;
     for (const auto& [bytes, section] : pieces) {
         for (size_t n = 0; n < bytes.size(); ++n) {
-            DemoResult r = Parse(file + bytes.substr(0, n), d);
-            EXPECT_EQ(r.status, DemoStatus::Truncated);
+            demo::DemoResult r = Parse(file + bytes.substr(0, n), d);
+            EXPECT_EQ(r.status, demo::DemoStatus::Truncated);
             EXPECT_EQ(r.message, "demo.acs: file ends inside " + section) << "cut at " << file.size() + n;
         }
         file += bytes;
@@ -153,7 +153,7 @@ TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
     ASSERT_TRUE(Parse(file, d).ok());
     EXPECT_EQ(d.trackRecords[19][5], 19);
     EXPECT_EQ(d.modelSources[0].bytes, "\x01x");
-    EXPECT_EQ(WriteDemoFile(d), file);
+    EXPECT_EQ(demo::WriteDemoFile(d), file);
 }
 
 // Every table count and every text length, set far beyond the file, is refused with the
@@ -178,8 +178,8 @@ TEST(DemoFile, HugeCountsAndLengthsInEverySectionAllocateNothing) {
          "the trailing script"},
     };
     for (const Case& c : cases) {
-        DemoFile d;
-        DemoResult r = Parse(c.file, d);
+        demo::DemoFile d;
+        demo::DemoResult r = Parse(c.file, d);
         EXPECT_EQ(r.message, "demo.acs: file ends inside " + c.message);
         EXPECT_LE(d.scripts.capacity() + d.clips.capacity() + d.textureSources.capacity() +
                       d.pathStrings.capacity() + d.modelSources.capacity(), 8u) << c.message;
@@ -213,37 +213,38 @@ std::string WriteTemp(const std::string& name, const std::string& bytes) {
 TEST(DemoLoader, FatalMessagesAndTheTwoStages) {
     platform::SetMessageSink(CollectMessage);
     g_messages.clear();
-    EXPECT_FALSE(demo::readTitle(WriteTemp("placeholder", "") + ".missing"));
+    app::OpenDemoFile file;
+    EXPECT_FALSE(app::ReadTitle(WriteTemp("placeholder", "") + ".missing", file));
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0], std::make_pair(std::string("wtf?"), std::string("Script file not found")));
 
     g_messages.clear();
     std::string f = MinimalFile();
     f.replace(2, 10, "Quorvanel1");
-    ASSERT_TRUE(demo::readTitle(WriteTemp("capital-magic.acs", f)));
-    EXPECT_EQ(demo::Demo().title, "A");
-    EXPECT_FALSE(demo::loadDemoSections());
+    ASSERT_TRUE(app::ReadTitle(WriteTemp("capital-magic.acs", f), file));
+    EXPECT_EQ(app::Demo().title, "A");
+    EXPECT_FALSE(app::LoadDemoSections(std::move(file)));
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0], std::make_pair(std::string("error"), std::string("ne. heut nich")));
 
     g_messages.clear();
     const std::string shortPath = WriteTemp("short.acs", MinimalFile().substr(0, 100));
-    ASSERT_TRUE(demo::readTitle(shortPath));
-    EXPECT_FALSE(demo::loadDemoSections());
+    ASSERT_TRUE(app::ReadTitle(shortPath, file));
+    EXPECT_FALSE(app::LoadDemoSections(std::move(file)));
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0].second, shortPath + ": file ends inside the track records (track 13 of 20)");
 
     g_messages.clear();
-    EXPECT_FALSE(demo::readTitle(WriteTemp("no-title-end.acs", "just text")));
+    EXPECT_FALSE(app::ReadTitle(WriteTemp("no-title-end.acs", "just text"), file));
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_NE(g_messages[0].second.find("no byte 26"), std::string::npos);
 
     g_messages.clear();
     std::string g = MinimalFile();
     g.replace(g.size() - 4, 4, I32(2) + "\x20\xff" + "tail");
-    ASSERT_TRUE(demo::readTitle(WriteTemp("good.acs", g)));
-    ASSERT_TRUE(demo::loadDemoSections());
+    ASSERT_TRUE(app::ReadTitle(WriteTemp("good.acs", g), file));
+    ASSERT_TRUE(app::LoadDemoSections(std::move(file)));
     EXPECT_TRUE(g_messages.empty());
-    EXPECT_EQ(demo::Demo().trailingScript.code, (std::vector<uint8_t>{0x20, 0xff}));
+    EXPECT_EQ(app::Demo().trailingScript.code, (std::vector<uint8_t>{0x20, 0xff}));
     platform::SetMessageSink(nullptr);
 }

@@ -7,9 +7,9 @@
 #include <sys/wait.h>
 
 #include "core/file_io.h"
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "core/byte_reader.h"
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 #include "tools/demo_source.h"
 #include "tools/source_text.h"
 
@@ -35,15 +35,15 @@ std::span<const uint8_t> Span(const std::string& s) {
 
 // dump then build: the same bytes, and a second dump gives the same text.
 testing::AssertionResult RoundTrips(const std::string& file) {
-    DemoFile read;
-    DemoResult r = ParseDemoFile(Span(file), "gen.acs", read);
+    demo::DemoFile read;
+    demo::DemoResult r = demo::ParseDemoFile(Span(file), "gen.acs", read);
     if (!r.ok()) return testing::AssertionFailure() << "reader refused it: " << r.message;
     const std::string text = tools::FormatDemoSource(read);
-    DemoFile built;
+    demo::DemoFile built;
     std::string error;
     if (!tools::ParseDemoSource(text, "gen.qvs", built, error))
         return testing::AssertionFailure() << error << "\n" << text;
-    const std::string again = WriteDemoFile(built);
+    const std::string again = demo::WriteDemoFile(built);
     if (again != file) {
         size_t at = 0;
         while (at < file.size() && at < again.size() && file[at] == again[at]) ++at;
@@ -55,14 +55,14 @@ testing::AssertionResult RoundTrips(const std::string& file) {
 
 // Builds the source and returns the demo file's bytes; fails the test on a source error.
 std::string Build(const std::string& source) {
-    DemoFile d;
+    demo::DemoFile d;
     std::string error;
     EXPECT_TRUE(tools::ParseDemoSource(source, "t.qvs", d, error)) << error;
-    return WriteDemoFile(d);
+    return demo::WriteDemoFile(d);
 }
 
 std::string BuildError(const std::string& source) {
-    DemoFile d;
+    demo::DemoFile d;
     std::string error;
     EXPECT_FALSE(tools::ParseDemoSource(source, "t.qvs", d, error)) << source;
     return error;
@@ -117,26 +117,26 @@ struct Generator {
         for (int n = Int(0, 24); n > 0; --n) {
             starts.push_back(code.size());
             if (Chance(15) && !starts.empty()) {
-                code += char(scripter::PUSHI) + I32(int32_t(starts[size_t(Int(0, int(starts.size()) - 1))]));
-                code += char(Chance(50) ? scripter::JMP : scripter::JEQ);
+                code += char(demo::PUSHI) + I32(int32_t(starts[size_t(Int(0, int(starts.size()) - 1))]));
+                code += char(Chance(50) ? demo::JMP : demo::JEQ);
                 continue;
             }
             const uint8_t op = uint8_t(Chance(60) ? Int(0, 5) : Int(0, 255));
             code.push_back(char(op));
-            if (op == scripter::PUSHF) {
+            if (op == demo::PUSHF) {
                 std::string f;
                 core::AppendF32(f, AnyFloat());
                 code += f;
             } else {
-                for (int k = 1; k < scripter::InstructionLength(op); ++k) code.push_back(Byte());
+                for (int k = 1; k < demo::InstructionLength(op); ++k) code.push_back(Byte());
             }
         }
-        if (Chance(15)) code += char(Chance(50) ? scripter::PUSHI : scripter::LOADF);  // cut off
-        if (Chance(10)) code += char(scripter::PUSHI) + I32(int32_t(code.size() + 6)) + char(scripter::JMP);
+        if (Chance(15)) code += char(Chance(50) ? demo::PUSHI : demo::LOADF);  // cut off
+        if (Chance(10)) code += char(demo::PUSHI) + I32(int32_t(code.size() + 6)) + char(demo::JMP);
         return {code.begin(), code.end()};
     }
-    Script AnyScript() {
-        Script s;
+    demo::Script AnyScript() {
+        demo::Script s;
         if (Chance(15)) {
             s.length = Int(-5, 0);
             return s;
@@ -149,8 +149,8 @@ struct Generator {
         s.length = int32_t(s.code.size());
         return s;
     }
-    CountedText Text(std::string bytes) {
-        CountedText t;
+    demo::CountedText Text(std::string bytes) {
+        demo::CountedText t;
         t.bytes = std::move(bytes);
         t.storedLength = int32_t(t.bytes.size());
         if (t.bytes.empty() && Chance(30)) t.storedLength = Int(-9, -1);
@@ -215,7 +215,7 @@ struct Generator {
         if (Chance(20)) p.resize(size_t(Int(1, int(p.size()))));
         return p;
     }
-    CountedText TextureSource() {
+    demo::CountedText TextureSource() {
         switch (Int(0, 5)) {
             case 0: return Text("");
             case 1: return Text(Chance(70) ? std::string(1, '\0') : '\0' + RandomBytes(5));
@@ -224,7 +224,7 @@ struct Generator {
             default: return Text(RandomBytes(10));
         }
     }
-    CountedText ModelSource() {
+    demo::CountedText ModelSource() {
         switch (Int(0, 4)) {
             case 0: return Text(ObjectProgram());
             case 1: return Text("\x01ship" + RandomBytes(3) + ".obj");
@@ -242,13 +242,13 @@ struct Generator {
         for (int32_t i = 0; i < count; ++i) items.push_back(make());
     }
 
-    DemoFile File() {
-        DemoFile d;
+    demo::DemoFile File() {
+        demo::DemoFile d;
         for (char c : RandomBytes(12))
             if (c != 26) d.title.push_back(c);
         Table(d.scriptCount, d.scripts, [&] { return AnyScript(); });
         Table(d.clipCount, d.clips, [&] {
-            Clip c;
+            demo::Clip c;
             c.track = uint8_t(Int(0, 255));
             c.start = AnyInt();
             c.length = AnyInt();
@@ -279,7 +279,7 @@ struct Generator {
 TEST(DemoSourceRoundTrip, GeneratedDemoFilesComeBackByteForByte) {
     Generator gen(20261207);
     for (int i = 0; i < 3000; ++i) {
-        const std::string file = WriteDemoFile(gen.File());
+        const std::string file = demo::WriteDemoFile(gen.File());
         ASSERT_TRUE(RoundTrips(file)) << "file " << i;
     }
 }
@@ -289,13 +289,13 @@ TEST(DemoSourceRoundTrip, DamagedFilesThatStillReadComeBackByteForByte) {
     Generator gen(7);
     int accepted = 0;
     for (int i = 0; i < 3000; ++i) {
-        std::string file = WriteDemoFile(gen.File());
+        std::string file = demo::WriteDemoFile(gen.File());
         for (int n = gen.Int(1, 4); n > 0; --n) {
             const size_t at = size_t(gen.Int(12, int(file.size()) - 1));
             file[at] = gen.Chance(50) ? gen.Byte() : char(file[at] ^ (1 << gen.Int(0, 7)));
         }
-        DemoFile d;
-        if (!ParseDemoFile(Span(file), "d.acs", d).ok()) continue;
+        demo::DemoFile d;
+        if (!demo::ParseDemoFile(Span(file), "d.acs", d).ok()) continue;
         ++accepted;
         ASSERT_TRUE(RoundTrips(file)) << "file " << i;
     }
@@ -417,8 +417,8 @@ TEST(DemoSource, DumpShowsLabelsNamesAndColours) {
     const std::string file = "\x1a" + kMagic + I32(1) + I32(7) + Bytes({17, 0, 0, 0, 0, 0, 24}) + I32(0) +
                              std::string(120, '\0') + I32(1) + I32(int32_t(program.size())) + program +
                              I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0);
-    DemoFile d;
-    ASSERT_TRUE(ParseDemoFile(Span(file), "d.acs", d).ok());
+    demo::DemoFile d;
+    ASSERT_TRUE(demo::ParseDemoFile(Span(file), "d.acs", d).ok());
     const std::string text = tools::FormatDemoSource(d);
     EXPECT_NE(text.find("L1:\n    .byte 17\n    PUSHI @L1\n    JMP\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    VerticalGradient 0xFFFFFF 0x000010 \"above\"\n"), std::string::npos) << text;
@@ -506,8 +506,8 @@ TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
 
     const std::string bytes = Build(example);
     EXPECT_TRUE(RoundTrips(bytes));
-    DemoFile d;
-    ASSERT_TRUE(ParseDemoFile(Span(bytes), "example.acs", d).ok());
+    demo::DemoFile d;
+    ASSERT_TRUE(demo::ParseDemoFile(Span(bytes), "example.acs", d).ok());
     EXPECT_EQ(d.title, "Quorvanel example");
     EXPECT_GE(d.scripts.size(), 2u);
 }

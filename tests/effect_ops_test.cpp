@@ -21,6 +21,7 @@
 #include "tests/temp_folder.h"
 #include "textures/texmanager.h"
 
+using namespace demo;
 using namespace scripter;
 using namespace testing_scripts;
 namespace fs = std::filesystem;
@@ -34,9 +35,9 @@ void CaptureMessage(const std::string& caption, const std::string& text) {
 
 std::string Recorded(const std::function<void()>& draw) {
     std::string out;
-    qgl::UseRecorder(&out);
+    gl::UseRecorder(&out);
     draw();
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     return out;
 }
 
@@ -59,7 +60,7 @@ std::string PathString(const std::vector<std::array<int16_t, 6>>& segments) {
 class EffectOps : public ::testing::Test {
 protected:
     fs::path root = MakeTempFolder("qv-effect-ops");
-    std::vector<Script> table;
+    std::vector<demo::Script> table;
 
     void SetUp() override {
         ResetScriptEngine();
@@ -69,7 +70,7 @@ protected:
         passes::SetWindowSize(640, 480);
     }
     void TearDown() override {
-        qgl::UseRecorder(nullptr);
+        gl::UseRecorder(nullptr);
         platform::SetMessageSink(nullptr);
         platform::SetContentRoot(".");
         models::ReleaseModels();
@@ -78,7 +79,7 @@ protected:
 
     // Two render-target slots (names 1 and 2) in the texture table.
     void TwoTextureSlots() {
-        DemoFile demo;
+        demo::DemoFile demo;
         demo.textureCount = 2;
         demo.textureSources = {{0, ""}, {0, ""}};
         Recorded([&] { textures::LoadAllTextures(demo); });
@@ -90,7 +91,7 @@ protected:
         std::ofstream(root / "data" / "tri.obj")
             << "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\ng t\nusemtl 2\nf 1/1/1 2/1/1 3/1/1\n";
         platform::SetContentRoot(root.string());
-        DemoFile demo;
+        demo::DemoFile demo;
         demo.modelCount = 2;
         demo.modelSources = {{3, std::string("\0\0\1", 3)}, {8, "\1tri.obj"}};
         std::string error;
@@ -99,7 +100,7 @@ protected:
     }
 
     std::string Run(std::initializer_list<Bytes> parts, int32_t time = 1500) {
-        Script s = Code(parts);
+        demo::Script s = Code(parts);
         return Recorded([&] { RunScript(s, time, 500, 0.25f); });
     }
 };

@@ -13,9 +13,9 @@ namespace {
 template <typename Fn>
 std::vector<std::string> Recorded(Fn fn) {
     std::string out;
-    qgl::UseRecorder(&out);
+    gl::UseRecorder(&out);
     fn();
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     std::vector<std::string> lines;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) lines.push_back(line);

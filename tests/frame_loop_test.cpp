@@ -2,7 +2,7 @@
 
 #include "app/frame_loop.h"
 
-using namespace player;
+using namespace app;
 
 TEST(FrameLoopKeys, F1JumpsOneSecondPerKeyDownAndF3UndoesAllJumps) {
     LoopState s;

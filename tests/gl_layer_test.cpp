@@ -2,7 +2,7 @@
 
 #include "gl/gl_layer.h"
 
-using namespace qgl;
+using namespace gl;
 
 TEST(GlRecorder, FormatsArgumentsByType) {
     std::string out;

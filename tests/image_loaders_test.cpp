@@ -105,7 +105,7 @@ protected:
         platform::SetContentRoot(root.string());
         platform::SetMessageSink(Capture);
         g_messages.clear();
-        qgl::UseRecorder(&trace);
+        gl::UseRecorder(&trace);
     }
     void TearDown() override {
         platform::SetMessageSink(nullptr);
@@ -131,7 +131,7 @@ TEST(DecodeBMP, TwentyFourBitRowsInFileOrderWithRedAndBlueExchanged) {
     ASSERT_TRUE(r.ok) << Text(r);
     EXPECT_EQ(r.image.width, 256);
     EXPECT_EQ(r.image.height, 256);
-    EXPECT_EQ(r.image.format, qgl::GL_RGB);
+    EXPECT_EQ(r.image.format, gl::GL_RGB);
     ASSERT_EQ(r.image.pixels.size(), 256u * 256 * 3);
     EXPECT_EQ(Bytes(r.image.pixels.begin(), r.image.pixels.begin() + 3), (Bytes{30, 20, 10}))
         << "first file pixel (blue 10, green 20, red 30) is the bottom-left texel";
@@ -181,14 +181,14 @@ TEST(DecodeTGA, UncompressedKeepsAlphaAtThirtyTwoBitsAndIsRgbAtTwentyFour) {
     t32.insert(t32.end(), {1, 2, 3, 4, 5, 6, 7, 8});
     DecodeResult r = DecodeTGA(t32, "data\\a.tga");
     ASSERT_TRUE(r.ok) << Text(r);
-    EXPECT_EQ(r.image.format, qgl::GL_RGBA);
+    EXPECT_EQ(r.image.format, gl::GL_RGBA);
     EXPECT_EQ(r.image.pixels, (Bytes{3, 2, 1, 4, 7, 6, 5, 8}));
 
     Bytes t24 = TgaHeader(2, 1, 2, 24);
     t24.insert(t24.end(), {1, 2, 3, 4, 5, 6, 99});
     r = DecodeTGA(t24, "data\\a.tga");
     ASSERT_TRUE(r.ok) << Text(r);
-    EXPECT_EQ(r.image.format, qgl::GL_RGB);
+    EXPECT_EQ(r.image.format, gl::GL_RGB);
     EXPECT_EQ(r.image.pixels, (Bytes{3, 2, 1, 6, 5, 4}));
 }
 
@@ -242,7 +242,7 @@ TEST(DecodeJPG, OpaqueRgbaWithTheBottomRowFirst) {
         DecodeResult r = DecodeJPG(Jpeg(16, 16, grey), "data\\p.jpg");
         ASSERT_TRUE(r.ok) << Text(r);
         EXPECT_EQ(r.image.width, 16);
-        EXPECT_EQ(r.image.format, qgl::GL_RGBA);
+        EXPECT_EQ(r.image.format, gl::GL_RGBA);
         const Bytes& px = r.image.pixels;
         ASSERT_EQ(px.size(), 16u * 16 * 4);
         for (size_t i = 3; i < px.size(); i += 4) ASSERT_EQ(px[i], 255);

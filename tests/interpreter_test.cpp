@@ -9,6 +9,7 @@
 #include "scripter/scripter.h"
 #include "script_builder.h"
 
+using namespace demo;
 using namespace scripter;
 using namespace testing_scripts;
 
@@ -22,21 +23,21 @@ void CaptureMessage(const std::string& caption, const std::string& text) {
 class Interpreter : public ::testing::Test {
 protected:
     std::string gl;
-    std::vector<Script> table;
+    std::vector<demo::Script> table;
 
     void SetUp() override {
         ResetScriptEngine();
         g_messages.clear();
         platform::SetMessageSink(CaptureMessage);
-        qgl::UseRecorder(&gl);
+        gl::UseRecorder(&gl);
         LoadScriptEngine(table, 4, 4);
     }
     void TearDown() override { platform::SetMessageSink(nullptr); }
 
     // Runs script as a top-level invocation at time 1500, local time 500, progress 0.25.
-    void Run(const Script& s) { RunScript(s, 1500, 500, 0.25f); }
+    void Run(const demo::Script& s) { RunScript(s, 1500, 500, 0.25f); }
     void Run(std::initializer_list<Bytes> parts) { Run(Code(parts)); }
-    void SetTable(std::vector<Script> scripts, int32_t intVars = 4, int32_t floatVars = 4) {
+    void SetTable(std::vector<demo::Script> scripts, int32_t intVars = 4, int32_t floatVars = 4) {
         table = std::move(scripts);
         LoadScriptEngine(table, intVars, floatVars);
     }
@@ -75,7 +76,7 @@ protected:
 TEST_F(Interpreter, EmptyScriptDrawsNothingAndClearsTheClipTransform) {
     Run(Code({PushI(1), PushF(1)}));
     SetClipTransform(1, 2, 3, 4, 5, 6);
-    Run(Script{});
+    Run(demo::Script{});
     EXPECT_EQ(gl, "");
     EXPECT_TRUE(Ints().empty() && Floats().empty());  // left-overs are discarded
     EXPECT_TRUE(ClipTransformCleared());
@@ -219,7 +220,7 @@ TEST_F(Interpreter, QuitSetsTheFlagAndTheScriptGoesOn) {
 }
 
 TEST_F(Interpreter, UndefinedOpcodesAreOneByteNoOperations) {
-    Script s = MakeScript({17, 23, 49, 77, 90, 101, 149, 152, 254, PUSHMATRIX});
+    demo::Script s = MakeScript({17, 23, 49, 77, 90, 101, 149, 152, 254, PUSHMATRIX});
     Run(s);
     EXPECT_EQ(gl, "glPushMatrix()\n");
     EXPECT_TRUE(Ints().empty() && Floats().empty() && g_messages.empty());
@@ -251,7 +252,7 @@ TEST_F(Interpreter, JumpsLandOnTheTargetAndTargetsOutsideTheCodeEndNormally) {
 
 TEST_F(Interpreter, JeqAlwaysPopsAndIsNotCountedAgainstTheJumpLimit) {
     // var0 += 1 until it reaches 200, looping back through JEQ far more than 50 times.
-    Script loop = Code({LoadI(0), PushI(1), Do(ADDI), StoreI(0),               //  0 .. 9
+    demo::Script loop = Code({LoadI(0), PushI(1), Do(ADDI), StoreI(0),               //  0 .. 9
                         LoadI(0), PushI(200), Do(CMPSET), PushI(41), Do(JEQ),  // 10 .. 23
                         PushI(0), PushI(0), Do(CMPSET), PushI(0), Do(JEQ),     // 24 .. 40
                         Do(PUSHMATRIX)});                                       // 41
@@ -267,7 +268,7 @@ TEST_F(Interpreter, JeqAlwaysPopsAndIsNotCountedAgainstTheJumpLimit) {
 
 TEST_F(Interpreter, EndlessJeqLoopIsCutByTheInstructionBudget) {
     SetClipTransform(1, 1, 1, 1, 1, 1);
-    Script endless = Code({PushI(0), PushI(0), Do(CMPSET), PushI(0), Do(JEQ)});
+    demo::Script endless = Code({PushI(0), PushI(0), Do(CMPSET), PushI(0), Do(JEQ)});
     Run(endless);  // returns
     EXPECT_FALSE(ClipTransformCleared());  // an early end
     // The budget belongs to one top-level run: the next one runs normally.
@@ -290,7 +291,7 @@ TEST_F(Interpreter, AnInstructionCutOffByTheEndOfTheCodeEndsTheInvocationNormall
     EXPECT_TRUE(g_messages.empty());
     // A stored length below the code size limits execution.
     gl.clear();
-    Script shorter = Code({Do(PUSHMATRIX), Do(POPMATRIX)});
+    demo::Script shorter = Code({Do(PUSHMATRIX), Do(POPMATRIX)});
     shorter.length = 1;
     Run(shorter);
     EXPECT_EQ(gl, "glPushMatrix()\n");
@@ -300,7 +301,7 @@ TEST_F(Interpreter, AnInstructionCutOffByTheEndOfTheCodeEndsTheInvocationNormall
 
 TEST_F(Interpreter, StackErrorsShowTheirMessageOnceAndStopAllDrawing) {
     struct Case {
-        Script script;
+        demo::Script script;
         const char* message;
     };
     std::vector<Case> cases = {

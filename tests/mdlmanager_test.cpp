@@ -35,8 +35,8 @@ std::string VertexFileError(const std::string& bytes) {
     return error;
 }
 
-DemoFile DemoWithModels(const std::vector<std::string>& sources) {
-    DemoFile demo;
+demo::DemoFile DemoWithModels(const std::vector<std::string>& sources) {
+    demo::DemoFile demo;
     demo.modelCount = int32_t(sources.size());
     for (const std::string& s : sources) demo.modelSources.push_back({int32_t(s.size()), s});
     return demo;
@@ -92,7 +92,7 @@ TEST(VertexFile, RefusesCountsTheFileCannotHold) {
 
 TEST(ModelManager, EmptyTableNamesNoModel) {
     std::string error;
-    EXPECT_TRUE(LoadModels(DemoFile{}, error));
+    EXPECT_TRUE(LoadModels(demo::DemoFile{}, error));
     EXPECT_EQ(ModelCount(), 0);
     EXPECT_EQ(ModelRecord(0), nullptr);
     EXPECT_EQ(ModelRecord(-1), nullptr);

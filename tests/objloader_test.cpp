@@ -31,9 +31,9 @@ std::span<const uint32_t> TestNames() { return g_names; }
 
 std::string Record(void (*draw)(const fObjFile&), const fObjFile& mesh) {
     std::string out;
-    qgl::UseRecorder(&out);
+    gl::UseRecorder(&out);
     draw(mesh);
-    qgl::UseRecorder(nullptr);
+    gl::UseRecorder(nullptr);
     return out;
 }
 

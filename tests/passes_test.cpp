@@ -12,12 +12,12 @@ protected:
     std::string out;
     int32_t depth = 0;
     void SetUp() override {
-        qgl::UseRecorder(&out);
+        gl::UseRecorder(&out);
         passes::SetWindowSize(640, 480);
         passes::CreateBlurTexture();
         out.clear();
     }
-    void TearDown() override { qgl::UseRecorder(nullptr); }
+    void TearDown() override { gl::UseRecorder(nullptr); }
 };
 
 }  // namespace
@@ -25,7 +25,7 @@ protected:
 TEST_F(PassesTest, BlurTextureIsAnEightByEightLinearRgbTexture) {
     // 192 zero bytes hash to 5d89f056865052bc: the initial texels are deterministic.
     std::string s;
-    qgl::UseRecorder(&s);
+    gl::UseRecorder(&s);
     passes::CreateBlurTexture();
     EXPECT_EQ(s,
               "glGenTextures(1) -> 1\n"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "core/byte_reader.h"
 #include "models/objloader.h"
 #include "tests/temp_folder.h"
@@ -51,11 +51,11 @@ struct Folder {
         core::AppendI32(vertices, 3);
         for (int i = 0; i < 24; ++i) core::AppendF32(vertices, float(i) / 4);
         std::ofstream(root / "tri.bin", std::ios::binary) << vertices;
-        DemoFile demo;
+        demo::DemoFile demo;
         for (std::string s : {std::string("\0\0\1", 3), std::string("\1tri.obj"), std::string("tri.bin")})
             demo.modelSources.push_back({int32_t(s.size()), s});
         demo.modelCount = 3;
-        std::ofstream(root / "demo.acs", std::ios::binary) << WriteDemoFile(demo);
+        std::ofstream(root / "demo.acs", std::ios::binary) << demo::WriteDemoFile(demo);
         std::ofstream(root / "sphere.bin", std::ios::binary) << std::string("\6\1", 2);
     }
     ~Folder() { fs::remove_all(root); }

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "textures/tex_program.h"
 #include "tools/qv_commands.h"
 
@@ -101,12 +101,12 @@ TEST_F(QvTexture, DemoSlotsAreBuiltAsThePlayerBuildsThem) {
     bmp += std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c", 12);
     WriteBytes(dir / "data" / "Tile.bmp", bmp);
 
-    DemoFile demo;
+    demo::DemoFile demo;
     const std::vector<std::string> sources = {Slot(kNoiseOps), "", "tile.BMP", Slot(kPlasmaOps),
                                               std::string(1, '\0'), "photo.png"};
     demo.textureCount = int32_t(sources.size());
     for (const std::string& s : sources) demo.textureSources.push_back({int32_t(s.size()), s});
-    WriteBytes(dir / "demo.acs", WriteDemoFile(demo));
+    WriteBytes(dir / "demo.acs", demo::WriteDemoFile(demo));
 
     ASSERT_EQ(Qv({Path("demo.acs"), "--slot", "3", "--raw", Path("s3.rgba")}), 0);
     EXPECT_EQ(ReadBytes(dir / "s3.rgba"), Composed(kPlasmaOps, AdvanceRandomState(0, kNoiseDraws)))

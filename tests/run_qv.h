@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 
 namespace testing_qv {
 
@@ -38,15 +38,15 @@ inline std::string FreshFolder() {
 }
 
 // Writes the demo into a fresh folder as `name` and returns its path.
-inline std::string WriteDemo(const DemoFile& demo, const std::string& name = "demo.acs") {
+inline std::string WriteDemo(const demo::DemoFile& demo, const std::string& name = "demo.acs") {
     std::string path = FreshFolder() + "/" + name;
-    std::ofstream(path, std::ios::binary) << WriteDemoFile(demo);
+    std::ofstream(path, std::ios::binary) << demo::WriteDemoFile(demo);
     return path;
 }
 
 // A demo holding only these scripts and clips (counts filled in).
-inline DemoFile DemoWith(std::vector<Script> scripts, std::vector<Clip> clips) {
-    DemoFile d;
+inline demo::DemoFile DemoWith(std::vector<demo::Script> scripts, std::vector<demo::Clip> clips) {
+    demo::DemoFile d;
     d.title = "test";
     d.scriptCount = int32_t(scripts.size());
     d.scripts = std::move(scripts);

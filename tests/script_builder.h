@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "scripter/opcodes.h"
-#include "scripter/script.h"
-#include "timeline/clip.h"
+#include "demo/opcodes.h"
+#include "demo/script.h"
+#include "demo/clip.h"
 
 namespace testing_scripts {
 
@@ -19,16 +19,16 @@ inline Bytes Do(uint8_t op) { return {op}; }
 inline Bytes WithI32(uint8_t op, uint32_t bits) {
     return {op, uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
 }
-inline Bytes PushI(int32_t v) { return WithI32(scripter::PUSHI, uint32_t(v)); }
+inline Bytes PushI(int32_t v) { return WithI32(demo::PUSHI, uint32_t(v)); }
 inline Bytes PushF(float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, 4);
-    return WithI32(scripter::PUSHF, bits);
+    return WithI32(demo::PUSHF, bits);
 }
-inline Bytes LoadI(uint8_t i) { return {scripter::LOADI, i}; }
-inline Bytes LoadF(uint8_t i) { return {scripter::LOADF, i}; }
-inline Bytes StoreI(uint8_t i) { return {scripter::STOREI, i}; }
-inline Bytes StoreF(uint8_t i) { return {scripter::STOREF, i}; }
+inline Bytes LoadI(uint8_t i) { return {demo::LOADI, i}; }
+inline Bytes LoadF(uint8_t i) { return {demo::LOADF, i}; }
+inline Bytes StoreI(uint8_t i) { return {demo::STOREI, i}; }
+inline Bytes StoreF(uint8_t i) { return {demo::STOREF, i}; }
 
 inline Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes all;
@@ -43,17 +43,17 @@ inline Bytes Repeat(const Bytes& instruction, int n) {
     return all;
 }
 
-inline Script MakeScript(const Bytes& code) {
-    Script s;
+inline demo::Script MakeScript(const Bytes& code) {
+    demo::Script s;
     s.length = int32_t(code.size());
     s.code = code;
     return s;
 }
 
-inline Script Code(std::initializer_list<Bytes> parts) { return MakeScript(Join(parts)); }
+inline demo::Script Code(std::initializer_list<Bytes> parts) { return MakeScript(Join(parts)); }
 
-inline Clip MakeClip(uint8_t track, int32_t start, int32_t length, int32_t script) {
-    Clip c;
+inline demo::Clip MakeClip(uint8_t track, int32_t start, int32_t length, int32_t script) {
+    demo::Clip c;
     c.track = track;
     c.start = start;
     c.length = length;

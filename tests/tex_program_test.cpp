@@ -119,7 +119,7 @@ TEST(TexProgramRun, EachProgramStartsFromFreshLayersButKeepsTheRandomState) {
 
 TEST(TexProgramUpload, GenerateTextureUploadsTheComposedImage) {
     std::string trace;
-    qgl::UseRecorder(&trace);
+    gl::UseRecorder(&trace);
     const uint32_t name = GenerateTexture(kRedProgram);
     EXPECT_EQ(name, 1u);
     const std::string redDigest = trace.substr(trace.find("sha256:"));

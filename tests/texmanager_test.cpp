@@ -26,8 +26,8 @@ TexOperation Op(uint8_t opcode, std::vector<int32_t> values) {
     return op;
 }
 
-DemoFile DemoWithSlots(const std::vector<std::string>& sources) {
-    DemoFile demo;
+demo::DemoFile DemoWithSlots(const std::vector<std::string>& sources) {
+    demo::DemoFile demo;
     demo.textureCount = int32_t(sources.size());
     for (const std::string& s : sources) demo.textureSources.push_back({int32_t(s.size()), s});
     return demo;
@@ -56,14 +56,14 @@ protected:
         g_messages.clear();
         g_hookCalls = 0;
         Generator().random = 0;  // as at program start
-        qgl::UseRecorder(&trace);
+        gl::UseRecorder(&trace);
     }
     void TearDown() override {
         SetTextureLoadHook(nullptr);
         platform::SetMessageSink(nullptr);
         platform::SetContentRoot(".");
         std::filesystem::remove_all(root);
-        LoadAllTextures(DemoFile{});
+        LoadAllTextures(demo::DemoFile{});
     }
     std::filesystem::path root;
     std::string trace;
@@ -112,7 +112,7 @@ TEST_F(TextureManager, SlotKindsAreToldApartByTheFirstByte) {
 
     // The render target's level 0 is the same zero-filled image every run.
     std::string again;
-    qgl::UseRecorder(&again);
+    gl::UseRecorder(&again);
     LoadAllTextures(DemoWithSlots({""}));
     EXPECT_EQ(Digests(again), std::vector<std::string>{Digests(trace)[0]});
 }
@@ -149,7 +149,7 @@ TEST_F(TextureManager, SlotOrderMovesTheRandomGeneratorForNoise) {
 }
 
 TEST(RandomStateBeforeSlot, CountsTheDrawsOfEarlierProgramSlotsOnly) {
-    const std::vector<CountedText> sources = {
+    const std::vector<demo::CountedText> sources = {
         {0, ""}, {0, kNoiseSlot}, {0, "a.bmp"}, {0, ProgramSlot({Op(kNoise, {9})})}, {0, kNoiseRemapSlot}};
     EXPECT_EQ(RandomStateBeforeSlot(sources, 0), 0u);
     EXPECT_EQ(RandomStateBeforeSlot(sources, 1), 0u);
@@ -173,7 +173,7 @@ TEST_F(TextureManager, WorkerThreadsBuildExactlyWhatTheMainThreadBuilds) {
     const uint32_t serialState = Generator().random;
     for (int32_t workers : {1, 3}) {
         trace.clear();
-        qgl::UseRecorder(&trace);
+        gl::UseRecorder(&trace);
         Generator().random = 0;
         SetTextureWorkers(workers);
         LoadAllTextures(DemoWithSlots(sources));

@@ -10,15 +10,15 @@
 #include "timeline/timeline.h"
 
 using namespace testing_scripts;
-using scripter::BEGIN;
+using demo::BEGIN;
 
 namespace {
 
 void IgnoreMessage(const std::string&, const std::string&) {}
 
 // Script i draws glBegin(i), so the recorded frame names the scripts that ran, in order.
-std::vector<Script> NumberedScripts(int n) {
-    std::vector<Script> scripts;
+std::vector<demo::Script> NumberedScripts(int n) {
+    std::vector<demo::Script> scripts;
     for (int i = 0; i < n; ++i) scripts.push_back(Code({PushI(i), Do(BEGIN)}));
     return scripts;
 }
@@ -26,17 +26,17 @@ std::vector<Script> NumberedScripts(int n) {
 class Timeline : public ::testing::Test {
 protected:
     std::string gl;
-    std::vector<Script> scripts = NumberedScripts(8);
-    std::vector<Clip> clips;
+    std::vector<demo::Script> scripts = NumberedScripts(8);
+    std::vector<demo::Clip> clips;
 
     void SetUp() override {
         scripter::ResetScriptEngine();
         platform::SetMessageSink(IgnoreMessage);
-        qgl::UseRecorder(&gl);
+        gl::UseRecorder(&gl);
     }
     void TearDown() override { platform::SetMessageSink(nullptr); }
 
-    void Start(std::vector<Clip> c) {
+    void Start(std::vector<demo::Clip> c) {
         clips = std::move(c);
         scripter::LoadScriptEngine(scripts, 0, 0);
         timeline::LoadTimeline(clips, scripts);
@@ -58,15 +58,15 @@ std::string Ran(std::initializer_list<int> scriptNumbers) {
 
 TEST_F(Timeline, EmptyClipTableMarksEveryTrackWithoutClipsAndRunsNothing) {
     Start({});
-    for (int k = 0; k < kTrackCount; ++k) EXPECT_EQ(timeline::CurrentClip(k), timeline::kNotSelected);
+    for (int k = 0; k < demo::kTrackCount; ++k) EXPECT_EQ(timeline::CurrentClip(k), timeline::kNotSelected);
     EXPECT_EQ(Frame(0), "");
-    for (int k = 0; k < kTrackCount; ++k) EXPECT_EQ(timeline::CurrentClip(k), timeline::kNoClip);
+    for (int k = 0; k < demo::kTrackCount; ++k) EXPECT_EQ(timeline::CurrentClip(k), timeline::kNoClip);
     EXPECT_EQ(Frame(100), "");
 }
 
 TEST_F(Timeline, BothEndsOfAClipAreCoveredWithLocalTimeAndProgress) {
-    scripts[0] = Code({Do(scripter::LOCALTIME), Do(scripter::ENABLE), Do(scripter::PROGRESS),
-                       Do(scripter::LINEWIDTH)});
+    scripts[0] = Code({Do(demo::LOCALTIME), Do(demo::ENABLE), Do(demo::PROGRESS),
+                       Do(demo::LINEWIDTH)});
     Start({MakeClip(0, 1000, 1000, 0)});
     EXPECT_EQ(Frame(0), "");  // the first frame only selects
     EXPECT_EQ(Frame(999), "");
@@ -124,11 +124,11 @@ TEST_F(Timeline, TimeJumpsSkipClipsInBetween) {
 }
 
 TEST_F(Timeline, TracksRunInOrderEachAfterItsOwnTransformAndHighTracksNever) {
-    scripts[5] = Code({Do(scripter::CLIPXFORM)});
-    Clip first = MakeClip(0, 0, 100, 5);
+    scripts[5] = Code({Do(demo::CLIPXFORM)});
+    demo::Clip first = MakeClip(0, 0, 100, 5);
     first.translateX = 1;
     first.rotateZ = 90;
-    Clip second = MakeClip(19, 0, 100, 5);
+    demo::Clip second = MakeClip(19, 0, 100, 5);
     second.translateY = 2;
     Start({second, MakeClip(25, 0, 100, 1), MakeClip(20, 0, 100, 1), first});
     Frame(0);
@@ -146,7 +146,7 @@ TEST_F(Timeline, ClipsNamingNoScriptAreSkipped) {
 }
 
 TEST_F(Timeline, ZeroLengthClipRunsOnceWithProgressZero) {
-    scripts[0] = Code({Do(scripter::PROGRESS), Do(scripter::LINEWIDTH)});
+    scripts[0] = Code({Do(demo::PROGRESS), Do(demo::LINEWIDTH)});
     Start({MakeClip(0, 100, 0, 0)});
     Frame(0);
     EXPECT_EQ(Frame(100), "glLineWidth(0)\n");
@@ -168,7 +168,7 @@ TEST_F(Timeline, EachFrameResetsTheTargetPassDepth) {
 }
 
 TEST_F(Timeline, AFatalScriptErrorStopsTheRemainingTracks) {
-    scripts[0] = Code({Do(scripter::ADDI)});
+    scripts[0] = Code({Do(demo::ADDI)});
     Start({MakeClip(0, 0, 100, 0), MakeClip(1, 0, 100, 1)});
     Frame(0);
     EXPECT_EQ(Frame(10), "");

@@ -8,7 +8,7 @@
 #include "run_qv.h"
 #include "script_builder.h"
 
-using namespace scripter;
+using namespace demo;
 using namespace testing_scripts;
 using testing_qv::RunQv;
 
@@ -55,8 +55,8 @@ std::string FrameStart(int32_t t) {
 
 // Track 0: a triangle-strip vertex with the clip transform, 0 .. 1000 ms.
 // Track 1: QUIT, 2000 .. 3000 ms.
-DemoFile QuittingDemo() {
-    Clip drawn = MakeClip(0, 0, 1000, 0);
+demo::DemoFile QuittingDemo() {
+    demo::Clip drawn = MakeClip(0, 0, 1000, 0);
     drawn.translateX = 1;
     drawn.translateY = 0.5f;
     drawn.rotateY = 30;
@@ -93,7 +93,7 @@ TEST(Trace, DefaultSizeIs800By600) {
 }
 
 TEST(Trace, AFatalScriptErrorEndsTheTraceWithoutPresentingTheFrame) {
-    DemoFile d = testing_qv::DemoWith({Code({Do(PUSHMATRIX), PushI(1), Do(ADDI), Do(END)})},
+    demo::DemoFile d = testing_qv::DemoWith({Code({Do(PUSHMATRIX), PushI(1), Do(ADDI), Do(END)})},
                                       {MakeClip(0, 0, 1000, 0)});
     std::string path = testing_qv::WriteDemo(d);
     testing_qv::QvResult r = RunQv("trace " + path + " --times 0,10,20 --size 640x480");
@@ -110,7 +110,7 @@ TEST(Trace, DemoFileFailuresAreMessageLinesWithExitOne) {
     EXPECT_EQ(r.out, "MessageBox(\"wtf?\", \"Script file not found\")\n");
     EXPECT_EQ(r.status, 1);
 
-    std::string wrongMagic = WriteDemoFile(QuittingDemo());
+    std::string wrongMagic = demo::WriteDemoFile(QuittingDemo());
     wrongMagic[5] = 'Q';  // "test\x1a" then "quorvanel1"
     std::ofstream(folder + "/magic.acs", std::ios::binary) << wrongMagic;
     r = RunQv("trace " + folder + "/magic.acs --times 0 --size 640x480");
@@ -130,8 +130,8 @@ TEST(Trace, BadArgumentsAreUsageErrors) {
 
 TEST(Engine, ProjectionOfAZeroHeightWindowUsesHeightOne) {
     std::string gl;
-    qgl::UseRecorder(&gl);
-    engine::SetProjection(640, 0);
+    gl::UseRecorder(&gl);
+    app::SetProjection(640, 0);
     EXPECT_EQ(gl,
               "glViewport(0, 0, 640, 1)\n"
               "glMatrixMode(5889)\n"

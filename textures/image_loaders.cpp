@@ -188,7 +188,7 @@ DecodeResult DecodeBMP(std::span<const uint8_t> bytes, const std::string& path) 
         return Refuse(kBmpCaption, "Error reading bitmap data");
     std::vector<uint8_t> pixels(r.bytes.begin() + r.pos, r.bytes.begin() + r.pos + pixelCount * 3);
     SwapRedBlue(pixels.data(), pixelCount, 3);
-    return Accept(h.width, h.height, qgl::GL_RGB, std::move(pixels));
+    return Accept(h.width, h.height, gl::GL_RGB, std::move(pixels));
 }
 
 DecodeResult DecodeTGA(std::span<const uint8_t> bytes, const std::string& path) {
@@ -210,7 +210,7 @@ DecodeResult DecodeTGA(std::span<const uint8_t> bytes, const std::string& path) 
     const uint64_t pixelCount = uint64_t(width) * height;
     if (pixelCount > kMaxImagePixels) return Refuse(kTgaCaption, refused + "Image too large.");
     const uint32_t bytesPerPixel = bitsPerPixel / 8;
-    const uint32_t format = bytesPerPixel == 3 ? qgl::GL_RGB : qgl::GL_RGBA;
+    const uint32_t format = bytesPerPixel == 3 ? gl::GL_RGB : gl::GL_RGBA;
     std::vector<uint8_t> pixels;
     if (imageType == 2) {
         if (r.Remaining() < pixelCount * bytesPerPixel)
@@ -241,7 +241,7 @@ DecodeResult DecodeJPG(std::span<const uint8_t> bytes, const std::string& path) 
             out[4 * x + 3] = 255;
         }
     }
-    return Accept(width, height, qgl::GL_RGBA, std::move(rgba));
+    return Accept(width, height, gl::GL_RGBA, std::move(rgba));
 }
 
 ImageKind ImageKindOf(const std::string& path) {

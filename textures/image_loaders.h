@@ -19,7 +19,7 @@ inline constexpr uint64_t kMaxImagePixels = uint64_t(8192) * 8192;
 struct DecodedImage {
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t format = 0;  // qgl::GL_RGB or qgl::GL_RGBA
+    uint32_t format = 0;  // gl::GL_RGB or gl::GL_RGBA
     std::vector<uint8_t> pixels;
 };
 

@@ -166,10 +166,10 @@ int32_t WorkerCount() {
 
 void SetTextureWorkers(int32_t workers) { Table().workers = workers; }
 
-void LoadAllTextures(const DemoFile& demo) {
+void LoadAllTextures(const demo::DemoFile& demo) {
     TextureTable& table = Table();
     table.sources.clear();
-    for (const CountedText& source : demo.textureSources) table.sources.push_back({"", source.bytes});
+    for (const demo::CountedText& source : demo.textureSources) table.sources.push_back({"", source.bytes});
     table.names.assign(table.sources.size(), 0);
     std::unique_ptr<ParallelProgramBuild> parallel;
     if (WorkerCount() > 0) {
@@ -190,7 +190,7 @@ void LoadTexture(int32_t slot) {
     TextureTable& table = Table();
     uint32_t& name = table.names[slot];
     if (name != 0) {
-        qgl::glDeleteTexture(name);
+        gl::glDeleteTexture(name);
         name = 0;  // never leave a deleted name in the table
     }
     const std::string& source = table.sources[slot].source;
@@ -205,14 +205,14 @@ void LoadTexture(int32_t slot) {
 void CreateRenderTexture(int32_t slot) {
     if (!InTable(slot)) return;
     uint32_t& name = Table().names[slot];
-    name = qgl::glGenTexture();
-    qgl::glBindTexture(qgl::GL_TEXTURE_2D, name);
+    name = gl::glGenTexture();
+    gl::glBindTexture(gl::GL_TEXTURE_2D, name);
     // The content is overwritten by the first screen copy; zeros keep runs reproducible.
     const std::vector<uint8_t> blank(size_t(kRenderTargetSize) * kRenderTargetSize * 3, 0);
-    qgl::glTexImage2D(qgl::GL_TEXTURE_2D, 0, 3, kRenderTargetSize, kRenderTargetSize, 0, qgl::GL_RGB,
-                      qgl::GL_UNSIGNED_BYTE, blank.data());
-    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MAG_FILTER, qgl::GL_LINEAR);
-    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MIN_FILTER, qgl::GL_LINEAR);
+    gl::glTexImage2D(gl::GL_TEXTURE_2D, 0, 3, kRenderTargetSize, kRenderTargetSize, 0, gl::GL_RGB,
+                      gl::GL_UNSIGNED_BYTE, blank.data());
+    gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MAG_FILTER, gl::GL_LINEAR);
+    gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
 }
 
 int32_t TextureCount() { return int32_t(Table().names.size()); }
@@ -221,7 +221,7 @@ uint32_t TextureNameAt(int32_t slot) { return InTable(slot) ? Table().names[slot
 
 std::span<const uint32_t> TextureNames() { return Table().names; }
 
-uint32_t RandomStateBeforeSlot(const std::vector<CountedText>& sources, int32_t slot) {
+uint32_t RandomStateBeforeSlot(const std::vector<demo::CountedText>& sources, int32_t slot) {
     uint64_t draws = 0;
     for (int32_t i = 0; i < slot && size_t(i) < sources.size(); ++i) {
         const std::span<const uint8_t> source = BytesOf(sources[i].bytes);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 
 namespace textures {
 
@@ -36,7 +36,7 @@ void SetTextureLoadHook(TextureLoadHookFn hook);
 // program moves the random generator for the programs after it). Needs the GL context.
 // Texture programs are run on worker threads ahead of the uploads; the textures and the GL
 // calls are exactly those of building the slots one after the other on the main thread.
-void LoadAllTextures(const DemoFile& demo);
+void LoadAllTextures(const demo::DemoFile& demo);
 
 // Threads that run texture programs during LoadAllTextures: 0 builds everything on the calling
 // thread; the default (-1) uses one per processor core besides the calling one (at least one,
@@ -58,6 +58,6 @@ std::span<const uint32_t> TextureNames();
 
 // The random generator's state at the start of `slot` when the slots are built in order from
 // a fresh state: the draws of every program slot before it, without running them.
-uint32_t RandomStateBeforeSlot(const std::vector<CountedText>& sources, int32_t slot);
+uint32_t RandomStateBeforeSlot(const std::vector<demo::CountedText>& sources, int32_t slot);
 
 }  // namespace textures

@@ -5,22 +5,22 @@
 namespace textures {
 
 uint32_t UploadImage(int32_t width, int32_t height, uint32_t format, const uint8_t* pixels) {
-    const uint32_t name = qgl::glGenTexture();
-    qgl::glBindTexture(qgl::GL_TEXTURE_2D, name);
-    qgl::glTexEnvi(qgl::GL_TEXTURE_ENV, qgl::GL_TEXTURE_ENV_MODE, qgl::GL_MODULATE);
-    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MAG_FILTER, qgl::GL_LINEAR);
-    qgl::glTexParameteri(qgl::GL_TEXTURE_2D, qgl::GL_TEXTURE_MIN_FILTER, qgl::GL_LINEAR);
-    if (format == qgl::GL_RGBA)
-        qgl::gluBuild2DMipmaps(qgl::GL_TEXTURE_2D, qgl::GL_RGBA, width, height, qgl::GL_RGBA,
-                               qgl::GL_UNSIGNED_BYTE, pixels);
+    const uint32_t name = gl::glGenTexture();
+    gl::glBindTexture(gl::GL_TEXTURE_2D, name);
+    gl::glTexEnvi(gl::GL_TEXTURE_ENV, gl::GL_TEXTURE_ENV_MODE, gl::GL_MODULATE);
+    gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MAG_FILTER, gl::GL_LINEAR);
+    gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
+    if (format == gl::GL_RGBA)
+        gl::gluBuild2DMipmaps(gl::GL_TEXTURE_2D, gl::GL_RGBA, width, height, gl::GL_RGBA,
+                               gl::GL_UNSIGNED_BYTE, pixels);
     else
-        qgl::gluBuild2DMipmaps(qgl::GL_TEXTURE_2D, 3, width, height, qgl::GL_RGB,
-                               qgl::GL_UNSIGNED_BYTE, pixels);
+        gl::gluBuild2DMipmaps(gl::GL_TEXTURE_2D, 3, width, height, gl::GL_RGB,
+                               gl::GL_UNSIGNED_BYTE, pixels);
     return name;
 }
 
 uint32_t UploadMipmapped(int32_t width, int32_t height, const uint8_t* rgba) {
-    return UploadImage(width, height, qgl::GL_RGBA, rgba);
+    return UploadImage(width, height, gl::GL_RGBA, rgba);
 }
 
 }  // namespace textures

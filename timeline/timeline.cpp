@@ -10,14 +10,14 @@ namespace timeline {
 namespace {
 
 struct TimelineState {
-    std::span<const Clip> clips;
-    std::span<const Script> scripts;
-    std::array<Track, kTrackCount> tracks{};
+    std::span<const demo::Clip> clips;
+    std::span<const demo::Script> scripts;
+    std::array<Track, demo::kTrackCount> tracks{};
 };
 
 TimelineState g_state;
 
-int64_t ClipEnd(const Clip& clip) { return int64_t(clip.start) + clip.length; }
+int64_t ClipEnd(const demo::Clip& clip) { return int64_t(clip.start) + clip.length; }
 
 // Chooses the current clip of track k for time t. First the covering clip with the highest
 // index; failing that, the clip whose end lies earliest (an ended one beats one still to
@@ -43,7 +43,7 @@ void SelectClip(int k, int32_t t) {
 }
 
 // A clip naming no script of the table is skipped: neither its transform nor a script runs.
-void RunClip(const Clip& clip, int32_t t) {
+void RunClip(const demo::Clip& clip, int32_t t) {
     if (clip.scriptIndex < 0 || size_t(clip.scriptIndex) >= g_state.scripts.size()) return;
     scripter::SetClipTransform(clip.translateX, clip.translateY, clip.translateZ,
                                clip.rotateX, clip.rotateY, clip.rotateZ);
@@ -59,7 +59,7 @@ void RunTrack(int k, int32_t t) {
         return;
     }
     if (c == kNoClip || size_t(c) >= g_state.clips.size()) return;
-    const Clip& clip = g_state.clips[size_t(c)];
+    const demo::Clip& clip = g_state.clips[size_t(c)];
     if (Covers(clip, t)) return RunClip(clip, t);
     if (t < clip.start) return;  // the track waits for its current clip
     SelectClip(k, t);
@@ -69,14 +69,14 @@ void RunTrack(int k, int32_t t) {
 
 }  // namespace
 
-bool Covers(const Clip& clip, int32_t t) { return clip.start <= t && t <= ClipEnd(clip); }
+bool Covers(const demo::Clip& clip, int32_t t) { return clip.start <= t && t <= ClipEnd(clip); }
 
-float ClipProgress(const Clip& clip, int32_t localTime) {
+float ClipProgress(const demo::Clip& clip, int32_t localTime) {
     if (clip.length == 0) return 0.0f;
     return float(core::Extended(localTime) / core::Extended(clip.length));
 }
 
-void LoadTimeline(std::span<const Clip> clips, std::span<const Script> scripts) {
+void LoadTimeline(std::span<const demo::Clip> clips, std::span<const demo::Script> scripts) {
     g_state.clips = clips;
     g_state.scripts = scripts;
 }
@@ -87,14 +87,14 @@ void ResetTimeline() {
 
 void RunTimeline(int32_t t) {
     scripter::SetTargetPassDepth(0);
-    for (int k = 0; k < kTrackCount; ++k) {
+    for (int k = 0; k < demo::kTrackCount; ++k) {
         RunTrack(k, t);
         if (scripter::FatalErrorRaised()) return;
     }
 }
 
 int32_t CurrentClip(int track) {
-    return track >= 0 && track < kTrackCount ? g_state.tracks[size_t(track)].currentClip
+    return track >= 0 && track < demo::kTrackCount ? g_state.tracks[size_t(track)].currentClip
                                               : kNoClip;
 }
 

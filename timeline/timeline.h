@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "scripter/script.h"
-#include "timeline/clip.h"
+#include "demo/script.h"
+#include "demo/clip.h"
 
 namespace timeline {
 
@@ -18,7 +18,7 @@ struct Track {
     int32_t currentClip = kNotSelected;
 };
 
-void LoadTimeline(std::span<const Clip> clips, std::span<const Script> scripts);
+void LoadTimeline(std::span<const demo::Clip> clips, std::span<const demo::Script> scripts);
 
 // Every track back to "not selected yet"; the first frame after it only selects.
 void ResetTimeline();
@@ -28,11 +28,11 @@ void ResetTimeline();
 void RunTimeline(int32_t t);
 
 // start <= t <= start + length, the end computed without 32-bit overflow.
-bool Covers(const Clip& clip, int32_t t);
+bool Covers(const demo::Clip& clip, int32_t t);
 
 // localTime / length, divided in extended precision. A clip of length 0 covers only its
 // start, where the quotient would be 0 / 0: it gets progress 0.
-float ClipProgress(const Clip& clip, int32_t localTime);
+float ClipProgress(const demo::Clip& clip, int32_t localTime);
 
 int32_t CurrentClip(int track);  // for tests and tools
 

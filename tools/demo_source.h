@@ -6,17 +6,17 @@
 #include <string>
 #include <string_view>
 
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 
 namespace tools {
 
 // Scripts as assembly, clips one per line, texture and model sources by kind, path strings
 // as segments; whatever has no structured form is kept as raw bytes.
-std::string FormatDemoSource(const DemoFile& demo);
+std::string FormatDemoSource(const demo::DemoFile& demo);
 
 // Fills demo from the source text. On failure returns false and sets error to
 // "fileName:line: message" (demo is then unspecified).
-bool ParseDemoSource(std::string_view text, const std::string& fileName, DemoFile& demo,
+bool ParseDemoSource(std::string_view text, const std::string& fileName, demo::DemoFile& demo,
                      std::string& error);
 
 }  // namespace tools

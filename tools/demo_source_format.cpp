@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 #include "tools/demo_source.h"
 #include "tools/demo_source_vocab.h"
 #include "tools/source_text.h"
@@ -54,7 +54,7 @@ void WriteCount(std::string& out, const char* table, int32_t count) {
 // A table of texts: its count when negative, one entry per item, then a blank line.
 template <typename WriteItem>
 void WriteTextTable(std::string& out, const char* table, int32_t count,
-                    const std::vector<CountedText>& items, WriteItem writeItem) {
+                    const std::vector<demo::CountedText>& items, WriteItem writeItem) {
     WriteCount(out, table, count);
     for (size_t i = 0; i < items.size(); ++i) writeItem(i, items[i]);
     if (!items.empty()) out += '\n';
@@ -75,8 +75,8 @@ std::vector<ScriptPiece> SplitScript(const std::vector<uint8_t>& code) {
     size_t at = 0;
     while (at < code.size()) {
         const uint8_t op = code[at];
-        const size_t length = size_t(scripter::InstructionLength(op));
-        if (scripter::kOpcodes[op].mnemonic.empty()) {
+        const size_t length = size_t(demo::InstructionLength(op));
+        if (demo::kOpcodes[op].mnemonic.empty()) {
             pieces.push_back({at, 1, false});
             at += 1;
         } else if (at + length > code.size()) {
@@ -91,7 +91,7 @@ std::vector<ScriptPiece> SplitScript(const std::vector<uint8_t>& code) {
 }
 
 int32_t InlineInt(const std::vector<uint8_t>& code, size_t operandAt) {
-    return int32_t(scripter::InlineBits(code.data() + operandAt));
+    return int32_t(demo::InlineBits(code.data() + operandAt));
 }
 
 // Jump targets get labels: a PUSHI right before JMP or JEQ whose value is the start of a line
@@ -105,8 +105,8 @@ std::map<size_t, int> JumpLabels(const std::vector<uint8_t>& code,
     for (size_t i = 0; i + 1 < pieces.size(); ++i) {
         const ScriptPiece& p = pieces[i];
         const ScriptPiece& next = pieces[i + 1];
-        if (!p.instruction || code[p.offset] != scripter::PUSHI || !next.instruction) continue;
-        if (code[next.offset] != scripter::JMP && code[next.offset] != scripter::JEQ) continue;
+        if (!p.instruction || code[p.offset] != demo::PUSHI || !next.instruction) continue;
+        if (code[next.offset] != demo::JMP && code[next.offset] != demo::JEQ) continue;
         const int32_t target = InlineInt(code, p.offset + 1);
         if (target >= 0 && size_t(target) <= code.size() && lineStart[size_t(target)])
             labels[size_t(target)] = 0;
@@ -120,29 +120,29 @@ std::string LabelName(int n) { return "L" + std::to_string(n); }
 
 std::string Instruction(const std::vector<uint8_t>& code, size_t at,
                         const std::map<size_t, int>& labels, bool jumpFollows) {
-    const scripter::OpcodeInfo& info = scripter::kOpcodes[code[at]];
+    const demo::OpcodeInfo& info = demo::kOpcodes[code[at]];
     std::string line(info.mnemonic);
     switch (info.operand) {
-        case scripter::Inline::Int32: {
+        case demo::Inline::Int32: {
             const int32_t v = InlineInt(code, at + 1);
             auto label = v >= 0 && jumpFollows ? labels.find(size_t(v)) : labels.end();
             line += label != labels.end() ? " @" + LabelName(label->second) : ' ' + std::to_string(v);
             break;
         }
-        case scripter::Inline::Float32: {
+        case demo::Inline::Float32: {
             float f;
             std::memcpy(&f, &code[at + 1], 4);
             line += ' ' + FormatFloat(f);
             break;
         }
-        case scripter::Inline::IntVar:
-        case scripter::Inline::FloatVar: line += ' ' + std::to_string(code[at + 1]); break;
-        case scripter::Inline::None: break;
+        case demo::Inline::IntVar:
+        case demo::Inline::FloatVar: line += ' ' + std::to_string(code[at + 1]); break;
+        case demo::Inline::None: break;
     }
     return line;
 }
 
-void WriteScriptBody(std::string& out, const Script& script) {
+void WriteScriptBody(std::string& out, const demo::Script& script) {
     const std::vector<uint8_t>& code = script.code;
     const std::vector<ScriptPiece> pieces = SplitScript(code);
     const std::map<size_t, int> labels = JumpLabels(code, pieces);
@@ -152,14 +152,14 @@ void WriteScriptBody(std::string& out, const Script& script) {
             out += LabelName(label->second) + ":\n";
         if (p.instruction) {
             const bool jumpFollows = i + 1 < pieces.size() && pieces[i + 1].instruction &&
-                                     (code[pieces[i + 1].offset] == scripter::JMP ||
-                                      code[pieces[i + 1].offset] == scripter::JEQ);
+                                     (code[pieces[i + 1].offset] == demo::JMP ||
+                                      code[pieces[i + 1].offset] == demo::JEQ);
             out += kIndent + Instruction(code, p.offset, labels, jumpFollows) + '\n';
             continue;
         }
         out += std::string(kIndent) + ".byte";
         for (size_t k = 0; k < p.size; ++k) out += ' ' + std::to_string(code[p.offset + k]);
-        const std::string_view cut = scripter::kOpcodes[code[p.offset]].mnemonic;
+        const std::string_view cut = demo::kOpcodes[code[p.offset]].mnemonic;
         if (!cut.empty()) out += "  ; " + std::string(cut) + " cut off by the end of the code";
         out += '\n';
     }
@@ -167,7 +167,7 @@ void WriteScriptBody(std::string& out, const Script& script) {
         out += LabelName(label->second) + ":\n";
 }
 
-void WriteScripts(std::string& out, const DemoFile& d) {
+void WriteScripts(std::string& out, const demo::DemoFile& d) {
     WriteCount(out, "scripts", d.scriptCount);
     for (size_t i = 0; i < d.scripts.size(); ++i) {
         out += "script " + std::to_string(i) + LengthSuffix(d.scripts[i].length) + '\n';
@@ -183,10 +183,10 @@ std::string Triple(const char* name, float a, float b, float c) {
     return std::string(" ") + name + ' ' + FormatFloat(a) + ' ' + FormatFloat(b) + ' ' + FormatFloat(c);
 }
 
-void WriteClipsAndTracks(std::string& out, const DemoFile& d) {
+void WriteClipsAndTracks(std::string& out, const demo::DemoFile& d) {
     WriteCount(out, "clips", d.clipCount);
     for (size_t i = 0; i < d.clips.size(); ++i) {
-        const Clip& c = d.clips[i];
+        const demo::Clip& c = d.clips[i];
         out += "clip " + std::to_string(i) + " track " + std::to_string(c.track) + " start " +
                std::to_string(c.start) + " length " + std::to_string(c.length) + " script " +
                std::to_string(c.scriptIndex) +
@@ -196,7 +196,7 @@ void WriteClipsAndTracks(std::string& out, const DemoFile& d) {
     if (!d.clips.empty()) out += '\n';
 
     bool anyTrack = false;
-    for (int k = 0; k < kTrackCount; ++k) {
+    for (int k = 0; k < demo::kTrackCount; ++k) {
         const auto& record = d.trackRecords[k];
         bool zero = true;
         for (uint8_t b : record) zero = zero && b == 0;
@@ -245,7 +245,7 @@ bool ReadTextureOp(core::ByteReader& r, std::string& line) {
     return true;
 }
 
-void WriteTextureProgram(std::string& out, size_t slot, const CountedText& t) {
+void WriteTextureProgram(std::string& out, size_t slot, const demo::CountedText& t) {
     core::ByteReader r(AsBytes(t.bytes));
     r.pos = 1;  // the marker
     int32_t count = 0;
@@ -261,8 +261,8 @@ void WriteTextureProgram(std::string& out, size_t slot, const CountedText& t) {
                   int64_t(ops.size()) == count ? "after the last operation" : "not read as operations");
 }
 
-void WriteTextures(std::string& out, const DemoFile& d) {
-    WriteTextTable(out, "textures", d.textureCount, d.textureSources, [&out](size_t i, const CountedText& t) {
+void WriteTextures(std::string& out, const demo::DemoFile& d) {
+    WriteTextTable(out, "textures", d.textureCount, d.textureSources, [&out](size_t i, const demo::CountedText& t) {
         const std::string head = "texture " + std::to_string(i);
         const std::string length = LengthSuffix(t.storedLength);
         const uint8_t first = t.bytes.empty() ? 0 : uint8_t(t.bytes[0]);
@@ -296,8 +296,8 @@ bool ReadSegment(core::ByteReader& r, std::string& line) {
     return true;
 }
 
-void WritePaths(std::string& out, const DemoFile& d) {
-    WriteTextTable(out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const CountedText& t) {
+void WritePaths(std::string& out, const demo::DemoFile& d) {
+    WriteTextTable(out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const demo::CountedText& t) {
         const std::string head = "path " + std::to_string(i);
         if (t.bytes.size() < size_t(vocab::kPathCountBytes)) {
             out += head + " raw " + QuoteBytes(t.bytes) + LengthSuffix(t.storedLength) + '\n';
@@ -321,7 +321,7 @@ void WritePaths(std::string& out, const DemoFile& d) {
 
 // --- model sources --------------------------------------------------------------------------
 
-void WriteObjectProgram(std::string& out, size_t index, const CountedText& t) {
+void WriteObjectProgram(std::string& out, size_t index, const demo::CountedText& t) {
     out += "model " + std::to_string(index) + " program" + LengthSuffix(t.storedLength) + '\n';
     core::ByteReader r(AsBytes(t.bytes));
     r.pos = 1;  // the marker
@@ -357,8 +357,8 @@ void WriteObjectProgram(std::string& out, size_t index, const CountedText& t) {
     WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos), "a record cut off by the end");
 }
 
-void WriteModels(std::string& out, const DemoFile& d) {
-    WriteTextTable(out, "models", d.modelCount, d.modelSources, [&out](size_t i, const CountedText& t) {
+void WriteModels(std::string& out, const demo::DemoFile& d) {
+    WriteTextTable(out, "models", d.modelCount, d.modelSources, [&out](size_t i, const demo::CountedText& t) {
         const std::string head = "model " + std::to_string(i);
         const std::string length = LengthSuffix(t.storedLength);
         if (t.bytes.empty())
@@ -374,7 +374,7 @@ void WriteModels(std::string& out, const DemoFile& d) {
 
 }  // namespace
 
-std::string FormatDemoSource(const DemoFile& d) {
+std::string FormatDemoSource(const demo::DemoFile& d) {
     std::string out = "; Quorvanel demo source (qv dump); qv build turns it back into the demo file.\n\n";
     out += "title " + QuoteBytes(d.title) + "\n\n";
     WriteScripts(out, d);

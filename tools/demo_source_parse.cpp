@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
-#include "scripter/opcodes.h"
+#include "demo/opcodes.h"
 #include "tools/demo_source.h"
 #include "tools/demo_source_vocab.h"
 #include "tools/source_text.h"
@@ -97,13 +97,13 @@ enum class BlockKind { None, Script, TextureProgram, Path, ObjectProgram, AfterE
 struct Block {
     BlockKind kind = BlockKind::None;
     int line = 0;  // of the directive that opened it
-    Script* script = nullptr;
+    demo::Script* script = nullptr;
     std::vector<uint8_t> code;
     struct Label { size_t offset; int line; };
     std::map<std::string, Label> labels;
     struct Fixup { size_t at; std::string label; int line; };
     std::vector<Fixup> fixups;
-    CountedText* text = nullptr;
+    demo::CountedText* text = nullptr;
     size_t countAt = 0;
     int64_t items = 0;
     std::optional<int64_t> countOverride;
@@ -117,7 +117,7 @@ struct TableCount {
 
 struct SourceParser {
     std::string fileName;
-    DemoFile& d;
+    demo::DemoFile& d;
     std::string error;
     int lineNumber = 0;
     Block block;
@@ -125,9 +125,9 @@ struct SourceParser {
     size_t at = 0;  // next token of the current line
     std::map<std::string, int> seenOnce;  // directive -> line, for those allowed once
     std::map<std::string, TableCount> counts;
-    bool trackSeen[kTrackCount] = {};
+    bool trackSeen[demo::kTrackCount] = {};
 
-    SourceParser(const std::string& name, DemoFile& demo) : fileName(name), d(demo) {}
+    SourceParser(const std::string& name, demo::DemoFile& demo) : fileName(name), d(demo) {}
 
     bool Fail(const std::string& message) { return FailAt(lineNumber, message); }
     bool FailAt(int line, const std::string& message) {
@@ -238,7 +238,7 @@ struct SourceParser {
         stored = int32_t(*length);
         return true;
     }
-    bool SetText(CountedText& t, std::string bytes, std::optional<int64_t> length, int line) {
+    bool SetText(demo::CountedText& t, std::string bytes, std::optional<int64_t> length, int line) {
         t.bytes = std::move(bytes);
         return StoredLength(length, t.bytes.size(), t.storedLength, line);
     }
@@ -314,17 +314,17 @@ struct SourceParser {
             block.code.insert(block.code.end(), bytes.begin(), bytes.end());
             return true;
         }
-        const int op = scripter::FindOpcode(word);
+        const int op = demo::FindOpcode(word);
         if (op < 0) {
             std::string upper = word;
             for (char& c : upper) c = char(std::toupper(uint8_t(c)));
             return Fail("unknown mnemonic '" + word + "'" +
-                        (scripter::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
+                        (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
         }
         block.code.push_back(uint8_t(op));
         std::string operand;
-        switch (scripter::kOpcodes[op].operand) {
-            case scripter::Inline::Int32: {
+        switch (demo::kOpcodes[op].operand) {
+            case demo::Inline::Int32: {
                 int32_t v = 0;
                 if (More() && !tokens[at].quoted && tokens[at].text.starts_with('@')) {
                     const std::string label = tokens[at++].text.substr(1);
@@ -336,21 +336,21 @@ struct SourceParser {
                 core::AppendI32(operand, v);
                 break;
             }
-            case scripter::Inline::Float32: {
+            case demo::Inline::Float32: {
                 float f;
                 if (!Float(f, word + " operand")) return false;
                 core::AppendF32(operand, f);
                 break;
             }
-            case scripter::Inline::IntVar:
-            case scripter::Inline::FloatVar: {
+            case demo::Inline::IntVar:
+            case demo::Inline::FloatVar: {
                 int64_t index;
                 if (!Integer(index, 0, 255, word + " variable index")) return false;
                 operand.push_back(char(index));
                 break;
             }
-            case scripter::Inline::None:
-                if (More() && (op == scripter::JMP || op == scripter::JEQ))
+            case demo::Inline::None:
+                if (More() && (op == demo::JMP || op == demo::JEQ))
                     return Fail(word + " takes its target from the stack: write PUSHI @label before it");
                 break;
         }
@@ -469,7 +469,7 @@ struct SourceParser {
 
     bool Title() {
         if (!Once("title") || !String(d.title, "the title")) return false;
-        if (d.title.find(char(kTitleEnd)) != std::string::npos)
+        if (d.title.find(char(demo::kTitleEnd)) != std::string::npos)
             return Fail("the title cannot hold byte 26 (\\x1A): it ends the title");
         return NoMore();
     }
@@ -518,7 +518,7 @@ struct SourceParser {
 
     bool ClipDirective() {
         if (!ItemIndex("clip", d.clips.size())) return false;
-        Clip c;
+        demo::Clip c;
         std::map<std::string, bool> given;
         while (More()) {
             std::string key;
@@ -543,7 +543,7 @@ struct SourceParser {
 
     bool TrackDirective() {
         int64_t k;
-        if (!Integer(k, 0, kTrackCount - 1, "track number")) return false;
+        if (!Integer(k, 0, demo::kTrackCount - 1, "track number")) return false;
         if (trackSeen[k]) return Fail("track " + std::to_string(k) + " given twice");
         trackSeen[k] = true;
         for (uint8_t& b : d.trackRecords[size_t(k)]) {
@@ -555,7 +555,7 @@ struct SourceParser {
     }
 
     // `raw STRING`: the source bytes exactly as given.
-    bool RawForm(CountedText& t) {
+    bool RawForm(demo::CountedText& t) {
         std::string bytes;
         std::optional<int64_t> length;
         return String(bytes, "the bytes") && OptionalLength(length) && NoMore() &&
@@ -564,7 +564,7 @@ struct SourceParser {
 
     // A named form: marker (or none) + the string, after checking that its first byte does not
     // make the player take it for another kind.
-    bool NamedForm(CountedText& t, std::string prefix, const std::string& what, bool (*clash)(uint8_t)) {
+    bool NamedForm(demo::CountedText& t, std::string prefix, const std::string& what, bool (*clash)(uint8_t)) {
         std::string name;
         std::optional<int64_t> length;
         if (!String(name, what) || !OptionalLength(length) || !NoMore()) return false;
@@ -576,7 +576,7 @@ struct SourceParser {
         return SetText(t, bytes, length, lineNumber);
     }
 
-    void OpenTextBlock(BlockKind kind, CountedText& t, std::string prefix, size_t countBytes,
+    void OpenTextBlock(BlockKind kind, demo::CountedText& t, std::string prefix, size_t countBytes,
                        std::optional<int64_t> length) {
         OpenBlock(kind, length);
         block.text = &t;
@@ -587,7 +587,7 @@ struct SourceParser {
 
     bool TextureDirective() {
         if (!ItemIndex("texture", d.textureSources.size())) return false;
-        CountedText& t = d.textureSources.emplace_back();
+        demo::CountedText& t = d.textureSources.emplace_back();
         std::string kind;
         std::optional<int64_t> length;
         if (!Word(kind, "the texture kind (program, image, target, none, raw)")) return false;
@@ -610,7 +610,7 @@ struct SourceParser {
 
     bool PathDirective() {
         if (!ItemIndex("path", d.pathStrings.size())) return false;
-        CountedText& t = d.pathStrings.emplace_back();
+        demo::CountedText& t = d.pathStrings.emplace_back();
         if (NextIsWord("raw")) {
             ++at;
             return RawForm(t);
@@ -644,7 +644,7 @@ struct SourceParser {
 
     bool ModelDirective() {
         if (!ItemIndex("model", d.modelSources.size())) return false;
-        CountedText& t = d.modelSources.emplace_back();
+        demo::CountedText& t = d.modelSources.emplace_back();
         std::string kind;
         if (!Word(kind, "the model kind (program, obj, file, raw)")) return false;
         if (kind == "program") {
@@ -739,9 +739,9 @@ struct SourceParser {
 
 }  // namespace
 
-bool ParseDemoSource(std::string_view text, const std::string& fileName, DemoFile& demo,
+bool ParseDemoSource(std::string_view text, const std::string& fileName, demo::DemoFile& demo,
                      std::string& error) {
-    demo = DemoFile{};
+    demo = demo::DemoFile{};
     SourceParser parser(fileName, demo);
     const bool ok = parser.Run(text);
     error = parser.error;

@@ -27,13 +27,13 @@ int RunBuild(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot be read\n", source);
         return 1;
     }
-    DemoFile demo;
+    demo::DemoFile demo;
     std::string error;
     if (!ParseDemoSource({reinterpret_cast<const char*>(text.data()), text.size()}, source, demo, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::string bytes = WriteDemoFile(demo);
+    const std::string bytes = demo::WriteDemoFile(demo);
     FILE* out = std::fopen(output, "wb");
     bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     if (out) ok = std::fclose(out) == 0 && ok;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/file_io.h"
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "models/mdlmanager.h"
 #include "platform/paths.h"
 #include "scripter/verifier.h"
@@ -21,14 +21,14 @@
 namespace tools {
 namespace {
 
-std::vector<std::string> CheckClips(const DemoFile& d) {
+std::vector<std::string> CheckClips(const demo::DemoFile& d) {
     std::vector<std::string> problems;
     for (size_t i = 0; i < d.clips.size(); ++i) {
-        const Clip& c = d.clips[i];
+        const demo::Clip& c = d.clips[i];
         std::string where = "clip " + std::to_string(i) + ": ";
-        if (c.track >= kTrackCount)
+        if (c.track >= demo::kTrackCount)
             problems.push_back(where + "track " + std::to_string(c.track) +
-                               " is not one of the tracks 0 to " + std::to_string(kTrackCount - 1));
+                               " is not one of the tracks 0 to " + std::to_string(demo::kTrackCount - 1));
         if (c.scriptIndex < 0 || size_t(c.scriptIndex) >= d.scripts.size())
             problems.push_back(where + "script " + std::to_string(c.scriptIndex) + " outside the " +
                                std::to_string(d.scripts.size()) + " scripts");
@@ -37,7 +37,7 @@ std::vector<std::string> CheckClips(const DemoFile& d) {
 }
 
 // Builds every model; meshGroups receives each OBJ mesh's group count (-1 for the others).
-std::vector<std::string> CheckModels(const DemoFile& d, std::vector<int32_t>& meshGroups) {
+std::vector<std::string> CheckModels(const demo::DemoFile& d, std::vector<int32_t>& meshGroups) {
     std::vector<std::string> problems;
     for (size_t i = 0; i < d.modelSources.size(); ++i) {
         models::qvModDat record;
@@ -51,7 +51,7 @@ std::vector<std::string> CheckModels(const DemoFile& d, std::vector<int32_t>& me
     return problems;
 }
 
-std::vector<std::string> CheckScripts(const DemoFile& d, std::vector<int32_t> meshGroups) {
+std::vector<std::string> CheckScripts(const demo::DemoFile& d, std::vector<int32_t> meshGroups) {
     scripter::TableSizes sizes;
     sizes.intVars = d.intVarCount;
     sizes.floatVars = d.floatVarCount;
@@ -79,8 +79,8 @@ int RunCheck(int argc, char** argv) {
         std::printf("%s: cannot be read\n", path.c_str());
         return 1;
     }
-    DemoFile demo;
-    DemoResult r = ParseDemoFile(bytes, path, demo);
+    demo::DemoFile demo;
+    demo::DemoResult r = demo::ParseDemoFile(bytes, path, demo);
     if (!r.ok()) {
         std::printf("%s\n", r.message.c_str());
         return 1;

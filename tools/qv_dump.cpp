@@ -20,8 +20,8 @@ int RunDump(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
         return 1;
     }
-    DemoFile demo;
-    const DemoResult r = ParseDemoFile(bytes, path, demo);
+    demo::DemoFile demo;
+    const demo::DemoResult r = demo::ParseDemoFile(bytes, path, demo);
     if (!r.ok()) {
         std::fprintf(stderr, "%s\n", r.message.c_str());
         return 1;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/file_io.h"
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "models/mdlmanager.h"
 #include "models/objgen.h"
 #include "platform/message_box.h"
@@ -153,8 +153,8 @@ bool ModelSource(const ModelArgs& a, std::string& source) {
         source.append(bytes.begin(), bytes.end());
         return true;
     }
-    DemoFile demo;
-    DemoResult r = ParseDemoFile(bytes, a.demo, demo);
+    demo::DemoFile demo;
+    demo::DemoResult r = demo::ParseDemoFile(bytes, a.demo, demo);
     if (!r.ok()) {
         std::fprintf(stderr, "qv model: %s\n",
                      r.message.empty() ? (a.demo + ": not a demo file (wrong magic)").c_str() : r.message.c_str());

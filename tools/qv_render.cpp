@@ -5,6 +5,7 @@
 // loop simulated from time 0 at F frames per second (default 60), so that script variables
 // evolve as in a real run. The frame at each requested time is written as PNG. The same
 // command gives the same bytes.
+#include <utility>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -112,7 +113,7 @@ bool WriteFrame(const RenderOptions& o, int32_t t) {
     std::vector<uint8_t> pixels(size_t(o.width) * size_t(o.height) * 4);
     std::string error;
     std::string path = FramePath(o, t);
-    if (!qgl::ReadPixelsRGBA(o.width, o.height, pixels.data())) {
+    if (!gl::ReadPixelsRGBA(o.width, o.height, pixels.data())) {
         std::fprintf(stderr, "qv render: cannot read the frame at %d ms back\n", int(t));
         return false;
     }
@@ -131,9 +132,9 @@ int32_t LoopTime(int64_t k, int32_t fps) { return int32_t(k * 1000 / fps); }
 enum class FrameEnd { Go, Quit, Fatal };
 
 FrameEnd DrawAndPresent(int32_t t, const RenderOptions* writeTo, bool& written) {
-    if (!engine::DrawFrame(t)) return FrameEnd::Fatal;
+    if (!app::DrawFrame(t)) return FrameEnd::Fatal;
     if (writeTo) written = WriteFrame(*writeTo, t);
-    qgl::SwapBuffers();
+    gl::SwapBuffers();
     return scripter::QuitFlag() ? FrameEnd::Quit : FrameEnd::Go;
 }
 
@@ -174,13 +175,14 @@ int RenderDemo(const RenderOptions& o) {
         }
     }
     platform::SetContentRootBeside(o.demoPath);
-    if (!demo::readTitle(o.demoPath)) return 1;
+    app::OpenDemoFile demoFile;
+    if (!app::ReadTitle(o.demoPath, demoFile)) return 1;
     std::string error;
     if (!platform::OpenHeadlessContext(o.width, o.height, error)) {
         std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
         return 1;
     }
-    int status = engine::SetupGLState(o.width, o.height, engine::StartupHooks{}) ? SimulateAndWrite(o) : 1;
+    int status = app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{}) ? SimulateAndWrite(o) : 1;
     platform::CloseHeadlessContext();
     return status;
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/file_io.h"
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 #include "gl/gl_layer.h"
 #include "platform/paths.h"
 #include "textures/image_loaders.h"
@@ -69,7 +69,7 @@ Rgba RunProgram(std::span<const uint8_t> programBytes, uint32_t randomState) {
 }
 
 Rgba ToRgba(const textures::DecodedImage& image) {
-    if (image.format == qgl::GL_RGBA) return {image.width, image.height, image.pixels};
+    if (image.format == gl::GL_RGBA) return {image.width, image.height, image.pixels};
     Rgba out{image.width, image.height, std::vector<uint8_t>(image.pixels.size() / 3 * 4)};
     for (size_t i = 0; i < image.pixels.size() / 3; ++i) {
         std::memcpy(&out.pixels[4 * i], &image.pixels[3 * i], 3);
@@ -82,8 +82,8 @@ Rgba ToRgba(const textures::DecodedImage& image) {
 std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
     std::vector<uint8_t> bytes;
     if (!core::ReadWholeFile(demoPath, bytes)) return "cannot read " + demoPath;
-    DemoFile demo;
-    const DemoResult read = ParseDemoFile(bytes, demoPath, demo);
+    demo::DemoFile demo;
+    const demo::DemoResult read = demo::ParseDemoFile(bytes, demoPath, demo);
     if (!read.ok()) return read.message.empty() ? demoPath + ": not a demo file" : read.message;
     if (size_t(slot) >= demo.textureSources.size())
         return demoPath + " has " + std::to_string(demo.textureSources.size()) +

@@ -4,6 +4,7 @@
 //   startup / the start-up calls / for each time "frame T", its calls, "SwapBuffers()".
 // A message box becomes MessageBox("CAPTION", "TEXT"). A fatal message ends the trace with
 // exit status 1; a script's QUIT ends it after that frame, with status 0.
+#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -63,19 +64,20 @@ std::string ParseOptions(int argc, char** argv, TraceOptions& o) {
 }
 
 void RecordMessageBox(const std::string& caption, const std::string& text) {
-    qgl::RecordLine("MessageBox(\"" + caption + "\", \"" + text + "\")");
+    gl::RecordLine("MessageBox(\"" + caption + "\", \"" + text + "\")");
 }
 
 // The player's sequence under the recorder. Returns the exit status.
 int TraceDemo(const TraceOptions& o) {
     platform::SetContentRootBeside(o.demoPath);
-    if (!demo::readTitle(o.demoPath)) return 1;
-    qgl::RecordLine("startup");
-    if (!engine::SetupGLState(o.width, o.height, engine::StartupHooks{})) return 1;
+    app::OpenDemoFile demoFile;
+    if (!app::ReadTitle(o.demoPath, demoFile)) return 1;
+    gl::RecordLine("startup");
+    if (!app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{})) return 1;
     for (int32_t t : o.times) {
-        qgl::RecordLine("frame " + std::to_string(t));
-        if (!engine::DrawFrame(t)) return 1;
-        qgl::SwapBuffers();
+        gl::RecordLine("frame " + std::to_string(t));
+        if (!app::DrawFrame(t)) return 1;
+        gl::SwapBuffers();
         if (scripter::QuitFlag()) break;  // the player leaves its loop after this frame
     }
     return 0;
@@ -92,7 +94,7 @@ int RunTrace(int argc, char** argv) {
         return 2;
     }
     std::string trace;
-    qgl::UseRecorder(&trace);
+    gl::UseRecorder(&trace);
     platform::SetMessageSink(RecordMessageBox);
     int status = TraceDemo(options);
     platform::SetMessageSink(nullptr);

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "scripter/script.h"
-#include "timeline/clip.h"
+#include "demo/script.h"
+#include "demo/clip.h"
+
+namespace demo {
 
 // A counted text as stored: the length field and the bytes (none when the length is <= 0).
 // The stored length is kept so that the tools can write a file back byte for byte.
@@ -66,3 +68,5 @@ DemoResult ParseDemoFile(std::span<const uint8_t> bytes, const std::string& file
 
 // The exact inverse of ParseDemoFile for every record it produces.
 std::string WriteDemoFile(const DemoFile& demo);
+
+}  // namespace demo

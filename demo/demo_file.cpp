@@ -1,9 +1,10 @@
-#include "app/demo_file.h"
+#include "demo/demo_file.h"
 
 #include <cstdio>
 
 #include "core/byte_reader.h"
 
+namespace demo {
 namespace {
 
 // Reads the sections through one cursor; the first failure stops everything and says which
@@ -180,3 +181,4 @@ std::string WriteDemoFile(const DemoFile& d) {
     return out;
 }
 
+}  // namespace demo

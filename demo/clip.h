@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+namespace demo {
+
 struct Clip {
     uint8_t track = 0;        // 0..19 run; higher numbers never match a track
     int32_t start = 0;        // first millisecond
@@ -14,3 +16,5 @@ struct Clip {
 inline constexpr int kTrackCount = 20;
 inline constexpr int kClipRecordBytes = 37;
 inline constexpr int kTrackRecordBytes = 6;
+
+}  // namespace demo

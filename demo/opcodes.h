@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace scripter {
+namespace demo {
 
 enum class Inline : uint8_t {
     None,      // one-byte instruction
@@ -160,4 +160,4 @@ constexpr int FindOpcode(std::string_view mnemonic) {
     return -1;
 }
 
-}  // namespace scripter
+}  // namespace demo
