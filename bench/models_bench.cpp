@@ -21,10 +21,10 @@ void Build(benchmark::State& state, uint8_t op, models::VertexLookup lookup) {
     state.counters["vertices"] = double(models::GeneratedVertices().size());
 }
 
-void CubeGrid(benchmark::State& s) { Build(s, models::kOpCube, nullptr); }
-void CubeScan(benchmark::State& s) { Build(s, models::kOpCube, oracle::LinearFindVertex); }
-void SphereGrid(benchmark::State& s) { Build(s, models::kOpSphere, nullptr); }
-void SphereScan(benchmark::State& s) { Build(s, models::kOpSphere, oracle::LinearFindVertex); }
+void CubeGrid(benchmark::State& s) { Build(s, demo::kCube, nullptr); }
+void CubeScan(benchmark::State& s) { Build(s, demo::kCube, oracle::LinearFindVertex); }
+void SphereGrid(benchmark::State& s) { Build(s, demo::kSphere, nullptr); }
+void SphereScan(benchmark::State& s) { Build(s, demo::kSphere, oracle::LinearFindVertex); }
 
 }  // namespace
 

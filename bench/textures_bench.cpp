@@ -90,7 +90,7 @@ BENCHMARK(BM_Compose)->Unit(benchmark::kMicrosecond);
 // rotated, masked and layered.
 std::vector<std::vector<uint8_t>> DemoLikePrograms() {
     auto op = [](uint8_t opcode, std::vector<int32_t> values) {
-        TexOperation o{opcode, uint8_t(values.size()), {}};
+        TexOperation o{opcode, {}};
         for (int32_t v : values) o.params.push_back({v, "p"});
         return o;
     };

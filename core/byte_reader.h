@@ -5,8 +5,14 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace core {
+
+// The bytes of a text that holds binary data (counted texts of the demo file).
+inline std::span<const uint8_t> AsBytes(std::string_view s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
 
 struct ByteReader {
     std::span<const uint8_t> bytes;

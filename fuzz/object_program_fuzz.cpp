@@ -22,11 +22,11 @@ int64_t QuadsOf(std::span<const uint8_t> program) {
     int64_t quads = 0;
     for (size_t i = 0; i < program.size();) {
         uint8_t op = program[i];
-        if (op == models::kOpSelectAll) { i += 1; continue; }
-        if (op == models::kOpSelectBox) { i += 1 + models::kSelectBoxBodyBytes; continue; }
+        if (op == demo::kSelectAll) { i += 1; continue; }
+        if (op == demo::kSelectBox) { i += 1 + demo::kSelectBoxBodyBytes; continue; }
         int64_t n = i + 1 < program.size() ? program[i + 1] : 0;
-        if (op == models::kOpCube) quads += 24 * n * n;
-        if (op == models::kOpSphere) quads += 12 * n * n;
+        if (op == demo::kCube) quads += 24 * n * n;
+        if (op == demo::kSphere) quads += 12 * n * n;
         i += 2;
     }
     return quads;

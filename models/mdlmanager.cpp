@@ -13,15 +13,11 @@ namespace {
 
 std::vector<qvModDat> g_records;
 
-std::span<const uint8_t> Bytes(std::string_view s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
-
 bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& error) {
     std::string path = platform::ResolvePath(demoPath);
     std::string bytes;
     if (!core::ReadWholeFile(path, bytes, &error)) return false;
-    return ParseVertexFile(Bytes(bytes), path, record, error);
+    return ParseVertexFile(core::AsBytes(bytes), path, record, error);
 }
 
 }  // namespace
@@ -58,10 +54,10 @@ bool ParseVertexFile(std::span<const uint8_t> bytes, const std::string& fileName
 bool LoadModel(std::string_view source, qvModDat& record, std::string& error) {
     if (source.empty()) return true;
     switch (uint8_t(source.front())) {
-        case kSourceObjectProgram:
-            BuildGeneratedModel(Bytes(source.substr(1)), record);
+        case demo::kModelProgram:
+            BuildGeneratedModel(core::AsBytes(source.substr(1)), record);
             return true;
-        case kSourceObjFile:
+        case demo::kModelObj:
             return LoadObj(record.mesh, std::string(source.substr(1)), error);
         default:  // the whole source, first byte included, is the path
             return LoadVertexFile(std::string(source), record, error);

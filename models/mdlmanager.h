@@ -9,12 +9,10 @@
 #include <string_view>
 
 #include "demo/demo_file.h"
+#include "demo/object_ops.h"
 #include "models/model_record.h"
 
 namespace models {
-
-constexpr uint8_t kSourceObjectProgram = 0;
-constexpr uint8_t kSourceObjFile = 1;
 
 // Binary vertex file: int32 (ignored), int32 vertex count N, then N records of eight float32
 // in the order normal x, y, z, texture u, v, position x, y, z.

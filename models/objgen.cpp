@@ -297,18 +297,18 @@ bool RoomFor(size_t quads) { return g_gen.quads.size() + quads <= kMaxQuads; }
 void RunOperation(uint8_t op, uint8_t param) {
     const size_t n = param;
     switch (op) {
-        case kOpCube:
+        case kCube:
             if (RoomFor(24 * n * n)) Cube(param);
             break;
-        case kOpGrow: ScaleSelected(1.1L); break;
-        case kOpShrink: ScaleSelected(0.9L); break;
-        case kOpSmooth:
+        case kGrow: ScaleSelected(1.1L); break;
+        case kShrink: ScaleSelected(0.9L); break;
+        case kSmooth:
             SmoothFields<3>({&fPunkt::x, &fPunkt::y, &fPunkt::z});
             PositionsMoved();
             break;
-        case kOpWave: Wave(param); break;
-        case kOpSmoothTexture: SmoothFields<2>({&fPunkt::u, &fPunkt::v}); break;
-        case kOpSphere:
+        case kWave: Wave(param); break;
+        case kSmoothTexture: SmoothFields<2>({&fPunkt::u, &fPunkt::v}); break;
+        case kSphere:
             if (RoomFor(12 * n * n)) Sphere(param);
             break;
         default: break;  // 7 to 253: no operation
@@ -325,7 +325,7 @@ void SelectBox(core::ByteReader& r) {
     for (float& bound : g_gen.box) r.ReadF32(bound);
     uint8_t close = 0;
     r.ReadU8(close);
-    if (close != kOpSelectBox) platform::ShowMessage("hmm", "error");
+    if (close != kSelectBox) platform::ShowMessage("hmm", "error");
     g_gen.selectionOn = true;
 }
 
@@ -411,9 +411,9 @@ void RunObjectProgram(std::span<const uint8_t> program) {
     core::ByteReader r(program);
     uint8_t op = 0;
     while (r.ReadU8(op)) {
-        if (op == kOpSelectAll) {
+        if (op == kSelectAll) {
             s.selectionOn = false;
-        } else if (op == kOpSelectBox) {
+        } else if (op == kSelectBox) {
             SelectBox(r);
         } else {
             uint8_t param = 0;  // an operation in the last byte runs with parameter 0

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "demo/object_ops.h"
 #include "models/model_record.h"
 
 namespace models {
@@ -29,20 +30,17 @@ struct GenCorner {
     float x = 0, y = 0, z = 0, u = 0, v = 0;
 };
 
-// Record bytes of the object program.
-constexpr uint8_t kOpSelectAll = 254;
-constexpr uint8_t kOpSelectBox = 255;
-constexpr size_t kSelectBoxBodyBytes = 25;  // six float32 and the closing 255
+// The records of object programs, from the format's one table.
+using demo::ObjectOpcode;
+using enum demo::ObjectOpcode;
+using demo::kSelectAll;
+using demo::kSelectBox;
+using demo::kSelectBoxBodyBytes;
 
 // Quads one program may build: a Cube or Sphere that would take the model past this is
 // skipped, so that a short program cannot ask for gigabytes (Cube 209 fits, as does Sphere
 // 255; real models stay far below).
 constexpr size_t kMaxQuads = size_t(1) << 20;
-enum : uint8_t {
-    kOpCube = 0, kOpGrow = 1, kOpShrink = 2, kOpSmooth = 3, kOpWave = 4, kOpSmoothTexture = 5,
-    kOpSphere = 6,
-};
-
 // |a - b| < 0.1, evaluated in extended precision; a NaN is never near.
 bool Near(float a, float b);
 // True when Near holds for two of the three coordinate pairs (x,y), (x,z) or (y,z).

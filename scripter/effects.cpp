@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "demo/path_string.h"
 #include "core/byte_reader.h"
 #include "core/numeric.h"
 #include "gl/gl_layer.h"
@@ -84,18 +85,6 @@ float FadeAlpha(float alpha, float f) {
     if (Extended(f) < 0.1L) return float(alpha * Extended(f) * 10);
     if (Extended(f) > 0.9L) return float(alpha * (1 - (Extended(f) - 0.9L) * 10));
     return alpha;
-}
-
-struct Segment {
-    int16_t x0, y0, x1, y1, cx, cy;
-};
-
-bool ReadSegment(core::ByteReader& in, Segment& s) {
-    uint16_t v[7];
-    for (uint16_t& x : v)
-        if (!in.ReadU16BE(x)) return false;
-    s = {int16_t(v[0]), int16_t(v[1]), int16_t(v[2]), int16_t(v[3]), int16_t(v[4]), int16_t(v[5])};
-    return in.Skip(1);
 }
 
 }  // namespace
@@ -251,18 +240,17 @@ int32_t BezierCoord(Extended tau, int32_t p0, int32_t pc, int32_t p1) {
 
 void DrawPath(std::string_view pathString, float amount) {
     // Decoded from a private cursor: the table entry never changes.
-    core::ByteReader in({reinterpret_cast<const uint8_t*>(pathString.data()), pathString.size()});
-    uint16_t rawCount = 0;
-    in.ReadU16BE(rawCount);
-    const int32_t count = int16_t(rawCount);
+    core::ByteReader in(core::AsBytes(pathString));
+    int32_t count = 0;
+    demo::ReadPathCount(in, count);
     // count 0 makes a infinite; the loop below then draws nothing, as for an empty path.
     const Extended a = amount * (1.0L / count + 1);
     gl::glLineWidth(5);
     gl::glBegin(gl::GL_LINES);
     for (int32_t i = 0; i < count; ++i) {
         if (Extended(i) / (count + 1) > a) break;
-        Segment s;
-        if (!ReadSegment(in, s)) break;  // a string shorter than its count ends the path
+        demo::PathSegment s;
+        if (!demo::ReadPathSegment(in, s)) break;  // a string shorter than its count ends the path
         Extended frac = a - Extended(i + 1) / count;
         Extended share = 1.0L / count;
         int32_t steps = frac > share ? 50 : core::RoundToInt32(50 * frac / share);

@@ -52,7 +52,7 @@ TEST(ObjectGenerator, EmptyProgramGivesEmptyQuadModel) {
 }
 
 TEST(ObjectGenerator, CubeOfOneHas24QuadsAnd26WeldedVertices) {
-    qvModDat m = Build({kOpCube, 1});
+    qvModDat m = Build({kCube, 1});
     EXPECT_EQ(GeneratedQuads().size(), 24u);
     EXPECT_EQ(GeneratedVertices().size(), 26u);  // 8 corners, 12 edge midpoints, 6 face centres
     EXPECT_EQ(m.vertexCount, 96);
@@ -60,28 +60,28 @@ TEST(ObjectGenerator, CubeOfOneHas24QuadsAnd26WeldedVertices) {
 }
 
 TEST(ObjectGenerator, ZeroSizedShapesAddNothing) {
-    Build({kOpCube, 0, kOpSphere, 0});
+    Build({kCube, 0, kSphere, 0});
     EXPECT_TRUE(GeneratedQuads().empty());
     EXPECT_TRUE(GeneratedVertices().empty());
 }
 
 TEST(ObjectGenerator, ShapesPastTheQuadLimitAreSkipped) {
     // Cube 209 builds 1,048,344 quads; Cube 4 (384) would pass the limit, Cube 3 (216) fits.
-    Build({kOpCube, 209, kOpCube, 4, kOpSphere, 255, kOpCube, 3});
+    Build({kCube, 209, kCube, 4, kSphere, 255, kCube, 3});
     EXPECT_EQ(GeneratedQuads().size(), 1'048'344u + 216u);
     EXPECT_LE(GeneratedQuads().size(), kMaxQuads);
 }
 
 TEST(ObjectGenerator, GridPointsCloserThanTheToleranceWeld) {
-    Build({kOpCube, 5});  // grid step 0.2: every surface grid point stays apart
+    Build({kCube, 5});  // grid step 0.2: every surface grid point stays apart
     EXPECT_EQ(GeneratedVertices().size(), 6u * 10 * 10 + 2);
-    Build({kOpCube, 11});  // grid step 2/22 < 0.1: neighbouring points merge
+    Build({kCube, 11});  // grid step 2/22 < 0.1: neighbouring points merge
     EXPECT_EQ(GeneratedQuads().size(), 6u * 22 * 22);
     EXPECT_LT(GeneratedVertices().size(), 6u * 22 * 22 + 2);
 }
 
 TEST(ObjectGenerator, SphereWeldsPolesAndSeam) {
-    Build({kOpSphere, 1});  // 3 rings x 4 segments
+    Build({kSphere, 1});  // 3 rings x 4 segments
     EXPECT_EQ(GeneratedQuads().size(), 12u);
     EXPECT_EQ(GeneratedVertices().size(), 10u);  // two poles and two rings of four
     // The seam corner at b' = 1 welds to the one made first at b = 0 and keeps its u, v.
@@ -92,7 +92,7 @@ TEST(ObjectGenerator, SphereWeldsPolesAndSeam) {
 }
 
 TEST(ObjectGenerator, CubeCornerSmoothsToFiveSevenths) {
-    Build({kOpCube, 1});
+    Build({kCube, 1});
     int32_t corner = VertexAt(1, 1, 1);
     ASSERT_GE(corner, 0);
     std::vector<int32_t> nbs = GeneratedVertices()[size_t(corner)].neighbours;
@@ -103,7 +103,7 @@ TEST(ObjectGenerator, CubeCornerSmoothsToFiveSevenths) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(nbs, expected);
 
-    Build({kOpCube, 1, kOpSmooth, 0});
+    Build({kCube, 1, kSmooth, 0});
     const fPunkt& p = GeneratedVertices()[size_t(corner)];
     EXPECT_EQ(p.x, float(5.0L / 7));
     EXPECT_EQ(p.y, float(5.0L / 7));
@@ -111,7 +111,7 @@ TEST(ObjectGenerator, CubeCornerSmoothsToFiveSevenths) {
 }
 
 TEST(ObjectGenerator, PlainCubeNormalsAreUnitAxesOnBothSides) {
-    qvModDat m = Build({kOpCube, 2});
+    qvModDat m = Build({kCube, 2});
     for (const ModelVertex& v : m.vertices) {
         // The face normal along the constant coordinate, positive on both opposite faces.
         float ex = std::fabs(v.x) == 1 ? 1.f : 0.f, ey = std::fabs(v.y) == 1 ? 1.f : 0.f,
@@ -122,11 +122,11 @@ TEST(ObjectGenerator, PlainCubeNormalsAreUnitAxesOnBothSides) {
 }
 
 TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
-    Build({kOpCube, 1});
+    Build({kCube, 1});
     const std::vector<fPunkt> before = GeneratedVertices();
-    Program p = {kOpCube, 1};
+    Program p = {kCube, 1};
     AppendBox(p, 0, 0, 0, 1, 1, 1);
-    p.insert(p.end(), {kOpGrow, 0});
+    p.insert(p.end(), {kGrow, 0});
     Build(p);
     const auto& after = GeneratedVertices();
     ASSERT_EQ(after.size(), 26u);
@@ -143,13 +143,13 @@ TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
     EXPECT_EQ(grown, 7);  // (1,1,1), its three edge midpoints, three face centres
 
     // An inverted box selects nothing; SelectAll switches the selection off again.
-    Program inverted = {kOpCube, 1};
+    Program inverted = {kCube, 1};
     AppendBox(inverted, 1, -2, -2, -1, 2, 2);
-    inverted.insert(inverted.end(), {kOpGrow, 0, kOpSmooth, 0, kOpWave, 1});
+    inverted.insert(inverted.end(), {kGrow, 0, kSmooth, 0, kWave, 1});
     Build(inverted);
     for (const fPunkt& v : GeneratedVertices())
         EXPECT_TRUE(std::fabs(v.x) <= 1 && std::fabs(v.y) <= 1 && std::fabs(v.z) <= 1);
-    inverted.insert(inverted.end(), {kOpSelectAll, kOpGrow, 0});
+    inverted.insert(inverted.end(), {kSelectAll, kGrow, 0});
     Build(inverted);
     EXPECT_GE(VertexAt(1.1f, 1.1f, 1.1f), 0);
 }
@@ -157,9 +157,9 @@ TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
 TEST(ObjectGenerator, BadBoxEndShowsMessageAndStillSelects) {
     g_messages.clear();
     platform::SetMessageSink(CollectMessage);
-    Program p = {kOpCube, 1};
+    Program p = {kCube, 1};
     AppendBox(p, 0, 0, 0, 1, 1, 1, /*close=*/7);
-    p.insert(p.end(), {kOpGrow, 0});
+    p.insert(p.end(), {kGrow, 0});
     Build(p);
     platform::SetMessageSink(nullptr);
     EXPECT_EQ(g_messages, std::vector<std::string>{"hmm/error"});
@@ -170,42 +170,42 @@ TEST(ObjectGenerator, BadBoxEndShowsMessageAndStillSelects) {
 TEST(ObjectGenerator, TruncatedBoxIsIgnoredAndLastOperationTakesParameterZero) {
     g_messages.clear();
     platform::SetMessageSink(CollectMessage);
-    Program p = {kOpCube, 1};
+    Program p = {kCube, 1};
     AppendBox(p, 5, 5, 5, 6, 6, 6);
     p.pop_back();  // the closing byte is missing: the record is cut off
     Build(p);
     EXPECT_EQ(GeneratedVertices().size(), 26u);
 
-    Build({kOpCube, 1, kOpGrow});  // the Grow in the last byte still runs
+    Build({kCube, 1, kGrow});  // the Grow in the last byte still runs
     platform::SetMessageSink(nullptr);
     EXPECT_TRUE(g_messages.empty());
     EXPECT_GE(VertexAt(1.1f, 1.1f, 1.1f), 0);
 }
 
 TEST(ObjectGenerator, WaveMovesCoordinatesInTurn) {
-    Build({kOpCube, 2, kOpWave, 0});
+    Build({kCube, 2, kWave, 0});
     // (0.5, -1, -1): x + 0.1 sin(pi * 1.5) = 0.4; y, z + 0.1 sin(0) stay.
     EXPECT_GE(VertexAt(float(0.5L + 0.1L * std::sin(1.5L * 3.14159265358979323846L)), -1, -1), 0);
     // Variant 3 on (1, 0.5, 1): x' = 1 + 0.12 sin(pi), y' = 0.5 + 0.12 sin(pi/2 * x'), and
     // z uses y'.
-    Build({kOpCube, 2, kOpWave, 3});
+    Build({kCube, 2, kWave, 3});
     const long double pi = 3.14159265358979323846264338327950288L;
     float x1 = float(1 + 0.12L * std::sin(pi * 1 * 1));
     float y1 = float(0.5L + 0.12L * std::sin(pi * 0.5L * x1));
     float z1 = float(1 + 0.12L * std::sin(pi * 1 * y1));
     EXPECT_GE(VertexAt(x1, y1, z1), 0);
     // Unknown variants and operations change nothing.
-    Build({kOpCube, 1, kOpWave, 5, 7, 9, 253, 0});
+    Build({kCube, 1, kWave, 5, 7, 9, 253, 0});
     EXPECT_GE(VertexAt(1, 1, 1), 0);
     EXPECT_EQ(GeneratedVertices().size(), 26u);
 }
 
 TEST(ObjectGenerator, SmoothTextureAveragesUVOnly) {
-    Build({kOpCube, 1, kOpSmoothTexture, 0});
+    Build({kCube, 1, kSmoothTexture, 0});
     EXPECT_GE(VertexAt(1, 1, 1), 0);  // positions untouched
-    Build({kOpCube, 1});
+    Build({kCube, 1});
     std::vector<fPunkt> before = GeneratedVertices();
-    Build({kOpCube, 1, kOpSmoothTexture, 0});
+    Build({kCube, 1, kSmoothTexture, 0});
     const auto& after = GeneratedVertices();
     for (size_t k = 0; k < before.size(); ++k) {
         long double su = before[k].u, sv = before[k].v;
@@ -216,7 +216,7 @@ TEST(ObjectGenerator, SmoothTextureAveragesUVOnly) {
 }
 
 TEST(ObjectGenerator, SameProgramTwiceGivesIdenticalModels) {
-    Program p = {kOpSphere, 2, kOpCube, 1, kOpWave, 2, kOpSmooth, 0};
+    Program p = {kSphere, 2, kCube, 1, kWave, 2, kSmooth, 0};
     qvModDat a = Build(p), b = Build(p);
     ASSERT_EQ(a.vertices.size(), b.vertices.size());
     EXPECT_EQ(std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * 32), 0);
@@ -224,10 +224,10 @@ TEST(ObjectGenerator, SameProgramTwiceGivesIdenticalModels) {
 
 // FNV-1a over the vertex list: a golden value that pins every rounding step of the operations.
 TEST(ObjectGenerator, GoldenChecksumOfAnEditedModel) {
-    Program p = {kOpSphere, 3, kOpCube, 2};
+    Program p = {kSphere, 3, kCube, 2};
     AppendBox(p, -0.5f, -2, -2, 2, 0.75f, 2);
-    p.insert(p.end(), {kOpWave, 2, kOpSmooth, 0, kOpSmoothTexture, 0, kOpSelectAll, kOpWave, 4,
-                       kOpWave, 3, kOpWave, 0, kOpWave, 1, kOpShrink, 0});
+    p.insert(p.end(), {kWave, 2, kSmooth, 0, kSmoothTexture, 0, kSelectAll, kWave, 4,
+                       kWave, 3, kWave, 0, kWave, 1, kShrink, 0});
     qvModDat m = Build(p);
     uint64_t h = 0xcbf29ce484222325ull;
     const auto* bytes = reinterpret_cast<const uint8_t*>(m.vertices.data());
@@ -247,17 +247,17 @@ Program RandomProgram(std::mt19937& rng) {
     int records = 1 + small(rng) * 3;
     for (int i = 0; i < records; ++i) {
         int r = pick(rng);
-        if (r < 20) p.insert(p.end(), {kOpCube, uint8_t(small(rng) + (r % 3 == 0 ? 3 : 0))});
-        else if (r < 35) p.insert(p.end(), {kOpSphere, uint8_t(small(rng) + 1)});
-        else if (r < 45) p.insert(p.end(), {kOpGrow, uint8_t(byte(rng))});
-        else if (r < 52) p.insert(p.end(), {kOpShrink, 0});
-        else if (r < 62) p.insert(p.end(), {kOpSmooth, 0});
-        else if (r < 67) p.insert(p.end(), {kOpSmoothTexture, 0});
-        else if (r < 80) p.insert(p.end(), {kOpWave, uint8_t(small(rng) + (r & 1) * 2)});
+        if (r < 20) p.insert(p.end(), {kCube, uint8_t(small(rng) + (r % 3 == 0 ? 3 : 0))});
+        else if (r < 35) p.insert(p.end(), {kSphere, uint8_t(small(rng) + 1)});
+        else if (r < 45) p.insert(p.end(), {kGrow, uint8_t(byte(rng))});
+        else if (r < 52) p.insert(p.end(), {kShrink, 0});
+        else if (r < 62) p.insert(p.end(), {kSmooth, 0});
+        else if (r < 67) p.insert(p.end(), {kSmoothTexture, 0});
+        else if (r < 80) p.insert(p.end(), {kWave, uint8_t(small(rng) + (r & 1) * 2)});
         else if (r < 92) {
             float a = coord(rng), b = coord(rng), c = coord(rng);
             AppendBox(p, a, b, c, a + coord(rng) + 1.6f, b + coord(rng) + 1.6f, c + 1.5f);
-        } else if (r < 96) p.push_back(kOpSelectAll);
+        } else if (r < 96) p.push_back(kSelectAll);
         else p.insert(p.end(), {uint8_t(7 + byte(rng) % 247), uint8_t(byte(rng))});
     }
     return p;
@@ -291,14 +291,14 @@ TEST(ObjectGeneratorWelding, GridMatchesPlainScanOnRandomPrograms) {
 TEST(ObjectGeneratorWelding, GridMatchesPlainScanAfterOverflowAndNaN) {
     // Growing 1000 times pushes the cube to infinity, the wave turns it into NaN; new shapes
     // must not weld with any of those vertices.
-    Program p = {kOpCube, 1};
+    Program p = {kCube, 1};
     AppendBox(p, 0.5f, -2, -2, 2, 2, 2);
-    for (int i = 0; i < 1000; ++i) p.insert(p.end(), {kOpGrow, 0});
-    p.insert(p.end(), {kOpSelectAll, kOpWave, 2, kOpCube, 2, kOpSphere, 2, kOpSmooth, 0});
+    for (int i = 0; i < 1000; ++i) p.insert(p.end(), {kGrow, 0});
+    p.insert(p.end(), {kSelectAll, kWave, 2, kCube, 2, kSphere, 2, kSmooth, 0});
     ExpectSameAsOracle(p);
     // Points right on the cell borders of the grid (multiples of 1/4 and 1/8) and just
     // inside 0.1.
-    ExpectSameAsOracle({kOpCube, 4, kOpShrink, 0, kOpCube, 4, kOpGrow, 0, kOpCube, 8});
-    ExpectSameAsOracle({kOpCube, 10, kOpSphere, 9, kOpCube, 12});
-    ExpectSameAsOracle({kOpSphere, 20, kOpWave, 1, kOpSphere, 13, kOpSmooth, 0, kOpCube, 3});
+    ExpectSameAsOracle({kCube, 4, kShrink, 0, kCube, 4, kGrow, 0, kCube, 8});
+    ExpectSameAsOracle({kCube, 10, kSphere, 9, kCube, 12});
+    ExpectSameAsOracle({kSphere, 20, kWave, 1, kSphere, 13, kSmooth, 0, kCube, 3});
 }

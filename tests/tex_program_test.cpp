@@ -14,7 +14,6 @@ namespace {
 TexOperation Op(uint8_t opcode, std::vector<int32_t> values, std::string label = "") {
     TexOperation op;
     op.opcode = opcode;
-    op.paramCount = uint8_t(values.size());
     for (int32_t v : values) op.params.push_back({v, label});
     return op;
 }

@@ -21,7 +21,7 @@ std::string ProgramSlot(const std::vector<TexOperation>& ops) {
 }
 
 TexOperation Op(uint8_t opcode, std::vector<int32_t> values) {
-    TexOperation op{opcode, uint8_t(values.size()), {}};
+    TexOperation op{opcode, {}};
     for (int32_t v : values) op.params.push_back({v, ""});
     return op;
 }

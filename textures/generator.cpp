@@ -30,16 +30,6 @@ constexpr int32_t kWrap = kLayerSize - 1;  // WrapIndex of any int32 is v & kWra
 #define QV_HOT_LOOP
 #endif
 
-// Operation shape: parameters it reads (highest P-number + 1) and the P-number of its layer.
-struct OpShape {
-    uint8_t required;
-    uint8_t layerParam;
-};
-constexpr std::array<OpShape, kOpcodeCount> kOpShapes = {{
-    {3, 2}, {1, 0}, {2, 1}, {3, 2}, {3, 2}, {3, 2}, {6, 2},
-    {4, 2}, {3, 2}, {2, 1}, {2, 1}, {2, 1}, {5, 4}, {4, 2},
-}};
-
 // The player's integer arithmetic is 32-bit and wraps: products and differences of parameters
 // are taken modulo 2^32 before dividing.
 int32_t MulWrap(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
@@ -527,10 +517,10 @@ void ClearWorkingImages(GeneratorState& g) {
 }
 
 bool IsWellFormedOp(uint8_t opcode, std::span<const int32_t> p) {
-    if (opcode >= kOpcodeCount) return false;
-    const OpShape shape = kOpShapes[opcode];
-    if (p.size() < shape.required) return false;
-    const int32_t layer = p[shape.layerParam];
+    if (opcode >= kTexOpCount) return false;
+    const demo::TexOpInfo& op = demo::kTexOps[opcode];
+    if (p.size() < op.required) return false;
+    const int32_t layer = p[op.layerParam];
     if (layer < 0 || layer >= kLayerCount) return false;
     if (opcode == kMosaic && (p[0] == 0 || p[1] == 0)) return false;
     return true;
@@ -538,7 +528,7 @@ bool IsWellFormedOp(uint8_t opcode, std::span<const int32_t> p) {
 
 void ExecuteOp(GeneratorState& g, uint8_t opcode, std::span<const int32_t> p) {
     if (!IsWellFormedOp(opcode, p)) return;
-    const int32_t layerIndex = p[kOpShapes[opcode].layerParam];
+    const int32_t layerIndex = p[demo::kTexOps[opcode].layerParam];
     uint8_t* layer = g.layers[layerIndex];
     if (opcode != kColorKeyMask) g.layerUsed[layerIndex] = true;
     switch (opcode) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "demo/texture_ops.h"
+
 namespace textures {
 
 inline constexpr int32_t kLayerSize = 512;  // width and height of every generated texture
@@ -27,23 +29,9 @@ inline constexpr int32_t kMaxFilterPasses = 1024;
 // does so more often than this.
 inline constexpr int32_t kMaxNestedSineDepth = 4096;
 
-enum TexOpcode : uint8_t {
-    kFill = 0,
-    kNoise = 1,
-    kBlur = 2,
-    kMosaic = 3,
-    kSinePlasma = 4,
-    kColorKeyMask = 5,
-    kNestedSinePlasma = 6,
-    kShiftAdd = 7,
-    kVerticalGradient = 8,
-    kRotate = 9,
-    kSineRemap = 10,
-    kGreyGain = 11,
-    kDisc = 12,
-    kSharpenBlend = 13,
-    kOpcodeCount = 14,  // opcodes from here to 255 do nothing
-};
+// The operations' opcodes, from the format's one table.
+using demo::TexOpcode;
+using enum demo::TexOpcode;
 
 // The working images. One program-wide instance (Generator()) serves the player; the tools and
 // tests may own further ones. layerUsed is false while a layer is known to be all black, so

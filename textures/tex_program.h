@@ -1,44 +1,22 @@
-// Texture programs: the stored form of a generated texture (the slot's bytes after the marker
-// byte 2), parsed into operation records, run over the generator's working images and composed
-// into one 512 x 512 RGBA image, which is uploaded as a mipmapped texture.
-//
-// Byte format, little-endian, no padding: int32 operation count N; then N operations of
-// opcode (u8), parameter count K (u8) and K parameters of int32 value, label length L (u8) and
-// L label bytes. Labels are carried along and never used; bytes after the N-th operation are
-// ignored.
+// Running texture programs (parsed by demo/tex_program.h) over the generator's working images:
+// each composes one 512 x 512 RGBA image, which is uploaded as a mipmapped texture. The
+// program records are the format library's; their names are used here as the module's own.
 #pragma once
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "demo/tex_program.h"
 #include "textures/generator.h"
 
 namespace textures {
 
-struct TexParam {  // fParam
-    int32_t value = 0;
-    std::string label;
-};
-
-struct TexOperation {  // fData
-    uint8_t opcode = 0;
-    uint8_t paramCount = 0;
-    std::vector<TexParam> params;
-};
-
-struct TexProgram {
-    int32_t storedCount = 0;  // the operation count as stored
-    std::vector<TexOperation> operations;  // the operations read completely
-    bool complete = true;  // false when the bytes ended before the stored count was reached
-};
-
-// Reads a program. A program whose bytes end early keeps the operations read completely; a
-// count of 0 or less gives none.
-TexProgram ParseTexProgram(std::span<const uint8_t> bytes);
-
-// The stored form of a list of operations (the inverse of ParseTexProgram).
-std::vector<uint8_t> EncodeTexProgram(const std::vector<TexOperation>& operations);
+using demo::TexOperation;
+using demo::TexParam;
+using demo::TexProgram;
+using demo::EncodeTexProgram;
+using demo::ParseTexProgram;
 
 // Clears the working images, runs every operation from g's current random state and composes
 // the texture into out (kOutputBytes, red, green, blue, alpha, row 0 first).

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/byte_reader.h"
 #include "gl/gl_layer.h"
 #include "textures/image_loaders.h"
 #include "textures/tex_program.h"
@@ -33,10 +34,6 @@ TextureTable& Table() {
 
 bool InTable(int32_t slot) { return slot >= 0 && size_t(slot) < Table().names.size(); }
 
-std::span<const uint8_t> BytesOf(const std::string& s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
-
 }  // namespace
 
 SlotKind SlotKindOf(std::span<const uint8_t> source) {
@@ -45,7 +42,7 @@ SlotKind SlotKindOf(std::span<const uint8_t> source) {
     if (source[0] == 2) return SlotKind::Program;
     return SlotKind::ImageFile;
 }
-SlotKind SlotKindOf(const std::string& source) { return SlotKindOf(BytesOf(source)); }
+SlotKind SlotKindOf(const std::string& source) { return SlotKindOf(core::AsBytes(source)); }
 
 std::string SlotImagePath(const std::string& source) { return "data\\" + source; }
 
@@ -67,7 +64,7 @@ public:
             const std::string& source = sources[slot].source;
             if (SlotKindOf(source) != SlotKind::Program) continue;
             Job job;
-            job.program = ParseTexProgram(BytesOf(source).subspan(1));
+            job.program = ParseTexProgram(core::AsBytes(source).subspan(1));
             job.randomState = state;
             state = AdvanceRandomState(state, RandomDrawsOf(job.program));
             jobs_.push_back(std::move(job));
@@ -197,7 +194,7 @@ void LoadTexture(int32_t slot) {
     switch (SlotKindOf(source)) {
         case SlotKind::RenderTarget: CreateRenderTexture(slot); break;
         case SlotKind::None: break;
-        case SlotKind::Program: name = GenerateTexture(BytesOf(source).subspan(1)); break;
+        case SlotKind::Program: name = GenerateTexture(core::AsBytes(source).subspan(1)); break;
         case SlotKind::ImageFile: LoadTextureFile(SlotImagePath(source), name); break;
     }
 }
@@ -224,7 +221,7 @@ std::span<const uint32_t> TextureNames() { return Table().names; }
 uint32_t RandomStateBeforeSlot(const std::vector<demo::CountedText>& sources, int32_t slot) {
     uint64_t draws = 0;
     for (int32_t i = 0; i < slot && size_t(i) < sources.size(); ++i) {
-        const std::span<const uint8_t> source = BytesOf(sources[i].bytes);
+        const std::span<const uint8_t> source = core::AsBytes(sources[i].bytes);
         if (SlotKindOf(source) == SlotKind::Program)
             draws += RandomDrawsOf(ParseTexProgram(source.subspan(1)));
     }

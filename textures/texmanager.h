@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "demo/demo_file.h"
+#include "demo/texture_ops.h"
 
 namespace textures {
 

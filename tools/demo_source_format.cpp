@@ -7,7 +7,10 @@
 #include "core/byte_reader.h"
 #include "demo/opcodes.h"
 #include "tools/demo_source.h"
-#include "tools/demo_source_vocab.h"
+#include "demo/object_ops.h"
+#include "demo/path_string.h"
+#include "demo/tex_program.h"
+#include "demo/texture_ops.h"
 #include "tools/source_text.h"
 
 namespace tools {
@@ -19,10 +22,6 @@ using srctext::QuoteBytes;
 constexpr const char* kIndent = "    ";
 constexpr size_t kHexBytesPerLine = 16;
 constexpr size_t kTextBytesPerLine = 48;
-
-std::span<const uint8_t> AsBytes(std::string_view s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
 
 // Raw bytes as `.byte` lines: text-like data as quoted strings, the rest as hex numbers.
 void WriteRawBytes(std::string& out, std::string_view bytes, const std::string& comment = "") {
@@ -212,9 +211,7 @@ void WriteClipsAndTracks(std::string& out, const demo::DemoFile& d) {
 // --- texture sources ------------------------------------------------------------------------
 
 std::string TextureParam(int op, int k, int32_t v) {
-    const bool colour = op < int(vocab::kTextureColourParams.size()) && k < 8 &&
-                        (vocab::kTextureColourParams[size_t(op)] >> k & 1);
-    if (colour && v >= 0 && v <= 0xFFFFFF) {
+    if (demo::IsColourParam(op, k) && v >= 0 && v <= 0xFFFFFF) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%06X", unsigned(v));
         return hex;
@@ -223,30 +220,24 @@ std::string TextureParam(int op, int k, int32_t v) {
 }
 
 std::string TextureOpName(int op) {
-    return op < int(vocab::kTextureOps.size()) ? std::string(vocab::kTextureOps[size_t(op)])
-                                               : "Op" + std::to_string(op);
+    return op < demo::kTexOpCount ? std::string(demo::kTexOps[size_t(op)].name)
+                                  : "Op" + std::to_string(op);
 }
 
 // One whole operation from r as a line, or false (r unchanged) when the bytes end inside it.
 bool ReadTextureOp(core::ByteReader& r, std::string& line) {
-    const size_t start = r.pos;
-    uint8_t op, count;
-    if (!r.ReadU8(op) || !r.ReadU8(count)) return r.pos = start, false;
-    line = TextureOpName(op);
-    for (int k = 0; k < count; ++k) {
-        int32_t value;
-        uint8_t labelLength;
-        std::string label;
-        if (!r.ReadI32(value) || !r.ReadU8(labelLength) || !r.ReadText(labelLength, label))
-            return r.pos = start, false;
-        line += ' ' + TextureParam(op, k, value);
-        if (!label.empty()) line += ' ' + QuoteBytes(label);
+    demo::TexOperation op;
+    if (!demo::ReadTexOperation(r, op)) return false;
+    line = TextureOpName(op.opcode);
+    for (size_t k = 0; k < op.params.size(); ++k) {
+        line += ' ' + TextureParam(op.opcode, int(k), op.params[k].value);
+        if (!op.params[k].label.empty()) line += ' ' + QuoteBytes(op.params[k].label);
     }
     return true;
 }
 
 void WriteTextureProgram(std::string& out, size_t slot, const demo::CountedText& t) {
-    core::ByteReader r(AsBytes(t.bytes));
+    core::ByteReader r(core::AsBytes(t.bytes));
     r.pos = 1;  // the marker
     int32_t count = 0;
     r.ReadI32(count);
@@ -268,11 +259,11 @@ void WriteTextures(std::string& out, const demo::DemoFile& d) {
         const uint8_t first = t.bytes.empty() ? 0 : uint8_t(t.bytes[0]);
         if (t.bytes.empty())
             out += head + " target" + length + '\n';
-        else if (first == vocab::kTextureNone && t.bytes.size() == 1)
+        else if (first == demo::kTextureNone && t.bytes.size() == 1)
             out += head + " none" + length + '\n';
-        else if (first == vocab::kTextureProgram && t.bytes.size() >= 5)
+        else if (first == demo::kTextureProgram && t.bytes.size() >= 5)
             WriteTextureProgram(out, i, t);
-        else if (first != vocab::kTextureNone && first != vocab::kTextureProgram)
+        else if (first != demo::kTextureNone && first != demo::kTextureProgram)
             out += head + " image " + QuoteBytes(t.bytes) + length + '\n';
         else
             out += head + " raw " + QuoteBytes(t.bytes) + length + '\n';
@@ -281,32 +272,26 @@ void WriteTextures(std::string& out, const demo::DemoFile& d) {
 
 // --- path strings ---------------------------------------------------------------------------
 
-int16_t Signed16(uint16_t u) { return int16_t(u); }
-
 bool ReadSegment(core::ByteReader& r, std::string& line) {
-    if (r.Remaining() < size_t(vocab::kPathSegmentBytes)) return false;
-    uint16_t v[7] = {};
-    uint8_t unusedByte = 0;
-    for (uint16_t& x : v) r.ReadU16BE(x);
-    r.ReadU8(unusedByte);
+    demo::PathSegment s;
+    if (!demo::ReadPathSegment(r, s)) return false;
     line = "segment";
-    for (int k = 0; k < 6; ++k) line += ' ' + std::to_string(Signed16(v[k]));
-    if (v[6] != 0 || unusedByte != 0)
-        line += " extra " + std::to_string(Signed16(v[6])) + ' ' + std::to_string(unusedByte);
+    for (int16_t v : {s.x0, s.y0, s.x1, s.y1, s.cx, s.cy}) line += ' ' + std::to_string(v);
+    if (s.unused != 0 || s.unusedByte != 0)
+        line += " extra " + std::to_string(s.unused) + ' ' + std::to_string(s.unusedByte);
     return true;
 }
 
 void WritePaths(std::string& out, const demo::DemoFile& d) {
     WriteTextTable(out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const demo::CountedText& t) {
         const std::string head = "path " + std::to_string(i);
-        if (t.bytes.size() < size_t(vocab::kPathCountBytes)) {
+        if (t.bytes.size() < demo::kPathCountBytes) {
             out += head + " raw " + QuoteBytes(t.bytes) + LengthSuffix(t.storedLength) + '\n';
             return;
         }
-        core::ByteReader r(AsBytes(t.bytes));
-        uint16_t stored;
-        r.ReadU16BE(stored);
-        const int count = Signed16(stored);
+        core::ByteReader r(core::AsBytes(t.bytes));
+        int32_t count = 0;
+        demo::ReadPathCount(r, count);
         std::vector<std::string> segments;
         std::string line;
         while (int(segments.size()) < count && ReadSegment(r, line)) segments.push_back(line);
@@ -323,15 +308,15 @@ void WritePaths(std::string& out, const demo::DemoFile& d) {
 
 void WriteObjectProgram(std::string& out, size_t index, const demo::CountedText& t) {
     out += "model " + std::to_string(index) + " program" + LengthSuffix(t.storedLength) + '\n';
-    core::ByteReader r(AsBytes(t.bytes));
+    core::ByteReader r(core::AsBytes(t.bytes));
     r.pos = 1;  // the marker
     while (!r.AtEnd()) {
         const uint8_t record = r.bytes[r.pos];
-        if (record == vocab::kSelectAll) {
+        if (record == demo::kSelectAll) {
             r.pos += 1;
             out += std::string(kIndent) + "SelectAll\n";
-        } else if (record == vocab::kSelectBox) {
-            if (r.Remaining() < size_t(vocab::kSelectBoxBytes)) break;
+        } else if (record == demo::kSelectBox) {
+            if (r.Remaining() < 1 + demo::kSelectBoxBodyBytes) break;
             r.pos += 1;
             std::string line = "SelectBox";
             for (int k = 0; k < 6; ++k) {
@@ -341,16 +326,16 @@ void WriteObjectProgram(std::string& out, size_t index, const demo::CountedText&
             }
             uint8_t end = 0;
             r.ReadU8(end);
-            if (end != vocab::kSelectBox) line += " end " + std::to_string(end);
+            if (end != demo::kSelectBox) line += " end " + std::to_string(end);
             out += kIndent + line + '\n';
         } else {
             if (r.Remaining() < 2) break;
             const uint8_t param = r.bytes[r.pos + 1];
             r.pos += 2;
-            std::string line = record < vocab::kObjectOps.size()
-                                   ? std::string(vocab::kObjectOps[record])
+            std::string line = record < demo::kObjectOpCount
+                                   ? std::string(demo::kObjectOps[record].name)
                                    : "Op" + std::to_string(record);
-            if (vocab::ObjectOpUsesParameter(record) || param != 0) line += ' ' + std::to_string(param);
+            if (demo::ObjectOpUsesParameter(record) || param != 0) line += ' ' + std::to_string(param);
             out += kIndent + line + '\n';
         }
     }
@@ -363,9 +348,9 @@ void WriteModels(std::string& out, const demo::DemoFile& d) {
         const std::string length = LengthSuffix(t.storedLength);
         if (t.bytes.empty())
             out += head + " raw \"\"" + length + '\n';
-        else if (uint8_t(t.bytes[0]) == vocab::kModelProgram)
+        else if (uint8_t(t.bytes[0]) == demo::kModelProgram)
             WriteObjectProgram(out, i, t);
-        else if (uint8_t(t.bytes[0]) == vocab::kModelObj)
+        else if (uint8_t(t.bytes[0]) == demo::kModelObj)
             out += head + " obj " + QuoteBytes(std::string_view(t.bytes).substr(1)) + length + '\n';
         else
             out += head + " file " + QuoteBytes(t.bytes) + length + '\n';

@@ -10,7 +10,10 @@
 #include "core/byte_reader.h"
 #include "demo/opcodes.h"
 #include "tools/demo_source.h"
-#include "tools/demo_source_vocab.h"
+#include "demo/object_ops.h"
+#include "demo/path_string.h"
+#include "demo/tex_program.h"
+#include "demo/texture_ops.h"
 #include "tools/source_text.h"
 
 namespace tools {
@@ -77,16 +80,11 @@ int NumberedOp(std::string_view word, int limit) {
     return int(v);
 }
 
-template <size_t N>
-int FindName(const std::array<std::string_view, N>& names, std::string_view word) {
+template <typename Info, size_t N>
+int FindName(const std::array<Info, N>& table, std::string_view word) {
     for (size_t i = 0; i < N; ++i)
-        if (names[i] == word) return int(i);
+        if (table[i].name == word) return int(i);
     return -1;
-}
-
-void AppendI16BE(std::string& out, int32_t v) {
-    out.push_back(char((uint32_t(v) >> 8) & 0xFF));
-    out.push_back(char(uint32_t(v) & 0xFF));
 }
 
 enum class BlockKind { None, Script, TextureProgram, Path, ObjectProgram, AfterEnd };
@@ -267,7 +265,7 @@ struct SourceParser {
                     if (count > INT16_MAX)
                         return FailAt(b.line, "a path holds at most 32767 segments, not " + std::to_string(count));
                     std::string be;
-                    AppendI16BE(be, int32_t(count));
+                    demo::AppendPathCount(be, int16_t(count));
                     b.text->bytes.replace(b.countAt, 2, be);
                 } else {
                     if (count > kInt32Max) return FailAt(b.line, "too many operations");
@@ -369,50 +367,45 @@ struct SourceParser {
     }
 
     bool TextureProgramLine(const std::string& word) {
-        int op = FindName(vocab::kTextureOps, word);
+        int op = FindName(demo::kTexOps, word);
         if (op < 0) op = NumberedOp(word, 255);
         if (op < 0) return Fail("unknown texture operation '" + word + "'");
-        std::string record;
-        record.push_back(char(op));
-        record.push_back(0);  // parameter count, set below
-        int params = 0;
+        demo::TexOperation record{uint8_t(op), {}};
         while (More()) {
             if (tokens[at].quoted) return Fail("a label must follow a parameter value");
-            int32_t value;
-            if (!Bits32(value, "parameter")) return false;
-            std::string label;
-            if (More() && tokens[at].quoted) label = tokens[at++].text;
-            if (++params > vocab::kMaxTextureParams) return Fail("more than 255 parameters");
-            if (label.size() > size_t(vocab::kMaxTextureLabel)) return Fail("label longer than 255 bytes");
-            core::AppendI32(record, value);
-            record.push_back(char(label.size()));
-            record += label;
+            demo::TexParam param;
+            if (!Bits32(param.value, "parameter")) return false;
+            if (More() && tokens[at].quoted) param.label = tokens[at++].text;
+            if (record.params.size() == demo::kMaxTexParams) return Fail("more than 255 parameters");
+            if (param.label.size() > size_t(demo::kMaxTexLabelBytes))
+                return Fail("label longer than 255 bytes");
+            record.params.push_back(std::move(param));
         }
-        record[1] = char(params);
-        block.text->bytes += record;
+        demo::AppendTexOperation(block.text->bytes, record);
         ++block.items;
         return true;
     }
 
     bool PathLine(const std::string& word) {
         if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not '" + word + "'");
-        static const char* const kNames[] = {"x0", "y0", "x1", "y1", "cx", "cy"};
-        std::string record;
-        for (const char* name : kNames) {
+        demo::PathSegment s;
+        const std::pair<int16_t*, const char*> fields[] = {{&s.x0, "x0"}, {&s.y0, "y0"}, {&s.x1, "x1"},
+                                                           {&s.y1, "y1"}, {&s.cx, "cx"}, {&s.cy, "cy"}};
+        for (auto [field, name] : fields) {
             int64_t v;
             if (!Integer(v, INT16_MIN, INT16_MAX, name)) return false;
-            AppendI16BE(record, int32_t(v));
+            *field = int16_t(v);
         }
-        int64_t extra = 0, extraByte = 0;
         if (NextIsWord("extra")) {
             ++at;
+            int64_t extra, extraByte;
             if (!Integer(extra, INT16_MIN, INT16_MAX, "extra value") ||
                 !Integer(extraByte, 0, 255, "extra byte"))
                 return false;
+            s.unused = int16_t(extra);
+            s.unusedByte = uint8_t(extraByte);
         }
-        AppendI16BE(record, int32_t(extra));
-        record.push_back(char(extraByte));
-        block.text->bytes += record;
+        demo::AppendPathSegment(block.text->bytes, s);
         ++block.items;
         return NoMore();
     }
@@ -420,18 +413,18 @@ struct SourceParser {
     bool ObjectProgramLine(const std::string& word) {
         std::string& out = block.text->bytes;
         if (word == "SelectAll") {
-            out.push_back(char(vocab::kSelectAll));
+            out.push_back(char(demo::kSelectAll));
             return NoMore();
         }
         if (word == "SelectBox") {
             static const char* const kNames[] = {"min x", "min y", "min z", "max x", "max y", "max z"};
-            out.push_back(char(vocab::kSelectBox));
+            out.push_back(char(demo::kSelectBox));
             for (const char* name : kNames) {
                 float f;
                 if (!Float(f, name)) return false;
                 core::AppendF32(out, f);
             }
-            int64_t end = vocab::kSelectBox;
+            int64_t end = demo::kSelectBox;
             if (NextIsWord("end")) {
                 ++at;
                 if (!Integer(end, 0, 255, "end byte")) return false;
@@ -439,8 +432,8 @@ struct SourceParser {
             out.push_back(char(end));
             return NoMore();
         }
-        int op = FindName(vocab::kObjectOps, word);
-        if (op < 0) op = NumberedOp(word, vocab::kSelectAll - 1);
+        int op = FindName(demo::kObjectOps, word);
+        if (op < 0) op = NumberedOp(word, demo::kSelectAll - 1);
         if (op < 0) return Fail("unknown object operation '" + word + "'");
         int64_t param = 0;
         if (More() && !Integer(param, 0, 255, "parameter")) return false;
@@ -593,17 +586,17 @@ struct SourceParser {
         if (!Word(kind, "the texture kind (program, image, target, none, raw)")) return false;
         if (kind == "program") {
             if (!OptionalLength(length) || !NoMore()) return false;
-            OpenTextBlock(BlockKind::TextureProgram, t, std::string(1, char(vocab::kTextureProgram)), 4, length);
+            OpenTextBlock(BlockKind::TextureProgram, t, std::string(1, char(demo::kTextureProgram)), 4, length);
             return true;
         }
         if (kind == "image")
             return NamedForm(t, "", "an image file name", [](uint8_t b) {
-                return b == vocab::kTextureNone || b == vocab::kTextureProgram;
+                return b == demo::kTextureNone || b == demo::kTextureProgram;
             });
         if (kind == "target") return OptionalLength(length) && NoMore() && SetText(t, "", length, lineNumber);
         if (kind == "none")
             return OptionalLength(length) && NoMore() &&
-                   SetText(t, std::string(1, char(vocab::kTextureNone)), length, lineNumber);
+                   SetText(t, std::string(1, char(demo::kTextureNone)), length, lineNumber);
         if (kind == "raw") return RawForm(t);
         return Fail("unknown texture kind '" + kind + "' (program, image, target, none, raw)");
     }
@@ -617,7 +610,7 @@ struct SourceParser {
         }
         std::optional<int64_t> length;
         if (!OptionalLength(length) || !NoMore()) return false;
-        OpenTextBlock(BlockKind::Path, t, "", vocab::kPathCountBytes, length);
+        OpenTextBlock(BlockKind::Path, t, "", demo::kPathCountBytes, length);
         return true;
     }
 
@@ -650,15 +643,15 @@ struct SourceParser {
         if (kind == "program") {
             std::optional<int64_t> length;
             if (!OptionalLength(length) || !NoMore()) return false;
-            OpenTextBlock(BlockKind::ObjectProgram, t, std::string(1, char(vocab::kModelProgram)), 0, length);
+            OpenTextBlock(BlockKind::ObjectProgram, t, std::string(1, char(demo::kModelProgram)), 0, length);
             return true;
         }
         if (kind == "obj")
-            return NamedForm(t, std::string(1, char(vocab::kModelObj)), "an OBJ file name",
+            return NamedForm(t, std::string(1, char(demo::kModelObj)), "an OBJ file name",
                              [](uint8_t) { return false; });
         if (kind == "file")
             return NamedForm(t, "", "a vertex-file path", [](uint8_t b) {
-                return b == vocab::kModelProgram || b == vocab::kModelObj;
+                return b == demo::kModelProgram || b == demo::kModelObj;
             });
         if (kind == "raw") return RawForm(t);
         return Fail("unknown model kind '" + kind + "' (program, obj, file, raw)");

@@ -45,7 +45,7 @@ std::vector<std::string> CheckModels(const demo::DemoFile& d, std::vector<int32_
         const bool built = models::LoadModel(d.modelSources[i].bytes, record, error);
         if (!built) problems.push_back("model " + std::to_string(i) + ": " + error);
         const std::string& source = d.modelSources[i].bytes;
-        const bool isMesh = built && !source.empty() && uint8_t(source[0]) == models::kSourceObjFile;
+        const bool isMesh = built && !source.empty() && uint8_t(source[0]) == demo::kModelObj;
         meshGroups.push_back(isMesh ? record.mesh.groupCount : -1);
     }
     return problems;

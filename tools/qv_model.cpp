@@ -149,7 +149,7 @@ bool ModelSource(const ModelArgs& a, std::string& source) {
         return false;
     }
     if (!a.program.empty()) {
-        source.assign(1, char(models::kSourceObjectProgram));
+        source.assign(1, char(demo::kModelProgram));
         source.append(bytes.begin(), bytes.end());
         return true;
     }
@@ -184,7 +184,7 @@ int RunModel(int argc, char** argv) {
         std::fprintf(stderr, "qv model: %s\n", error.c_str());
         return 1;
     }
-    bool isObj = !source.empty() && uint8_t(source[0]) == models::kSourceObjFile;
+    bool isObj = !source.empty() && uint8_t(source[0]) == demo::kModelObj;
     if (isObj) PrintMesh(record.mesh);
     else PrintVertexList(record);
     if (!a.obj.empty() && !WriteText(a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "core/byte_reader.h"
 #include "core/file_io.h"
 #include "demo/demo_file.h"
 #include "gl/gl_layer.h"
@@ -95,8 +96,7 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
             return where + " is a render target: its content comes from screen copies";
         case textures::SlotKind::None: return where + " builds no texture (first byte 0)";
         case textures::SlotKind::Program: {
-            const std::span<const uint8_t> program(reinterpret_cast<const uint8_t*>(source.data()) + 1,
-                                                   source.size() - 1);
+            const std::span<const uint8_t> program = core::AsBytes(source).subspan(1);
             out = RunProgram(program, textures::RandomStateBeforeSlot(demo.textureSources, int32_t(slot)));
             return "";
         }
