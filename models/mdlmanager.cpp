@@ -21,7 +21,7 @@ bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& 
     std::string path = platform::ResolvePath(demoPath);
     std::string bytes;
     if (!core::ReadWholeFile(path, bytes, &error)) return false;
-    return ParseVertexFile(Bytes(bytes), path, record, error);
+    return ParseVertexFile(Bytes(bytes), platform::DisplayPath(path), record, error);
 }
 
 }  // namespace

@@ -221,7 +221,7 @@ bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error) {
     std::string path = platform::ResolvePath("data\\" + name);
     std::string text;
     if (!core::ReadWholeFile(path, text, &error)) return false;
-    return ParseObj(text, path, mesh, error);
+    return ParseObj(text, platform::DisplayPath(path), mesh, error);
 }
 
 void SetMeshTextureTable(TextureNameTable table) { g_textureTable = table; }

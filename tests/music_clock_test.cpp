@@ -11,6 +11,7 @@
 
 #include "platform/audio.h"
 #include "platform/audio_clock.h"
+#include "platform/paths.h"
 #include "timeline/muzax.h"
 
 namespace fs = std::filesystem;
@@ -161,6 +162,19 @@ TEST_F(SoundFiles, AFileOfNeitherKindIsRefusedWithAReason) {
     EXPECT_FALSE(DecodeMusicFile(path, sound, error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(DecodeMusicFile((dir / "missing.ogg").string(), sound, error));
+}
+
+// The music file name in the demo file is Windows-1252; the file on disk is named in UTF-8.
+TEST_F(SoundFiles, AWindowsMusicNameDecodesItsUtf8File) {
+    std::string error;
+    ASSERT_TRUE(WriteSoundFile((dir / "m\xC3\xBCsic.flac").string(), 22050, Tone(22050, 0.2), error))
+        << error;
+    platform::SetContentRoot(dir.string());
+    const std::string path = platform::ResolvePath("M\xDCSIC.flac");
+    platform::SetContentRoot(".");
+    DecodedSound sound;
+    ASSERT_TRUE(DecodeMusicFile(path, sound, error)) << error;
+    EXPECT_EQ(sound.sampleRate, 22050);
 }
 
 // SDL's dummy driver keeps no real time: the clock falls back to the steady clock started by

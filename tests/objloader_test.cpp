@@ -187,3 +187,21 @@ TEST(ObjDraw, AllMaterialAndMissingGroups) {
     std::string guarded = Record([](const fObjFile& mesh) { DrawObjGroup(mesh, 0, 2, 1.0f); }, m);
     EXPECT_EQ(Count(guarded, "glVertex3f"), 2u);
 }
+
+TEST(ObjLoad, AWindowsNameFindsItsUtf8FileAndErrorsShowUtf8) {
+    namespace fs = std::filesystem;
+    fs::path root = MakeTempFolder("qv-objloader");
+    fs::create_directories(root / "data");
+    std::ofstream(root / "data" / "b\xC3\xA4r.obj") << kTriangle;
+    std::ofstream(root / "data" / "b\xF6se.obj") << "v 0 0\n";  // a raw Windows name on disk
+    platform::SetContentRoot(root.string());
+    fObjFile mesh;
+    std::string error;
+    EXPECT_TRUE(LoadObj(mesh, "B\xC4R.OBJ", error)) << error;
+    EXPECT_EQ(mesh.groupCount, 1);
+    fObjFile bad;
+    EXPECT_FALSE(LoadObj(bad, "b\xF6se.obj", error));
+    EXPECT_EQ(error.rfind((root / "data" / "b\xC3\xB6se.obj").string() + ", line 1: ", 0), 0u) << error;
+    platform::SetContentRoot(".");
+    fs::remove_all(root);
+}

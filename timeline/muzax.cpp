@@ -40,7 +40,7 @@ void OpenMusic(const std::string& musicFile) {
     std::string error;
     std::string path = platform::ResolvePath(musicFile);
     g_music.streamOpen = platform::OpenMusicStream(path, error);
-    if (!g_music.streamOpen) NoteFailure("cannot play music file '" + path + "': " + error);
+    if (!g_music.streamOpen) NoteFailure("cannot play music file '" + platform::DisplayPath(path) + "': " + error);
 }
 
 void SeekMusicMs(int32_t ms) {
