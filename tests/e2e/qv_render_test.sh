@@ -3,6 +3,7 @@
 # same command gives the same bytes, --frames writes one PNG per time, bad options are refused.
 #   qv_render_test.sh BUILD_DIR
 set -uo pipefail
+export LC_ALL=C.UTF-8  # the same tool output whatever the caller's locale
 qv="$(cd "${1:?usage: qv_render_test.sh BUILD_DIR}" && pwd)/qv"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_render.XXXXXX")"
 trap 'rm -rf "$work"' EXIT

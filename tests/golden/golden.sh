@@ -10,6 +10,7 @@
 # BUILD_DIR/tests/golden/NAME/; on a difference the rendered frame and a diff image are left
 # there and their paths printed.
 set -uo pipefail
+export LC_ALL=C.UTF-8  # the same tool output whatever the caller's locale
 
 here="$(cd "$(dirname "$0")" && pwd)"
 usage() { echo "usage: golden.sh (check BUILD_DIR CASE... | update BUILD_DIR [CASE...])" >&2; exit 2; }
