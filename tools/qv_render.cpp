@@ -12,6 +12,7 @@
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
+#include "core/quote.h"
 #include "gl/gl_layer.h"
 #include "platform/headless.h"
 #include "platform/message_box.h"
@@ -84,7 +85,7 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
                 return "--fps needs frames per second from 1 to 1000";
             ++i;
         } else if (arg.starts_with("-") || !o.demoPath.empty()) {
-            return "unexpected argument '" + std::string(arg) + "'";
+            return "unexpected argument " + core::QuoteToken(arg);
         } else {
             o.demoPath = arg;
         }

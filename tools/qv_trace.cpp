@@ -11,6 +11,7 @@
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
+#include "core/quote.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -52,7 +53,7 @@ std::string ParseOptions(int argc, char** argv, TraceOptions& o) {
             if (!hasValue || !ParseSize(argv[++i], o.width, o.height))
                 return "--size needs WIDTHxHEIGHT, both positive";
         } else if (arg.starts_with("--") || !o.demoPath.empty()) {
-            return "unexpected argument '" + std::string(arg) + "'";
+            return "unexpected argument " + core::QuoteToken(arg);
         } else {
             o.demoPath = arg;
         }
