@@ -66,6 +66,23 @@ done
 [ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
     || fail "missing demo file: $(cat "$work/err")"
 
+# A script's own OpenGL error (a second POPMATRIX on a fresh frame underflows the stack) does
+# not stop the renderer: the player draws on past it, and the read-back is not at fault.
+cat >"$work/popped.qvs" <<'QVS'
+title "popped"
+script 0
+    POPMATRIX
+    POPMATRIX
+clip 0 track 0 start 0 length 100000 script 0
+QVS
+if "$qv" build "$work/popped.qvs" -o "$work/popped.acs" &&
+   "$qv" render "$work/popped.acs" --time 1000 -o "$work/popped.png" --size 32x24 2>"$work/err" &&
+   [ -s "$work/popped.png" ]; then
+    pass "a script's GL error does not stop qv render"
+else
+    fail "script with a GL error: $(cat "$work/err")"
+fi
+
 # The bundled demo, as the build made it: the same picture twice, and not an empty one.
 bundled="$(dirname "$qv")/demos/nightfall/demo.acs"
 if [ -f "$bundled" ]; then
