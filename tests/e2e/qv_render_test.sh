@@ -31,9 +31,10 @@ m5='\x00\x00\xa0\xc0'; p5='\x00\x00\xa0\x40'
 
 centre() { convert "$1" -format '%[pixel:p{w/2,h/2}]' info:; }
 
-if "$qv" render "$work/demo.acs" --time 1500 -o "$work/a.png" --size 160x120 &&
+if "$qv" render "$work/demo.acs" --time 1500 -o "$work/a.png" --size 160x120 2>"$work/err" &&
    "$qv" render "$work/demo.acs" --time 1500 -o "$work/b.png" --size 160x120; then
     cmp -s "$work/a.png" "$work/b.png" && pass "same command, same bytes" || fail "two renders differ"
+    [ ! -s "$work/err" ] || fail "a later frame warns: $(cat "$work/err")"
     [ "$(identify -format '%wx%h' "$work/a.png")" = 160x120 ] || fail "--size not honoured"
     case "$(centre "$work/a.png")" in
         *255,255,255*) pass "the clip draws at 1500 ms" ;;
@@ -43,7 +44,12 @@ else
     fail "qv render --time failed"
 fi
 
-if "$qv" render "$work/demo.acs" --frames 0:2000:500 -o "$work/frames/" --size 32x24 --fps 30; then
+# The run's first frame only selects the clips: the frame at 0 ms shows none, and says so.
+if "$qv" render "$work/demo.acs" --frames 0:2000:500 -o "$work/frames/" --size 32x24 --fps 30 \
+       2>"$work/err"; then
+    [ "$(grep -c "warning: the frame at 0 ms is the run's first" "$work/err")" = 1 ] &&
+        [ "$(wc -l <"$work/err")" = 1 ] && pass "the first frame of the run is warned about" ||
+        fail "first frame warning: $(cat "$work/err")"
     names="$(cd "$work/frames" && echo *.png)"
     [ "$names" = "frame_00000000.png frame_00000500.png frame_00001000.png frame_00001500.png frame_00002000.png" ] \
         && pass "--frames writes one PNG per time" || fail "--frames wrote: $names"
