@@ -104,5 +104,22 @@ else
     fail "the bundled demo was not built ($bundled)"
 fi
 
+# The complete example (demos/example.qvs) with the files the build makes for it: every file
+# loads (no message), in both halves of its timeline.
+example="$(dirname "$qv")/demos/example/demo.acs"
+if [ -f "$example" ]; then
+    for t in 1000 31000; do
+        if "$qv" render "$example" --time "$t" -o "$work/example-$t.png" --size 160x120 \
+               2>"$work/err" && [ ! -s "$work/err" ] &&
+           [ "$(convert "$work/example-$t.png" -format '%k' info:)" -gt 100 ]; then
+            pass "the example demo renders at $t ms"
+        else
+            fail "example demo at $t ms: $(cat "$work/err")"
+        fi
+    done
+else
+    fail "the example demo was not built ($example)"
+fi
+
 [ "$failures" = 0 ] || { echo "$failures qv render check(s) failed"; exit 1; }
 echo "all qv render checks passed"
