@@ -160,8 +160,12 @@ TEST_F(SoundFiles, AFileOfNeitherKindIsRefusedWithAReason) {
     DecodedSound sound;
     std::string error;
     EXPECT_FALSE(DecodeMusicFile(path, sound, error));
+    // The reason fits inside a sentence: libsndfile's prefix and full stop are gone.
     EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find("System error"), std::string::npos) << error;
+    EXPECT_NE(error.back(), '.') << error;
     EXPECT_FALSE(DecodeMusicFile((dir / "missing.ogg").string(), sound, error));
+    EXPECT_EQ(error, "No such file or directory");
 }
 
 // The music file name in the demo file is Windows-1252; the file on disk is named in UTF-8.

@@ -105,6 +105,18 @@ TEST(ObjParse, FailuresNameFileLineAndProblem) {
     EXPECT_EQ(ParseError(head + "f 1/1/x\n"), "m.obj, line 5: normal index 'x' is not an integer");
 }
 
+TEST(ObjParse, LongTokensAreQuotedShortened) {
+    // A hostile file's 200,000-digit number: the message shows 60 of them and the length.
+    const std::string digits(200000, '9');
+    const std::string shown = "'" + digits.substr(0, 60) + "'... (200000 bytes)";
+    const std::string head = "v 0 0 0\nvt 0 0\nvn 0 0 1\ng a\n";
+    EXPECT_EQ(ParseError("v 1 " + digits + " 0\n"), "m.obj, line 1: " + shown + " is not a number");
+    EXPECT_EQ(ParseError(head + "f 1/" + digits + "/1 1/1/1 1/1/1\n"),
+              "m.obj, line 5: texture-coordinate index " + shown + " is not an integer");
+    EXPECT_EQ(ParseError(head + "f 1/1/1 " + digits + "\n"),
+              "m.obj, line 5: face corner " + shown + " is not position/texture/normal");
+}
+
 TEST(ObjParse, BadIndexesAndGrouplessLinesRefuseTheFile) {
     const std::string lists = "v 0 0 0\nvt 0 0\nvn 0 0 1\n";
     EXPECT_EQ(ParseError(lists + "f 1/1/1 1/1/1 1/1/1\n"),

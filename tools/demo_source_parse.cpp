@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
+#include "core/quote.h"
 #include "scripter/opcodes.h"
 #include "tools/demo_source.h"
 #include "tools/demo_source_vocab.h"
@@ -57,7 +58,7 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
 }
 
 std::string Shown(const Token& t) {
-    return t.quoted ? srctext::QuoteBytes(t.text) : "'" + t.text + "'";
+    return t.quoted ? core::QuoteToken(t.text, srctext::QuoteBytes) : core::QuoteToken(t.text);
 }
 
 bool IsLabelName(std::string_view s) {
@@ -159,7 +160,7 @@ struct SourceParser {
         if (!Word(w, what)) return false;
         if (!srctext::ParseInteger(w, v) || v < lo || v > hi)
             return Fail(what + " must be an integer from " + std::to_string(lo) + " to " +
-                        std::to_string(hi) + ", not '" + w + "'");
+                        std::to_string(hi) + ", not " + core::QuoteToken(w));
         return true;
     }
     bool Int32(int32_t& v, const std::string& what) {
@@ -178,7 +179,7 @@ struct SourceParser {
     bool Float(float& f, const std::string& what) {
         std::string w;
         if (!Word(w, what)) return false;
-        if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not '" + w + "'");
+        if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not " + core::QuoteToken(w));
         return true;
     }
     bool OptionalLength(std::optional<int64_t>& length) {
@@ -252,7 +253,7 @@ struct SourceParser {
             case BlockKind::Script: {
                 for (const Block::Fixup& f : b.fixups) {
                     auto label = b.labels.find(f.label);
-                    if (label == b.labels.end()) return FailAt(f.line, "undefined label '" + f.label + "'");
+                    if (label == b.labels.end()) return FailAt(f.line, "undefined label " + core::QuoteToken(f.label));
                     const uint32_t target = uint32_t(label->second.offset);
                     for (int k = 0; k < 4; ++k) b.code[f.at + size_t(k)] = uint8_t(target >> (8 * k));
                 }
@@ -298,10 +299,10 @@ struct SourceParser {
         std::string first = tokens[at].quoted ? "" : tokens[at].text;
         if (first.size() > 1 && first.back() == ':') {
             const std::string name = first.substr(0, first.size() - 1);
-            if (!IsLabelName(name)) return Fail("'" + name + "' is not a label name (letters, digits, _)");
+            if (!IsLabelName(name)) return Fail(core::QuoteToken(name) + " is not a label name (letters, digits, _)");
             auto [it, fresh] = block.labels.emplace(name, Block::Label{block.code.size(), lineNumber});
             if (!fresh)
-                return Fail("label '" + name + "' is defined twice (first at line " +
+                return Fail("label " + core::QuoteToken(name) + " is defined twice (first at line " +
                             std::to_string(it->second.line) + ")");
             ++at;
             if (!More()) return true;
@@ -318,7 +319,7 @@ struct SourceParser {
         if (op < 0) {
             std::string upper = word;
             for (char& c : upper) c = char(std::toupper(uint8_t(c)));
-            return Fail("unknown mnemonic '" + word + "'" +
+            return Fail("unknown mnemonic " + core::QuoteToken(word) +
                         (scripter::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
         }
         block.code.push_back(uint8_t(op));
@@ -328,7 +329,7 @@ struct SourceParser {
                 int32_t v = 0;
                 if (More() && !tokens[at].quoted && tokens[at].text.starts_with('@')) {
                     const std::string label = tokens[at++].text.substr(1);
-                    if (!IsLabelName(label)) return Fail("'@" + label + "' does not name a label");
+                    if (!IsLabelName(label)) return Fail(core::QuoteToken("@" + label) + " does not name a label");
                     block.fixups.push_back({block.code.size(), label, lineNumber});
                 } else if (!Bits32(v, word + " operand")) {
                     return false;
@@ -371,7 +372,7 @@ struct SourceParser {
     bool TextureProgramLine(const std::string& word) {
         int op = FindName(vocab::kTextureOps, word);
         if (op < 0) op = NumberedOp(word, 255);
-        if (op < 0) return Fail("unknown texture operation '" + word + "'");
+        if (op < 0) return Fail("unknown texture operation " + core::QuoteToken(word));
         std::string record;
         record.push_back(char(op));
         record.push_back(0);  // parameter count, set below
@@ -395,7 +396,7 @@ struct SourceParser {
     }
 
     bool PathLine(const std::string& word) {
-        if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not '" + word + "'");
+        if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not " + core::QuoteToken(word));
         static const char* const kNames[] = {"x0", "y0", "x1", "y1", "cx", "cy"};
         std::string record;
         for (const char* name : kNames) {
@@ -441,7 +442,7 @@ struct SourceParser {
         }
         int op = FindName(vocab::kObjectOps, word);
         if (op < 0) op = NumberedOp(word, vocab::kSelectAll - 1);
-        if (op < 0) return Fail("unknown object operation '" + word + "'");
+        if (op < 0) return Fail("unknown object operation " + core::QuoteToken(word));
         int64_t param = 0;
         if (More() && !Integer(param, 0, 255, "parameter")) return false;
         out.push_back(char(op));
@@ -461,7 +462,7 @@ struct SourceParser {
             case BlockKind::Path: return word == ".count" ? CountLine(INT16_MIN, INT16_MAX) : PathLine(word);
             case BlockKind::ObjectProgram: return ObjectProgramLine(word);
             case BlockKind::AfterEnd: return Fail("only .byte lines belong after 'after-end'");
-            default: return Fail("unexpected '" + word + "'");
+            default: return Fail("unexpected " + core::QuoteToken(word));
         }
     }
 
@@ -481,7 +482,7 @@ struct SourceParser {
         static const char* const kTables[] = {"scripts", "clips", "textures", "paths", "models"};
         bool known = false;
         for (const char* t : kTables) known = known || table == t;
-        if (!known) return Fail("count of what? '" + table + "' is none of scripts, clips, textures, paths, models");
+        if (!known) return Fail("count of what? " + core::QuoteToken(table) + " is none of scripts, clips, textures, paths, models");
         if (counts[table].stored) return Fail("second count of " + table);
         if (!Integer(v, kInt32Min, kInt32Max, "count")) return false;
         counts[table] = {v, lineNumber};
@@ -523,7 +524,7 @@ struct SourceParser {
         while (More()) {
             std::string key;
             if (!Word(key, "a clip field")) return false;
-            if (given[key]) return Fail("clip field '" + key + "' given twice");
+            if (given[key]) return Fail("clip field " + core::QuoteToken(key) + " given twice");
             given[key] = true;
             bool ok;
             if (key == "track") ok = TrackNumber(c.track);
@@ -532,7 +533,7 @@ struct SourceParser {
             else if (key == "script") ok = Int32(c.scriptIndex, "script");
             else if (key == "translate") ok = Triple(c.translateX, c.translateY, c.translateZ, "translate");
             else if (key == "rotate") ok = Triple(c.rotateX, c.rotateY, c.rotateZ, "rotate");
-            else return Fail("unknown clip field '" + key + "' (track, start, length, script, translate, rotate)");
+            else return Fail("unknown clip field " + core::QuoteToken(key) + " (track, start, length, script, translate, rotate)");
             if (!ok) return false;
         }
         for (const char* required : {"track", "start", "length", "script"})
@@ -605,7 +606,7 @@ struct SourceParser {
             return OptionalLength(length) && NoMore() &&
                    SetText(t, std::string(1, char(vocab::kTextureNone)), length, lineNumber);
         if (kind == "raw") return RawForm(t);
-        return Fail("unknown texture kind '" + kind + "' (program, image, target, none, raw)");
+        return Fail("unknown texture kind " + core::QuoteToken(kind) + " (program, image, target, none, raw)");
     }
 
     bool PathDirective() {
@@ -627,8 +628,8 @@ struct SourceParser {
         while (More()) {
             std::string key;
             if (!Word(key, "ints or floats")) return false;
-            if (key != "ints" && key != "floats") return Fail("expected 'ints' or 'floats', not '" + key + "'");
-            if (given[key]) return Fail("'" + key + "' given twice");
+            if (key != "ints" && key != "floats") return Fail("expected 'ints' or 'floats', not " + core::QuoteToken(key));
+            if (given[key]) return Fail(core::QuoteToken(key) + " given twice");
             given[key] = true;
             if (!Int32(key == "ints" ? d.intVarCount : d.floatVarCount, key)) return false;
         }
@@ -661,7 +662,7 @@ struct SourceParser {
                 return b == vocab::kModelProgram || b == vocab::kModelObj;
             });
         if (kind == "raw") return RawForm(t);
-        return Fail("unknown model kind '" + kind + "' (program, obj, file, raw)");
+        return Fail("unknown model kind " + core::QuoteToken(kind) + " (program, obj, file, raw)");
     }
 
     bool AfterEnd() {
