@@ -1,5 +1,6 @@
 #include "app/frame_loop.h"
 
+#include "app/engine.h"
 #include "core/numeric.h"
 
 namespace app {
@@ -41,6 +42,30 @@ void HandleKeys(LoopState& state) {
 }
 
 std::string WindowCaption(const std::string& title) { return ">> " + title; }
+
+MessageOutcome HandleWindowMessage(LoopState& state, const platform::WindowEvent& event,
+                                   const std::string& title) {
+    MessageOutcome outcome;
+    switch (event.kind) {
+        case platform::WindowEvent::Quit:
+            outcome.endsLoop = true;
+            break;
+        case platform::WindowEvent::KeyDown:
+        case platform::WindowEvent::KeyUp:
+            SetKey(state, event.virtualKey, event.kind == platform::WindowEvent::KeyDown);
+            break;
+        case platform::WindowEvent::Resized:
+            app::SetProjection(event.width, event.height);
+            break;
+        case platform::WindowEvent::CaptionTimer:
+            outcome.caption = FpsCaption(title, state.FrameCount);
+            state.FrameCount = 0;
+            break;
+        case platform::WindowEvent::Other:
+            break;
+    }
+    return outcome;
+}
 
 std::string FpsCaption(const std::string& title, int32_t frameCount) {
     core::Extended fps = core::Extended(frameCount) * 1000 / core::Extended(kCaptionPeriodMs);

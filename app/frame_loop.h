@@ -1,10 +1,13 @@
 // The player's frame-loop state and arithmetic: the key table, the frame counter of the
 // frame-rate caption, the smoothed elapsed time, the time offset and fast mode of the
-// debugging keys. Plain functions with no window behind them; the loop itself is player.h.
+// debugging keys, and what each window message does to them. Plain functions with no window
+// behind them; the loop itself is player.h.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <string>
+
+#include "platform/window.h"
 
 namespace app {
 
@@ -42,6 +45,19 @@ bool LoopEnds(const LoopState& state, bool quitFlag);
 // time, fast mode off, F3 cleared. Else only outside fast mode: F2 starts fast mode with
 // TimeOffset = -SmoothedElapsed (F2 stays set); otherwise F1 adds one second and is cleared.
 void HandleKeys(LoopState& state);
+
+// What a window message did that the window itself must carry out.
+struct MessageOutcome {
+    bool endsLoop = false;  // the window was closed
+    std::string caption;    // not empty: the window's new caption
+};
+
+// One window message (the window procedure): a key-down or key-up sets its key-table entry;
+// a size change sets viewport and projection for the new client size (through the GL layer);
+// the caption timer gives the frame-rate caption of the frames counted since the previous one
+// and starts the count again; closing the window ends the loop.
+MessageOutcome HandleWindowMessage(LoopState& state, const platform::WindowEvent& event,
+                                   const std::string& title);
 
 // ">> " + title: the caption the window opens with.
 std::string WindowCaption(const std::string& title);

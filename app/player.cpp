@@ -55,24 +55,9 @@ bool OpenPlayerWindow(int32_t width, int32_t height, bool fullscreen) {
 
 // One window message. True when it ends the loop.
 bool HandleMessage(const platform::WindowEvent& event) {
-    switch (event.kind) {
-        case platform::WindowEvent::Quit:
-            return true;
-        case platform::WindowEvent::KeyDown:
-        case platform::WindowEvent::KeyUp:
-            SetKey(g_loop, event.virtualKey, event.kind == platform::WindowEvent::KeyDown);
-            break;
-        case platform::WindowEvent::Resized:
-            app::SetProjection(event.width, event.height);
-            break;
-        case platform::WindowEvent::CaptionTimer:
-            platform::SetWindowCaption(FpsCaption(app::Demo().title, g_loop.FrameCount));
-            g_loop.FrameCount = 0;
-            break;
-        case platform::WindowEvent::Other:
-            break;
-    }
-    return false;
+    MessageOutcome outcome = HandleWindowMessage(g_loop, event, app::Demo().title);
+    if (!outcome.caption.empty()) platform::SetWindowCaption(outcome.caption);
+    return outcome.endsLoop;
 }
 
 // The loop never waits: a pending message is handled (one per pass, no frame drawn), and

@@ -4,6 +4,7 @@
 # start-up and file reading do not dominate. Times are CPU seconds (user + system), which stay
 # meaningful on a shared machine. Usage: bench/imagemagick_compare.sh BUILD_DIR
 set -euo pipefail
+export LC_ALL=C.UTF-8  # time prints "1.5", not "1,5", for awk
 build=${1:-build}
 convert=convert-im6.q16
 export MAGICK_THREAD_LIMIT=1

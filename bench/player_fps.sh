@@ -7,6 +7,8 @@
 # device it runs on the steady clock. Prints the content start-up time (qv render of frame 0
 # less that of an empty demo) and one caption per second.
 set -uo pipefail
+# Window names in UTF-8 (xwininfo prints none in the C locale) and "1.5", not "1,5", from time.
+export LC_ALL=C.UTF-8
 
 build="$(cd "${1:?usage: player_fps.sh BUILD_DIR [DEMO_DIR] [SECONDS]}" && pwd)"
 demo="$(cd "${2:-$build/demos/nightfall}" && pwd)"

@@ -53,6 +53,12 @@ const Backend& DriverBackend() { return kDriver; }
 void SetDriverSwap(void (*swap)()) { g_swap = swap; }
 
 bool DriverReadPixels(int32_t w, int32_t h, void* out) {
+    // An error still pending comes from the frame's drawing (a script popping an empty matrix
+    // stack, say): the player draws on past those, so only an error raised by the read-back
+    // itself counts. The loop is bounded: a lost context reports its error on every call.
+    constexpr int kMostPendingErrors = 64;
+    for (int i = 0; i < kMostPendingErrors && ::glGetError() != GL_NO_ERROR; ++i) {
+    }
     ::glPixelStorei(GL_PACK_ALIGNMENT, 1);
     ::glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, out);
     return ::glGetError() == GL_NO_ERROR;

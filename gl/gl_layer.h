@@ -91,7 +91,8 @@ void RecordLine(const std::string& line);
 bool IsRecording();
 
 // Reads back the current read buffer as RGBA rows, bottom row first (driver only; the tools'
-// image output). Returns false under the recorder.
+// image output). Returns false under the recorder, or when the read-back raises an OpenGL
+// error; errors the frame's drawing left pending are cleared first and do not count.
 bool ReadPixelsRGBA(int32_t w, int32_t h, void* out);
 
 }  // namespace gl

@@ -17,7 +17,7 @@ bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& 
     std::string path = platform::ResolvePath(demoPath);
     std::string bytes;
     if (!core::ReadWholeFile(path, bytes, &error)) return false;
-    return ParseVertexFile(core::AsBytes(bytes), path, record, error);
+    return ParseVertexFile(core::AsBytes(bytes), platform::DisplayPath(path), record, error);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "gl/gl_layer.h"
 #include "core/file_io.h"
+#include "core/quote.h"
 #include "platform/paths.h"
 
 namespace models {
@@ -20,13 +21,6 @@ struct IndexUse {
     int32_t largest = -1;
     size_t line = 0;
 };
-
-std::string Quoted(std::string_view field) {
-    std::string q(1, '\'');
-    q.append(field);
-    q += '\'';
-    return q;
-}
 
 struct ObjParser {
     const std::string& fileName;
@@ -54,7 +48,7 @@ struct ObjParser {
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (!startsLikeNumber || ec != std::errc() || end != digits.data() + digits.size() ||
             !std::isfinite(value))
-            return Fail(Quoted(field) + " is not a number");
+            return Fail(core::QuoteToken(field) + " is not a number");
         // Extended to float32 as the x87 store does with overflow masked: beyond the largest
         // float (plus half a step) the value becomes an infinity.
         constexpr long double kFloatOverflow = 0x1.ffffffp127L;
@@ -70,7 +64,7 @@ struct ObjParser {
         if (digits.front() == '+' && digits.size() > 1 && digits[1] != '-') digits.remove_prefix(1);
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
         if (ec != std::errc() || end != digits.data() + digits.size())
-            return Fail(std::string(what) + " " + Quoted(field) + " is not an integer");
+            return Fail(std::string(what) + " " + core::QuoteToken(field) + " is not an integer");
         return true;
     }
 
@@ -133,8 +127,8 @@ struct ObjParser {
             size_t slash2 = slash1 == std::string::npos ? slash1 : s.find('/', slash1 + 1);
             size_t blank = slash2 == std::string::npos ? slash2 : s.find(' ', slash2 + 1);
             if (blank == std::string::npos)
-                return Fail("face corner '" + s.substr(0, s.find(' ')) +
-                            "' is not position/texture/normal");
+                return Fail("face corner " + core::QuoteToken(std::string_view(s).substr(0, s.find(' '))) +
+                            " is not position/texture/normal");
             std::string_view view(s);
             ObjCorner c;
             if (!Index(view.substr(0, slash1), "position index", positions, c.position) ||
@@ -221,7 +215,7 @@ bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error) {
     std::string path = platform::ResolvePath("data\\" + name);
     std::string text;
     if (!core::ReadWholeFile(path, text, &error)) return false;
-    return ParseObj(text, path, mesh, error);
+    return ParseObj(text, platform::DisplayPath(path), mesh, error);
 }
 
 void SetMeshTextureTable(TextureNameTable table) { g_textureTable = table; }

@@ -10,11 +10,14 @@
 #include <atomic>
 #include <chrono>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "core/file_io.h"
+#include "core/quote.h"
 #include "platform/audio_clock.h"
 
 namespace platform {
@@ -32,6 +35,16 @@ int64_t SteadyNs() {
         .count();
 }
 
+// libsndfile's text ("System error : Permission denied.", "Format not recognised.") as a
+// reason that fits inside another sentence: no prefix, no full stop.
+std::string SoundErrorText(std::string text) {
+    constexpr std::string_view kSystemPrefix = "System error : ";
+    if (text.starts_with(kSystemPrefix)) text.erase(0, kSystemPrefix.size());
+    while (!text.empty() && (text.back() == '.' || std::isspace(uint8_t(text.back()))))
+        text.pop_back();
+    return text.empty() ? "not a sound file" : text;
+}
+
 // One open music file; owns the libsndfile handle or the libopenmpt module.
 class MusicDecoder {
 public:
@@ -39,6 +52,14 @@ public:
 
     bool Open(const std::string& path, std::string& error) {
         Close();
+        // A file that cannot be opened at all is named by the system's reason alone; the
+        // decoders would only wrap the same reason in their own words.
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        ::close(fd);
         SF_INFO info{};
         sound_ = sf_open(path.c_str(), SFM_READ, &info);
         if (sound_) {
@@ -52,7 +73,7 @@ public:
             scratch_.resize(size_t(kChunkFrames) * channels_);
             return true;
         }
-        std::string soundError = sf_strerror(nullptr);
+        std::string soundError = SoundErrorText(sf_strerror(nullptr));
         if (OpenTracker(path)) return true;
         error = soundError;
         return false;
@@ -320,12 +341,12 @@ bool WriteSoundFile(const std::string& path, int32_t sampleRate, const std::vect
     else if (ext == "ogg") info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
     else if (ext == "mp3") info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
     else {
-        error = "unknown sound format '." + ext + "' (wav, flac, ogg or mp3)";
+        error = "unknown sound format " + core::QuoteToken("." + ext) + " (wav, flac, ogg or mp3)";
         return false;
     }
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) {
-        error = sf_strerror(nullptr);
+        error = SoundErrorText(sf_strerror(nullptr));
         return false;
     }
     // Clipping instead of wrapping for samples past full scale.
@@ -338,7 +359,7 @@ bool WriteSoundFile(const std::string& path, int32_t sampleRate, const std::vect
         const sf_count_t n = std::min(kSliceFrames, frames - done);
         ok = sf_writef_float(file, stereo.data() + done * 2, n) == n;
     }
-    if (!ok) error = sf_strerror(file);
+    if (!ok) error = SoundErrorText(sf_strerror(file));
     sf_close(file);
     return ok;
 }

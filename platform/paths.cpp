@@ -1,11 +1,12 @@
 #include "platform/paths.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <vector>
+
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -32,18 +33,39 @@ std::vector<std::string> SplitComponents(const std::string& path) {
     return parts;
 }
 
-// The entry of folder whose name equals component ignoring ASCII case; the exact name wins.
-bool FindEntryIgnoringCase(const std::string& folder, const std::string& component,
-                           std::string& found) {
-    if (Exists(folder + "/" + component)) {
-        found = component;
-        return true;
+// The characters of a demo-file name component (Windows-1252 bytes), letter case folded.
+std::u32string FoldedDemoName(const std::string& bytes) {
+    std::u32string out;
+    for (unsigned char b : bytes) out += FoldLatinCase(Cp1252CodePoint(b));
+    return out;
+}
+
+// The characters of a name on disk, letter case folded: UTF-8 as Linux names files, or, when
+// the name is not UTF-8, the raw Windows-1252 bytes that an unpacked archive can leave.
+std::u32string FoldedDiskName(const std::string& bytes) {
+    if (!IsValidUtf8(bytes)) return FoldedDemoName(bytes);
+    std::u32string out;
+    char32_t cp;
+    for (size_t i = 0; i < bytes.size() && DecodeUtf8(bytes, i, cp);) out += FoldLatinCase(cp);
+    return out;
+}
+
+// The entry of folder that names the demo-file component: the bytes as written, their UTF-8
+// form, or else an entry equal to it without regard to letter case.
+bool FindEntry(const std::string& folder, const std::string& component, std::string& found) {
+    const std::string utf8 = Cp1252ToUtf8(component);
+    for (const std::string* exact : {&component, &utf8}) {
+        if (Exists(folder + "/" + *exact)) {
+            found = *exact;
+            return true;
+        }
     }
     DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
     if (!dir) return false;
+    const std::u32string wanted = FoldedDemoName(component);
     bool ok = false;
     while (dirent* e = ::readdir(dir)) {
-        if (::strcasecmp(e->d_name, component.c_str()) == 0) {
+        if (FoldedDiskName(e->d_name) == wanted) {
             found = e->d_name;
             ok = true;
             break;
@@ -67,19 +89,32 @@ std::string ResolvePath(const std::string& demoName) {
     for (char& c : name)
         if (c == '\\') c = '/';
     bool absolute = !name.empty() && name[0] == '/';
-    std::string base = absolute ? "" : g_root;
-    std::string direct = absolute ? name : base + "/" + name;
+    std::string base = absolute ? "" : g_root + "/";
+    std::string direct = base + name;
     if (name.empty() || Exists(direct)) return direct;
+    std::string directUtf8 = base + Cp1252ToUtf8(name);
+    if (Exists(directUtf8)) return directUtf8;
 
-    std::string path = base;
+    std::string path = absolute ? "" : g_root;
     for (const std::string& component : SplitComponents(name)) {
         std::string entry;
-        if (component == "." || component == ".." ||
-            !FindEntryIgnoringCase(path, component, entry))
-            entry = component;
+        if (component == "." || component == ".." || !FindEntry(path, component, entry))
+            entry = Cp1252ToUtf8(component);
         path += "/" + entry;
     }
-    return Exists(path) ? path : direct;
+    return Exists(path) ? path : directUtf8;
+}
+
+std::string DisplayPath(const std::string& path) {
+    std::string shown;
+    size_t start = 0;
+    for (;;) {
+        size_t end = path.find('/', start);
+        shown += DisplayText(path.substr(start, end - start));
+        if (end == std::string::npos) return shown;
+        shown += '/';
+        start = end + 1;
+    }
 }
 
 }  // namespace platform

@@ -27,6 +27,15 @@ bool ClickWindowed(StartupChoice& choice, bool wasChecked) {
     return !wasChecked;
 }
 
+std::string TitleLabel(const std::string& titleCp1252) {
+    std::string label;
+    for (char c : Cp1252ToUtf8(titleCp1252)) {
+        if (c == '@') label += '@';
+        label += c;
+    }
+    return label;
+}
+
 namespace {
 
 // The window was laid out for an outer size of 220 x 200 with the classic dialog frame
@@ -56,7 +65,7 @@ constexpr int kLabelInset = 3;
 struct DialogState {
     StartupChoice choice;
     bool windowedChecked = false;
-    std::string titleUtf8;
+    std::string titleLabel;
     Fl_Window* window = nullptr;
 };
 DialogState g_dialog;
@@ -118,7 +127,7 @@ void BuildWindow() {
     start->shortcut(FL_ALT | 's');
     start->callback(OnStart);
     StaticText(5, 2, 220, 20, "now showing:", kFontB);
-    StaticText(15, 15, 220, 20, g_dialog.titleUtf8.c_str(), kFontC);
+    StaticText(15, 15, 220, 20, g_dialog.titleLabel.c_str(), kFontC);
     StaticText(10, 38, 120, 20, "Resolution:", kFontC);
 
     // A drop-down list shows one line when closed; its 85 pixels are the opened list.
@@ -146,7 +155,7 @@ void BuildWindow() {
 
 bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice) {
     g_dialog = DialogState{};
-    g_dialog.titleUtf8 = Cp1252ToUtf8(titleCp1252);
+    g_dialog.titleLabel = TitleLabel(titleCp1252);
     choice = g_dialog.choice;
     // FLTK ends the process when it cannot connect; the player says why instead.
     Display* display = nullptr;

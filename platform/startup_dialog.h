@@ -36,6 +36,11 @@ void ChooseResolution(StartupChoice& choice, int index);
 // box had before the click, and the box is set to the opposite. Returns the new box state.
 bool ClickWindowed(StartupChoice& choice, bool wasChecked);
 
+// The label text of the title line: the Windows-1252 title as UTF-8, every '@' doubled. FLTK
+// reads "@name" in a label as a symbol and would drop the rest of the title from there; "@@"
+// draws one '@'. '&' needs nothing: a static text's label has no shortcut underline.
+std::string TitleLabel(const std::string& titleCp1252);
+
 // Shows the window and leaves the choice in `choice` once it is gone: "&Start" gives
 // start = true; "&Quit" and the caption's close box give start = false. title is
 // Windows-1252 bytes. False when the window cannot be shown at all (no display to connect

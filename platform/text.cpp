@@ -28,6 +28,17 @@ int Cp1252Byte(char32_t codePoint) {
     return -1;
 }
 
+char32_t FoldLatinCase(char32_t cp) {
+    if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) return cp + 0x20;
+    switch (cp) {
+        case 0x0160: return 0x0161;  // S with caron
+        case 0x0152: return 0x0153;  // OE
+        case 0x017D: return 0x017E;  // Z with caron
+        case 0x0178: return 0x00FF;  // Y with diaeresis
+        default: return cp;
+    }
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += char(cp);

@@ -17,6 +17,11 @@ bool Cp1252Defined(uint8_t byte);  // false for those five bytes only
 // The byte of a code point, or -1 when the page has none (the C1 controls included).
 int Cp1252Byte(char32_t codePoint);
 
+// The small letter of a letter that Windows-1252 holds in both cases: A-Z, the Latin-1
+// capitals U+00C0-U+00DE (not the multiplication sign U+00D7), and S, OE, Z with caron and
+// Y with diaeresis. Every other code point, sharp s included, is its own.
+char32_t FoldLatinCase(char32_t cp);
+
 // Every byte becomes one character (Cp1252CodePoint).
 std::string Cp1252ToUtf8(const std::string& bytes);
 

@@ -130,6 +130,9 @@ bool RetryConnecting(const std::function<bool()>& connect) {
 WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
                            const std::string& captionCp1252) {
     if (!g_win.videoStarted) {
+        // SDL minimises a full-screen window that loses focus, which gives back the desktop
+        // mode; a message box shown over it during start-up must leave the demo on screen.
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
         if (!RetryConnecting([] { return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0; }))
             return WindowOutcome::VideoUnavailable;
         g_win.videoStarted = true;

@@ -28,7 +28,8 @@ enum class WindowOutcome {
 };
 
 // Opens the window with the client size width x height and the caption (Windows-1252 bytes).
-// Full screen changes the display mode to width x height and hides the cursor; the attempt
+// Full screen changes the display mode to width x height and hides the cursor, and stays
+// when another window takes the focus (as Windows keeps a WS_POPUP window); the attempt
 // counts as failed unless the mode and the window size actually obtained are the requested
 // ones (some servers report success and change nothing). The context is current afterwards,
 // the GL layer routes to the driver (gl::SwapBuffers presents), and the caption timer runs.

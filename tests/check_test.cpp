@@ -138,9 +138,10 @@ TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
                                        MakeClip(19, 0, 100, 0)});
     std::string path = testing_qv::WriteDemo(d);
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
-    EXPECT_EQ(r.out, path + ": script 0 at 0: int stack underflow (ADDI)\n" + path +
+    EXPECT_EQ(r.err, path + ": script 0 at 0: int stack underflow (ADDI)\n" + path +
                          ": clip 0: track 25 is not one of the tracks 0 to 19\n" + path +
                          ": clip 1: script 2 outside the 2 scripts\n");
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -154,11 +155,26 @@ TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
     std::system(("mkdir -p " + data).c_str());
     std::ofstream(data + "/tri.obj") << "v 0 0 0\nvt 0 0\nvn 0 0 1\ng one\nf 1/1/1 1/1/1 1/1/1\n";
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
-    EXPECT_NE(r.out.find(": script 0 at 20: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
+    EXPECT_NE(r.err.find(": script 0 at 20: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
               std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find(": model 1: "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("gone.obj"), std::string::npos) << r.out;
+        << r.err;
+    EXPECT_NE(r.err.find(": model 1: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("gone.obj"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(CheckCommand, AHugeNumberInAnObjFileIsQuotedShortened) {
+    demo::DemoFile d = testing_qv::DemoWith({Code({Do(END)})}, {});
+    d.modelCount = 1;
+    d.modelSources = {{8, "\1big.obj"}};
+    std::string path = testing_qv::WriteDemo(d);
+    const std::string data = path.substr(0, path.rfind('/')) + "/data";
+    std::system(("mkdir -p " + data).c_str());
+    const std::string digits(200000, '7');
+    std::ofstream(data + "/big.obj") << "v 0 " << digits << " 0\n";
+    testing_qv::QvResult r = testing_qv::RunQv("check " + path);
+    EXPECT_EQ(r.err, path + ": model 0: " + data + "/big.obj, line 1: '" + digits.substr(0, 60) +
+                         "'... (200000 bytes) is not a number\n");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -166,9 +182,10 @@ TEST(CheckCommand, CleanFilePrintsNothingAndUnreadableFileFails) {
     std::string path = testing_qv::WriteDemo(testing_qv::DemoWith({Code({Do(END)})}, {}));
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     r = testing_qv::RunQv("check " + path + ".missing");
-    EXPECT_EQ(r.out, path + ".missing: cannot be read\n");
+    EXPECT_EQ(r.err, path + ".missing: cannot be read\n");
     EXPECT_EQ(r.status, 1);
 }
 

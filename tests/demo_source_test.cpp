@@ -468,6 +468,15 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
     for (const auto& [source, message] : cases) EXPECT_EQ(BuildError(source), message) << source;
 }
 
+TEST(DemoSource, LongTokensAreQuotedShortened) {
+    const std::string word(5000, 'x');
+    EXPECT_EQ(BuildError("script\n  ADDI " + word),
+              "t.qvs:2: unexpected '" + word.substr(0, 60) + "'... (5000 bytes)");
+    // A string is shown in its escaped form; the cut does not split the UTF-8 of "\xe4" (ä).
+    EXPECT_EQ(BuildError("script\n  ADDI \"" + std::string(59, 'a') + "\xc3\xa4" + word + "\""),
+              "t.qvs:2: unexpected \"" + std::string(59, 'a') + "\xc3\xa4\"... (5060 bytes)");
+}
+
 TEST(DemoSource, EveryByteValueSurvivesQuotingAndFloatsTheirBits) {
     std::string all;
     for (int b = 0; b < 256; ++b) all.push_back(char(b));

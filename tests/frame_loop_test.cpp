@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/frame_loop.h"
+#include "gl/gl_layer.h"
 
 using namespace app;
 
@@ -87,4 +88,67 @@ TEST(FrameLoopCaption, TitleThenFramesOfTheLastSecond) {
     EXPECT_EQ(WindowCaption("my demo"), ">> my demo");
     EXPECT_EQ(FpsCaption("my demo", 61), ">> my demo   [61 FPS]");
     EXPECT_EQ(FpsCaption("", 0), ">>    [0 FPS]");
+}
+
+// --- the window messages, on the recorder
+
+namespace {
+platform::WindowEvent Message(platform::WindowEvent::Kind kind, int key = 0, int32_t w = 0, int32_t h = 0) {
+    platform::WindowEvent e;
+    e.kind = kind;
+    e.virtualKey = key;
+    e.width = w;
+    e.height = h;
+    return e;
+}
+}  // namespace
+
+TEST(FrameLoopMessages, EachCaptionShowsTheFramesOfItsOwnSecondOnly) {
+    LoopState s;
+    const auto timer = Message(platform::WindowEvent::CaptionTimer);
+    s.FrameCount = 61;
+    MessageOutcome first = HandleWindowMessage(s, timer, "night");
+    EXPECT_EQ(first.caption, ">> night   [61 FPS]");
+    EXPECT_FALSE(first.endsLoop);
+    EXPECT_EQ(s.FrameCount, 0);
+    s.FrameCount += 3;  // three frames in the next second
+    EXPECT_EQ(HandleWindowMessage(s, timer, "night").caption, ">> night   [3 FPS]");
+    EXPECT_EQ(HandleWindowMessage(s, timer, "night").caption, ">> night   [0 FPS]");
+}
+
+TEST(FrameLoopMessages, ASizeChangeSetsViewportAndProjectionForTheNewSize) {
+    LoopState s;
+    std::string gl;
+    gl::UseRecorder(&gl);
+    EXPECT_TRUE(HandleWindowMessage(s, Message(platform::WindowEvent::Resized, 0, 1024, 512), "t")
+                    .caption.empty());
+    EXPECT_EQ(gl,
+              "glViewport(0, 0, 1024, 512)\n"
+              "glMatrixMode(5889)\n"
+              "glLoadIdentity()\n"
+              "gluPerspective(45, 2, 1, 100)\n"
+              "glMatrixMode(5888)\n"
+              "glLoadIdentity()\n");
+    gl.clear();
+    HandleWindowMessage(s, Message(platform::WindowEvent::Resized, 0, 300, 0), "t");
+    EXPECT_EQ(gl.substr(0, gl.find('\n')), "glViewport(0, 0, 300, 1)");
+}
+
+TEST(FrameLoopMessages, KeysSetTheTableCloseEndsTheLoopAndNoneOfThemDraws) {
+    LoopState s;
+    std::string gl;
+    gl::UseRecorder(&gl);
+    s.FrameCount = 5;
+    EXPECT_FALSE(HandleWindowMessage(s, Message(platform::WindowEvent::KeyDown, kKeyF1), "t").endsLoop);
+    EXPECT_TRUE(s.KeyDown[kKeyF1]);
+    HandleWindowMessage(s, Message(platform::WindowEvent::KeyUp, kKeyF1), "t");
+    EXPECT_FALSE(s.KeyDown[kKeyF1]);
+    MessageOutcome other = HandleWindowMessage(s, Message(platform::WindowEvent::Other), "t");
+    EXPECT_FALSE(other.endsLoop);
+    EXPECT_TRUE(other.caption.empty());
+    MessageOutcome closed = HandleWindowMessage(s, Message(platform::WindowEvent::Quit), "t");
+    EXPECT_TRUE(closed.endsLoop);
+    EXPECT_TRUE(closed.caption.empty());
+    EXPECT_EQ(s.FrameCount, 5) << "only the caption timer restarts the count";
+    EXPECT_EQ(gl, "");
 }

@@ -339,3 +339,21 @@ TEST_F(LoaderFiles, EachLoaderReadsItsOwnFormatWhateverTheName) {
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0].text, "Couldn't load JPG - \"data\\really_a_bmp.tga\"");
 }
+
+// Names in the demo file are Windows-1252; the files on disk and the messages are UTF-8.
+TEST_F(LoaderFiles, WindowsNamesLoadFromTheirUtf8FilesAndMessagesShowUtf8) {
+    Write("b\xC3\xA4r.bmp", Bmp(4, 2));
+    uint32_t name = 0;
+    LoadTextureFile("data\\B\xC4R.BMP", name);
+    EXPECT_EQ(name, 1u);
+    EXPECT_TRUE(g_messages.empty());
+    Write("\xC3\xA9t\xC3\xA9.bmp", {'B', 'M'});
+    LoadTextureFile("data\\n\xF6ne.jpg", name);
+    LoadTextureFile("data\\\xC9T\xC9.bmp", name);
+    LoadTextureFile("data\\n\xF6ne.tga", name);
+    ASSERT_EQ(g_messages.size(), 3u);
+    EXPECT_EQ(g_messages[0].text, "Couldn't load JPG - \"data\\n\xC3\xB6ne.jpg\"");
+    EXPECT_EQ(g_messages[1].text.rfind("Couldn't load \"data\\\xC3\x89T\xC3\x89.bmp\".", 0), 0u)
+        << g_messages[1].text;
+    EXPECT_EQ(g_messages[2].text, "File not found  - data\\n\xC3\xB6ne.tga");
+}

@@ -136,3 +136,20 @@ TEST(ModelManager, FirstFailureStopsLoadingWithTheFileNamed) {
     EXPECT_FALSE(LoadModels(DemoWithModels({"\2erts.bin"}), error));
     EXPECT_NE(error.find("\2erts.bin: cannot open the file"), std::string::npos) << error;
 }
+
+// OBJ and vertex-file names in the demo file are Windows-1252; the disk names them in UTF-8.
+TEST(ModelManager, WindowsNamesLoadFromTheirUtf8FilesAndErrorsShowUtf8) {
+    ContentFolder folder;
+    fs::copy_file(folder.root / "data" / "tri.obj", folder.root / "data" / "s\xC3\xBC\xC3\x9F.obj");
+    fs::copy_file(folder.root / "verts.bin", folder.root / "\xC3\xA9l\xC3\xA8ve.bin");
+    fs::copy_file(folder.root / "short.bin", folder.root / "kurz\xFC.bin");  // raw Windows name
+    std::string error;
+    ASSERT_TRUE(LoadModels(DemoWithModels({"\1S\xDC\xDF.OBJ", "\xC9L\xC8VE.BIN"}), error)) << error;
+    EXPECT_EQ(ModelRecord(0)->mesh.groupCount, 1);
+    EXPECT_EQ(ModelRecord(1)->vertexCount, 1);
+    EXPECT_FALSE(LoadModels(DemoWithModels({"\1n\xF6ne.obj"}), error));
+    EXPECT_NE(error.find("n\xC3\xB6ne.obj: cannot open the file"), std::string::npos) << error;
+    EXPECT_FALSE(LoadModels(DemoWithModels({"kurz\xFC.bin"}), error));
+    EXPECT_EQ(error, "model 0: " + (folder.root / "kurz\xC3\xBC.bin").string() +
+                         ": the vertex file announces 2 vertices but ends after 1 (40 bytes)");
+}

@@ -11,6 +11,7 @@
 
 #include "platform/audio.h"
 #include "platform/audio_clock.h"
+#include "platform/paths.h"
 #include "timeline/muzax.h"
 
 namespace fs = std::filesystem;
@@ -159,8 +160,25 @@ TEST_F(SoundFiles, AFileOfNeitherKindIsRefusedWithAReason) {
     DecodedSound sound;
     std::string error;
     EXPECT_FALSE(DecodeMusicFile(path, sound, error));
+    // The reason fits inside a sentence: libsndfile's prefix and full stop are gone.
     EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find("System error"), std::string::npos) << error;
+    EXPECT_NE(error.back(), '.') << error;
     EXPECT_FALSE(DecodeMusicFile((dir / "missing.ogg").string(), sound, error));
+    EXPECT_EQ(error, "No such file or directory");
+}
+
+// The music file name in the demo file is Windows-1252; the file on disk is named in UTF-8.
+TEST_F(SoundFiles, AWindowsMusicNameDecodesItsUtf8File) {
+    std::string error;
+    ASSERT_TRUE(WriteSoundFile((dir / "m\xC3\xBCsic.flac").string(), 22050, Tone(22050, 0.2), error))
+        << error;
+    platform::SetContentRoot(dir.string());
+    const std::string path = platform::ResolvePath("M\xDCSIC.flac");
+    platform::SetContentRoot(".");
+    DecodedSound sound;
+    ASSERT_TRUE(DecodeMusicFile(path, sound, error)) << error;
+    EXPECT_EQ(sound.sampleRate, 22050);
 }
 
 // SDL's dummy driver keeps no real time: the clock falls back to the steady clock started by

@@ -105,6 +105,18 @@ TEST(ObjParse, FailuresNameFileLineAndProblem) {
     EXPECT_EQ(ParseError(head + "f 1/1/x\n"), "m.obj, line 5: normal index 'x' is not an integer");
 }
 
+TEST(ObjParse, LongTokensAreQuotedShortened) {
+    // A hostile file's 200,000-digit number: the message shows 60 of them and the length.
+    const std::string digits(200000, '9');
+    const std::string shown = "'" + digits.substr(0, 60) + "'... (200000 bytes)";
+    const std::string head = "v 0 0 0\nvt 0 0\nvn 0 0 1\ng a\n";
+    EXPECT_EQ(ParseError("v 1 " + digits + " 0\n"), "m.obj, line 1: " + shown + " is not a number");
+    EXPECT_EQ(ParseError(head + "f 1/" + digits + "/1 1/1/1 1/1/1\n"),
+              "m.obj, line 5: texture-coordinate index " + shown + " is not an integer");
+    EXPECT_EQ(ParseError(head + "f 1/1/1 " + digits + "\n"),
+              "m.obj, line 5: face corner " + shown + " is not position/texture/normal");
+}
+
 TEST(ObjParse, BadIndexesAndGrouplessLinesRefuseTheFile) {
     const std::string lists = "v 0 0 0\nvt 0 0\nvn 0 0 1\n";
     EXPECT_EQ(ParseError(lists + "f 1/1/1 1/1/1 1/1/1\n"),
@@ -186,4 +198,22 @@ TEST(ObjDraw, AllMaterialAndMissingGroups) {
     m.groups[2].corners[0].position = 5;
     std::string guarded = Record([](const fObjFile& mesh) { DrawObjGroup(mesh, 0, 2, 1.0f); }, m);
     EXPECT_EQ(Count(guarded, "glVertex3f"), 2u);
+}
+
+TEST(ObjLoad, AWindowsNameFindsItsUtf8FileAndErrorsShowUtf8) {
+    namespace fs = std::filesystem;
+    fs::path root = MakeTempFolder("qv-objloader");
+    fs::create_directories(root / "data");
+    std::ofstream(root / "data" / "b\xC3\xA4r.obj") << kTriangle;
+    std::ofstream(root / "data" / "b\xF6se.obj") << "v 0 0\n";  // a raw Windows name on disk
+    platform::SetContentRoot(root.string());
+    fObjFile mesh;
+    std::string error;
+    EXPECT_TRUE(LoadObj(mesh, "B\xC4R.OBJ", error)) << error;
+    EXPECT_EQ(mesh.groupCount, 1);
+    fObjFile bad;
+    EXPECT_FALSE(LoadObj(bad, "b\xF6se.obj", error));
+    EXPECT_EQ(error.rfind((root / "data" / "b\xC3\xB6se.obj").string() + ", line 1: ", 0), 0u) << error;
+    platform::SetContentRoot(".");
+    fs::remove_all(root);
 }

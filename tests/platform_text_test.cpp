@@ -37,3 +37,23 @@ TEST(Cp1252, EveryDefinedByteRoundTripsAndTheC1ControlsHaveNoByte) {
     EXPECT_EQ(platform::Cp1252Byte(0x20AC), 0x80);
     EXPECT_EQ(platform::Cp1252Byte(0x0100), -1);  // A with macron: not in the page
 }
+
+TEST(Cp1252, LatinLettersFoldToTheirSmallLetter) {
+    using platform::FoldLatinCase;
+    EXPECT_EQ(FoldLatinCase('A'), U'a');
+    EXPECT_EQ(FoldLatinCase('z'), U'z');
+    EXPECT_EQ(FoldLatinCase('@'), U'@');
+    EXPECT_EQ(FoldLatinCase(0xC4), 0xE4u);    // Ä
+    EXPECT_EQ(FoldLatinCase(0xDE), 0xFEu);    // Þ
+    EXPECT_EQ(FoldLatinCase(0xD7), 0xD7u);    // multiplication sign
+    EXPECT_EQ(FoldLatinCase(0xDF), 0xDFu);    // sharp s
+    EXPECT_EQ(FoldLatinCase(0x160), 0x161u);  // Š
+    EXPECT_EQ(FoldLatinCase(0x152), 0x153u);  // Œ
+    EXPECT_EQ(FoldLatinCase(0x17D), 0x17Eu);  // Ž
+    EXPECT_EQ(FoldLatinCase(0x178), 0xFFu);   // Ÿ
+    // Every small letter of the page is its own fold.
+    for (int b = 0; b < 256; ++b) {
+        char32_t folded = FoldLatinCase(platform::Cp1252CodePoint(uint8_t(b)));
+        EXPECT_EQ(FoldLatinCase(folded), folded) << b;
+    }
+}

@@ -37,3 +37,18 @@ TEST(StartupChoice, WindowedBoxTogglesAndFullScreenExactlyWhenUnchecked) {
     EXPECT_FALSE(checked);
     EXPECT_TRUE(c.fullscreen);
 }
+
+// FLTK reads '@' in a label as the start of a symbol name: a lone '@' would cut the title
+// there ("R&D demo @ party" showed as "R&D demo"). "@@" draws one '@'.
+TEST(StartupTitle, EveryCharacterReachesTheLabelAsItStands) {
+    EXPECT_EQ(TitleLabel("R&D demo @ party 2003"), "R&D demo @@ party 2003");
+    EXPECT_EQ(TitleLabel("@home"), "@@home");           // a leading symbol
+    EXPECT_EQ(TitleLabel("mail@"), "mail@@");           // a trailing one
+    EXPECT_EQ(TitleLabel("a@@b"), "a@@@@b");            // already doubled: both kept
+    EXPECT_EQ(TitleLabel("&Start && go"), "&Start && go");  // no shortcut in a static text
+    EXPECT_EQ(TitleLabel(""), "");
+}
+
+TEST(StartupTitle, WindowsBytesBecomeUtf8) {
+    EXPECT_EQ(TitleLabel("Nacht \xDF @ \x80"), "Nacht \xC3\x9F @@ \xE2\x82\xAC");
+}

@@ -17,6 +17,7 @@
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "textures/upload.h"
 
 namespace textures {
@@ -256,23 +257,24 @@ ImageKind ImageKindOf(const std::string& path) {
 
 DecodeResult DecodeImageFile(const std::string& path, ImageKind kind) {
     const std::string resolved = platform::ResolvePath(path);
+    const std::string shown = platform::Cp1252ToUtf8(path);  // as the user types the name
     std::vector<uint8_t> bytes;
     switch (kind) {
         case ImageKind::BMP:
-            if (!core::ReadWholeFile(resolved, bytes)) return Refuse(kBmpCaption, "Error opening " + path);
-            return DecodeBMP(bytes, path);
+            if (!core::ReadWholeFile(resolved, bytes)) return Refuse(kBmpCaption, "Error opening " + shown);
+            return DecodeBMP(bytes, shown);
         case ImageKind::JPG:
             if (!core::ReadWholeFile(resolved, bytes))
-                return Refuse(kBmpCaption, "Couldn't load JPG - " + Quoted(path));
-            return DecodeJPG(bytes, path);
+                return Refuse(kBmpCaption, "Couldn't load JPG - " + Quoted(shown));
+            return DecodeJPG(bytes, shown);
         case ImageKind::TGA:
             // Only the TGA loader tests for existence first; a file that exists but cannot
             // be read gets the short-data message.
             if (!std::filesystem::is_regular_file(resolved))
-                return Refuse(kTgaMissingCaption, "File not found  - " + path);
+                return Refuse(kTgaMissingCaption, "File not found  - " + shown);
             if (!core::ReadWholeFile(resolved, bytes))
-                return Refuse(kTgaCaption, "Couldn't read file " + Quoted(path) + ".");
-            return DecodeTGA(bytes, path);
+                return Refuse(kTgaCaption, "Couldn't read file " + Quoted(shown) + ".");
+            return DecodeTGA(bytes, shown);
         case ImageKind::None: break;
     }
     return {};

@@ -1,8 +1,8 @@
 // The image-file loaders of texture slots: uncompressed 24-bit BMP, TGA (24 or 32 bits, raw or
 // run-length encoded) and JPEG. Decoding is pure (file bytes in, pixels or the message to show
 // out); loading reads the file, shows the message in a box or uploads the pixels.
-// Paths are demo-file names ("data\rock.jpg"): messages show them as written, files are opened
-// through platform::ResolvePath.
+// Paths are demo-file names ("data\rock.jpg", Windows-1252): messages show them as written,
+// in UTF-8; files are opened through platform::ResolvePath.
 #pragma once
 #include <cstdint>
 #include <span>

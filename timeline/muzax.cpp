@@ -40,7 +40,8 @@ void OpenMusic(const std::string& musicFile) {
     std::string error;
     std::string path = platform::ResolvePath(musicFile);
     g_music.streamOpen = platform::OpenMusicStream(path, error);
-    if (!g_music.streamOpen) NoteFailure("cannot play music file '" + path + "': " + error);
+    if (!g_music.streamOpen)
+        NoteFailure("music file '" + platform::DisplayPath(path) + "' cannot be played (" + error + ")");
 }
 
 void SeekMusicMs(int32_t ms) {
@@ -54,7 +55,7 @@ void PlayMusic() {
         platform::StartMusic();
         return;
     }
-    std::fprintf(stderr, "Quorvanel: %s; the demo plays silently on the system clock\n",
+    std::fprintf(stderr, "Quorvanel: %s; the demo plays silently on the system clock.\n",
                  g_music.whyNot.empty() ? "no music opened" : g_music.whyNot.c_str());
     g_music.fallbackStart = std::chrono::steady_clock::now();
 }

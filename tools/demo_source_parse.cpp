@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
+#include "core/quote.h"
 #include "demo/opcodes.h"
 #include "tools/demo_source.h"
 #include "demo/object_ops.h"
@@ -60,7 +61,7 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
 }
 
 std::string Shown(const Token& t) {
-    return t.quoted ? srctext::QuoteBytes(t.text) : "'" + t.text + "'";
+    return t.quoted ? core::QuoteToken(t.text, srctext::QuoteBytes) : core::QuoteToken(t.text);
 }
 
 bool IsLabelName(std::string_view s) {
@@ -157,7 +158,7 @@ struct SourceParser {
         if (!Word(w, what)) return false;
         if (!srctext::ParseInteger(w, v) || v < lo || v > hi)
             return Fail(what + " must be an integer from " + std::to_string(lo) + " to " +
-                        std::to_string(hi) + ", not '" + w + "'");
+                        std::to_string(hi) + ", not " + core::QuoteToken(w));
         return true;
     }
     bool Int32(int32_t& v, const std::string& what) {
@@ -176,7 +177,7 @@ struct SourceParser {
     bool Float(float& f, const std::string& what) {
         std::string w;
         if (!Word(w, what)) return false;
-        if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not '" + w + "'");
+        if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not " + core::QuoteToken(w));
         return true;
     }
     bool OptionalLength(std::optional<int64_t>& length) {
@@ -250,7 +251,7 @@ struct SourceParser {
             case BlockKind::Script: {
                 for (const Block::Fixup& f : b.fixups) {
                     auto label = b.labels.find(f.label);
-                    if (label == b.labels.end()) return FailAt(f.line, "undefined label '" + f.label + "'");
+                    if (label == b.labels.end()) return FailAt(f.line, "undefined label " + core::QuoteToken(f.label));
                     const uint32_t target = uint32_t(label->second.offset);
                     for (int k = 0; k < 4; ++k) b.code[f.at + size_t(k)] = uint8_t(target >> (8 * k));
                 }
@@ -296,10 +297,10 @@ struct SourceParser {
         std::string first = tokens[at].quoted ? "" : tokens[at].text;
         if (first.size() > 1 && first.back() == ':') {
             const std::string name = first.substr(0, first.size() - 1);
-            if (!IsLabelName(name)) return Fail("'" + name + "' is not a label name (letters, digits, _)");
+            if (!IsLabelName(name)) return Fail(core::QuoteToken(name) + " is not a label name (letters, digits, _)");
             auto [it, fresh] = block.labels.emplace(name, Block::Label{block.code.size(), lineNumber});
             if (!fresh)
-                return Fail("label '" + name + "' is defined twice (first at line " +
+                return Fail("label " + core::QuoteToken(name) + " is defined twice (first at line " +
                             std::to_string(it->second.line) + ")");
             ++at;
             if (!More()) return true;
@@ -316,7 +317,7 @@ struct SourceParser {
         if (op < 0) {
             std::string upper = word;
             for (char& c : upper) c = char(std::toupper(uint8_t(c)));
-            return Fail("unknown mnemonic '" + word + "'" +
+            return Fail("unknown mnemonic " + core::QuoteToken(word) +
                         (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
         }
         block.code.push_back(uint8_t(op));
@@ -326,7 +327,7 @@ struct SourceParser {
                 int32_t v = 0;
                 if (More() && !tokens[at].quoted && tokens[at].text.starts_with('@')) {
                     const std::string label = tokens[at++].text.substr(1);
-                    if (!IsLabelName(label)) return Fail("'@" + label + "' does not name a label");
+                    if (!IsLabelName(label)) return Fail(core::QuoteToken("@" + label) + " does not name a label");
                     block.fixups.push_back({block.code.size(), label, lineNumber});
                 } else if (!Bits32(v, word + " operand")) {
                     return false;
@@ -369,7 +370,7 @@ struct SourceParser {
     bool TextureProgramLine(const std::string& word) {
         int op = FindName(demo::kTexOps, word);
         if (op < 0) op = NumberedOp(word, 255);
-        if (op < 0) return Fail("unknown texture operation '" + word + "'");
+        if (op < 0) return Fail("unknown texture operation " + core::QuoteToken(word));
         demo::TexOperation record{uint8_t(op), {}};
         while (More()) {
             if (tokens[at].quoted) return Fail("a label must follow a parameter value");
@@ -387,7 +388,7 @@ struct SourceParser {
     }
 
     bool PathLine(const std::string& word) {
-        if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not '" + word + "'");
+        if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not " + core::QuoteToken(word));
         demo::PathSegment s;
         const std::pair<int16_t*, const char*> fields[] = {{&s.x0, "x0"}, {&s.y0, "y0"}, {&s.x1, "x1"},
                                                            {&s.y1, "y1"}, {&s.cx, "cx"}, {&s.cy, "cy"}};
@@ -434,7 +435,7 @@ struct SourceParser {
         }
         int op = FindName(demo::kObjectOps, word);
         if (op < 0) op = NumberedOp(word, demo::kSelectAll - 1);
-        if (op < 0) return Fail("unknown object operation '" + word + "'");
+        if (op < 0) return Fail("unknown object operation " + core::QuoteToken(word));
         int64_t param = 0;
         if (More() && !Integer(param, 0, 255, "parameter")) return false;
         out.push_back(char(op));
@@ -454,7 +455,7 @@ struct SourceParser {
             case BlockKind::Path: return word == ".count" ? CountLine(INT16_MIN, INT16_MAX) : PathLine(word);
             case BlockKind::ObjectProgram: return ObjectProgramLine(word);
             case BlockKind::AfterEnd: return Fail("only .byte lines belong after 'after-end'");
-            default: return Fail("unexpected '" + word + "'");
+            default: return Fail("unexpected " + core::QuoteToken(word));
         }
     }
 
@@ -474,7 +475,7 @@ struct SourceParser {
         static const char* const kTables[] = {"scripts", "clips", "textures", "paths", "models"};
         bool known = false;
         for (const char* t : kTables) known = known || table == t;
-        if (!known) return Fail("count of what? '" + table + "' is none of scripts, clips, textures, paths, models");
+        if (!known) return Fail("count of what? " + core::QuoteToken(table) + " is none of scripts, clips, textures, paths, models");
         if (counts[table].stored) return Fail("second count of " + table);
         if (!Integer(v, kInt32Min, kInt32Max, "count")) return false;
         counts[table] = {v, lineNumber};
@@ -516,7 +517,7 @@ struct SourceParser {
         while (More()) {
             std::string key;
             if (!Word(key, "a clip field")) return false;
-            if (given[key]) return Fail("clip field '" + key + "' given twice");
+            if (given[key]) return Fail("clip field " + core::QuoteToken(key) + " given twice");
             given[key] = true;
             bool ok;
             if (key == "track") ok = TrackNumber(c.track);
@@ -525,7 +526,7 @@ struct SourceParser {
             else if (key == "script") ok = Int32(c.scriptIndex, "script");
             else if (key == "translate") ok = Triple(c.translateX, c.translateY, c.translateZ, "translate");
             else if (key == "rotate") ok = Triple(c.rotateX, c.rotateY, c.rotateZ, "rotate");
-            else return Fail("unknown clip field '" + key + "' (track, start, length, script, translate, rotate)");
+            else return Fail("unknown clip field " + core::QuoteToken(key) + " (track, start, length, script, translate, rotate)");
             if (!ok) return false;
         }
         for (const char* required : {"track", "start", "length", "script"})
@@ -598,7 +599,7 @@ struct SourceParser {
             return OptionalLength(length) && NoMore() &&
                    SetText(t, std::string(1, char(demo::kTextureNone)), length, lineNumber);
         if (kind == "raw") return RawForm(t);
-        return Fail("unknown texture kind '" + kind + "' (program, image, target, none, raw)");
+        return Fail("unknown texture kind " + core::QuoteToken(kind) + " (program, image, target, none, raw)");
     }
 
     bool PathDirective() {
@@ -620,8 +621,8 @@ struct SourceParser {
         while (More()) {
             std::string key;
             if (!Word(key, "ints or floats")) return false;
-            if (key != "ints" && key != "floats") return Fail("expected 'ints' or 'floats', not '" + key + "'");
-            if (given[key]) return Fail("'" + key + "' given twice");
+            if (key != "ints" && key != "floats") return Fail("expected 'ints' or 'floats', not " + core::QuoteToken(key));
+            if (given[key]) return Fail(core::QuoteToken(key) + " given twice");
             given[key] = true;
             if (!Int32(key == "ints" ? d.intVarCount : d.floatVarCount, key)) return false;
         }
@@ -654,7 +655,7 @@ struct SourceParser {
                 return b == demo::kModelProgram || b == demo::kModelObj;
             });
         if (kind == "raw") return RawForm(t);
-        return Fail("unknown model kind '" + kind + "' (program, obj, file, raw)");
+        return Fail("unknown model kind " + core::QuoteToken(kind) + " (program, obj, file, raw)");
     }
 
     bool AfterEnd() {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/quote.h"
 #include "tools/qv_commands.h"
 
 namespace {
@@ -38,6 +39,6 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     for (const Command& c : kCommands)
         if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
-    std::fprintf(stderr, "qv: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "qv: unknown command %s\n", core::QuoteToken(argv[1]).c_str());
     return Usage();
 }

@@ -2,7 +2,7 @@
 // Static verification of a demo file: every script's paths (stacks, indices, jump targets,
 // cut-off instructions), every clip (track and script index) and every model source, which is
 // built as the player builds it (files are looked up next to the demo file). One line per
-// problem,
+// problem on standard error, as every command reports,
 //   demo.acs: script 3 at 12: int stack underflow (JMP)
 //   demo.acs: clip 2: track 25 is not one of the tracks 0 to 19
 //   demo.acs: model 1: data/ship.obj, line 7: face index 9 outside the 8 positions
@@ -76,13 +76,13 @@ int RunCheck(int argc, char** argv) {
     const std::string path = argv[0];
     std::vector<uint8_t> bytes;
     if (!core::ReadWholeFile(path, bytes)) {
-        std::printf("%s: cannot be read\n", path.c_str());
+        std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
         return 1;
     }
     demo::DemoFile demo;
     demo::DemoResult r = demo::ParseDemoFile(bytes, path, demo);
     if (!r.ok()) {
-        std::printf("%s\n", r.message.c_str());
+        std::fprintf(stderr, "%s\n", r.message.c_str());
         return 1;
     }
     platform::SetContentRootBeside(path);
@@ -91,7 +91,7 @@ int RunCheck(int argc, char** argv) {
     std::vector<std::string> problems = CheckScripts(demo, std::move(meshGroups));
     for (std::string& p : CheckClips(demo)) problems.push_back(std::move(p));
     for (std::string& p : modelProblems) problems.push_back(std::move(p));
-    for (const std::string& p : problems) std::printf("%s: %s\n", path.c_str(), p.c_str());
+    for (const std::string& p : problems) std::fprintf(stderr, "%s: %s\n", path.c_str(), p.c_str());
     return problems.empty() ? 0 : 1;
 }
 

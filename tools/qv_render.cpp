@@ -4,7 +4,8 @@
 // surfaceless platform), the player's own start-up sequence without audio, and the frame
 // loop simulated from time 0 at F frames per second (default 60), so that script variables
 // evolve as in a real run. The frame at each requested time is written as PNG. The same
-// command gives the same bytes.
+// command gives the same bytes. The run's first frame (time 0) only selects each track's clip
+// and runs none, as in the player: it is the clear colour, and a warning says so.
 #include <utility>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
+#include "core/quote.h"
 #include "gl/gl_layer.h"
 #include "platform/headless.h"
 #include "platform/message_box.h"
@@ -27,7 +29,9 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) "
-    "[--size WxH] [--fps F]";
+    "[--size WxH] [--fps F]\n"
+    "The run starts at 0 ms; its first frame only selects the clips and draws none, so the\n"
+    "frame at 0 ms is always empty (black).";
 
 struct RenderOptions {
     std::string demoPath;
@@ -85,7 +89,7 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
                 return "--fps needs frames per second from 1 to 1000";
             ++i;
         } else if (arg.starts_with("-") || !o.demoPath.empty()) {
-            return "unexpected argument '" + std::string(arg) + "'";
+            return "unexpected argument " + core::QuoteToken(arg);
         } else {
             o.demoPath = arg;
         }
@@ -153,6 +157,11 @@ int SimulateAndWrite(const RenderOptions& o) {
                 return 1;
             }
         }
+        if (k == 0)
+            std::fprintf(stderr,
+                         "qv render: warning: the frame at %d ms is the run's first, which only "
+                         "selects the clips: it shows none of them\n",
+                         int(wanted));
         if (LoopTime(k, o.fps) == wanted) ++k;
         FrameEnd end = DrawAndPresent(wanted, &o, written);
         if (end == FrameEnd::Fatal || !written) return 1;

@@ -3,7 +3,8 @@
 // recorder and prints every call, one per line:
 //   startup / the start-up calls / for each time "frame T", its calls, "SwapBuffers()".
 // A message box becomes MessageBox("CAPTION", "TEXT"). A fatal message ends the trace with
-// exit status 1; a script's QUIT ends it after that frame, with status 0.
+// exit status 1; a script's QUIT ends it after that frame, with status 0. The first listed time
+// is the run's first frame, which only selects the clips, as in the player: it runs no script.
 #include <utility>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
+#include "core/quote.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -53,7 +55,7 @@ std::string ParseOptions(int argc, char** argv, TraceOptions& o) {
             if (!hasValue || !ParseSize(argv[++i], o.width, o.height))
                 return "--size needs WIDTHxHEIGHT, both positive";
         } else if (arg.starts_with("--") || !o.demoPath.empty()) {
-            return "unexpected argument '" + std::string(arg) + "'";
+            return "unexpected argument " + core::QuoteToken(arg);
         } else {
             o.demoPath = arg;
         }
@@ -89,7 +91,11 @@ int RunTrace(int argc, char** argv) {
     TraceOptions options;
     std::string error = ParseOptions(argc, argv, options);
     if (!error.empty()) {
-        std::fprintf(stderr, "qv trace: %s\nusage: qv trace DEMO.acs --times T1,T2,... [--size WxH]\n",
+        std::fprintf(stderr,
+                     "qv trace: %s\nusage: qv trace DEMO.acs --times T1,T2,... [--size WxH]\n"
+                     "One frame per listed time. The first of them is the run's first frame,\n"
+                     "which only selects the clips and runs no script; list an earlier time\n"
+                     "first (--times 0,5000) to see the frame at 5000 ms.\n",
                      error.c_str());
         return 2;
     }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "core/quote.h"
+
 namespace synth {
 namespace {
 
@@ -47,19 +49,19 @@ bool ParseInstrument(Parser& p, std::istringstream& words, Song& song) {
     std::string wave;
     if (!(words >> inst.name >> wave)) return p.Fail("instrument needs a name and a wave");
     if (!ParseWave(wave, inst.wave))
-        return p.Fail("unknown wave '" + wave + "' (sine, square, saw, triangle, noise, kick)");
+        return p.Fail("unknown wave " + core::QuoteToken(wave) + " (sine, square, saw, triangle, noise, kick)");
     for (const Instrument& other : song.instruments)
-        if (other.name == inst.name) return p.Fail("instrument '" + inst.name + "' twice");
+        if (other.name == inst.name) return p.Fail("instrument " + core::QuoteToken(inst.name) + " twice");
     std::string key, value;
     while (words >> key) {
         double v = 0;
         if (!(words >> value) || !ParseNumber(value, v))
-            return p.Fail("'" + key + "' needs a number");
+            return p.Fail(core::QuoteToken(key) + " needs a number");
         if (key == "attack" && v >= 0) inst.attackSec = v;
         else if (key == "decay" && v > 0) inst.decaySec = v;
         else if (key == "volume" && v >= 0) inst.volume = v;
         else if (key == "pan" && v >= -1 && v <= 1) inst.pan = v;
-        else return p.Fail("bad setting '" + key + " " + value + "'");
+        else return p.Fail("bad setting " + core::QuoteToken(key + " " + value));
     }
     song.instruments.push_back(inst);
     return true;
@@ -82,12 +84,12 @@ bool ParsePatternLine(Parser& p, std::istringstream& words, const std::string& f
     Line line;
     auto inst = std::find_if(song.instruments.begin(), song.instruments.end(),
                              [&](const Instrument& i) { return i.name == first; });
-    if (inst == song.instruments.end()) return p.Fail("unknown instrument '" + first + "'");
+    if (inst == song.instruments.end()) return p.Fail("unknown instrument " + core::QuoteToken(first));
     line.instrument = int(inst - song.instruments.begin());
     std::string token;
     while (words >> token) {
         Step step;
-        if (!ParseStep(token, inst->wave, step)) return p.Fail("unknown note '" + token + "'");
+        if (!ParseStep(token, inst->wave, step)) return p.Fail("unknown note " + core::QuoteToken(token));
         line.steps.push_back(step);
     }
     pattern.stepCount = std::max(pattern.stepCount, int(line.steps.size()));
@@ -100,7 +102,7 @@ bool ParseOrder(Parser& p, std::istringstream& words, Song& song) {
     while (words >> name) {
         auto it = std::find_if(song.patterns.begin(), song.patterns.end(),
                                [&](const Pattern& pat) { return pat.name == name; });
-        if (it == song.patterns.end()) return p.Fail("unknown pattern '" + name + "'");
+        if (it == song.patterns.end()) return p.Fail("unknown pattern " + core::QuoteToken(name));
         song.order.push_back(int(it - song.patterns.begin()));
     }
     return true;
@@ -194,12 +196,12 @@ bool ParseSong(const std::string& text, const std::string& fileName, Song& song,
             ok = ParsePatternLine(p, words, first, song, *open);
         } else if (first == "tempo" || first == "steps" || first == "rate") {
             if (!(words >> value) || !ParseNumber(value, v) || v <= 0 || v > 1e6)
-                ok = p.Fail("'" + first + "' needs a positive number");
+                ok = p.Fail(core::QuoteToken(first) + " needs a positive number");
             else if (first == "tempo") song.tempoBpm = v;
             else if (first == "steps") song.stepsPerBeat = int(v);
             else song.sampleRate = int32_t(v);
             if (ok && (song.stepsPerBeat < 1 || song.sampleRate < 8000))
-                ok = p.Fail("'" + first + "' out of range");
+                ok = p.Fail(core::QuoteToken(first) + " out of range");
         } else if (first == "instrument") {
             ok = ParseInstrument(p, words, song);
         } else if (first == "pattern") {
@@ -209,10 +211,10 @@ bool ParseSong(const std::string& text, const std::string& fileName, Song& song,
         } else if (first == "song") {
             ok = ParseOrder(p, words, song);
         } else {
-            ok = p.Fail("unknown keyword '" + first + "'");
+            ok = p.Fail("unknown keyword " + core::QuoteToken(first));
         }
     }
-    if (ok && open) ok = p.Fail("pattern '" + open->name + "' has no 'end'");
+    if (ok && open) ok = p.Fail("pattern " + core::QuoteToken(open->name) + " has no 'end'");
     if (ok && song.order.empty()) ok = p.Fail("no 'song' line: nothing to play");
     if (!ok) error = p.error;
     return ok;

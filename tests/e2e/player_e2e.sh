@@ -6,6 +6,15 @@
 # condition instead of sleeping a fixed time.
 set -uo pipefail
 
+# Window names are read back in UTF-8 whatever the caller's locale: in the C locale of a fresh
+# system xwininfo cannot print "demoplayer ß" at all. The player itself runs in the C locale
+# (start_player), as it would there, and must show the same names.
+export LC_ALL=C.UTF-8
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+    echo "player_e2e: the C.UTF-8 locale is missing (glibc provides it from 2.35 on)" >&2
+    exit 1
+fi
+
 build="$(cd "${1:?usage: player_e2e.sh BUILD_DIR}" && pwd)"
 player="$build/quorvanel"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_e2e.XXXXXX")"
@@ -73,7 +82,7 @@ start_player() {
     rm -f "$1/status" "$1/pid"
     (
         cd "$1" || exit
-        timeout -s KILL 30 "$player" >"$1/stderr" 2>&1 &
+        LC_ALL=C timeout -s KILL 30 "$player" >"$1/stderr" 2>&1 &
         echo $! >"$1/pid"
         wait $!
         echo $? >"$1/status"

@@ -3,6 +3,7 @@
 # same command gives the same bytes, --frames writes one PNG per time, bad options are refused.
 #   qv_render_test.sh BUILD_DIR
 set -uo pipefail
+export LC_ALL=C.UTF-8  # the same tool output whatever the caller's locale
 qv="$(cd "${1:?usage: qv_render_test.sh BUILD_DIR}" && pwd)/qv"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_render.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -31,9 +32,10 @@ m5='\x00\x00\xa0\xc0'; p5='\x00\x00\xa0\x40'
 
 centre() { convert "$1" -format '%[pixel:p{w/2,h/2}]' info:; }
 
-if "$qv" render "$work/demo.acs" --time 1500 -o "$work/a.png" --size 160x120 &&
+if "$qv" render "$work/demo.acs" --time 1500 -o "$work/a.png" --size 160x120 2>"$work/err" &&
    "$qv" render "$work/demo.acs" --time 1500 -o "$work/b.png" --size 160x120; then
     cmp -s "$work/a.png" "$work/b.png" && pass "same command, same bytes" || fail "two renders differ"
+    [ ! -s "$work/err" ] || fail "a later frame warns: $(cat "$work/err")"
     [ "$(identify -format '%wx%h' "$work/a.png")" = 160x120 ] || fail "--size not honoured"
     case "$(centre "$work/a.png")" in
         *255,255,255*) pass "the clip draws at 1500 ms" ;;
@@ -43,7 +45,12 @@ else
     fail "qv render --time failed"
 fi
 
-if "$qv" render "$work/demo.acs" --frames 0:2000:500 -o "$work/frames/" --size 32x24 --fps 30; then
+# The run's first frame only selects the clips: the frame at 0 ms shows none, and says so.
+if "$qv" render "$work/demo.acs" --frames 0:2000:500 -o "$work/frames/" --size 32x24 --fps 30 \
+       2>"$work/err"; then
+    [ "$(grep -c "warning: the frame at 0 ms is the run's first" "$work/err")" = 1 ] &&
+        [ "$(wc -l <"$work/err")" = 1 ] && pass "the first frame of the run is warned about" ||
+        fail "first frame warning: $(cat "$work/err")"
     names="$(cd "$work/frames" && echo *.png)"
     [ "$names" = "frame_00000000.png frame_00000500.png frame_00001000.png frame_00001500.png frame_00002000.png" ] \
         && pass "--frames writes one PNG per time" || fail "--frames wrote: $names"
@@ -66,6 +73,23 @@ done
 [ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
     || fail "missing demo file: $(cat "$work/err")"
 
+# A script's own OpenGL error (a second POPMATRIX on a fresh frame underflows the stack) does
+# not stop the renderer: the player draws on past it, and the read-back is not at fault.
+cat >"$work/popped.qvs" <<'QVS'
+title "popped"
+script 0
+    POPMATRIX
+    POPMATRIX
+clip 0 track 0 start 0 length 100000 script 0
+QVS
+if "$qv" build "$work/popped.qvs" -o "$work/popped.acs" &&
+   "$qv" render "$work/popped.acs" --time 1000 -o "$work/popped.png" --size 32x24 2>"$work/err" &&
+   [ -s "$work/popped.png" ]; then
+    pass "a script's GL error does not stop qv render"
+else
+    fail "script with a GL error: $(cat "$work/err")"
+fi
+
 # The bundled demo, as the build made it: the same picture twice, and not an empty one.
 bundled="$(dirname "$qv")/demos/nightfall/demo.acs"
 if [ -f "$bundled" ]; then
@@ -79,6 +103,23 @@ if [ -f "$bundled" ]; then
     fi
 else
     fail "the bundled demo was not built ($bundled)"
+fi
+
+# The complete example (demos/example.qvs) with the files the build makes for it: every file
+# loads (no message), in both halves of its timeline.
+example="$(dirname "$qv")/demos/example/demo.acs"
+if [ -f "$example" ]; then
+    for t in 1000 31000; do
+        if "$qv" render "$example" --time "$t" -o "$work/example-$t.png" --size 160x120 \
+               2>"$work/err" && [ ! -s "$work/err" ] &&
+           [ "$(convert "$work/example-$t.png" -format '%k' info:)" -gt 100 ]; then
+            pass "the example demo renders at $t ms"
+        else
+            fail "example demo at $t ms: $(cat "$work/err")"
+        fi
+    done
+else
+    fail "the example demo was not built ($example)"
 fi
 
 [ "$failures" = 0 ] || { echo "$failures qv render check(s) failed"; exit 1; }

@@ -4,12 +4,16 @@
 # tests/golden/ref/NAME-TIME.png pixel for pixel.
 #   golden.sh check BUILD_DIR CASE...     compare (exit 1 on any difference)
 #   golden.sh update BUILD_DIR [CASE...]  write the references anew (all cases by default)
+# The case named `readme` is the README's three frames of the bundled demo (BUILD_DIR/demos/
+# nightfall), rendered with the README's own command; their references are the pictures in
+# docs/images/, so the front page cannot show what the player no longer draws.
 # A case's header line says what to render, for example
 #   ; golden: size 128x96 frames 500:2000:500
 # (the frames argument of `qv render`: START:END:STEP in ms). Work files go to
 # BUILD_DIR/tests/golden/NAME/; on a difference the rendered frame and a diff image are left
 # there and their paths printed.
 set -uo pipefail
+export LC_ALL=C.UTF-8  # the same tool output whatever the caller's locale
 
 here="$(cd "$(dirname "$0")" && pwd)"
 usage() { echo "usage: golden.sh (check BUILD_DIR CASE... | update BUILD_DIR [CASE...])" >&2; exit 2; }
@@ -56,8 +60,71 @@ render_case() {
 # Time in ms of a rendered frame file frame_00000500.png -> 500.
 frame_time() { local t="${1##*/frame_}"; t="${t%.png}"; echo "$((10#$t))"; }
 
+# Compares one rendered frame with its reference: same_picture NAME TIME FRAME REF WORK
+same_picture() {
+    local name="$1" t="$2" frame="$3" ref="$4" work="$5" ae
+    local out="$work/$name-$t.png" diff="$work/$name-$t-diff.png"
+    if [ ! -f "$ref" ]; then
+        cp "$frame" "$out"
+        echo "FAIL $name at $t ms: no reference $ref (rendered: $out; tests/golden/update writes it)"
+        return 1
+    fi
+    # Exact comparison: AE counts the pixels that differ at all.
+    if ae="$(compare -metric AE "$ref" "$frame" "$diff" 2>&1)" && [ "$ae" = 0 ]; then
+        rm -f "$diff"
+        echo "ok   $name at $t ms"
+        return 0
+    fi
+    cp "$frame" "$out"
+    echo "FAIL $name at $t ms: $ae pixels differ from $ref"
+    echo "     rendered: $out"
+    echo "     diff:     $diff"
+    return 1
+}
+
+# The README's frames: `qv render build/demos/nightfall/demo.acs --time T -o f.png --size 400x300`.
+readme_times="12000 36000 64000"
+readme_images="$(cd "$here/../../docs/images" && pwd)"
+
+render_readme() {
+    local work="$build/tests/golden/readme" demo="$build/demos/nightfall/demo.acs" t
+    [ -f "$demo" ] || { echo "$demo is not built (cmake --build $build --target demos)" >&2; return 1; }
+    rm -rf "$work"
+    mkdir -p "$work/frames"
+    for t in $readme_times; do
+        if ! "$qv" render "$demo" --time "$t" -o "$work/frames/nightfall-$t.png" --size 400x300 \
+                2>"$work/messages" || [ -s "$work/messages" ]; then
+            sed 's/^/     /' "$work/messages"
+            return 1
+        fi
+    done
+}
+
+check_readme() {
+    local work="$build/tests/golden/readme" failed=0 t problem
+    if ! problem="$(render_readme 2>&1)"; then
+        echo "FAIL readme: cannot render"
+        echo "$problem"
+        return 1
+    fi
+    for t in $readme_times; do
+        same_picture nightfall "$t" "$work/frames/nightfall-$t.png" \
+            "$readme_images/nightfall-$t.png" "$work" || failed=1
+    done
+    return "$failed"
+}
+
+update_readme() {
+    local t
+    render_readme || { echo "golden: the README frames cannot be rendered" >&2; return 1; }
+    for t in $readme_times; do
+        cp "$build/tests/golden/readme/frames/nightfall-$t.png" "$readme_images/nightfall-$t.png"
+    done
+    echo "updated readme (docs/images/nightfall-*.png)"
+}
+
 check_case() {
-    local name="$1" work="$build/tests/golden/$1" failed=0 frame t ref out diff ae problem
+    local name="$1" work="$build/tests/golden/$1" failed=0 frame t ref problem
     if ! problem="$(render_case "$name" 2>&1)"; then
         echo "FAIL $name: cannot build or render"
         echo "$problem"
@@ -65,26 +132,7 @@ check_case() {
     fi
     for frame in "$work"/frames/frame_*.png; do
         t="$(frame_time "$frame")"
-        ref="$here/ref/$name-$t.png"
-        out="$work/$name-$t.png"
-        diff="$work/$name-$t-diff.png"
-        if [ ! -f "$ref" ]; then
-            cp "$frame" "$out"
-            echo "FAIL $name at $t ms: no reference $ref (rendered: $out; tests/golden/update writes it)"
-            failed=1
-            continue
-        fi
-        # Exact comparison: AE counts the pixels that differ at all.
-        if ae="$(compare -metric AE "$ref" "$frame" "$diff" 2>&1)" && [ "$ae" = 0 ]; then
-            rm -f "$diff"
-            echo "ok   $name at $t ms"
-        else
-            cp "$frame" "$out"
-            echo "FAIL $name at $t ms: $ae pixels differ from $ref"
-            echo "     rendered: $out"
-            echo "     diff:     $diff"
-            failed=1
-        fi
+        same_picture "$name" "$t" "$frame" "$here/ref/$name-$t.png" "$work" || failed=1
     done
     for ref in "$here/ref/$name"-[0-9]*.png; do
         [ -e "$ref" ] || continue
@@ -110,9 +158,14 @@ update_case() {
 
 if [ "$mode" = update ] && [ $# = 0 ]; then
     for src in "$here"/cases/*.qvs; do set -- "$@" "$(basename "$src" .qvs)"; done
+    set -- "$@" readme
 fi
 status=0
 for name in "$@"; do
+    if [ "$name" = readme ]; then
+        "${mode}_readme" || status=1
+        continue
+    fi
     [ -f "$here/cases/$name.qvs" ] || { echo "golden: no case $here/cases/$name.qvs" >&2; status=1; continue; }
     "${mode}_case" "$name" || status=1
 done
