@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/text.h"
+#include "core/text.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -21,8 +21,8 @@ void ShowMessage(const std::string& caption, const std::string& text, MessageIco
         g_sink(caption, text);
         return;
     }
-    std::string shownCaption = DisplayText(caption);
-    std::string shownText = DisplayText(text);
+    std::string shownCaption = core::DisplayText(caption);
+    std::string shownText = core::DisplayText(text);
     std::fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
     std::fflush(stderr);
     if (!HasDisplay()) return;

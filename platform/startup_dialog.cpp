@@ -2,7 +2,7 @@
 
 // Before the X11 headers, which define None as a macro.
 #include "platform/message_box.h"
-#include "platform/text.h"
+#include "core/text.h"
 #include "platform/window.h"
 
 #include <FL/Fl.H>
@@ -29,7 +29,7 @@ bool ClickWindowed(StartupChoice& choice, bool wasChecked) {
 
 std::string TitleLabel(const std::string& titleCp1252) {
     std::string label;
-    for (char c : Cp1252ToUtf8(titleCp1252)) {
+    for (char c : core::Cp1252ToUtf8(titleCp1252)) {
         if (c == '@') label += '@';
         label += c;
     }

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "gl/gl_layer.h"
-#include "platform/text.h"
+#include "core/text.h"
 
 namespace platform {
 namespace {
@@ -84,7 +84,7 @@ WindowOutcome CreateWindowAndContext(int32_t width, int32_t height, bool fullscr
     if (fullscreen && !DisplayOffersMode(width, height)) return WindowOutcome::FullscreenRefused;
     RequestPixelFormat();
     g_win.window =
-        SDL_CreateWindow(Cp1252ToUtf8(caption).c_str(), 0, 0, width, height, flags);
+        SDL_CreateWindow(core::Cp1252ToUtf8(caption).c_str(), 0, 0, width, height, flags);
     if (!g_win.window) {
         // SDL picks the visual while creating the window; a missing visual is the pixel format.
         const char* why = SDL_GetError();
@@ -156,7 +156,7 @@ void CloseGLWindow() {
 }
 
 void SetWindowCaption(const std::string& captionCp1252) {
-    if (g_win.window) SDL_SetWindowTitle(g_win.window, Cp1252ToUtf8(captionCp1252).c_str());
+    if (g_win.window) SDL_SetWindowTitle(g_win.window, core::Cp1252ToUtf8(captionCp1252).c_str());
 }
 
 uint32_t TickCountMs() { return SDL_GetTicks(); }

@@ -17,7 +17,7 @@
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
-#include "platform/text.h"
+#include "core/text.h"
 #include "textures/upload.h"
 
 namespace textures {
@@ -257,7 +257,7 @@ ImageKind ImageKindOf(const std::string& path) {
 
 DecodeResult DecodeImageFile(const std::string& path, ImageKind kind) {
     const std::string resolved = platform::ResolvePath(path);
-    const std::string shown = platform::Cp1252ToUtf8(path);  // as the user types the name
+    const std::string shown = core::Cp1252ToUtf8(path);  // as the user types the name
     std::vector<uint8_t> bytes;
     switch (kind) {
         case ImageKind::BMP:

@@ -1,6 +1,6 @@
 #include "tools/source_text.h"
 
-#include "platform/text.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -16,15 +16,15 @@ namespace {
 // control bytes, DEL, the undefined 0x81 etc., and the invisible no-break and soft hyphens.
 char32_t VisibleCodePoint(uint8_t b) {
     if (b >= 0x20 && b < 0x7F) return b;
-    if (b >= 0x80 && b < 0xA0) return platform::Cp1252Defined(b) ? platform::Cp1252CodePoint(b) : 0;
+    if (b >= 0x80 && b < 0xA0) return core::Cp1252Defined(b) ? core::Cp1252CodePoint(b) : 0;
     if (b == 0xA0 || b == 0xAD) return 0;
     if (b > 0xA0) return b;
     return 0;
 }
 
-using platform::AppendUtf8;
-using platform::Cp1252Byte;
-using platform::DecodeUtf8;
+using core::AppendUtf8;
+using core::Cp1252Byte;
+using core::DecodeUtf8;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

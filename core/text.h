@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace core {
 
 // The code point of a byte: 0x00-0x7F and 0xA0-0xFF the same value, 0x80-0x9F the
 // Windows-1252 punctuation; the five bytes the page leaves undefined (0x81, 0x8D, 0x8F, 0x90,
@@ -40,4 +40,4 @@ bool IsValidUtf8(const std::string& bytes);
 // when already UTF-8 (plain ASCII is), otherwise read as Windows-1252.
 std::string DisplayText(const std::string& bytes);
 
-}  // namespace platform
+}  // namespace core

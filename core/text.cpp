@@ -1,6 +1,6 @@
-#include "platform/text.h"
+#include "core/text.h"
 
-namespace platform {
+namespace core {
 namespace {
 
 // Code points of the bytes 0x80..0x9F; the undefined ones keep their own value.
@@ -90,4 +90,4 @@ std::string DisplayText(const std::string& bytes) {
     return IsValidUtf8(bytes) ? bytes : Cp1252ToUtf8(bytes);
 }
 
-}  // namespace platform
+}  // namespace core

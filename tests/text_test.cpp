@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "core/text.h"
 
-using platform::Cp1252ToUtf8;
+using core::Cp1252ToUtf8;
 
 TEST(Cp1252, AsciiStaysAndLatin1BecomesTwoBytes) {
     EXPECT_EQ(Cp1252ToUtf8("demoplayer \xDF"), "demoplayer \xC3\x9F");
@@ -18,28 +18,28 @@ TEST(Cp1252, TheWindowsPunctuationRangeAndItsUnassignedBytes) {
 }
 
 TEST(Cp1252, DisplayTextKeepsUtf8AndConvertsEverythingElse) {
-    EXPECT_TRUE(platform::IsValidUtf8("plain"));
-    EXPECT_TRUE(platform::IsValidUtf8("\xC3\x9F\xE2\x82\xAC\xF0\x9F\x8E\xB5"));
-    EXPECT_FALSE(platform::IsValidUtf8("\xDF"));            // a lone cp1252 sharp s
-    EXPECT_FALSE(platform::IsValidUtf8("\xC0\xAF"));        // overlong
-    EXPECT_FALSE(platform::IsValidUtf8("\xED\xA0\x80"));    // surrogate
-    EXPECT_FALSE(platform::IsValidUtf8("\xE2\x82"));        // cut short
-    EXPECT_EQ(platform::DisplayText("data\\r\xF6" "ck.jpg"), "data\\r\xC3\xB6" "ck.jpg");
-    EXPECT_EQ(platform::DisplayText("r\xC3\xB6" "ck"), "r\xC3\xB6" "ck");
+    EXPECT_TRUE(core::IsValidUtf8("plain"));
+    EXPECT_TRUE(core::IsValidUtf8("\xC3\x9F\xE2\x82\xAC\xF0\x9F\x8E\xB5"));
+    EXPECT_FALSE(core::IsValidUtf8("\xDF"));            // a lone cp1252 sharp s
+    EXPECT_FALSE(core::IsValidUtf8("\xC0\xAF"));        // overlong
+    EXPECT_FALSE(core::IsValidUtf8("\xED\xA0\x80"));    // surrogate
+    EXPECT_FALSE(core::IsValidUtf8("\xE2\x82"));        // cut short
+    EXPECT_EQ(core::DisplayText("data\\r\xF6" "ck.jpg"), "data\\r\xC3\xB6" "ck.jpg");
+    EXPECT_EQ(core::DisplayText("r\xC3\xB6" "ck"), "r\xC3\xB6" "ck");
 }
 
 TEST(Cp1252, EveryDefinedByteRoundTripsAndTheC1ControlsHaveNoByte) {
     for (int b = 0; b < 256; ++b) {
-        char32_t cp = platform::Cp1252CodePoint(uint8_t(b));
-        if (platform::Cp1252Defined(uint8_t(b))) EXPECT_EQ(platform::Cp1252Byte(cp), b) << b;
-        else EXPECT_EQ(platform::Cp1252Byte(cp), -1) << b;
+        char32_t cp = core::Cp1252CodePoint(uint8_t(b));
+        if (core::Cp1252Defined(uint8_t(b))) EXPECT_EQ(core::Cp1252Byte(cp), b) << b;
+        else EXPECT_EQ(core::Cp1252Byte(cp), -1) << b;
     }
-    EXPECT_EQ(platform::Cp1252Byte(0x20AC), 0x80);
-    EXPECT_EQ(platform::Cp1252Byte(0x0100), -1);  // A with macron: not in the page
+    EXPECT_EQ(core::Cp1252Byte(0x20AC), 0x80);
+    EXPECT_EQ(core::Cp1252Byte(0x0100), -1);  // A with macron: not in the page
 }
 
 TEST(Cp1252, LatinLettersFoldToTheirSmallLetter) {
-    using platform::FoldLatinCase;
+    using core::FoldLatinCase;
     EXPECT_EQ(FoldLatinCase('A'), U'a');
     EXPECT_EQ(FoldLatinCase('z'), U'z');
     EXPECT_EQ(FoldLatinCase('@'), U'@');
@@ -53,7 +53,7 @@ TEST(Cp1252, LatinLettersFoldToTheirSmallLetter) {
     EXPECT_EQ(FoldLatinCase(0x178), 0xFFu);   // Ÿ
     // Every small letter of the page is its own fold.
     for (int b = 0; b < 256; ++b) {
-        char32_t folded = FoldLatinCase(platform::Cp1252CodePoint(uint8_t(b)));
+        char32_t folded = FoldLatinCase(core::Cp1252CodePoint(uint8_t(b)));
         EXPECT_EQ(FoldLatinCase(folded), folded) << b;
     }
 }
