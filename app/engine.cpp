@@ -62,7 +62,7 @@ void SetProjection(int32_t width, int32_t height) {
 
 void InitGLState(int32_t width, int32_t height) {
     SetProjection(width, height);
-    passes::SetWindowSize(width, height);
+    scripter::passes::SetWindowSize(width, height);
     gl::glClearColor(0, 0, 0, 0);
     gl::glShadeModel(gl::GL_SMOOTH);
     gl::glClearDepth(1.0);
@@ -75,7 +75,7 @@ void InitGLState(int32_t width, int32_t height) {
 
 bool RunStartup(OpenDemoFile file, int32_t width, int32_t height, const StartupHooks& hooks) {
     InitGLState(width, height);
-    passes::CreateBlurTexture();
+    scripter::passes::CreateBlurTexture();
     if (!LoadDemoSections(std::move(file))) return false;
     HandTablesToEngines();
     PresentBlackFrame();

@@ -15,10 +15,10 @@ namespace {
 LoopState g_loop;
 
 const app::StartupHooks kStartup = {
-    muzax::InitAudio,
-    muzax::OpenMusic,
-    muzax::SeekMusicMs,
-    muzax::PlayMusic,
+    timeline::muzax::InitAudio,
+    timeline::muzax::OpenMusic,
+    timeline::muzax::SeekMusicMs,
+    timeline::muzax::PlayMusic,
     platform::PumpWindowMessages,
 };
 
@@ -73,7 +73,7 @@ bool RunFrameLoop() {
         g_loop.FrameCount += 1;
         g_loop.SmoothedElapsed =
             SmoothElapsed(g_loop.SmoothedElapsed, platform::TickCountMs() - loopStart);
-        if (!app::DrawFrame(DemoTime(g_loop, muzax::MusicPositionMs()))) return false;
+        if (!app::DrawFrame(DemoTime(g_loop, timeline::muzax::MusicPositionMs()))) return false;
         gl::SwapBuffers();
         if (LoopEnds(g_loop, scripter::QuitFlag())) return true;
         HandleKeys(g_loop);

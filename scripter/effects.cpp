@@ -8,7 +8,7 @@
 #include "core/numeric.h"
 #include "gl/gl_layer.h"
 
-namespace effects {
+namespace scripter::effects {
 namespace {
 
 using core::Extended;
@@ -278,4 +278,4 @@ void DrawVertexList(int32_t mode, int32_t vertexCount, std::span<const float> v)
     gl::glEnd();
 }
 
-}  // namespace effects
+}  // namespace scripter::effects

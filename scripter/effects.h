@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-namespace effects {
+namespace scripter::effects {
 
 // Set by the particle opcodes, read by DrawParticles; all zero at start.
 struct ParticleRegisters {
@@ -45,4 +45,4 @@ int32_t BezierCoord(long double tau, int32_t p0, int32_t pc, int32_t p1);
 // A model record's vertex list: 8 floats per vertex (nx ny nz x y z s t) in primitive mode.
 void DrawVertexList(int32_t mode, int32_t vertexCount, std::span<const float> vertices);
 
-}  // namespace effects
+}  // namespace scripter::effects

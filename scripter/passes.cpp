@@ -4,7 +4,7 @@
 
 #include "gl/gl_layer.h"
 
-namespace passes {
+namespace scripter::passes {
 namespace {
 
 struct State {
@@ -97,4 +97,4 @@ void DrawBlurOverlay() {
     gl::glEnd();
 }
 
-}  // namespace passes
+}  // namespace scripter::passes

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-namespace passes {
+namespace scripter::passes {
 
 inline constexpr int32_t kTargetSize = 256;
 inline constexpr int32_t kBlurSize = 8;
@@ -26,4 +26,4 @@ void BeginBlurPass();
 void EndBlurPass(int32_t depth);
 void DrawBlurOverlay();
 
-}  // namespace passes
+}  // namespace scripter::passes

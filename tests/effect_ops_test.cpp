@@ -67,7 +67,7 @@ protected:
         g_messages.clear();
         platform::SetMessageSink(CaptureMessage);
         LoadScriptEngine(table, 0, 0);
-        passes::SetWindowSize(640, 480);
+        scripter::passes::SetWindowSize(640, 480);
     }
     void TearDown() override {
         gl::UseRecorder(nullptr);
@@ -111,29 +111,29 @@ protected:
 
 TEST_F(EffectOps, RectTakesY0X1Y1X0WithX0OnTop) {
     EXPECT_EQ(Run({PushF(2), PushF(3), PushF(4), PushF(1), Do(RECT)}),
-              Recorded([] { effects::DrawRect(1, 2, 3, 4); }));
+              Recorded([] { scripter::effects::DrawRect(1, 2, 3, 4); }));
     EXPECT_NE(Run({PushF(2), PushF(3), PushF(4), PushF(1), Do(RECT)}).find("glVertex3f(1, 4, -1)"),
               std::string::npos);
 }
 
 TEST_F(EffectOps, BoxTakesHzHyHxWithHxOnTop) {
     std::string out = Run({PushF(3), PushF(2), PushF(1), Do(BOX)});
-    EXPECT_EQ(out, Recorded([] { effects::DrawBox(1, 2, 3); }));
+    EXPECT_EQ(out, Recorded([] { scripter::effects::DrawBox(1, 2, 3); }));
     EXPECT_NE(out.find("glVertex3f(-1, -2, -3)"), std::string::npos);
 }
 
 TEST_F(EffectOps, RoundShapesPassTheirOperandsInTheTablesOrder) {
     EXPECT_EQ(Run({PushI(6), PushF(2), PushF(1), Do(RING)}),
-              Recorded([] { effects::DrawRing(6, 1, 2); }));
+              Recorded([] { scripter::effects::DrawRing(6, 1, 2); }));
     EXPECT_EQ(Run({PushI(8), PushF(2), Do(SPHERE)}),
-              Recorded([] { effects::DrawSphere(8, 2); }));
-    EXPECT_EQ(Run({PushI(5), PushF(3), Do(DISC)}), Recorded([] { effects::DrawDisc(5, 3); }));
+              Recorded([] { scripter::effects::DrawSphere(8, 2); }));
+    EXPECT_EQ(Run({PushI(5), PushF(3), Do(DISC)}), Recorded([] { scripter::effects::DrawDisc(5, 3); }));
     EXPECT_EQ(Run({PushI(7), PushF(2), PushF(1), Do(CONE)}),
-              Recorded([] { effects::DrawCone(7, 2, 1); }));
+              Recorded([] { scripter::effects::DrawCone(7, 2, 1); }));
     EXPECT_EQ(Run({PushI(8), PushF(0.5f), PushF(3), Do(RAYS)}),
-              Recorded([] { effects::DrawRays(8, 3, 0.5f); }));
+              Recorded([] { scripter::effects::DrawRays(8, 3, 0.5f); }));
     EXPECT_EQ(Run({PushI(6), PushF(1), PushF(2), PushF(0.25f), PushF(0.75f), Do(TUNNEL)}),
-              Recorded([] { effects::DrawTunnel(6, 1, 2, 0.25f, 0.75f); }));
+              Recorded([] { scripter::effects::DrawTunnel(6, 1, 2, 0.25f, 0.75f); }));
     EXPECT_TRUE(g_messages.empty());
 }
 
@@ -147,14 +147,14 @@ TEST_F(EffectOps, ParticleRegistersReachTheSpriteField) {
                            PushF(0.05f), Do(P_HALFW), PushF(0.06f), Do(P_HALFH), PushI(3), Do(P_SPEEDX),
                            PushI(-2), Do(P_SPEEDY), PushI(1), Do(P_SPEEDZ), Do(PARTICLES)},
                           2500);
-    effects::ParticleRegisters p;
+    scripter::effects::ParticleRegisters p;
     p.count = 5, p.seed = 7, p.range = 1000;
     p.offsetX = 0.1f, p.offsetY = 0.2f, p.offsetZ = 0.3f;
     p.scaleX = 2, p.scaleY = 3, p.scaleZ = 4;
     p.red = 0.5f, p.green = 0.6f, p.blue = 0.7f;
     p.halfWidth = 0.05f, p.halfHeight = 0.06f;
     p.speedX = 3, p.speedY = -2, p.speedZ = 1;
-    EXPECT_EQ(out, Recorded([&] { effects::DrawParticles(p, 2500); }));
+    EXPECT_EQ(out, Recorded([&] { scripter::effects::DrawParticles(p, 2500); }));
     // the registers stay: the same time in a later frame draws the same picture
     EXPECT_EQ(Run({Do(PARTICLES)}, 2500), out);
     EXPECT_NE(Run({Do(PARTICLES)}, 2600), out);
@@ -165,9 +165,9 @@ TEST_F(EffectOps, ParticleRegistersReachTheSpriteField) {
 TEST_F(EffectOps, PathsDrawByIndexAndAnIndexBeyondTheTableDrawsNothing) {
     const std::string path = PathString({{0, 0, 400, 0, 200, 200}, {400, 0, 400, 400, 600, 200}});
     LoadPathStrings({path});
-    EXPECT_EQ(Run({PushI(0), Do(PATH)}), Recorded([&] { effects::DrawPath(path, 1.0f); }));
+    EXPECT_EQ(Run({PushI(0), Do(PATH)}), Recorded([&] { scripter::effects::DrawPath(path, 1.0f); }));
     EXPECT_EQ(Run({PushI(0), PushF(0.5f), Do(PATHPART)}),
-              Recorded([&] { effects::DrawPath(path, 0.5f); }));
+              Recorded([&] { scripter::effects::DrawPath(path, 0.5f); }));
     EXPECT_EQ(Run({PushI(1), Do(PATH), PushI(-1), PushF(1), Do(PATHPART)}), "");
     EXPECT_TRUE(g_messages.empty());
 }

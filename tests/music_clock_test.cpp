@@ -186,21 +186,21 @@ TEST_F(SoundFiles, AWindowsMusicNameDecodesItsUtf8File) {
 TEST(Muzax, WithoutARealDeviceTheDemoRunsOnTheSteadyClock) {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     testing::internal::CaptureStderr();
-    muzax::InitAudio();
-    muzax::OpenMusic("data\\music.ogg");
-    muzax::SeekMusicMs(0);
-    EXPECT_EQ(muzax::MusicPositionMs(), 0);
-    muzax::PlayMusic();
+    timeline::muzax::InitAudio();
+    timeline::muzax::OpenMusic("data\\music.ogg");
+    timeline::muzax::SeekMusicMs(0);
+    EXPECT_EQ(timeline::muzax::MusicPositionMs(), 0);
+    timeline::muzax::PlayMusic();
     std::string warning = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(muzax::PlaysThroughDevice());
+    EXPECT_FALSE(timeline::muzax::PlaysThroughDevice());
     EXPECT_NE(warning.find("dummy"), std::string::npos) << warning;
     EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
 
-    int32_t previous = muzax::MusicPositionMs();
+    int32_t previous = timeline::muzax::MusicPositionMs();
     EXPECT_GE(previous, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
     for (int i = 0; i < 1000; ++i) {
-        int32_t now = muzax::MusicPositionMs();
+        int32_t now = timeline::muzax::MusicPositionMs();
         EXPECT_GE(now, previous);
         previous = now;
     }

@@ -13,8 +13,8 @@ protected:
     int32_t depth = 0;
     void SetUp() override {
         gl::UseRecorder(&out);
-        passes::SetWindowSize(640, 480);
-        passes::CreateBlurTexture();
+        scripter::passes::SetWindowSize(640, 480);
+        scripter::passes::CreateBlurTexture();
         out.clear();
     }
     void TearDown() override { gl::UseRecorder(nullptr); }
@@ -26,7 +26,7 @@ TEST_F(PassesTest, BlurTextureIsAnEightByEightLinearRgbTexture) {
     // 192 zero bytes hash to 5d89f056865052bc: the initial texels are deterministic.
     std::string s;
     gl::UseRecorder(&s);
-    passes::CreateBlurTexture();
+    scripter::passes::CreateBlurTexture();
     EXPECT_EQ(s,
               "glGenTextures(1) -> 1\n"
               "glBindTexture(3553, 1)\n"
@@ -36,9 +36,9 @@ TEST_F(PassesTest, BlurTextureIsAnEightByEightLinearRgbTexture) {
 }
 
 TEST_F(PassesTest, TargetPassCopiesIntoTheEntryAndRestoresTheWindow) {
-    passes::BeginTargetPass(depth);
+    scripter::passes::BeginTargetPass(depth);
     EXPECT_EQ(depth, 1);
-    passes::EndTargetPass(depth, true, 7);
+    scripter::passes::EndTargetPass(depth, true, 7);
     EXPECT_EQ(depth, 0);
     EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
                        "glViewport(0, 0, 256, 256)\n"
@@ -49,32 +49,32 @@ TEST_F(PassesTest, TargetPassCopiesIntoTheEntryAndRestoresTheWindow) {
 }
 
 TEST_F(PassesTest, NestedPassesKeepTheTargetViewportUntilTheOuterEnds) {
-    passes::BeginTargetPass(depth);
-    passes::BeginTargetPass(depth);
+    scripter::passes::BeginTargetPass(depth);
+    scripter::passes::BeginTargetPass(depth);
     out.clear();
-    passes::EndTargetPass(depth, true, 3);
+    scripter::passes::EndTargetPass(depth, true, 3);
     EXPECT_EQ(out.find("glViewport"), std::string::npos) << "inner end keeps 256 x 256";
-    passes::EndTargetPass(depth, true, 4);
+    scripter::passes::EndTargetPass(depth, true, 4);
     EXPECT_NE(out.find("glViewport(0, 0, 640, 480)"), std::string::npos);
     EXPECT_EQ(depth, 0);
 }
 
 TEST_F(PassesTest, EndWithoutAnOpenPassOrWithoutAnEntryCopiesNothing) {
-    passes::EndTargetPass(depth, true, 5);
+    scripter::passes::EndTargetPass(depth, true, 5);
     EXPECT_EQ(out, std::string("glViewport(0, 0, 640, 480)\n") + kClear +
                        "glLoadIdentity()\nglPopMatrix()\n");
     out.clear();
-    passes::BeginTargetPass(depth);
-    passes::EndTargetPass(depth, false, 0);
+    scripter::passes::BeginTargetPass(depth);
+    scripter::passes::EndTargetPass(depth, false, 0);
     EXPECT_EQ(out.find("glCopyTexImage2D"), std::string::npos);
     EXPECT_EQ(depth, 0);
 }
 
 TEST_F(PassesTest, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
-    passes::BeginTargetPass(depth);
+    scripter::passes::BeginTargetPass(depth);
     out.clear();
-    passes::BeginBlurPass();
-    passes::EndBlurPass(depth);
+    scripter::passes::BeginBlurPass();
+    scripter::passes::EndBlurPass(depth);
     EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
                        "glViewport(0, 0, 8, 8)\n"
                        "glBindTexture(3553, 1)\n"
@@ -84,7 +84,7 @@ TEST_F(PassesTest, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
 }
 
 TEST_F(PassesTest, OverlayIsAFourThirdsWideQuadWithTheBlurTexture) {
-    passes::DrawBlurOverlay();
+    scripter::passes::DrawBlurOverlay();
     EXPECT_EQ(out,
               "glBindTexture(3553, 1)\nglBegin(7)\n"
               "glTexCoord2f(0, 0)\nglVertex3f(-1.33333337, -1, 0)\n"

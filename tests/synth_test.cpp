@@ -4,7 +4,7 @@
 
 #include "tools/synth.h"
 
-using namespace synth;
+using namespace tools::synth;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "platform/audio_clock.h"
 #include "platform/paths.h"
 
-namespace muzax {
+namespace timeline::muzax {
 namespace {
 
 struct MusicState {
@@ -70,4 +70,4 @@ int32_t MusicPositionMs() {
 
 bool PlaysThroughDevice() { return g_music.streamOpen; }
 
-}  // namespace muzax
+}  // namespace timeline::muzax

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace muzax {
+namespace timeline::muzax {
 
 void InitAudio();                              // the audio output
 void OpenMusic(const std::string& musicFile);  // a demo-file name (resolved like every path)
@@ -17,4 +17,4 @@ int32_t MusicPositionMs();
 // True when the position comes from the audio device rather than the fallback clock.
 bool PlaysThroughDevice();
 
-}  // namespace muzax
+}  // namespace timeline::muzax

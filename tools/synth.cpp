@@ -7,7 +7,7 @@
 
 #include "core/quote.h"
 
-namespace synth {
+namespace tools::synth {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -255,4 +255,4 @@ std::vector<float> RenderSong(const Song& song) {
     return out;
 }
 
-}  // namespace synth
+}  // namespace tools::synth

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace synth {
+namespace tools::synth {
 
 enum class Wave { Sine, Square, Saw, Triangle, Noise, Kick };
 
@@ -58,4 +58,4 @@ double StepSeconds(const Song& song);
 // Interleaved stereo, peak-normalised to 0.9 when louder than that.
 std::vector<float> RenderSong(const Song& song);
 
-}  // namespace synth
+}  // namespace tools::synth
