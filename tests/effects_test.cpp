@@ -90,6 +90,12 @@ TEST(Effects, SphereTakesAbsoluteValuesAndSkipsTinyCounts) {
     EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawSphere(5, 1); }), "glBegin"), 2u);
 }
 
+TEST(Effects, SphereAndRaysOfTheMostNegativeCountDrawNothing) {
+    // |-2^31| stays -2^31 in 32 bits: below 4, so nothing, not the largest sphere there is.
+    EXPECT_TRUE(Recorded([] { effects::DrawSphere(INT32_MIN, 1); }).empty());
+    EXPECT_TRUE(Recorded([] { effects::DrawRays(INT32_MIN, 1, 2); }).empty());
+}
+
 TEST(Effects, RaysFadeOutwardAndKOneGivesZeroLengthLines) {
     auto lines = Recorded([] { effects::DrawRays(4, 1, 1); });
     EXPECT_EQ(CountPrefix(lines, "glBegin(1)"), 2u);
