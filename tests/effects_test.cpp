@@ -96,6 +96,15 @@ TEST(Effects, SphereAndRaysOfTheMostNegativeCountDrawNothing) {
     EXPECT_TRUE(Recorded([] { effects::DrawRays(INT32_MIN, 1, 2); }).empty());
 }
 
+TEST(Effects, HugeCountsAreClampedToTheirCaps) {
+    const size_t round = effects::kMaxRoundSamples, sphere = effects::kMaxSphereSamples;
+    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawDisc(INT32_MAX, 1); }), "glVertex3f"), 3 * round);
+    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawSphere(INT32_MAX, 1); }), "glVertex3f"),
+              sphere / 2 * (sphere + 1) * 2);
+    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawRays(INT32_MIN + 1, 1, 2); }), "glVertex3f"),
+              sphere / 2 * (sphere + 1) * 2);
+}
+
 TEST(Effects, RaysFadeOutwardAndKOneGivesZeroLengthLines) {
     auto lines = Recorded([] { effects::DrawRays(4, 1, 1); });
     EXPECT_EQ(CountPrefix(lines, "glBegin(1)"), 2u);
