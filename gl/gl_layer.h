@@ -82,6 +82,7 @@ void UseDriver(void (*swap)());
 
 // Routes every call to the recorder, which appends one line per call (with '\n') to *out.
 // Texture names are handed out 1, 2, 3, ... from the moment the recorder is installed.
+// A null out keeps the recorder and discards the lines.
 void UseRecorder(std::string* out);
 
 // Appends a line of its own to the recorder's output (no effect under the driver). The trace

@@ -51,10 +51,11 @@ void DrawFan(int32_t n, float r, float centreZ) {
     gl::glEnd();
 }
 
-// |n| without overflow, clamped to the cap.
+// |n| as 32-bit arithmetic gives it, clamped to the cap: -2^31 has no positive twin and stays
+// negative, so it counts as too small to draw, not as the largest count.
 int32_t AbsCount(int32_t n, int32_t cap) {
-    int64_t a = n < 0 ? -int64_t(n) : int64_t(n);
-    return int32_t(std::min<int64_t>(a, cap));
+    if (n == INT32_MIN) return n;
+    return std::min(n < 0 ? -n : n, cap);
 }
 
 // Unit direction at latitude phi, longitude lambda: (cos phi cos lambda, sin phi, cos phi sin lambda).

@@ -21,11 +21,12 @@ struct ParticleRegisters {
 ParticleRegisters& Particles();
 
 // Round shapes sample angle k of n at (k / n) * 2pi, point (r sin, r cos): sample 0 on +y.
-// Counts beyond these caps are clamped so that a stray value cannot stall the frame for
-// minutes; no real demo comes near them.
-inline constexpr int32_t kMaxRoundSamples = 1 << 20;    // rings, discs, cones, tunnels
-inline constexpr int32_t kMaxSphereSamples = 1 << 12;   // spheres and rays (quadratic cost)
-inline constexpr int32_t kMaxParticles = 1 << 20;
+// Counts beyond these caps are clamped so that one call emits at most about half a million
+// vertices (a tunnel: 8 per sample; a sphere: n / 2 bands of 2 (n + 1)) and a stray value, one
+// flipped bit of a count, cannot stall the frame; no real demo comes near them.
+inline constexpr int32_t kMaxRoundSamples = 1 << 16;  // rings, discs, cones, tunnels
+inline constexpr int32_t kMaxSphereSamples = 1 << 8;   // spheres and rays (quadratic cost)
+inline constexpr int32_t kMaxParticles = 1 << 16;
 
 void DrawRect(float x0, float y0, float x1, float y1);
 void DrawBox(float hx, float hy, float hz);

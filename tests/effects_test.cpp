@@ -90,6 +90,21 @@ TEST(Effects, SphereTakesAbsoluteValuesAndSkipsTinyCounts) {
     EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawSphere(5, 1); }), "glBegin"), 2u);
 }
 
+TEST(Effects, SphereAndRaysOfTheMostNegativeCountDrawNothing) {
+    // |-2^31| stays -2^31 in 32 bits: below 4, so nothing, not the largest sphere there is.
+    EXPECT_TRUE(Recorded([] { effects::DrawSphere(INT32_MIN, 1); }).empty());
+    EXPECT_TRUE(Recorded([] { effects::DrawRays(INT32_MIN, 1, 2); }).empty());
+}
+
+TEST(Effects, HugeCountsAreClampedToTheirCaps) {
+    const size_t round = effects::kMaxRoundSamples, sphere = effects::kMaxSphereSamples;
+    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawDisc(INT32_MAX, 1); }), "glVertex3f"), 3 * round);
+    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawSphere(INT32_MAX, 1); }), "glVertex3f"),
+              sphere / 2 * (sphere + 1) * 2);
+    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawRays(INT32_MIN + 1, 1, 2); }), "glVertex3f"),
+              sphere / 2 * (sphere + 1) * 2);
+}
+
 TEST(Effects, RaysFadeOutwardAndKOneGivesZeroLengthLines) {
     auto lines = Recorded([] { scripter::effects::DrawRays(4, 1, 1); });
     EXPECT_EQ(CountPrefix(lines, "glBegin(1)"), 2u);

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -90,6 +92,56 @@ Bytes Jpeg(int width, int height, bool grey) {
     return bytes;
 }
 
+// A print JPEG: top half `top`, bottom half `bottom`, given as ink amounts (c, m, y, k; 255 =
+// full ink). With an Adobe marker the samples are stored inverted, as Photoshop writes them;
+// without one they are stored as they are.
+Bytes CmykJpeg(int width, int height, bool adobe, std::array<uint8_t, 4> top,
+               std::array<uint8_t, 4> bottom) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, adobe ? JCS_YCCK : JCS_CMYK);
+    c.write_Adobe_marker = adobe ? TRUE : FALSE;
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(size_t(width) * 4);
+    for (int y = 0; y < height; ++y) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            uint8_t ink = (y < height / 2 ? top : bottom)[i % 4];
+            row[i] = adobe ? uint8_t(255 - ink) : ink;
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+// The 40-byte-header BMP `classic` rewritten with a larger information header of `infoSize`
+// bytes (108 for V4, 124 for V5) and `gap` bytes between that header and the pixels, which
+// start at bfOffBits as today's tools write them.
+Bytes WithLargerInfoHeader(const Bytes& classic, int32_t infoSize, size_t gap = 0) {
+    Bytes b(classic.begin(), classic.begin() + 54);
+    PutI32(b, 14, infoSize);
+    for (int32_t i = 40; i < infoSize; ++i) b.push_back(uint8_t(0xA0 + i));  // masks, colour space
+    b.resize(b.size() + gap, 0xEE);
+    PutI32(b, 10, int32_t(b.size()));
+    b.insert(b.end(), classic.begin() + 54, classic.end());
+    return b;
+}
+
 // --- message capture and a content folder --------------------------------------------
 
 std::vector<LoaderMessage> g_messages;
@@ -143,6 +195,34 @@ TEST(DecodeBMP, TwentyFourBitRowsInFileOrderWithRedAndBlueExchanged) {
     ASSERT_TRUE(withTable.ok) << Text(withTable);
     EXPECT_EQ(withTable.image.pixels.size(), 24u);
     EXPECT_EQ(withTable.image.pixels[2], 10);
+}
+
+TEST(DecodeBMP, V4AndV5HeadersGiveTheTexelsOfTheirClassicTwin) {
+    // bfOffBits of the classic file is 0: with the 40-byte header it is not consulted.
+    const Bytes classic = Bmp(8, 4);
+    DecodeResult twin = DecodeBMP(classic, "data\\a.bmp");
+    ASSERT_TRUE(twin.ok) << Text(twin);
+    for (int32_t infoSize : {108, 124}) {
+        Bytes modern = WithLargerInfoHeader(classic, infoSize);
+        ASSERT_EQ(modern[10], uint8_t(14 + infoSize));  // 122 and 138
+        DecodeResult r = DecodeBMP(modern, "data\\a.bmp");
+        ASSERT_TRUE(r.ok) << Text(r);
+        EXPECT_EQ(r.image.width, 8);
+        EXPECT_EQ(r.image.height, 4);
+        EXPECT_EQ(r.image.pixels, twin.image.pixels) << "header " << infoSize;
+        DecodeResult padded = DecodeBMP(WithLargerInfoHeader(classic, infoSize, 6), "data\\a.bmp");
+        ASSERT_TRUE(padded.ok) << Text(padded);
+        EXPECT_EQ(padded.image.pixels, twin.image.pixels) << "pixels further on, at bfOffBits";
+    }
+    Bytes past = WithLargerInfoHeader(classic, 124);
+    PutI32(past, 10, int32_t(past.size()) + 1);
+    EXPECT_EQ(Text(DecodeBMP(past, "data\\a.bmp")), "BMP Unit: Error reading bitmap data");
+    PutI32(past, 10, 60);
+    EXPECT_EQ(Text(DecodeBMP(past, "data\\a.bmp")), "BMP Unit: Error reading bitmap data")
+        << "pixels said to start inside the information header";
+    PutI32(past, 10, 139);
+    EXPECT_EQ(Text(DecodeBMP(past, "data\\a.bmp")), "BMP Unit: Error reading bitmap data")
+        << "one byte short of the pixels";
 }
 
 TEST(DecodeBMP, MessagesOfTheLoaderAndItsRefusals) {
@@ -250,6 +330,27 @@ TEST(DecodeJPG, OpaqueRgbaWithTheBottomRowFirst) {
         EXPECT_GT(px[px.size() - 4], 235);
         EXPECT_EQ(px[0], px[1]);
         EXPECT_EQ(px[1], px[2]);
+    }
+}
+
+TEST(DecodeJPG, PrintCmykIsConvertedToRgbInvertedOrNot) {
+    // Top: full magenta and yellow ink, red. Bottom: full cyan and magenta under half black, dark blue.
+    const std::array<uint8_t, 4> red = {0, 255, 255, 0}, darkBlue = {255, 255, 0, 128};
+    for (bool adobe : {true, false}) {
+        SCOPED_TRACE(adobe ? "Adobe marker, inverted samples" : "plain samples");
+        DecodeResult r = DecodeJPG(CmykJpeg(16, 16, adobe, red, darkBlue), "data\\print.jpg");
+        ASSERT_TRUE(r.ok) << Text(r);
+        EXPECT_EQ(r.image.format, qgl::GL_RGBA);
+        const Bytes& px = r.image.pixels;
+        ASSERT_EQ(px.size(), 16u * 16 * 4);
+        auto near = [](int got, int want) { return std::abs(got - want) <= 4; };
+        // Bottom row first: the dark blue, (0, 0, 255 * 127 / 255).
+        EXPECT_TRUE(near(px[0], 0) && near(px[1], 0) && near(px[2], 127))
+            << int(px[0]) << " " << int(px[1]) << " " << int(px[2]);
+        const size_t top = px.size() - 4;
+        EXPECT_TRUE(near(px[top], 255) && near(px[top + 1], 0) && near(px[top + 2], 0))
+            << int(px[top]) << " " << int(px[top + 1]) << " " << int(px[top + 2]);
+        EXPECT_EQ(px[top + 3], 255);
     }
 }
 

@@ -83,6 +83,25 @@ TEST_F(PassesTest, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
                        kClear + "glLoadIdentity()\nglPopMatrix()\n");
 }
 
+TEST_F(PassesTest, BlurPassOutsideATargetPassReturnsToTheWindowViewport) {
+    passes::BeginBlurPass();
+    passes::EndBlurPass(depth);
+    EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
+                       "glViewport(0, 0, 8, 8)\n"
+                       "glBindTexture(3553, 1)\n"
+                       "glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\n"
+                       "glViewport(0, 0, 640, 480)\n" +
+                       kClear + "glLoadIdentity()\nglPopMatrix()\n");
+    // After a target pass has closed, the window is again what a blur pass returns to.
+    passes::BeginTargetPass(depth);
+    passes::EndTargetPass(depth, true, 2);
+    out.clear();
+    passes::BeginBlurPass();
+    passes::EndBlurPass(depth);
+    EXPECT_NE(out.find("glViewport(0, 0, 640, 480)"), std::string::npos) << out;
+    EXPECT_EQ(out.find("glViewport(0, 0, 256, 256)"), std::string::npos) << out;
+}
+
 TEST_F(PassesTest, OverlayIsAFourThirdsWideQuadWithTheBlurTexture) {
     scripter::passes::DrawBlurOverlay();
     EXPECT_EQ(out,

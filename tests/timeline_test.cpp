@@ -105,6 +105,16 @@ TEST_F(Timeline, BeforeAnyClipEndsTheEarliestEndingClipIsWaitedFor) {
     EXPECT_EQ(Frame(3000), Ran({4}));
 }
 
+TEST_F(Timeline, AmongClipsEndingTogetherTheHighestIndexIsWaitedFor) {
+    Start({MakeClip(0, 1000, 1000, 1), MakeClip(0, 1500, 500, 2)});  // 1000..2000, 1500..2000
+    EXPECT_EQ(Frame(0), "");
+    EXPECT_EQ(timeline::CurrentClip(0), 1);
+    EXPECT_EQ(Frame(1000), "");  // clip 0 covers, but the track waits for clip 1
+    EXPECT_EQ(Frame(1499), "");
+    EXPECT_EQ(Frame(1500), Ran({2}));
+    EXPECT_EQ(Frame(2000), Ran({2}));
+}
+
 TEST_F(Timeline, BetweenClipsTheEndedClipStaysCurrentAndSelectionRepeats) {
     Start({MakeClip(0, 0, 100, 1), MakeClip(0, 500, 100, 2)});
     Frame(0);

@@ -50,20 +50,29 @@ void SwapRedBlue(uint8_t* pixels, uint64_t count, uint32_t bytesPerPixel) {
 
 // --- BMP ---------------------------------------------------------------------------------
 
+constexpr uint32_t kBmpFileHeaderSize = 14;
+constexpr uint32_t kBmpInfoHeaderSize = 40;  // BITMAPINFOHEADER; V4 is 108 bytes, V5 124
+
 struct BmpHeader {  // BITMAPFILEHEADER (14 bytes) and BITMAPINFOHEADER (40 bytes), fields used
+    uint32_t pixelOffset = 0;  // bfOffBits
+    uint32_t infoSize = 0;     // biSize
     int32_t width = 0, height = 0;
     uint16_t bitCount = 0;
     int32_t compression = 0;
     uint32_t sizeImage = 0, coloursUsed = 0;
 };
 
+// Reads the file header and the first 40 bytes of the information header.
 bool ReadBmpHeader(core::ByteReader& r, BmpHeader& h) {
-    int32_t infoSize, sizeImage, coloursUsed;
+    int32_t pixelOffset, infoSize, sizeImage, coloursUsed;
     uint16_t planes;
-    if (!r.Skip(14) || !r.ReadI32(infoSize) || !r.ReadI32(h.width) || !r.ReadI32(h.height) ||
-        !r.ReadU16LE(planes) || !r.ReadU16LE(h.bitCount) || !r.ReadI32(h.compression) ||
-        !r.ReadI32(sizeImage) || !r.Skip(8) || !r.ReadI32(coloursUsed) || !r.Skip(4))
+    if (!r.Skip(10) || !r.ReadI32(pixelOffset) || !r.ReadI32(infoSize) || !r.ReadI32(h.width) ||
+        !r.ReadI32(h.height) || !r.ReadU16LE(planes) || !r.ReadU16LE(h.bitCount) ||
+        !r.ReadI32(h.compression) || !r.ReadI32(sizeImage) || !r.Skip(8) ||
+        !r.ReadI32(coloursUsed) || !r.Skip(4))
         return false;
+    h.pixelOffset = uint32_t(pixelOffset);
+    h.infoSize = uint32_t(infoSize);
     h.sizeImage = uint32_t(sizeImage);
     h.coloursUsed = uint32_t(coloursUsed);
     return true;
@@ -117,6 +126,28 @@ struct JpegErrorManager {
 }
 void JpegSilentMessage(j_common_ptr) {}  // warnings (such as a premature end) are not shown
 
+// One ink channel's share of red, green or blue, rounded to nearest. Print JPEGs store ink
+// amounts; Photoshop, and every writer of an Adobe marker, stores them inverted (255 = no ink).
+//   plain:    v = (255 - c) * (255 - k) / 255
+//   inverted: v = c * k / 255
+uint8_t InkToLight(uint32_t c, uint32_t k, bool inverted) {
+    const uint32_t lightC = inverted ? c : 255 - c, lightK = inverted ? k : 255 - k;
+    return uint8_t((lightC * lightK + 127) / 255);
+}
+
+// CMYK pixels (four bytes) to RGB (three) in place: the write position never passes the read.
+void CmykToRgbInPlace(std::vector<uint8_t>& pixels, size_t count, bool inverted) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* in = pixels.data() + 4 * i;
+        const uint8_t c = in[0], m = in[1], y = in[2], k = in[3];
+        uint8_t* out = pixels.data() + 3 * i;
+        out[0] = InkToLight(c, k, inverted);
+        out[1] = InkToLight(m, k, inverted);
+        out[2] = InkToLight(y, k, inverted);
+    }
+    pixels.resize(count * 3);
+}
+
 // Decodes into RGB rows, top row first. Holds no object with a destructor, since an error
 // leaves it by longjmp; the caller owns `rgb`.
 bool DecodeJpegRgb(const uint8_t* data, size_t size, std::vector<uint8_t>* rgb, int32_t* width,
@@ -137,11 +168,15 @@ bool DecodeJpegRgb(const uint8_t* data, size_t size, std::vector<uint8_t>* rgb, 
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    cinfo.out_color_space = JCS_RGB;  // a greyscale picture gives three equal values
+    // libjpeg turns greyscale into three equal values, but converts no CMYK (or its YCCK
+    // coding) to RGB: those are decoded as CMYK and converted here.
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    const bool inverted = cinfo.saw_Adobe_marker;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&cinfo);
     *width = int32_t(cinfo.output_width);
     *height = int32_t(cinfo.output_height);
-    const size_t rowBytes = size_t(cinfo.output_width) * 3;
+    const size_t rowBytes = size_t(cinfo.output_width) * (cmyk ? 4 : 3);
     rgb->resize(rowBytes * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = rgb->data() + size_t(cinfo.output_scanline) * rowBytes;
@@ -149,6 +184,7 @@ bool DecodeJpegRgb(const uint8_t* data, size_t size, std::vector<uint8_t>* rgb, 
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+    if (cmyk) CmykToRgbInPlace(*rgb, size_t(*width) * size_t(*height), inverted);
     return true;
 }
 
@@ -183,7 +219,15 @@ DecodeResult DecodeBMP(std::span<const uint8_t> bytes, const std::string& path) 
     const uint64_t pixelCount = uint64_t(h.width) * uint64_t(h.height);
     if (h.width > 65535 || h.height > 65535 || pixelCount > kMaxImagePixels)
         return Refuse(kBmpCaption, refused + "Image too large.");
-    // bfOffBits is not consulted: the pixels follow the colour table.
+    // With the classic 40-byte information header the pixels follow the colour table and
+    // bfOffBits is not consulted, as the player always did. Today's tools write the larger V4
+    // and V5 headers, whose extra fields lie between the first 40 bytes and the pixels; there
+    // only bfOffBits says where the pixels start.
+    if (h.infoSize > kBmpInfoHeaderSize) {
+        if (h.pixelOffset < kBmpFileHeaderSize + uint64_t(h.infoSize) || h.pixelOffset > r.bytes.size())
+            return Refuse(kBmpCaption, "Error reading bitmap data");
+        r.pos = h.pixelOffset;
+    }
     const uint64_t dataSize = h.sizeImage != 0 ? h.sizeImage : pixelCount * 3;
     if (r.Remaining() < dataSize || dataSize < pixelCount * 3)
         return Refuse(kBmpCaption, "Error reading bitmap data");
