@@ -100,4 +100,13 @@ bool DrawFrame(int32_t t) {
     return !scripter::FatalErrorRaised();
 }
 
+void ResetEngine() {
+    Demo() = demo::DemoFile{};
+    scripter::ResetScriptEngine();
+    textures::ResetTextures();
+    models::ResetModels();
+    timeline::LoadTimeline({}, {});
+    timeline::ResetTimeline();
+}
+
 }  // namespace app

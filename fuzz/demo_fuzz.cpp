@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
 #include "core/byte_reader.h"
 #include "gl/gl_layer.h"
-#include "models/mdlmanager.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
@@ -86,26 +86,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::atexit(RemoveContentFolder);
     platform::SetContentRoot(g_root.string());
     platform::SetMessageSink(IgnoreMessage);
-    textures::SetTextureWorkers(0);  // one thread: a finding replays the same way
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fs::path demoPath = g_root / demo::kDemoFileName;
+    const fs::path demoPath = g_root / app::kDemoFileName;
     WriteFile(demoPath, std::string(reinterpret_cast<const char*>(data), size));
 
     // The recorder without output: every call still goes through the GL layer and every
     // uploaded pixel buffer is read in full, but no text is formatted, so that a slow input
     // is slow in the engine, not in the trace.
-    qgl::UseRecorder(nullptr);
-    scripter::ResetScriptEngine();
-    models::ReleaseModels();
-    demo::Demo() = DemoFile{};
-    if (demo::readTitle(demoPath.string()) &&
-        engine::SetupGLState(kWidth, kHeight, engine::StartupHooks{})) {
+    gl::UseRecorder(nullptr);
+    app::ResetEngine();
+    textures::SetTextureWorkers(0);  // one thread: a finding replays the same way
+    app::OpenDemoFile file;
+    if (app::ReadTitle(demoPath.string(), file) &&
+        app::RunStartup(std::move(file), kWidth, kHeight, app::StartupHooks{})) {
         for (int32_t t : kFrameTimes) {
-            if (!engine::DrawFrame(t)) break;
-            qgl::SwapBuffers();
+            if (!app::DrawFrame(t)) break;
+            gl::SwapBuffers();
             if (scripter::QuitFlag()) break;
         }
     }

@@ -11,7 +11,10 @@
 namespace models {
 namespace {
 
-std::vector<qvModDat> g_records;
+struct State {
+    std::vector<qvModDat> records;
+};
+State g_state;
 
 bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& error) {
     std::string path = platform::ResolvePath(demoPath);
@@ -65,10 +68,10 @@ bool LoadModel(std::string_view source, qvModDat& record, std::string& error) {
 }
 
 bool LoadModels(const demo::DemoFile& demo, std::string& error) {
-    g_records.assign(demo.modelSources.size(), qvModDat{});
-    for (size_t i = 0; i < g_records.size(); ++i) {
+    g_state.records.assign(demo.modelSources.size(), qvModDat{});
+    for (size_t i = 0; i < g_state.records.size(); ++i) {
         std::string problem;
-        if (!LoadModel(demo.modelSources[i].bytes, g_records[i], problem)) {
+        if (!LoadModel(demo.modelSources[i].bytes, g_state.records[i], problem)) {
             error = "model " + std::to_string(i) + ": " + problem;
             return false;
         }
@@ -76,13 +79,16 @@ bool LoadModels(const demo::DemoFile& demo, std::string& error) {
     return true;
 }
 
-int32_t ModelCount() { return int32_t(g_records.size()); }
+int32_t ModelCount() { return int32_t(g_state.records.size()); }
 
 const qvModDat* ModelRecord(int32_t index) {
-    if (index < 0 || size_t(index) >= g_records.size()) return nullptr;
-    return &g_records[size_t(index)];
+    if (index < 0 || size_t(index) >= g_state.records.size()) return nullptr;
+    return &g_state.records[size_t(index)];
 }
 
-void ReleaseModels() { g_records.clear(); }
+void ResetModels() {
+    g_state = State{};
+    SetMeshTextureTable(nullptr);
+}
 
 }  // namespace models

@@ -38,7 +38,7 @@ int32_t ModelCount();
 // Record `index`, or null for an index outside 0 .. ModelCount() - 1.
 const qvModDat* ModelRecord(int32_t index);
 
-// Empties the table (program end, and between tool runs).
-void ReleaseModels();
+// Empties the table and forgets the texture names meshes bind through, as at program start.
+void ResetModels();
 
 }  // namespace models

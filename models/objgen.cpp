@@ -63,7 +63,7 @@ bool IsFinite(float x, float y, float z) {
 
 // ---------------------------------------------------------------------------------------
 
-struct Generator {
+struct State {
     std::vector<fPunkt> vertices;
     std::vector<GenQuad> quads;
     bool selectionOn = false;
@@ -74,7 +74,7 @@ struct Generator {
     VertexLookup lookup = nullptr;
 };
 
-Generator g_gen;
+State g_state;
 
 // Empties the table to `capacity` slots (a power of two, at least 64).
 void GridReset(WeldGrid& g, size_t capacity) {
@@ -129,7 +129,7 @@ void GridAdd(WeldGrid& g, const std::vector<fPunkt>& vertices, int32_t index) {
 }
 
 int32_t GridFind(float x, float y, float z) {
-    Generator& s = g_gen;
+    State& s = g_state;
     if (!IsFinite(x, y, z)) return -1;
     if (!s.grid.valid) GridRebuild(s.grid, s.vertices);
     size_t slot = SlotOf(s.grid, CellKey(CellOf(x), CellOf(y), CellOf(z)));
@@ -144,14 +144,14 @@ int32_t GridFind(float x, float y, float z) {
 float F32(Extended v) { return float(v); }
 
 bool IsSelected(const fPunkt& p) {
-    const Generator& s = g_gen;
+    const State& s = g_state;
     if (!s.selectionOn) return true;
     return s.box[0] <= p.x && p.x <= s.box[3] && s.box[1] <= p.y && p.y <= s.box[4] &&
            s.box[2] <= p.z && p.z <= s.box[5];
 }
 
 // Any edit that moves positions leaves the grid stale.
-void PositionsMoved() { g_gen.grid.valid = false; }
+void PositionsMoved() { g_state.grid.valid = false; }
 
 // ---------------------------------------------------------------------------------------
 // Shapes
@@ -196,7 +196,7 @@ void Sphere(int32_t n) {
         sinB[size_t(j)] = std::sin(2 * kPi * b);
         cosB[size_t(j)] = std::cos(2 * kPi * b);
     }
-    g_gen.cornerFill = 0;
+    g_state.cornerFill = 0;
     for (int32_t i = 0; i < rings; ++i) {
         Extended a = Extended(i) / rings, a1 = Extended(i + 1) / rings;
         float r = F32(std::sin(kPi * a)), r1 = F32(std::sin(kPi * a1));
@@ -218,7 +218,7 @@ void Sphere(int32_t n) {
 
 // x, y, z *= factor, each product rounded to float32.
 void ScaleSelected(Extended factor) {
-    for (fPunkt& p : g_gen.vertices) {
+    for (fPunkt& p : g_state.vertices) {
         if (!IsSelected(p)) continue;
         p.x = F32(p.x * factor);
         p.y = F32(p.y * factor);
@@ -231,7 +231,7 @@ void ScaleSelected(Extended factor) {
 // repeats included) / (neighbour count + 1). All reads see the values from before the edit.
 template <size_t N>
 void SmoothFields(const std::array<float fPunkt::*, N>& fields) {
-    std::vector<fPunkt>& vs = g_gen.vertices;
+    std::vector<fPunkt>& vs = g_state.vertices;
     std::vector<float> scratch(vs.size() * N);
     std::vector<char> selected(vs.size());
     for (size_t k = 0; k < vs.size(); ++k) {
@@ -286,13 +286,13 @@ void WaveVertex(fPunkt& p, uint8_t variant) {
 
 void Wave(uint8_t variant) {
     if (variant > 4) return;
-    for (fPunkt& p : g_gen.vertices)
+    for (fPunkt& p : g_state.vertices)
         if (IsSelected(p)) WaveVertex(p, variant);
     PositionsMoved();
 }
 
 // Cube n builds 6 faces of 2n x 2n quads; Sphere n 3n rings of 4n segments.
-bool RoomFor(size_t quads) { return g_gen.quads.size() + quads <= kMaxQuads; }
+bool RoomFor(size_t quads) { return g_state.quads.size() + quads <= kMaxQuads; }
 
 void RunOperation(uint8_t op, uint8_t param) {
     const size_t n = param;
@@ -322,11 +322,11 @@ void SelectBox(core::ByteReader& r) {
         r.Skip(r.Remaining());
         return;
     }
-    for (float& bound : g_gen.box) r.ReadF32(bound);
+    for (float& bound : g_state.box) r.ReadF32(bound);
     uint8_t close = 0;
     r.ReadU8(close);
     if (close != kSelectBox) platform::ShowMessage("hmm", "error");
-    g_gen.selectionOn = true;
+    g_state.selectionOn = true;
 }
 
 // Unit normal of corner p from its two sides (pn - p) x (pp - p), length rounded to float32,
@@ -356,13 +356,13 @@ bool TwoOfThree(const GenCorner& p, const GenCorner& q) {
 }
 
 int32_t FindVertex(float x, float y, float z) {
-    Generator& s = g_gen;
+    State& s = g_state;
     if (s.lookup) return s.lookup(s.vertices, x, y, z);
     return GridFind(x, y, z);
 }
 
 int32_t AddVertex(float x, float y, float z, float u, float v) {
-    Generator& s = g_gen;
+    State& s = g_state;
     fPunkt p;
     p.x = x, p.y = y, p.z = z, p.u = u, p.v = v;
     s.vertices.push_back(std::move(p));
@@ -372,7 +372,7 @@ int32_t AddVertex(float x, float y, float z, float u, float v) {
 }
 
 void AddQuad(const GenCorner& c0, const GenCorner& c1, const GenCorner& c2, const GenCorner& c3) {
-    Generator& s = g_gen;
+    State& s = g_state;
     const GenCorner* c[4] = {&c0, &c1, &c2, &c3};
     GenQuad quad;
     for (int i = 0; i < 4; ++i) {
@@ -395,7 +395,7 @@ void AddQuad(const GenCorner& c0, const GenCorner& c1, const GenCorner& c2, cons
 }
 
 void AddCorner(float x, float y, float z, float u, float v) {
-    Generator& s = g_gen;
+    State& s = g_state;
     s.cornerBuffer[s.cornerFill & 3] = GenCorner{x, y, z, u, v};
     if (++s.cornerFill < 4) return;
     s.cornerFill = 0;
@@ -403,7 +403,7 @@ void AddCorner(float x, float y, float z, float u, float v) {
 }
 
 void RunObjectProgram(std::span<const uint8_t> program) {
-    Generator& s = g_gen;
+    State& s = g_state;
     s.vertices.clear();
     s.quads.clear();
     s.grid.valid = false;
@@ -425,7 +425,7 @@ void RunObjectProgram(std::span<const uint8_t> program) {
 
 void BuildGeneratedModel(std::span<const uint8_t> program, qvModDat& record) {
     RunObjectProgram(program);
-    const Generator& s = g_gen;
+    const State& s = g_state;
     record.primitive = kPrimitiveQuads;
     record.vertices.clear();
     record.vertices.reserve(s.quads.size() * 4);
@@ -441,9 +441,9 @@ void BuildGeneratedModel(std::span<const uint8_t> program, qvModDat& record) {
     record.vertexCount = int32_t(record.vertices.size());
 }
 
-const std::vector<fPunkt>& GeneratedVertices() { return g_gen.vertices; }
-const std::vector<GenQuad>& GeneratedQuads() { return g_gen.quads; }
+const std::vector<fPunkt>& GeneratedVertices() { return g_state.vertices; }
+const std::vector<GenQuad>& GeneratedQuads() { return g_state.quads; }
 
-void SetVertexLookup(VertexLookup lookup) { g_gen.lookup = lookup; }
+void SetVertexLookup(VertexLookup lookup) { g_state.lookup = lookup; }
 
 }  // namespace models

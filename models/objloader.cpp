@@ -12,7 +12,10 @@
 namespace models {
 namespace {
 
-TextureNameTable g_textureTable = nullptr;
+struct State {
+    TextureNameTable textureTable = nullptr;  // the texture manager's names, for mesh drawing
+};
+State g_state;
 
 // The largest index of one list that the faces use, and the line that used it; checked
 // against the list's length once the whole file is read (a face may name an entry that a
@@ -218,13 +221,13 @@ bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error) {
     return ParseObj(text, platform::DisplayPath(path), mesh, error);
 }
 
-void SetMeshTextureTable(TextureNameTable table) { g_textureTable = table; }
+void SetMeshTextureTable(TextureNameTable table) { g_state.textureTable = table; }
 
 void DrawObjGroup(const fObjFile& mesh, int32_t textureBase, int32_t group, float scale) {
     if (group < 0 || size_t(group) >= mesh.groups.size()) return;
     const ModelGroup& g = mesh.groups[size_t(group)];
     int64_t slot = int64_t(textureBase) + g.material;
-    std::span<const uint32_t> names = g_textureTable ? g_textureTable() : std::span<const uint32_t>();
+    std::span<const uint32_t> names = g_state.textureTable ? g_state.textureTable() : std::span<const uint32_t>();
     if (slot >= 0 && uint64_t(slot) < names.size()) gl::glBindTexture(gl::GL_TEXTURE_2D, names[size_t(slot)]);
     gl::glBegin(gl::GL_TRIANGLES);
     for (const ObjCorner& c : g.corners) {

@@ -14,7 +14,10 @@ namespace {
 using core::Extended;
 constexpr Extended kPi = 3.14159265358979323846264338327950288L;
 
-ParticleRegisters g_particles;
+struct State {
+    ParticleRegisters particles;
+};
+State g_state;
 
 struct Point2 {
     float x, y;
@@ -90,7 +93,9 @@ float FadeAlpha(float alpha, float f) {
 
 }  // namespace
 
-ParticleRegisters& Particles() { return g_particles; }
+ParticleRegisters& Particles() { return g_state.particles; }
+
+void ResetEffects() { g_state = State{}; }
 
 void DrawRect(float x0, float y0, float x1, float y1) {
     gl::glBegin(gl::GL_QUADS);

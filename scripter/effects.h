@@ -19,6 +19,8 @@ struct ParticleRegisters {
 };
 
 ParticleRegisters& Particles();
+// Every particle register back to zero.
+void ResetEffects();
 
 // Round shapes sample angle k of n at (k / n) * 2pi, point (r sin, r cos): sample 0 on +y.
 // Counts beyond these caps are clamped so that one call emits at most about half a million

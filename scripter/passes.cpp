@@ -10,7 +10,8 @@ namespace {
 struct State {
     int32_t width = 800, height = 600;
     uint32_t blurTexture = 0;
-} g;
+};
+State g_state;
 
 // Clears the whole back buffer: a clear ignores the viewport, so a pass erases what the
 // frame drew before it.
@@ -33,13 +34,13 @@ void CopyCornerInto(uint32_t name, int32_t size) {
 }  // namespace
 
 void SetWindowSize(int32_t width, int32_t height) {
-    g.width = width;
-    g.height = height;
+    g_state.width = width;
+    g_state.height = height;
 }
 
 void CreateBlurTexture() {
-    g.blurTexture = gl::glGenTexture();
-    gl::glBindTexture(gl::GL_TEXTURE_2D, g.blurTexture);
+    g_state.blurTexture = gl::glGenTexture();
+    gl::glBindTexture(gl::GL_TEXTURE_2D, g_state.blurTexture);
     // Its texels are replaced by the first blur pass; zeros keep the upload deterministic.
     std::vector<uint8_t> texels(kBlurSize * kBlurSize * 3, 0);
     gl::glTexImage2D(gl::GL_TEXTURE_2D, 0, 3, kBlurSize, kBlurSize, 0, gl::GL_RGB,
@@ -48,7 +49,9 @@ void CreateBlurTexture() {
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
 }
 
-uint32_t BlurTexture() { return g.blurTexture; }
+uint32_t BlurTexture() { return g_state.blurTexture; }
+
+void ResetPasses() { g_state = State{}; }
 
 void BeginTargetPass(int32_t& depth) {
     depth += 1;
@@ -59,13 +62,13 @@ void BeginTargetPass(int32_t& depth) {
 
 void EndTargetPass(int32_t& depth, bool hasEntry, uint32_t entryName) {
     if (depth == 0) {
-        gl::glViewport(0, 0, g.width, g.height);
+        gl::glViewport(0, 0, g_state.width, g_state.height);
         CloseLevel();
         return;
     }
     if (hasEntry) CopyCornerInto(entryName, kTargetSize);
     depth -= 1;
-    if (depth <= 0) gl::glViewport(0, 0, g.width, g.height);
+    if (depth <= 0) gl::glViewport(0, 0, g_state.width, g_state.height);
     CloseLevel();
 }
 
@@ -76,15 +79,15 @@ void BeginBlurPass() {
 }
 
 void EndBlurPass(int32_t depth) {
-    CopyCornerInto(g.blurTexture, kBlurSize);
+    CopyCornerInto(g_state.blurTexture, kBlurSize);
     if (depth > 0) gl::glViewport(0, 0, kTargetSize, kTargetSize);
-    else gl::glViewport(0, 0, g.width, g.height);
+    else gl::glViewport(0, 0, g_state.width, g_state.height);
     CloseLevel();
 }
 
 void DrawBlurOverlay() {
     const float w = 4.0f / 3.0f;  // 1.3333334: a 4:3 screen at the default camera distance
-    gl::glBindTexture(gl::GL_TEXTURE_2D, g.blurTexture);
+    gl::glBindTexture(gl::GL_TEXTURE_2D, g_state.blurTexture);
     gl::glBegin(gl::GL_QUADS);
     gl::glTexCoord2f(0, 0);
     gl::glVertex3f(-w, -1, 0);

@@ -17,6 +17,9 @@ void SetWindowSize(int32_t width, int32_t height);
 void CreateBlurTexture();
 uint32_t BlurTexture();
 
+// Window size 800 x 600 and no blur texture, as at program start.
+void ResetPasses();
+
 // depth is the script engine's TargetPassDepth (open 256 x 256 passes).
 void BeginTargetPass(int32_t& depth);
 // entryName: the texture name held by the table entry; hasEntry false when the index named no

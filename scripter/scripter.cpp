@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "scripter/effects.h"
 #include "scripter/machine.h"
+#include "scripter/passes.h"
 #include "demo/opcodes.h"
 
 namespace scripter {
@@ -429,7 +430,8 @@ float FloatVariable(int index) {
 
 void ResetScriptEngine() {
     M() = MachineState{};
-    effects::Particles() = effects::ParticleRegisters{};
+    effects::ResetEffects();
+    passes::ResetPasses();
 }
 
 }  // namespace scripter

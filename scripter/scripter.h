@@ -59,7 +59,8 @@ MachineSnapshot Snapshot();
 int32_t IntVariable(int index);    // 0 outside the array
 float FloatVariable(int index);    // 0 outside the array
 
-// Back to the state before LoadScriptEngine: no scripts, no variables, every flag cleared.
+// The whole script engine back to its state at program start: the machine (no scripts, no
+// variables, every flag cleared), the particle registers and the passes' window size.
 void ResetScriptEngine();
 
 }  // namespace scripter

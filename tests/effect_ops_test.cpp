@@ -73,7 +73,7 @@ protected:
         gl::UseRecorder(nullptr);
         platform::SetMessageSink(nullptr);
         platform::SetContentRoot(".");
-        models::ReleaseModels();
+        models::ResetModels();
         fs::remove_all(root);
     }
 

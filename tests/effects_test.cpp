@@ -92,16 +92,16 @@ TEST(Effects, SphereTakesAbsoluteValuesAndSkipsTinyCounts) {
 
 TEST(Effects, SphereAndRaysOfTheMostNegativeCountDrawNothing) {
     // |-2^31| stays -2^31 in 32 bits: below 4, so nothing, not the largest sphere there is.
-    EXPECT_TRUE(Recorded([] { effects::DrawSphere(INT32_MIN, 1); }).empty());
-    EXPECT_TRUE(Recorded([] { effects::DrawRays(INT32_MIN, 1, 2); }).empty());
+    EXPECT_TRUE(Recorded([] { scripter::effects::DrawSphere(INT32_MIN, 1); }).empty());
+    EXPECT_TRUE(Recorded([] { scripter::effects::DrawRays(INT32_MIN, 1, 2); }).empty());
 }
 
 TEST(Effects, HugeCountsAreClampedToTheirCaps) {
-    const size_t round = effects::kMaxRoundSamples, sphere = effects::kMaxSphereSamples;
-    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawDisc(INT32_MAX, 1); }), "glVertex3f"), 3 * round);
-    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawSphere(INT32_MAX, 1); }), "glVertex3f"),
+    const size_t round = scripter::effects::kMaxRoundSamples, sphere = scripter::effects::kMaxSphereSamples;
+    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawDisc(INT32_MAX, 1); }), "glVertex3f"), 3 * round);
+    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawSphere(INT32_MAX, 1); }), "glVertex3f"),
               sphere / 2 * (sphere + 1) * 2);
-    EXPECT_EQ(CountPrefix(Recorded([] { effects::DrawRays(INT32_MIN + 1, 1, 2); }), "glVertex3f"),
+    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawRays(INT32_MIN + 1, 1, 2); }), "glVertex3f"),
               sphere / 2 * (sphere + 1) * 2);
 }
 

@@ -340,7 +340,7 @@ TEST(DecodeJPG, PrintCmykIsConvertedToRgbInvertedOrNot) {
         SCOPED_TRACE(adobe ? "Adobe marker, inverted samples" : "plain samples");
         DecodeResult r = DecodeJPG(CmykJpeg(16, 16, adobe, red, darkBlue), "data\\print.jpg");
         ASSERT_TRUE(r.ok) << Text(r);
-        EXPECT_EQ(r.image.format, qgl::GL_RGBA);
+        EXPECT_EQ(r.image.format, gl::GL_RGBA);
         const Bytes& px = r.image.pixels;
         ASSERT_EQ(px.size(), 16u * 16 * 4);
         auto near = [](int got, int want) { return std::abs(got - want) <= 4; };

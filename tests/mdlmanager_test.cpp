@@ -56,7 +56,7 @@ struct ContentFolder {
     }
     ~ContentFolder() {
         platform::SetContentRoot(".");
-        ReleaseModels();
+        ResetModels();
         fs::remove_all(root);
     }
 };

@@ -84,8 +84,8 @@ TEST_F(PassesTest, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
 }
 
 TEST_F(PassesTest, BlurPassOutsideATargetPassReturnsToTheWindowViewport) {
-    passes::BeginBlurPass();
-    passes::EndBlurPass(depth);
+    scripter::passes::BeginBlurPass();
+    scripter::passes::EndBlurPass(depth);
     EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
                        "glViewport(0, 0, 8, 8)\n"
                        "glBindTexture(3553, 1)\n"
@@ -93,11 +93,11 @@ TEST_F(PassesTest, BlurPassOutsideATargetPassReturnsToTheWindowViewport) {
                        "glViewport(0, 0, 640, 480)\n" +
                        kClear + "glLoadIdentity()\nglPopMatrix()\n");
     // After a target pass has closed, the window is again what a blur pass returns to.
-    passes::BeginTargetPass(depth);
-    passes::EndTargetPass(depth, true, 2);
+    scripter::passes::BeginTargetPass(depth);
+    scripter::passes::EndTargetPass(depth, true, 2);
     out.clear();
-    passes::BeginBlurPass();
-    passes::EndBlurPass(depth);
+    scripter::passes::BeginBlurPass();
+    scripter::passes::EndBlurPass(depth);
     EXPECT_NE(out.find("glViewport(0, 0, 640, 480)"), std::string::npos) << out;
     EXPECT_EQ(out.find("glViewport(0, 0, 256, 256)"), std::string::npos) << out;
 }

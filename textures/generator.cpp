@@ -492,9 +492,18 @@ void OpSharpenBlend(GeneratorState& g, uint8_t* layer, std::span<const int32_t> 
 
 }  // namespace
 
+namespace {
+
+struct State {
+    GeneratorStatePtr generator;  // the program-wide working images, reserved on first use
+};
+State g_state;
+
+}  // namespace
+
 GeneratorState& Generator() {
-    static GeneratorState* state = NewGeneratorState().release();
-    return *state;
+    if (!g_state.generator) g_state.generator = NewGeneratorState();
+    return *g_state.generator;
 }
 
 void FreeGeneratorState::operator()(GeneratorState* g) const { std::free(g); }

@@ -1,5 +1,7 @@
 #include "textures/tex_program.h"
 
+#include <memory>
+
 #include "textures/upload.h"
 
 namespace textures {
@@ -34,10 +36,17 @@ uint64_t RandomDrawsOf(const TexProgram& program) {
 }
 
 namespace {
+
+struct State {
+    std::unique_ptr<uint8_t[]> output;  // the composed image, reserved on first use
+};
+State g_state;
+
 uint8_t* OutputBlock() {
-    static uint8_t* block = new uint8_t[kOutputBytes];
-    return block;
+    if (!g_state.output) g_state.output = std::make_unique<uint8_t[]>(kOutputBytes);
+    return g_state.output.get();
 }
+
 }  // namespace
 
 const uint8_t* GeneratorOutput() { return OutputBlock(); }

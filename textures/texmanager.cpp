@@ -20,19 +20,15 @@ struct TextureSlot {  // qvTexture
     std::string source;  // the slot's bytes as read
 };
 
-struct TextureTable {
+struct State {
     std::vector<TextureSlot> sources;   // TextureSources
     std::vector<uint32_t> names;        // TextureNames
     TextureLoadHookFn loadHook = nullptr;
     int32_t workers = -1;               // program-building threads; -1: one per spare core
 };
+State g_state;
 
-TextureTable& Table() {
-    static TextureTable table;
-    return table;
-}
-
-bool InTable(int32_t slot) { return slot >= 0 && size_t(slot) < Table().names.size(); }
+bool InTable(int32_t slot) { return slot >= 0 && size_t(slot) < g_state.names.size(); }
 
 }  // namespace
 
@@ -46,7 +42,7 @@ SlotKind SlotKindOf(const std::string& source) { return SlotKindOf(core::AsBytes
 
 std::string SlotImagePath(const std::string& source) { return "data\\" + source; }
 
-void SetTextureLoadHook(TextureLoadHookFn hook) { Table().loadHook = hook; }
+void SetTextureLoadHook(TextureLoadHookFn hook) { g_state.loadHook = hook; }
 
 namespace {
 
@@ -152,7 +148,7 @@ private:
 };
 
 int32_t WorkerCount() {
-    const int32_t configured = Table().workers;
+    const int32_t configured = g_state.workers;
     if (configured >= 0) return configured;
     // The main thread uploads and builds the other slots: one worker per remaining core.
     const uint32_t cores = std::max(2u, std::thread::hardware_concurrency());
@@ -161,10 +157,10 @@ int32_t WorkerCount() {
 
 }  // namespace
 
-void SetTextureWorkers(int32_t workers) { Table().workers = workers; }
+void SetTextureWorkers(int32_t workers) { g_state.workers = workers; }
 
 void LoadAllTextures(const demo::DemoFile& demo) {
-    TextureTable& table = Table();
+    State& table = g_state;
     table.sources.clear();
     for (const demo::CountedText& source : demo.textureSources) table.sources.push_back({"", source.bytes});
     table.names.assign(table.sources.size(), 0);
@@ -184,7 +180,7 @@ void LoadAllTextures(const demo::DemoFile& demo) {
 
 void LoadTexture(int32_t slot) {
     if (!InTable(slot)) return;
-    TextureTable& table = Table();
+    State& table = g_state;
     uint32_t& name = table.names[slot];
     if (name != 0) {
         gl::glDeleteTexture(name);
@@ -201,7 +197,7 @@ void LoadTexture(int32_t slot) {
 
 void CreateRenderTexture(int32_t slot) {
     if (!InTable(slot)) return;
-    uint32_t& name = Table().names[slot];
+    uint32_t& name = g_state.names[slot];
     name = gl::glGenTexture();
     gl::glBindTexture(gl::GL_TEXTURE_2D, name);
     // The content is overwritten by the first screen copy; zeros keep runs reproducible.
@@ -212,11 +208,16 @@ void CreateRenderTexture(int32_t slot) {
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
 }
 
-int32_t TextureCount() { return int32_t(Table().names.size()); }
+void ResetTextures() {
+    g_state = State{};
+    Generator().random = 0;
+}
 
-uint32_t TextureNameAt(int32_t slot) { return InTable(slot) ? Table().names[slot] : 0; }
+int32_t TextureCount() { return int32_t(g_state.names.size()); }
 
-std::span<const uint32_t> TextureNames() { return Table().names; }
+uint32_t TextureNameAt(int32_t slot) { return InTable(slot) ? g_state.names[slot] : 0; }
+
+std::span<const uint32_t> TextureNames() { return g_state.names; }
 
 uint32_t RandomStateBeforeSlot(const std::vector<demo::CountedText>& sources, int32_t slot) {
     uint64_t draws = 0;

@@ -51,6 +51,10 @@ void LoadTexture(int32_t slot);
 // A new 256 x 256 RGB texture (zero-filled level 0, linear filters, no mipmaps) in the slot.
 void CreateRenderTexture(int32_t slot);
 
+// The table empty, no hook, the default workers and the generator's random state 0, as at
+// program start (texture names are not deleted: the GL context goes with them).
+void ResetTextures();
+
 int32_t TextureCount();
 // The slot's texture name; 0 (OpenGL's default texture) for a number outside the table.
 uint32_t TextureNameAt(int32_t slot);
