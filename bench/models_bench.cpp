@@ -12,7 +12,7 @@ void Build(benchmark::State& state, uint8_t op, models::VertexLookup lookup) {
     const std::vector<uint8_t> program = {op, uint8_t(state.range(0))};
     models::SetVertexLookup(lookup);
     for (auto _ : state) {
-        models::qvModDat record;
+        models::ModelRecord record;
         models::BuildGeneratedModel(program, record);
         benchmark::DoNotOptimize(record.vertices.data());
     }

@@ -15,12 +15,12 @@
 
 namespace demo {
 
-struct TexParam {  // fParam in the format's tradition
+struct TexParam {  // traditional name: fParam
     int32_t value = 0;
     std::string label;
 };
 
-struct TexOperation {  // fData in the format's tradition
+struct TexOperation {  // traditional name: fData
     uint8_t opcode = 0;
     std::vector<TexParam> params;  // as many as the stored parameter count
 };

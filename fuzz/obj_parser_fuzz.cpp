@@ -15,7 +15,7 @@ std::span<const uint32_t> Names() { return kNames; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    models::fObjFile mesh;
+    models::ObjMesh mesh;
     std::string error;
     std::string_view text(reinterpret_cast<const char*>(data), size);
     if (!models::ParseObj(text, "fuzz.obj", mesh, error)) return 0;

@@ -38,13 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> program(data, size);
     if (size > 256 || QuadsOf(program) > kMaxQuads) return 0;
     platform::SetMessageSink(Silent);
-    models::qvModDat record;
+    models::ModelRecord record;
     models::BuildGeneratedModel(program, record);
     const auto& vertices = models::GeneratedVertices();
     for (const models::GenQuad& q : models::GeneratedQuads())
         for (int32_t k : q)
             if (k < 0 || size_t(k) >= vertices.size()) std::abort();
-    for (const models::fPunkt& p : vertices)
+    for (const models::GenVertex& p : vertices)
         for (int32_t k : p.neighbours)
             if (k < 0 || size_t(k) >= vertices.size()) std::abort();
     if (record.vertices.size() != 4 * models::GeneratedQuads().size()) std::abort();

@@ -8,7 +8,7 @@
 #include "models/mdlmanager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    models::qvModDat record;
+    models::ModelRecord record;
     std::string error;
     bool ok = models::ParseVertexFile(std::span<const uint8_t>(data, size), "fuzz.bin", record, error);
     if (ok && record.vertices.size() * models::kVertexFileRecordBytes + models::kVertexFileHeaderBytes > size)

@@ -12,11 +12,11 @@ namespace models {
 namespace {
 
 struct State {
-    std::vector<qvModDat> records;
+    std::vector<ModelRecord> records;
 };
 State g_state;
 
-bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& error) {
+bool LoadVertexFile(const std::string& demoPath, ModelRecord& record, std::string& error) {
     std::string path = platform::ResolvePath(demoPath);
     std::string bytes;
     if (!core::ReadWholeFile(path, bytes, &error)) return false;
@@ -26,7 +26,7 @@ bool LoadVertexFile(const std::string& demoPath, qvModDat& record, std::string& 
 }  // namespace
 
 bool ParseVertexFile(std::span<const uint8_t> bytes, const std::string& fileName,
-                     qvModDat& record, std::string& error) {
+                     ModelRecord& record, std::string& error) {
     core::ByteReader r(bytes);
     int32_t ignored = 0, count = 0;
     if (!r.ReadI32(ignored) || !r.ReadI32(count)) {
@@ -46,7 +46,6 @@ bool ParseVertexFile(std::span<const uint8_t> bytes, const std::string& fileName
         return false;
     }
     record.primitive = kPrimitiveTriangles;  // whatever the first field says
-    record.vertexCount = count;
     record.vertices.resize(size_t(count));
     for (ModelVertex& v : record.vertices) {
         for (float* field : {&v.nx, &v.ny, &v.nz, &v.u, &v.v, &v.x, &v.y, &v.z}) r.ReadF32(*field);
@@ -54,7 +53,7 @@ bool ParseVertexFile(std::span<const uint8_t> bytes, const std::string& fileName
     return true;
 }
 
-bool LoadModel(std::string_view source, qvModDat& record, std::string& error) {
+bool LoadModel(std::string_view source, ModelRecord& record, std::string& error) {
     if (source.empty()) return true;
     switch (uint8_t(source.front())) {
         case demo::kModelProgram:
@@ -68,7 +67,7 @@ bool LoadModel(std::string_view source, qvModDat& record, std::string& error) {
 }
 
 bool LoadModels(const demo::DemoFile& demo, std::string& error) {
-    g_state.records.assign(demo.modelSources.size(), qvModDat{});
+    g_state.records.assign(demo.modelSources.size(), ModelRecord{});
     for (size_t i = 0; i < g_state.records.size(); ++i) {
         std::string problem;
         if (!LoadModel(demo.modelSources[i].bytes, g_state.records[i], problem)) {
@@ -81,7 +80,7 @@ bool LoadModels(const demo::DemoFile& demo, std::string& error) {
 
 int32_t ModelCount() { return int32_t(g_state.records.size()); }
 
-const qvModDat* ModelRecord(int32_t index) {
+const ModelRecord* ModelAt(int32_t index) {
     if (index < 0 || size_t(index) >= g_state.records.size()) return nullptr;
     return &g_state.records[size_t(index)];
 }

@@ -1,4 +1,4 @@
-// The records the model table holds: the OBJ mesh (fObjFile) and the model record (qvModDat)
+// The records the model table holds: the OBJ mesh (ObjMesh) and the model record (ModelRecord)
 // with its flat vertex list. Plain data; the loaders fill them, the drawing code reads them.
 #pragma once
 #include <cstdint>
@@ -16,7 +16,6 @@ struct ObjCorner {
 
 struct ModelGroup {
     std::string name;  // the "g" line from its second character on, so it starts with a blank
-    int32_t cornerCount = 0;
     int32_t material = 0;  // "usemtl N" sets N - 1
     std::vector<ObjCorner> corners;
 };
@@ -29,11 +28,7 @@ struct Vec2 {
 };
 
 // A mesh as read from an OBJ file. Each count equals the length of its list.
-struct fObjFile {
-    int32_t positionCount = 0;
-    int32_t normalCount = 0;
-    int32_t groupCount = 0;
-    int32_t texCoordCount = 0;
+struct ObjMesh {  // traditional name: fObjFile
     std::vector<Vec3> positions;
     std::vector<Vec3> normals;
     std::vector<Vec2> texCoords;
@@ -53,10 +48,9 @@ constexpr int32_t kPrimitiveObjMesh = 0;    // drawn through its mesh; the verte
 constexpr int32_t kPrimitiveTriangles = 4;  // GL_TRIANGLES: binary vertex files
 constexpr int32_t kPrimitiveQuads = 7;      // GL_QUADS: generated models
 
-struct qvModDat {
+struct ModelRecord {  // traditional name: qvModDat
     int32_t primitive = 0;
-    int32_t vertexCount = 0;
-    fObjFile mesh;  // groups only for an OBJ model
+    ObjMesh mesh;  // groups only for an OBJ model
     std::vector<ModelVertex> vertices;
 };
 

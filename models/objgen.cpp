@@ -64,7 +64,7 @@ bool IsFinite(float x, float y, float z) {
 // ---------------------------------------------------------------------------------------
 
 struct State {
-    std::vector<fPunkt> vertices;
+    std::vector<GenVertex> vertices;
     std::vector<GenQuad> quads;
     bool selectionOn = false;
     float box[6] = {};  // min x, min y, min z, max x, max y, max z
@@ -107,7 +107,7 @@ std::vector<int32_t>& CellList(WeldGrid& g, uint64_t key) {
     return g.lists.back();
 }
 
-void GridInsert(WeldGrid& g, const fPunkt& p, int32_t index) {
+void GridInsert(WeldGrid& g, const GenVertex& p, int32_t index) {
     if (!IsFinite(p.x, p.y, p.z)) return;
     double x0 = CellOf(p.x - kCellReach), x1 = CellOf(p.x + kCellReach);
     double y0 = CellOf(p.y - kCellReach), y1 = CellOf(p.y + kCellReach);
@@ -117,14 +117,14 @@ void GridInsert(WeldGrid& g, const fPunkt& p, int32_t index) {
             for (double cz = z0; cz <= z1; ++cz) CellList(g, CellKey(cx, cy, cz)).push_back(index);
 }
 
-void GridRebuild(WeldGrid& g, const std::vector<fPunkt>& vertices) {
+void GridRebuild(WeldGrid& g, const std::vector<GenVertex>& vertices) {
     g.lists.clear();
     GridReset(g, 64);
     for (size_t i = 0; i < vertices.size(); ++i) GridInsert(g, vertices[i], int32_t(i));
     g.valid = true;
 }
 
-void GridAdd(WeldGrid& g, const std::vector<fPunkt>& vertices, int32_t index) {
+void GridAdd(WeldGrid& g, const std::vector<GenVertex>& vertices, int32_t index) {
     if (g.valid) GridInsert(g, vertices[size_t(index)], index);  // else the next lookup rebuilds
 }
 
@@ -135,7 +135,7 @@ int32_t GridFind(float x, float y, float z) {
     size_t slot = SlotOf(s.grid, CellKey(CellOf(x), CellOf(y), CellOf(z)));
     if (s.grid.keys[slot] == kEmptyKey) return -1;
     for (int32_t k : s.grid.lists[size_t(s.grid.listOf[slot])]) {
-        const fPunkt& p = s.vertices[size_t(k)];
+        const GenVertex& p = s.vertices[size_t(k)];
         if (Near(p.x, x) && Near(p.y, y) && Near(p.z, z)) return k;
     }
     return -1;
@@ -143,7 +143,7 @@ int32_t GridFind(float x, float y, float z) {
 
 float F32(Extended v) { return float(v); }
 
-bool IsSelected(const fPunkt& p) {
+bool IsSelected(const GenVertex& p) {
     const State& s = g_state;
     if (!s.selectionOn) return true;
     return s.box[0] <= p.x && p.x <= s.box[3] && s.box[1] <= p.y && p.y <= s.box[4] &&
@@ -218,7 +218,7 @@ void Sphere(int32_t n) {
 
 // x, y, z *= factor, each product rounded to float32.
 void ScaleSelected(Extended factor) {
-    for (fPunkt& p : g_state.vertices) {
+    for (GenVertex& p : g_state.vertices) {
         if (!IsSelected(p)) continue;
         p.x = F32(p.x * factor);
         p.y = F32(p.y * factor);
@@ -230,8 +230,8 @@ void ScaleSelected(Extended factor) {
 // Replaces the given fields of every selected vertex by (own + sum over the neighbour list,
 // repeats included) / (neighbour count + 1). All reads see the values from before the edit.
 template <size_t N>
-void SmoothFields(const std::array<float fPunkt::*, N>& fields) {
-    std::vector<fPunkt>& vs = g_state.vertices;
+void SmoothFields(const std::array<float GenVertex::*, N>& fields) {
+    std::vector<GenVertex>& vs = g_state.vertices;
     std::vector<float> scratch(vs.size() * N);
     std::vector<char> selected(vs.size());
     for (size_t k = 0; k < vs.size(); ++k) {
@@ -250,7 +250,7 @@ void SmoothFields(const std::array<float fPunkt::*, N>& fields) {
 
 // The five sine waves; y and z use the coordinates already moved (x', y'), each stored as
 // float32 before the next is computed.
-void WaveVertex(fPunkt& p, uint8_t variant) {
+void WaveVertex(GenVertex& p, uint8_t variant) {
     const Extended pi = kPi, twoPi = 2 * kPi;
     auto S = [](Extended v) { return std::sin(v); };
     switch (variant) {
@@ -286,7 +286,7 @@ void WaveVertex(fPunkt& p, uint8_t variant) {
 
 void Wave(uint8_t variant) {
     if (variant > 4) return;
-    for (fPunkt& p : g_state.vertices)
+    for (GenVertex& p : g_state.vertices)
         if (IsSelected(p)) WaveVertex(p, variant);
     PositionsMoved();
 }
@@ -303,11 +303,11 @@ void RunOperation(uint8_t op, uint8_t param) {
         case kGrow: ScaleSelected(1.1L); break;
         case kShrink: ScaleSelected(0.9L); break;
         case kSmooth:
-            SmoothFields<3>({&fPunkt::x, &fPunkt::y, &fPunkt::z});
+            SmoothFields<3>({&GenVertex::x, &GenVertex::y, &GenVertex::z});
             PositionsMoved();
             break;
         case kWave: Wave(param); break;
-        case kSmoothTexture: SmoothFields<2>({&fPunkt::u, &fPunkt::v}); break;
+        case kSmoothTexture: SmoothFields<2>({&GenVertex::u, &GenVertex::v}); break;
         case kSphere:
             if (RoomFor(12 * n * n)) Sphere(param);
             break;
@@ -331,7 +331,7 @@ void SelectBox(core::ByteReader& r) {
 
 // Unit normal of corner p from its two sides (pn - p) x (pp - p), length rounded to float32,
 // each component stored as its absolute value.
-void CornerNormal(const fPunkt& p, const fPunkt& pn, const fPunkt& pp, ModelVertex& out) {
+void CornerNormal(const GenVertex& p, const GenVertex& pn, const GenVertex& pp, ModelVertex& out) {
     Extended ax = Extended(pn.x) - p.x, ay = Extended(pn.y) - p.y, az = Extended(pn.z) - p.z;
     Extended bx = Extended(pp.x) - p.x, by = Extended(pp.y) - p.y, bz = Extended(pp.z) - p.z;
     Extended cx = ay * bz - az * by, cy = az * bx - ax * bz, cz = ax * by - ay * bx;
@@ -363,7 +363,7 @@ int32_t FindVertex(float x, float y, float z) {
 
 int32_t AddVertex(float x, float y, float z, float u, float v) {
     State& s = g_state;
-    fPunkt p;
+    GenVertex p;
     p.x = x, p.y = y, p.z = z, p.u = u, p.v = v;
     s.vertices.push_back(std::move(p));
     int32_t index = int32_t(s.vertices.size() - 1);
@@ -385,10 +385,10 @@ void AddQuad(const GenCorner& c0, const GenCorner& c1, const GenCorner& c2, cons
     static constexpr int kPairs[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
     for (const auto& pair : kPairs) {
         if (!TwoOfThree(*c[pair[0]], *c[pair[1]])) continue;
-        fPunkt& a = s.vertices[size_t(quad[size_t(pair[0])])];
+        GenVertex& a = s.vertices[size_t(quad[size_t(pair[0])])];
         a.neighbours.push_back(quad[size_t(pair[1])]);
         ++a.neighbourCount;
-        fPunkt& b = s.vertices[size_t(quad[size_t(pair[1])])];
+        GenVertex& b = s.vertices[size_t(quad[size_t(pair[1])])];
         b.neighbours.push_back(quad[size_t(pair[0])]);
         ++b.neighbourCount;
     }
@@ -423,7 +423,7 @@ void RunObjectProgram(std::span<const uint8_t> program) {
     }
 }
 
-void BuildGeneratedModel(std::span<const uint8_t> program, qvModDat& record) {
+void BuildGeneratedModel(std::span<const uint8_t> program, ModelRecord& record) {
     RunObjectProgram(program);
     const State& s = g_state;
     record.primitive = kPrimitiveQuads;
@@ -431,17 +431,16 @@ void BuildGeneratedModel(std::span<const uint8_t> program, qvModDat& record) {
     record.vertices.reserve(s.quads.size() * 4);
     for (const GenQuad& q : s.quads) {
         for (size_t c = 0; c < 4; ++c) {
-            const fPunkt& p = s.vertices[size_t(q[c])];
+            const GenVertex& p = s.vertices[size_t(q[c])];
             ModelVertex v;
             CornerNormal(p, s.vertices[size_t(q[(c + 1) & 3])], s.vertices[size_t(q[(c + 3) & 3])], v);
             v.x = p.x, v.y = p.y, v.z = p.z, v.u = p.u, v.v = p.v;
             record.vertices.push_back(v);
         }
     }
-    record.vertexCount = int32_t(record.vertices.size());
 }
 
-const std::vector<fPunkt>& GeneratedVertices() { return g_state.vertices; }
+const std::vector<GenVertex>& GeneratedVertices() { return g_state.vertices; }
 const std::vector<GenQuad>& GeneratedQuads() { return g_state.quads; }
 
 void SetVertexLookup(VertexLookup lookup) { g_state.lookup = lookup; }

@@ -16,7 +16,7 @@
 
 namespace models {
 
-struct fPunkt {
+struct GenVertex {  // traditional name: fPunkt
     float x = 0, y = 0, z = 0;
     float u = 0, v = 0;
     int32_t neighbourCount = 0;
@@ -59,15 +59,15 @@ void AddCorner(float x, float y, float z, float u, float v);
 void RunObjectProgram(std::span<const uint8_t> program);
 // Runs the program and fills the record (which must come in fresh) with primitive 7 and four
 // vertices per quad, in quad order.
-void BuildGeneratedModel(std::span<const uint8_t> program, qvModDat& record);
+void BuildGeneratedModel(std::span<const uint8_t> program, ModelRecord& record);
 
 // The working mesh of the last run.
-const std::vector<fPunkt>& GeneratedVertices();
+const std::vector<GenVertex>& GeneratedVertices();
 const std::vector<GenQuad>& GeneratedQuads();
 
 // Replaces the weld lookup (tests and benchmarks plug in the plain list scan to compare);
 // null restores the grid.
-using VertexLookup = int32_t (*)(const std::vector<fPunkt>& vertices, float x, float y, float z);
+using VertexLookup = int32_t (*)(const std::vector<GenVertex>& vertices, float x, float y, float z);
 void SetVertexLookup(VertexLookup lookup);
 
 }  // namespace models

@@ -27,12 +27,12 @@ struct IndexUse {
 
 struct ObjParser {
     const std::string& fileName;
-    fObjFile& mesh;
+    ObjMesh& mesh;
     size_t lineNumber = 0;
     std::string error;
     IndexUse positions, texCoords, normals;
 
-    ObjParser(const std::string& file, fObjFile& m) : fileName(file), mesh(m) {}
+    ObjParser(const std::string& file, ObjMesh& m) : fileName(file), mesh(m) {}
 
     bool Fail(const std::string& problem) {
         error = fileName + ", line " + std::to_string(lineNumber) + ": " + problem;
@@ -140,7 +140,6 @@ struct ObjParser {
                 !Index(view.substr(slash2 + 1, blank - slash2 - 1), "normal index", normals, c.normal))
                 return false;
             group->corners.push_back(c);
-            ++group->cornerCount;
             s.erase(0, blank + 1);
         }
         return true;
@@ -151,22 +150,18 @@ struct ObjParser {
             float v[3];
             if (!Numbers(line, v)) return false;
             mesh.positions.push_back({v[0], v[1], v[2]});
-            ++mesh.positionCount;
         } else if (line.starts_with("vt ")) {
             float v[2];
             if (!Numbers(line, v)) return false;
             mesh.texCoords.push_back({v[0], v[1]});
-            ++mesh.texCoordCount;
         } else if (line.starts_with("vn ")) {
             float v[3];
             if (!Numbers(line, v)) return false;
             mesh.normals.push_back({v[0], v[1], v[2]});
-            ++mesh.normalCount;
         } else if (line.starts_with("g ")) {
             ModelGroup group;
             group.name = std::string(line.substr(1));
             mesh.groups.push_back(std::move(group));
-            ++mesh.groupCount;
         } else if (line.starts_with("usemtl ")) {
             return UseMaterial(line);
         } else if (line.starts_with("f ")) {
@@ -182,16 +177,16 @@ struct ObjParser {
             return Fail(std::string(what) + " " + std::to_string(int64_t(use.largest) + 1) +
                         " is beyond the " + std::to_string(count) + " " + list + " of the file");
         };
-        return check(positions, mesh.positionCount, "position index", "positions") &&
-               check(texCoords, mesh.texCoordCount, "texture-coordinate index",
+        return check(positions, int32_t(mesh.positions.size()), "position index", "positions") &&
+               check(texCoords, int32_t(mesh.texCoords.size()), "texture-coordinate index",
                      "texture coordinates") &&
-               check(normals, mesh.normalCount, "normal index", "normals");
+               check(normals, int32_t(mesh.normals.size()), "normal index", "normals");
     }
 };
 
 }  // namespace
 
-bool ParseObj(std::string_view text, const std::string& fileName, fObjFile& mesh,
+bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh,
               std::string& error) {
     ObjParser parser(fileName, mesh);
     size_t start = 0;
@@ -214,7 +209,7 @@ bool ParseObj(std::string_view text, const std::string& fileName, fObjFile& mesh
     return true;
 }
 
-bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error) {
+bool LoadObj(ObjMesh& mesh, const std::string& name, std::string& error) {
     std::string path = platform::ResolvePath("data\\" + name);
     std::string text;
     if (!core::ReadWholeFile(path, text, &error)) return false;
@@ -223,7 +218,7 @@ bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error) {
 
 void SetMeshTextureTable(TextureNameTable table) { g_state.textureTable = table; }
 
-void DrawObjGroup(const fObjFile& mesh, int32_t textureBase, int32_t group, float scale) {
+void DrawObjGroup(const ObjMesh& mesh, int32_t textureBase, int32_t group, float scale) {
     if (group < 0 || size_t(group) >= mesh.groups.size()) return;
     const ModelGroup& g = mesh.groups[size_t(group)];
     int64_t slot = int64_t(textureBase) + g.material;
@@ -246,11 +241,11 @@ void DrawObjGroup(const fObjFile& mesh, int32_t textureBase, int32_t group, floa
     gl::glEnd();
 }
 
-void DrawObjAll(const fObjFile& mesh, int32_t textureBase, float scale) {
+void DrawObjAll(const ObjMesh& mesh, int32_t textureBase, float scale) {
     for (size_t g = 0; g < mesh.groups.size(); ++g) DrawObjGroup(mesh, textureBase, int32_t(g), scale);
 }
 
-void DrawObjMaterial(const fObjFile& mesh, int32_t textureBase, int32_t material, float scale) {
+void DrawObjMaterial(const ObjMesh& mesh, int32_t textureBase, int32_t material, float scale) {
     for (size_t g = 0; g < mesh.groups.size(); ++g)
         if (mesh.groups[g].material == material) DrawObjGroup(mesh, textureBase, int32_t(g), scale);
 }

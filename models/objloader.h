@@ -1,5 +1,5 @@
 // The OBJ loader and mesh drawing: reads the player's subset of Wavefront OBJ ("v ", "vt ",
-// "vn ", "g ", "usemtl N", triangulated "f p/t/n" faces) into an fObjFile and draws a mesh's
+// "vn ", "g ", "usemtl N", triangulated "f p/t/n" faces) into an ObjMesh and draws a mesh's
 // groups as immediate-mode triangles, each group with texture base + its material bound.
 //
 // Fields are separated by exactly one blank and numbers use "." whatever the locale. A mesh
@@ -18,11 +18,11 @@ namespace models {
 // Parses OBJ text into mesh (entries are appended; face indexes are stored as read). fileName
 // only labels the messages. Returns false with error "FILE, line N: problem" on the first
 // line that does not parse, or on a face index that its list does not hold.
-bool ParseObj(std::string_view text, const std::string& fileName, fObjFile& mesh,
+bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh,
               std::string& error);
 
 // Reads the file "data\" + name (through the demo path rules) into mesh.
-bool LoadObj(fObjFile& mesh, const std::string& name, std::string& error);
+bool LoadObj(ObjMesh& mesh, const std::string& name, std::string& error);
 
 // The texture names of the texture table, by slot from 0. The texture manager sets the
 // accessor once; until then (and for a null accessor) no group binds a texture.
@@ -32,10 +32,10 @@ void SetMeshTextureTable(TextureNameTable table);
 // Draws group `group` as GL_TRIANGLES (normal, texture coordinate, vertex * scale per corner),
 // after binding texture base + material if that slot exists. A group index the mesh does not
 // hold draws nothing.
-void DrawObjGroup(const fObjFile& mesh, int32_t textureBase, int32_t group, float scale);
+void DrawObjGroup(const ObjMesh& mesh, int32_t textureBase, int32_t group, float scale);
 // Every group in order.
-void DrawObjAll(const fObjFile& mesh, int32_t textureBase, float scale);
+void DrawObjAll(const ObjMesh& mesh, int32_t textureBase, float scale);
 // Every group whose material equals `material`, in group order.
-void DrawObjMaterial(const fObjFile& mesh, int32_t textureBase, int32_t material, float scale);
+void DrawObjMaterial(const ObjMesh& mesh, int32_t textureBase, int32_t material, float scale);
 
 }  // namespace models

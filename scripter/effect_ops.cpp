@@ -75,10 +75,10 @@ void SetParticleRegister(uint8_t op, const Operands& o) {
 }
 
 void DrawModel(int32_t index) {
-    const models::qvModDat* record = models::ModelRecord(index);
+    const models::ModelRecord* record = models::ModelAt(index);
     if (!record) return;
     effects::DrawVertexList(
-        record->primitive, record->vertexCount,
+        record->primitive, int32_t(record->vertices.size()),
         std::span<const float>(reinterpret_cast<const float*>(record->vertices.data()),
                                record->vertices.size() * 8));
 }
@@ -87,7 +87,7 @@ void DrawModel(int32_t index) {
 // table draws nothing.
 void DrawMesh(uint8_t op, const Operands& o) {
     const int32_t model = op == MESH_ALL ? o.i[1] : o.i[2];
-    const models::qvModDat* record = models::ModelRecord(model);
+    const models::ModelRecord* record = models::ModelAt(model);
     if (!record) return;
     const float scale = o.f[0];
     if (op == MESH_ALL) models::DrawObjAll(record->mesh, o.i[0], scale);

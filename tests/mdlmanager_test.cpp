@@ -28,7 +28,7 @@ std::span<const uint8_t> Bytes(const std::string& s) {
 }
 
 std::string VertexFileError(const std::string& bytes) {
-    qvModDat record;
+    ModelRecord record;
     std::string error;
     EXPECT_FALSE(ParseVertexFile(Bytes(bytes), "v.bin", record, error));
     EXPECT_TRUE(record.vertices.empty());
@@ -64,21 +64,21 @@ struct ContentFolder {
 }  // namespace
 
 TEST(VertexFile, MovesTextureAfterPositionAndAlwaysDrawsTriangles) {
-    qvModDat record;
+    ModelRecord record;
     std::string error;
     std::string bytes = VertexFile(7, 2, {{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}});
     ASSERT_TRUE(ParseVertexFile(Bytes(bytes + "extra"), "v.bin", record, error)) << error;
     EXPECT_EQ(record.primitive, 4);
-    ASSERT_EQ(record.vertexCount, 2);
+    ASSERT_EQ(record.vertices.size(), size_t(2));
     const ModelVertex& v = record.vertices[0];
     EXPECT_EQ((std::array<float, 8>{v.nx, v.ny, v.nz, v.x, v.y, v.z, v.u, v.v}),
               (std::array<float, 8>{1, 2, 3, 6, 7, 8, 4, 5}));
     EXPECT_EQ(record.vertices[1].x, 14);
 
-    qvModDat empty;
+    ModelRecord empty;
     ASSERT_TRUE(ParseVertexFile(Bytes(VertexFile(0, 0, {}) + "junk"), "v.bin", empty, error));
     EXPECT_EQ(empty.primitive, 4);
-    EXPECT_EQ(empty.vertexCount, 0);
+    EXPECT_EQ(empty.vertices.size(), size_t(0));
 }
 
 TEST(VertexFile, RefusesCountsTheFileCannotHold) {
@@ -94,8 +94,8 @@ TEST(ModelManager, EmptyTableNamesNoModel) {
     std::string error;
     EXPECT_TRUE(LoadModels(demo::DemoFile{}, error));
     EXPECT_EQ(ModelCount(), 0);
-    EXPECT_EQ(ModelRecord(0), nullptr);
-    EXPECT_EQ(ModelRecord(-1), nullptr);
+    EXPECT_EQ(ModelAt(0), nullptr);
+    EXPECT_EQ(ModelAt(-1), nullptr);
 }
 
 TEST(ModelManager, BuildsTheThreeKindsByFirstByte) {
@@ -106,21 +106,21 @@ TEST(ModelManager, BuildsTheThreeKindsByFirstByte) {
                            error))
         << error;
     ASSERT_EQ(ModelCount(), 6);
-    EXPECT_EQ(ModelRecord(0)->primitive, 7);  // an empty object program
-    EXPECT_EQ(ModelRecord(0)->vertexCount, 0);
-    EXPECT_EQ(ModelRecord(1)->vertexCount, 96);  // Cube n = 1
-    EXPECT_EQ(ModelRecord(1)->mesh.groupCount, 0);
-    EXPECT_EQ(ModelRecord(2)->primitive, 0);
-    EXPECT_EQ(ModelRecord(2)->vertexCount, 0);
-    EXPECT_EQ(ModelRecord(2)->mesh.groupCount, 1);
-    EXPECT_EQ(ModelRecord(2)->mesh.positionCount, 3);
-    EXPECT_EQ(ModelRecord(3)->primitive, 4);  // the file's first field 7 has no effect
-    EXPECT_EQ(ModelRecord(3)->vertexCount, 1);
-    EXPECT_EQ(ModelRecord(4)->primitive, 0);  // empty source: empty record
-    EXPECT_EQ(ModelRecord(4)->vertexCount, 0);
-    EXPECT_NE(ModelRecord(2), ModelRecord(5));  // equal sources, separate records
-    EXPECT_EQ(ModelRecord(5)->mesh.groupCount, 1);
-    EXPECT_EQ(ModelRecord(6), nullptr);
+    EXPECT_EQ(ModelAt(0)->primitive, 7);  // an empty object program
+    EXPECT_EQ(ModelAt(0)->vertices.size(), size_t(0));
+    EXPECT_EQ(ModelAt(1)->vertices.size(), size_t(96));  // Cube n = 1
+    EXPECT_EQ(ModelAt(1)->mesh.groups.size(), size_t(0));
+    EXPECT_EQ(ModelAt(2)->primitive, 0);
+    EXPECT_EQ(ModelAt(2)->vertices.size(), size_t(0));
+    EXPECT_EQ(ModelAt(2)->mesh.groups.size(), size_t(1));
+    EXPECT_EQ(ModelAt(2)->mesh.positions.size(), size_t(3));
+    EXPECT_EQ(ModelAt(3)->primitive, 4);  // the file's first field 7 has no effect
+    EXPECT_EQ(ModelAt(3)->vertices.size(), size_t(1));
+    EXPECT_EQ(ModelAt(4)->primitive, 0);  // empty source: empty record
+    EXPECT_EQ(ModelAt(4)->vertices.size(), size_t(0));
+    EXPECT_NE(ModelAt(2), ModelAt(5));  // equal sources, separate records
+    EXPECT_EQ(ModelAt(5)->mesh.groups.size(), size_t(1));
+    EXPECT_EQ(ModelAt(6), nullptr);
 }
 
 TEST(ModelManager, FirstFailureStopsLoadingWithTheFileNamed) {
@@ -145,8 +145,8 @@ TEST(ModelManager, WindowsNamesLoadFromTheirUtf8FilesAndErrorsShowUtf8) {
     fs::copy_file(folder.root / "short.bin", folder.root / "kurz\xFC.bin");  // raw Windows name
     std::string error;
     ASSERT_TRUE(LoadModels(DemoWithModels({"\1S\xDC\xDF.OBJ", "\xC9L\xC8VE.BIN"}), error)) << error;
-    EXPECT_EQ(ModelRecord(0)->mesh.groupCount, 1);
-    EXPECT_EQ(ModelRecord(1)->vertexCount, 1);
+    EXPECT_EQ(ModelAt(0)->mesh.groups.size(), size_t(1));
+    EXPECT_EQ(ModelAt(1)->vertices.size(), size_t(1));
     EXPECT_FALSE(LoadModels(DemoWithModels({"\1n\xF6ne.obj"}), error));
     EXPECT_NE(error.find("n\xC3\xB6ne.obj: cannot open the file"), std::string::npos) << error;
     EXPECT_FALSE(LoadModels(DemoWithModels({"kurz\xFC.bin"}), error));

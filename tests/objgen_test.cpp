@@ -24,8 +24,8 @@ void AppendBox(Program& p, float x0, float y0, float z0, float x1, float y1, flo
     p.push_back(close);
 }
 
-qvModDat Build(const Program& p) {
-    qvModDat record;
+ModelRecord Build(const Program& p) {
+    ModelRecord record;
     BuildGeneratedModel(p, record);
     return record;
 }
@@ -45,17 +45,17 @@ void CollectMessage(const std::string& caption, const std::string& text) {
 }  // namespace
 
 TEST(ObjectGenerator, EmptyProgramGivesEmptyQuadModel) {
-    qvModDat m = Build({});
+    ModelRecord m = Build({});
     EXPECT_EQ(m.primitive, 7);
-    EXPECT_EQ(m.vertexCount, 0);
+    EXPECT_EQ(m.vertices.size(), size_t(0));
     EXPECT_TRUE(m.vertices.empty());
 }
 
 TEST(ObjectGenerator, CubeOfOneHas24QuadsAnd26WeldedVertices) {
-    qvModDat m = Build({kCube, 1});
+    ModelRecord m = Build({kCube, 1});
     EXPECT_EQ(GeneratedQuads().size(), 24u);
     EXPECT_EQ(GeneratedVertices().size(), 26u);  // 8 corners, 12 edge midpoints, 6 face centres
-    EXPECT_EQ(m.vertexCount, 96);
+    EXPECT_EQ(m.vertices.size(), size_t(96));
     EXPECT_EQ(m.vertices.size(), 96u);
 }
 
@@ -104,14 +104,14 @@ TEST(ObjectGenerator, CubeCornerSmoothsToFiveSevenths) {
     EXPECT_EQ(nbs, expected);
 
     Build({kCube, 1, kSmooth, 0});
-    const fPunkt& p = GeneratedVertices()[size_t(corner)];
+    const GenVertex& p = GeneratedVertices()[size_t(corner)];
     EXPECT_EQ(p.x, float(5.0L / 7));
     EXPECT_EQ(p.y, float(5.0L / 7));
     EXPECT_EQ(p.z, float(5.0L / 7));
 }
 
 TEST(ObjectGenerator, PlainCubeNormalsAreUnitAxesOnBothSides) {
-    qvModDat m = Build({kCube, 2});
+    ModelRecord m = Build({kCube, 2});
     for (const ModelVertex& v : m.vertices) {
         // The face normal along the constant coordinate, positive on both opposite faces.
         float ex = std::fabs(v.x) == 1 ? 1.f : 0.f, ey = std::fabs(v.y) == 1 ? 1.f : 0.f,
@@ -123,7 +123,7 @@ TEST(ObjectGenerator, PlainCubeNormalsAreUnitAxesOnBothSides) {
 
 TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
     Build({kCube, 1});
-    const std::vector<fPunkt> before = GeneratedVertices();
+    const std::vector<GenVertex> before = GeneratedVertices();
     Program p = {kCube, 1};
     AppendBox(p, 0, 0, 0, 1, 1, 1);
     p.insert(p.end(), {kGrow, 0});
@@ -132,7 +132,7 @@ TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
     ASSERT_EQ(after.size(), 26u);
     int grown = 0;
     for (size_t k = 0; k < after.size(); ++k) {
-        const fPunkt& v = before[k];
+        const GenVertex& v = before[k];
         bool inside = v.x >= 0 && v.x <= 1 && v.y >= 0 && v.y <= 1 && v.z >= 0 && v.z <= 1;
         float f = inside ? 1.1f : 1.0f;
         grown += inside;
@@ -147,7 +147,7 @@ TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
     AppendBox(inverted, 1, -2, -2, -1, 2, 2);
     inverted.insert(inverted.end(), {kGrow, 0, kSmooth, 0, kWave, 1});
     Build(inverted);
-    for (const fPunkt& v : GeneratedVertices())
+    for (const GenVertex& v : GeneratedVertices())
         EXPECT_TRUE(std::fabs(v.x) <= 1 && std::fabs(v.y) <= 1 && std::fabs(v.z) <= 1);
     inverted.insert(inverted.end(), {kSelectAll, kGrow, 0});
     Build(inverted);
@@ -204,7 +204,7 @@ TEST(ObjectGenerator, SmoothTextureAveragesUVOnly) {
     Build({kCube, 1, kSmoothTexture, 0});
     EXPECT_GE(VertexAt(1, 1, 1), 0);  // positions untouched
     Build({kCube, 1});
-    std::vector<fPunkt> before = GeneratedVertices();
+    std::vector<GenVertex> before = GeneratedVertices();
     Build({kCube, 1, kSmoothTexture, 0});
     const auto& after = GeneratedVertices();
     for (size_t k = 0; k < before.size(); ++k) {
@@ -217,7 +217,7 @@ TEST(ObjectGenerator, SmoothTextureAveragesUVOnly) {
 
 TEST(ObjectGenerator, SameProgramTwiceGivesIdenticalModels) {
     Program p = {kSphere, 2, kCube, 1, kWave, 2, kSmooth, 0};
-    qvModDat a = Build(p), b = Build(p);
+    ModelRecord a = Build(p), b = Build(p);
     ASSERT_EQ(a.vertices.size(), b.vertices.size());
     EXPECT_EQ(std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * 32), 0);
 }
@@ -228,11 +228,11 @@ TEST(ObjectGenerator, GoldenChecksumOfAnEditedModel) {
     AppendBox(p, -0.5f, -2, -2, 2, 0.75f, 2);
     p.insert(p.end(), {kWave, 2, kSmooth, 0, kSmoothTexture, 0, kSelectAll, kWave, 4,
                        kWave, 3, kWave, 0, kWave, 1, kShrink, 0});
-    qvModDat m = Build(p);
+    ModelRecord m = Build(p);
     uint64_t h = 0xcbf29ce484222325ull;
     const auto* bytes = reinterpret_cast<const uint8_t*>(m.vertices.data());
     for (size_t i = 0; i < m.vertices.size() * sizeof(ModelVertex); ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
-    EXPECT_EQ(m.vertexCount, 4 * (108 + 96));
+    EXPECT_EQ(m.vertices.size(), size_t(4 * (108 + 96)));
     EXPECT_EQ(h, 0x44153d72d05f6e01ull) << std::hex << h;
 }
 
@@ -264,12 +264,12 @@ Program RandomProgram(std::mt19937& rng) {
 }
 
 void ExpectSameAsOracle(const Program& p) {
-    qvModDat fast, slow;
+    ModelRecord fast, slow;
     BuildGeneratedModel(p, fast);
-    std::vector<fPunkt> fastVertices = GeneratedVertices();
+    std::vector<GenVertex> fastVertices = GeneratedVertices();
     oracle::BuildWithLinearScan(p, slow);
-    const std::vector<fPunkt>& slowVertices = GeneratedVertices();
-    ASSERT_EQ(fast.vertexCount, slow.vertexCount);
+    const std::vector<GenVertex>& slowVertices = GeneratedVertices();
+    ASSERT_EQ(fast.vertices.size(), slow.vertices.size());
     ASSERT_EQ(fastVertices.size(), slowVertices.size());
     EXPECT_EQ(std::memcmp(fast.vertices.data(), slow.vertices.data(), fast.vertices.size() * 32), 0);
     for (size_t k = 0; k < fastVertices.size(); ++k)

@@ -12,15 +12,15 @@ using namespace models;
 
 namespace {
 
-fObjFile Parse(std::string_view text) {
-    fObjFile mesh;
+ObjMesh Parse(std::string_view text) {
+    ObjMesh mesh;
     std::string error;
     EXPECT_TRUE(ParseObj(text, "m.obj", mesh, error)) << error;
     return mesh;
 }
 
 std::string ParseError(std::string_view text) {
-    fObjFile mesh;
+    ObjMesh mesh;
     std::string error;
     EXPECT_FALSE(ParseObj(text, "m.obj", mesh, error)) << text;
     return error;
@@ -29,7 +29,7 @@ std::string ParseError(std::string_view text) {
 std::vector<uint32_t> g_names;
 std::span<const uint32_t> TestNames() { return g_names; }
 
-std::string Record(void (*draw)(const fObjFile&), const fObjFile& mesh) {
+std::string Record(void (*draw)(const ObjMesh&), const ObjMesh& mesh) {
     std::string out;
     gl::UseRecorder(&out);
     draw(mesh);
@@ -60,35 +60,35 @@ const char* kTriangle =
 }  // namespace
 
 TEST(ObjParse, ReadsTheLineGrammar) {
-    fObjFile m = Parse(kTriangle);
-    ASSERT_EQ(m.positionCount, 3);
+    ObjMesh m = Parse(kTriangle);
+    ASSERT_EQ(m.positions.size(), size_t(3));
     EXPECT_EQ(m.positions[0].x, 1.5f);
     EXPECT_EQ(m.positions[0].y, -2.0f);
     EXPECT_EQ(m.positions[0].z, 30.0f);
-    ASSERT_EQ(m.texCoordCount, 1);
+    ASSERT_EQ(m.texCoords.size(), size_t(1));
     EXPECT_EQ(m.texCoords[0].u, 0.25f);
     EXPECT_EQ(m.texCoords[0].v, 0.75f);
-    EXPECT_EQ(m.normalCount, 1);
-    ASSERT_EQ(m.groupCount, 1);
+    EXPECT_EQ(m.normals.size(), size_t(1));
+    ASSERT_EQ(m.groups.size(), size_t(1));
     EXPECT_EQ(m.groups[0].name, " body");
     EXPECT_EQ(m.groups[0].material, 2);
-    ASSERT_EQ(m.groups[0].cornerCount, 3);
+    ASSERT_EQ(m.groups[0].corners.size(), size_t(3));
     EXPECT_EQ(m.groups[0].corners[1].position, 1);
     EXPECT_EQ(m.groups[0].corners[1].texCoord, 0);
     EXPECT_EQ(m.groups[0].corners[1].normal, 0);
 }
 
 TEST(ObjParse, GroupsMaterialsAndFaceCorners) {
-    fObjFile m = Parse(
+    ObjMesh m = Parse(
         "v 0 0 0\nvt 0 0\nvn 0 0 1\n"
         "g a\nusemtl 1 extra words\n"
         "g a\nf 1/1/1 1/1/1 1/1/1 1/1/1\r\n"  // same name again; four corners append four
         "g b\rusemtl -4\n");
-    ASSERT_EQ(m.groupCount, 3);
+    ASSERT_EQ(m.groups.size(), size_t(3));
     EXPECT_EQ(m.groups[0].material, 0);
-    EXPECT_EQ(m.groups[0].cornerCount, 0);
+    EXPECT_EQ(m.groups[0].corners.size(), size_t(0));
     EXPECT_EQ(m.groups[1].material, 0);
-    EXPECT_EQ(m.groups[1].cornerCount, 4);
+    EXPECT_EQ(m.groups[1].corners.size(), size_t(4));
     EXPECT_EQ(m.groups[2].material, -5);
 }
 
@@ -144,11 +144,11 @@ TEST(ObjLoad, ReadsDataFolderAndNamesMissingFile) {
     fs::create_directories(root / "data");
     std::ofstream(root / "data" / "tri.obj") << kTriangle;
     platform::SetContentRoot(root.string());
-    fObjFile mesh;
+    ObjMesh mesh;
     std::string error;
     EXPECT_TRUE(LoadObj(mesh, "tri.obj", error)) << error;
-    EXPECT_EQ(mesh.groupCount, 1);
-    fObjFile missing;
+    EXPECT_EQ(mesh.groups.size(), size_t(1));
+    ObjMesh missing;
     EXPECT_FALSE(LoadObj(missing, "none.obj", error));
     EXPECT_NE(error.find("none.obj: cannot open the file"), std::string::npos) << error;
     platform::SetContentRoot(".");
@@ -156,11 +156,11 @@ TEST(ObjLoad, ReadsDataFolderAndNamesMissingFile) {
 }
 
 TEST(ObjDraw, GroupBindsBasePlusMaterialWhenTheSlotExists) {
-    fObjFile m = Parse(kTriangle);  // material 2
+    ObjMesh m = Parse(kTriangle);  // material 2
     g_names.assign(13, 0);
     g_names[12] = 77;
     SetMeshTextureTable(TestNames);
-    auto drawBase10 = [](const fObjFile& mesh) { DrawObjGroup(mesh, 10, 0, 2.0f); };
+    auto drawBase10 = [](const ObjMesh& mesh) { DrawObjGroup(mesh, 10, 0, 2.0f); };
     EXPECT_EQ(Record(drawBase10, m),
               "glBindTexture(3553, 77)\n"
               "glBegin(4)\n"
@@ -173,7 +173,7 @@ TEST(ObjDraw, GroupBindsBasePlusMaterialWhenTheSlotExists) {
     EXPECT_EQ(out.find("glBindTexture"), std::string::npos);
     SetMeshTextureTable(nullptr);
     EXPECT_EQ(Record(drawBase10, m).find("glBindTexture"), std::string::npos);
-    auto negative = [](const fObjFile& mesh) { DrawObjGroup(mesh, -3, 0, 1.0f); };
+    auto negative = [](const ObjMesh& mesh) { DrawObjGroup(mesh, -3, 0, 1.0f); };
     g_names.assign(20, 5);
     SetMeshTextureTable(TestNames);
     EXPECT_EQ(Record(negative, m).find("glBindTexture"), std::string::npos);
@@ -181,22 +181,22 @@ TEST(ObjDraw, GroupBindsBasePlusMaterialWhenTheSlotExists) {
 }
 
 TEST(ObjDraw, AllMaterialAndMissingGroups) {
-    fObjFile m = Parse(
+    ObjMesh m = Parse(
         "v 1 2 3\nvt 0 1\nvn 0 1 0\n"
         "g empty\nusemtl 2\n"
         "g quad\nf 1/1/1 1/1/1 1/1/1 1/1/1\n"
         "g tri\nusemtl 2\nf 1/1/1 1/1/1 1/1/1\n");
-    std::string all = Record([](const fObjFile& mesh) { DrawObjAll(mesh, 0, 1.0f); }, m);
+    std::string all = Record([](const ObjMesh& mesh) { DrawObjAll(mesh, 0, 1.0f); }, m);
     EXPECT_EQ(all.rfind("glBegin(4)\nglEnd()\n", 0), 0u);  // a group without faces: empty pair
     EXPECT_EQ(Count(all, "glBegin"), 3u);
     EXPECT_EQ(Count(all, "glVertex3f"), 7u);
-    std::string material1 = Record([](const fObjFile& mesh) { DrawObjMaterial(mesh, 0, 1, 1.0f); }, m);
+    std::string material1 = Record([](const ObjMesh& mesh) { DrawObjMaterial(mesh, 0, 1, 1.0f); }, m);
     EXPECT_EQ(material1.find("glBegin(4)\nglEnd()\nglBegin(4)\nglNormal3f"), 0u);  // groups 0 and 2
-    EXPECT_EQ(Record([](const fObjFile& mesh) { DrawObjGroup(mesh, 0, 3, 1.0f); }, m), "");
-    EXPECT_EQ(Record([](const fObjFile& mesh) { DrawObjGroup(mesh, 0, -1, 1.0f); }, m), "");
+    EXPECT_EQ(Record([](const ObjMesh& mesh) { DrawObjGroup(mesh, 0, 3, 1.0f); }, m), "");
+    EXPECT_EQ(Record([](const ObjMesh& mesh) { DrawObjGroup(mesh, 0, -1, 1.0f); }, m), "");
     // A hand-made corner outside the lists is skipped rather than read.
     m.groups[2].corners[0].position = 5;
-    std::string guarded = Record([](const fObjFile& mesh) { DrawObjGroup(mesh, 0, 2, 1.0f); }, m);
+    std::string guarded = Record([](const ObjMesh& mesh) { DrawObjGroup(mesh, 0, 2, 1.0f); }, m);
     EXPECT_EQ(Count(guarded, "glVertex3f"), 2u);
 }
 
@@ -207,11 +207,11 @@ TEST(ObjLoad, AWindowsNameFindsItsUtf8FileAndErrorsShowUtf8) {
     std::ofstream(root / "data" / "b\xC3\xA4r.obj") << kTriangle;
     std::ofstream(root / "data" / "b\xF6se.obj") << "v 0 0\n";  // a raw Windows name on disk
     platform::SetContentRoot(root.string());
-    fObjFile mesh;
+    ObjMesh mesh;
     std::string error;
     EXPECT_TRUE(LoadObj(mesh, "B\xC4R.OBJ", error)) << error;
-    EXPECT_EQ(mesh.groupCount, 1);
-    fObjFile bad;
+    EXPECT_EQ(mesh.groups.size(), size_t(1));
+    ObjMesh bad;
     EXPECT_FALSE(LoadObj(bad, "b\xF6se.obj", error));
     EXPECT_EQ(error.rfind((root / "data" / "b\xC3\xB6se.obj").string() + ", line 1: ", 0), 0u) << error;
     platform::SetContentRoot(".");

@@ -92,11 +92,11 @@ TEST(QvModel, ReadsEveryKindFromADemoFile) {
               "obj positions 3 normals 1 texcoords 1 groups 1\n"
               "group 0 material 2 corners 3 name ' tri'\n");
     // The export reads back into the same mesh.
-    models::fObjFile back;
+    models::ObjMesh back;
     std::string error;
     ASSERT_TRUE(models::ParseObj(ReadText(f.root / "copy.obj"), "copy.obj", back, error)) << error;
     EXPECT_EQ(back.groups[0].material, 2);
-    EXPECT_EQ(back.groups[0].cornerCount, 3);
+    EXPECT_EQ(back.groups[0].corners.size(), size_t(3));
     EXPECT_EQ(back.positions[1].x, 1.0f);
 
     QvRun tri = Qv(f / "demo.acs" + " --index 2");

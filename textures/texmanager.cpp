@@ -15,7 +15,7 @@
 namespace textures {
 namespace {
 
-struct TextureSlot {  // qvTexture
+struct TextureSlot {  // traditional name: qvTexture
     std::string name;    // not stored in the demo file; stays empty
     std::string source;  // the slot's bytes as read
 };

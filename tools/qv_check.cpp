@@ -40,13 +40,13 @@ std::vector<std::string> CheckClips(const demo::DemoFile& d) {
 std::vector<std::string> CheckModels(const demo::DemoFile& d, std::vector<int32_t>& meshGroups) {
     std::vector<std::string> problems;
     for (size_t i = 0; i < d.modelSources.size(); ++i) {
-        models::qvModDat record;
+        models::ModelRecord record;
         std::string error;
         const bool built = models::LoadModel(d.modelSources[i].bytes, record, error);
         if (!built) problems.push_back("model " + std::to_string(i) + ": " + error);
         const std::string& source = d.modelSources[i].bytes;
         const bool isMesh = built && !source.empty() && uint8_t(source[0]) == demo::kModelObj;
-        meshGroups.push_back(isMesh ? record.mesh.groupCount : -1);
+        meshGroups.push_back(isMesh ? int32_t(record.mesh.groups.size()) : -1);
     }
     return problems;
 }

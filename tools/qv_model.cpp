@@ -18,8 +18,8 @@
 namespace tools {
 namespace {
 
-using models::fObjFile;
-using models::qvModDat;
+using models::ObjMesh;
+using models::ModelRecord;
 
 struct ModelArgs {
     std::string program;  // --program PROG.bin
@@ -66,20 +66,20 @@ std::string G9(float f) {
     return buf;
 }
 
-void PrintVertexList(const qvModDat& m) {
-    std::printf("primitive %d count %d\n", m.primitive, m.vertexCount);
+void PrintVertexList(const ModelRecord& m) {
+    std::printf("primitive %d count %zu\n", m.primitive, m.vertices.size());
     for (const models::ModelVertex& v : m.vertices)
         std::printf("%s %s %s %s %s %s %s %s\n", G9(v.nx).c_str(), G9(v.ny).c_str(), G9(v.nz).c_str(),
                     G9(v.x).c_str(), G9(v.y).c_str(), G9(v.z).c_str(), G9(v.u).c_str(), G9(v.v).c_str());
 }
 
-void PrintMesh(const fObjFile& mesh) {
-    std::printf("obj positions %d normals %d texcoords %d groups %d\n", mesh.positionCount,
-                mesh.normalCount, mesh.texCoordCount, mesh.groupCount);
+void PrintMesh(const ObjMesh& mesh) {
+    std::printf("obj positions %zu normals %zu texcoords %zu groups %zu\n", mesh.positions.size(),
+                mesh.normals.size(), mesh.texCoords.size(), mesh.groups.size());
     for (size_t g = 0; g < mesh.groups.size(); ++g) {
         const models::ModelGroup& group = mesh.groups[g];
-        std::printf("group %zu material %d corners %d name '%s'\n", g, group.material,
-                    group.cornerCount, group.name.c_str());
+        std::printf("group %zu material %d corners %zu name '%s'\n", g, group.material,
+                    group.corners.size(), group.name.c_str());
     }
 }
 
@@ -89,9 +89,9 @@ std::string CornerRef(int64_t p, int64_t t, int64_t n) {
 }
 
 // The vertex list as OBJ: one v, vt and vn per vertex; faces of 4 (quads) or 3 (triangles).
-std::string VertexListAsObj(const qvModDat& m) {
+std::string VertexListAsObj(const ModelRecord& m) {
     std::string out = "# qv model: primitive " + std::to_string(m.primitive) + ", " +
-                      std::to_string(m.vertexCount) + " vertices\n";
+                      std::to_string(m.vertices.size()) + " vertices\n";
     for (const auto& v : m.vertices) out += "v " + G9(v.x) + " " + G9(v.y) + " " + G9(v.z) + "\n";
     for (const auto& v : m.vertices) out += "vt " + G9(v.u) + " " + G9(v.v) + "\n";
     for (const auto& v : m.vertices) out += "vn " + G9(v.nx) + " " + G9(v.ny) + " " + G9(v.nz) + "\n";
@@ -110,7 +110,7 @@ std::string VertexListAsObj(const qvModDat& m) {
 
 // The mesh as OBJ, readable again by the player's loader: groups keep their material as
 // "usemtl material + 1", faces are the groups' corners three at a time.
-std::string MeshAsObj(const fObjFile& mesh) {
+std::string MeshAsObj(const ObjMesh& mesh) {
     std::string out = "# qv model: OBJ mesh\n";
     for (const auto& p : mesh.positions) out += "v " + G9(p.x) + " " + G9(p.y) + " " + G9(p.z) + "\n";
     for (const auto& t : mesh.texCoords) out += "vt " + G9(t.u) + " " + G9(t.v) + "\n";
@@ -178,7 +178,7 @@ int RunModel(int argc, char** argv) {
     platform::SetMessageSink(MessageToStderr);
     std::string source;
     if (!ModelSource(a, source)) return 1;
-    qvModDat record;
+    ModelRecord record;
     std::string error;
     if (!models::LoadModel(source, record, error)) {
         std::fprintf(stderr, "qv model: %s\n", error.c_str());
