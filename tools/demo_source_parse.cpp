@@ -15,61 +15,12 @@
 #include "demo/path_string.h"
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
+#include "tools/script_assembler.h"
+#include "tools/source_line.h"
 #include "tools/source_text.h"
 
 namespace tools {
 namespace {
-
-constexpr int64_t kInt32Min = INT32_MIN;
-constexpr int64_t kInt32Max = INT32_MAX;
-constexpr int64_t kUint32Max = UINT32_MAX;
-
-struct Token {
-    bool quoted = false;
-    std::string text;  // a word as written, or a string's bytes
-};
-
-// Splits a line into words and quoted strings; ';' outside a string starts a comment.
-bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error) {
-    tokens.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        const char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
-        if (c == ';') break;
-        if (c == '"') {
-            size_t end = i + 1;
-            while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
-            if (end >= line.size()) {
-                error = "string has no closing quote";
-                return false;
-            }
-            Token t{true, {}};
-            if (!srctext::UnquoteBytes(line.substr(i + 1, end - i - 1), t.text, error)) return false;
-            tokens.push_back(std::move(t));
-            i = end + 1;
-            continue;
-        }
-        size_t end = i;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r' &&
-               line[end] != ';' && line[end] != '"')
-            ++end;
-        tokens.push_back({false, std::string(line.substr(i, end - i))});
-        i = end;
-    }
-    return true;
-}
-
-std::string Shown(const Token& t) {
-    return t.quoted ? core::QuoteToken(t.text, srctext::QuoteBytes) : core::QuoteToken(t.text);
-}
-
-bool IsLabelName(std::string_view s) {
-    if (s.empty() || !(std::isalpha(uint8_t(s[0])) || s[0] == '_')) return false;
-    for (char c : s)
-        if (!(std::isalnum(uint8_t(c)) || c == '_')) return false;
-    return true;
-}
 
 // "OpNN" with NN decimal in [0, limit]; -1 otherwise.
 int NumberedOp(std::string_view word, int limit) {
@@ -97,11 +48,7 @@ struct Block {
     BlockKind kind = BlockKind::None;
     int line = 0;  // of the directive that opened it
     demo::Script* script = nullptr;
-    std::vector<uint8_t> code;
-    struct Label { size_t offset; int line; };
-    std::map<std::string, Label> labels;
-    struct Fixup { size_t at; std::string label; int line; };
-    std::vector<Fixup> fixups;
+    ScriptAssembler assembler;
     demo::CountedText* text = nullptr;
     size_t countAt = 0;
     int64_t items = 0;
@@ -114,95 +61,14 @@ struct TableCount {
     int line = 0;
 };
 
-struct SourceParser {
-    std::string fileName;
+struct SourceParser : LineReader {
     demo::DemoFile& d;
-    std::string error;
-    int lineNumber = 0;
     Block block;
-    std::vector<Token> tokens;
-    size_t at = 0;  // next token of the current line
     std::map<std::string, int> seenOnce;  // directive -> line, for those allowed once
     std::map<std::string, TableCount> counts;
     bool trackSeen[demo::kTrackCount] = {};
 
-    SourceParser(const std::string& name, demo::DemoFile& demo) : fileName(name), d(demo) {}
-
-    bool Fail(const std::string& message) { return FailAt(lineNumber, message); }
-    bool FailAt(int line, const std::string& message) {
-        if (error.empty()) error = fileName + ":" + std::to_string(line) + ": " + message;
-        return false;
-    }
-
-    // --- tokens of the current line ---
-
-    bool More() const { return at < tokens.size(); }
-    bool NextIsWord(std::string_view w) const {
-        return More() && !tokens[at].quoted && tokens[at].text == w;
-    }
-    bool NoMore() { return !More() || Fail("unexpected " + Shown(tokens[at])); }
-
-    bool Word(std::string& out, const std::string& what) {
-        if (!More()) return Fail("missing " + what);
-        if (tokens[at].quoted) return Fail("expected " + what + ", found a string");
-        out = tokens[at++].text;
-        return true;
-    }
-    bool String(std::string& out, const std::string& what) {
-        if (!More() || !tokens[at].quoted) return Fail("expected " + what + " as a quoted string");
-        out = tokens[at++].text;
-        return true;
-    }
-    bool Integer(int64_t& v, int64_t lo, int64_t hi, const std::string& what) {
-        std::string w;
-        if (!Word(w, what)) return false;
-        if (!srctext::ParseInteger(w, v) || v < lo || v > hi)
-            return Fail(what + " must be an integer from " + std::to_string(lo) + " to " +
-                        std::to_string(hi) + ", not " + core::QuoteToken(w));
-        return true;
-    }
-    bool Int32(int32_t& v, const std::string& what) {
-        int64_t x;
-        if (!Integer(x, kInt32Min, kInt32Max, what)) return false;
-        v = int32_t(x);
-        return true;
-    }
-    // An int32 that may also be written as its unsigned bit pattern (0x80000000 .. 0xFFFFFFFF).
-    bool Bits32(int32_t& v, const std::string& what) {
-        int64_t x;
-        if (!Integer(x, kInt32Min, kUint32Max, what)) return false;
-        v = int32_t(uint32_t(x));
-        return true;
-    }
-    bool Float(float& f, const std::string& what) {
-        std::string w;
-        if (!Word(w, what)) return false;
-        if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not " + core::QuoteToken(w));
-        return true;
-    }
-    bool OptionalLength(std::optional<int64_t>& length) {
-        if (!NextIsWord("length")) return true;
-        ++at;
-        int64_t v;
-        if (!Integer(v, kInt32Min, kInt32Max, "length")) return false;
-        length = v;
-        return true;
-    }
-    // `.byte` data: numbers 0..255 and strings, appended in order.
-    bool RawBytes(std::string& out) {
-        if (!More()) return Fail(".byte needs at least one value");
-        for (; More(); ++at) {
-            if (tokens[at].quoted) {
-                out += tokens[at].text;
-                continue;
-            }
-            int64_t v;
-            if (!srctext::ParseInteger(tokens[at].text, v) || v < 0 || v > 255)
-                return Fail("byte value must be 0 to 255 or a string, not " + Shown(tokens[at]));
-            out.push_back(char(v));
-        }
-        return true;
-    }
+    SourceParser(const std::string& name, demo::DemoFile& demo) : d(demo) { fileName = name; }
 
     // --- items and their indices ---
 
@@ -249,14 +115,10 @@ struct SourceParser {
         block = Block{};
         switch (b.kind) {
             case BlockKind::Script: {
-                for (const Block::Fixup& f : b.fixups) {
-                    auto label = b.labels.find(f.label);
-                    if (label == b.labels.end()) return FailAt(f.line, "undefined label " + core::QuoteToken(f.label));
-                    const uint32_t target = uint32_t(label->second.offset);
-                    for (int k = 0; k < 4; ++k) b.code[f.at + size_t(k)] = uint8_t(target >> (8 * k));
-                }
-                if (!StoredLength(b.length, b.code.size(), b.script->length, b.line)) return false;
-                b.script->code = std::move(b.code);
+                ScriptAssembler& a = b.assembler;
+                if (!a.Finish(*this) || !StoredLength(b.length, a.code.size(), b.script->length, b.line))
+                    return false;
+                b.script->code = std::move(a.code);
                 return true;
             }
             case BlockKind::TextureProgram:
@@ -289,72 +151,6 @@ struct SourceParser {
         block.kind = kind;
         block.line = lineNumber;
         block.length = length;
-    }
-
-    // --- script code ---
-
-    bool ScriptLine() {
-        std::string first = tokens[at].quoted ? "" : tokens[at].text;
-        if (first.size() > 1 && first.back() == ':') {
-            const std::string name = first.substr(0, first.size() - 1);
-            if (!IsLabelName(name)) return Fail(core::QuoteToken(name) + " is not a label name (letters, digits, _)");
-            auto [it, fresh] = block.labels.emplace(name, Block::Label{block.code.size(), lineNumber});
-            if (!fresh)
-                return Fail("label " + core::QuoteToken(name) + " is defined twice (first at line " +
-                            std::to_string(it->second.line) + ")");
-            ++at;
-            if (!More()) return true;
-        }
-        std::string word;
-        if (!Word(word, "an instruction")) return false;
-        if (word == ".byte") {
-            std::string bytes;
-            if (!RawBytes(bytes)) return false;
-            block.code.insert(block.code.end(), bytes.begin(), bytes.end());
-            return true;
-        }
-        const int op = demo::FindOpcode(word);
-        if (op < 0) {
-            std::string upper = word;
-            for (char& c : upper) c = char(std::toupper(uint8_t(c)));
-            return Fail("unknown mnemonic " + core::QuoteToken(word) +
-                        (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
-        }
-        block.code.push_back(uint8_t(op));
-        std::string operand;
-        switch (demo::kOpcodes[op].operand) {
-            case demo::Inline::Int32: {
-                int32_t v = 0;
-                if (More() && !tokens[at].quoted && tokens[at].text.starts_with('@')) {
-                    const std::string label = tokens[at++].text.substr(1);
-                    if (!IsLabelName(label)) return Fail(core::QuoteToken("@" + label) + " does not name a label");
-                    block.fixups.push_back({block.code.size(), label, lineNumber});
-                } else if (!Bits32(v, word + " operand")) {
-                    return false;
-                }
-                core::AppendI32(operand, v);
-                break;
-            }
-            case demo::Inline::Float32: {
-                float f;
-                if (!Float(f, word + " operand")) return false;
-                core::AppendF32(operand, f);
-                break;
-            }
-            case demo::Inline::IntVar:
-            case demo::Inline::FloatVar: {
-                int64_t index;
-                if (!Integer(index, 0, 255, word + " variable index")) return false;
-                operand.push_back(char(index));
-                break;
-            }
-            case demo::Inline::None:
-                if (More() && (op == demo::JMP || op == demo::JEQ))
-                    return Fail(word + " takes its target from the stack: write PUSHI @label before it");
-                break;
-        }
-        block.code.insert(block.code.end(), operand.begin(), operand.end());
-        return NoMore();
     }
 
     // --- texture programs, paths, object programs ---
@@ -444,7 +240,7 @@ struct SourceParser {
     }
 
     bool BlockLine() {
-        if (block.kind == BlockKind::Script) return ScriptLine();
+        if (block.kind == BlockKind::Script) return block.assembler.Line(*this);
         std::string word;
         if (!Word(word, "a line of the block")) return false;
         std::string* raw = block.kind == BlockKind::AfterEnd ? &d.bytesAfterEnd : &block.text->bytes;
