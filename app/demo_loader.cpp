@@ -25,7 +25,8 @@ bool ReadTitle(const std::string& path, OpenDemoFile& file) {
         platform::ShowMessage("wtf?", "Script file not found");
         return false;
     }
-    demo::DemoResult r = demo::ParseTitle(file.bytes, path, g_state.demo.title, file.sectionsOffset);
+    demo::DemoResult r =
+        demo::ParseTitle(file.bytes, path, g_state.demo.title, file.sectionsOffset);
     if (!r.ok()) {
         ShowReadError(r);
         return false;

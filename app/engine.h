@@ -13,9 +13,9 @@ namespace app {
 
 // The steps of the start-up sequence that belong to the caller. A null entry is skipped.
 struct StartupHooks {
-    void (*initAudio)() = nullptr;                      // audio output on the player window
+    void (*initAudio)() = nullptr;                             // audio output on the player window
     void (*openMusic)(const std::string& fileName) = nullptr;  // the demo's musicFile
-    void (*seekMusicMs)(int32_t ms) = nullptr;          // called once, with 0
+    void (*seekMusicMs)(int32_t ms) = nullptr;                 // called once, with 0
     void (*playMusic)() = nullptr;
     // Called before each texture slot is built: the player answers its window messages so
     // that the window stays responsive while the content builds.

@@ -47,22 +47,17 @@ MessageOutcome HandleWindowMessage(LoopState& state, const platform::WindowEvent
                                    const std::string& title) {
     MessageOutcome outcome;
     switch (event.kind) {
-        case platform::WindowEvent::Quit:
-            outcome.endsLoop = true;
-            break;
+        case platform::WindowEvent::Quit: outcome.endsLoop = true; break;
         case platform::WindowEvent::KeyDown:
         case platform::WindowEvent::KeyUp:
             SetKey(state, event.virtualKey, event.kind == platform::WindowEvent::KeyDown);
             break;
-        case platform::WindowEvent::Resized:
-            app::SetProjection(event.width, event.height);
-            break;
+        case platform::WindowEvent::Resized: app::SetProjection(event.width, event.height); break;
         case platform::WindowEvent::CaptionTimer:
             outcome.caption = FpsCaption(title, state.FrameCount);
             state.FrameCount = 0;
             break;
-        case platform::WindowEvent::Other:
-            break;
+        case platform::WindowEvent::Other: break;
     }
     return outcome;
 }

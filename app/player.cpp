@@ -15,11 +15,8 @@ namespace {
 LoopState g_loop;
 
 const app::StartupHooks kStartup = {
-    timeline::muzax::InitAudio,
-    timeline::muzax::OpenMusic,
-    timeline::muzax::SeekMusicMs,
-    timeline::muzax::PlayMusic,
-    platform::PumpWindowMessages,
+    timeline::muzax::InitAudio, timeline::muzax::OpenMusic,   timeline::muzax::SeekMusicMs,
+    timeline::muzax::PlayMusic, platform::PumpWindowMessages,
 };
 
 // The texts of the window-opening failures, by the step that failed.
@@ -29,7 +26,8 @@ const char* OpenFailureText(platform::WindowOutcome outcome) {
         case platform::WindowOutcome::FullscreenRefused: return "Fullscreen-mode can't be achieved";
         case platform::WindowOutcome::WindowFailed: return "Window could not be created";
         case platform::WindowOutcome::PixelFormatFailed: return "pixel format unavaiable";
-        case platform::WindowOutcome::ContextFailed: return "Could not get OpenGL-rendering context";
+        case platform::WindowOutcome::ContextFailed:
+            return "Could not get OpenGL-rendering context";
         case platform::WindowOutcome::ActivateFailed:
             return "UNable to activate OpenGL-rendering context";
         case platform::WindowOutcome::Opened: break;
@@ -40,8 +38,7 @@ const char* OpenFailureText(platform::WindowOutcome outcome) {
 // A refused full-screen mode is reported and the windowed variant opened instead.
 bool OpenPlayerWindow(int32_t width, int32_t height, bool fullscreen) {
     const std::string caption = WindowCaption(app::Demo().title);
-    platform::WindowOutcome outcome =
-        platform::OpenGLWindow(width, height, fullscreen, caption);
+    platform::WindowOutcome outcome = platform::OpenGLWindow(width, height, fullscreen, caption);
     if (outcome == platform::WindowOutcome::FullscreenRefused) {
         ShowError(OpenFailureText(outcome));
         outcome = platform::OpenGLWindow(width, height, false, caption);

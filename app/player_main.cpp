@@ -18,5 +18,8 @@ int main() {
     if (!platform::RunStartupDialog(app::Demo().title, choice)) return 1;
     if (!choice.start) return 0;
     constexpr int32_t kColourBits = 32;
-    return app::RunPlayer(std::move(demoFile), choice.width, choice.height, choice.fullscreen, kColourBits) ? 0 : 1;
+    return app::RunPlayer(std::move(demoFile), choice.width, choice.height, choice.fullscreen,
+                          kColourBits)
+               ? 0
+               : 1;
 }

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "gl/gl_layer.h"
 #include "demo/opcodes.h"
+#include "gl/gl_layer.h"
 #include "scripter/scripter.h"
 
 namespace {

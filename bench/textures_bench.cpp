@@ -97,20 +97,29 @@ std::vector<std::vector<uint8_t>> DemoLikePrograms() {
     std::vector<std::vector<TexOperation>> programs = {
         {op(kNoise, {0}), op(kBlur, {2, 0}), op(kGreyGain, {200, 0})},
         {op(kSinePlasma, {16, 16, 0}), op(kSineRemap, {64, 0}), op(kFill, {0x200000, 0, 1})},
-        {op(kNoise, {0}), op(kMosaic, {16, 16, 0}), op(kBlur, {1, 0}), op(kShiftAdd, {130, 130, 0, 255})},
-        {op(kNestedSinePlasma, {20, 28, 0, 3, 200, 170}), op(kRotate, {45, 0}), op(kVerticalGradient, {0x000040, 0x400000, 1})},
-        {op(kFill, {0, 0, 0}), op(kDisc, {256, 256, 180, 0xFFFFFF, 0}), op(kBlur, {3, 0}), op(kColorKeyMask, {0, 200, 0})},
+        {op(kNoise, {0}), op(kMosaic, {16, 16, 0}), op(kBlur, {1, 0}),
+         op(kShiftAdd, {130, 130, 0, 255})},
+        {op(kNestedSinePlasma, {20, 28, 0, 3, 200, 170}), op(kRotate, {45, 0}),
+         op(kVerticalGradient, {0x000040, 0x400000, 1})},
+        {op(kFill, {0, 0, 0}), op(kDisc, {256, 256, 180, 0xFFFFFF, 0}), op(kBlur, {3, 0}),
+         op(kColorKeyMask, {0, 200, 0})},
         {op(kNoise, {0}), op(kSharpenBlend, {-40, 200, 0, 1}), op(kGreyGain, {140, 0})},
-        {op(kVerticalGradient, {0xFF8000, 0x000080, 0}), op(kSinePlasma, {32, 8, 1}), op(kSineRemap, {10, 1})},
+        {op(kVerticalGradient, {0xFF8000, 0x000080, 0}), op(kSinePlasma, {32, 8, 1}),
+         op(kSineRemap, {10, 1})},
         {op(kNoise, {2}), op(kBlur, {4, 2}), op(kGreyGain, {255, 2}), op(kRotate, {30, 2})},
         {op(kSinePlasma, {48, 48, 0}), op(kMosaic, {32, 32, 0}), op(kShiftAdd, {140, 120, 0, 128})},
-        {op(kNoise, {0}), op(kBlur, {0, 0}), op(kSineRemap, {128, 0}), op(kColorKeyMask, {0x808080, 60, 0})},
-        {op(kDisc, {100, 100, 60, 0xFF, 0}), op(kDisc, {400, 300, 90, 0xFF00, 1}), op(kBlur, {2, 0}), op(kBlur, {2, 1})},
+        {op(kNoise, {0}), op(kBlur, {0, 0}), op(kSineRemap, {128, 0}),
+         op(kColorKeyMask, {0x808080, 60, 0})},
+        {op(kDisc, {100, 100, 60, 0xFF, 0}), op(kDisc, {400, 300, 90, 0xFF00, 1}),
+         op(kBlur, {2, 0}), op(kBlur, {2, 1})},
         {op(kNestedSinePlasma, {8, 12, 3, 5, 250, 250}), op(kGreyGain, {200, 3})},
-        {op(kNoise, {0}), op(kNoise, {1}), op(kGreyGain, {128, 0}), op(kShiftAdd, {129, 129, 1, 255})},
-        {op(kVerticalGradient, {0xFFFFFF, 0, 0}), op(kRotate, {90, 0}), op(kSharpenBlend, {20, 128, 0, 0})},
+        {op(kNoise, {0}), op(kNoise, {1}), op(kGreyGain, {128, 0}),
+         op(kShiftAdd, {129, 129, 1, 255})},
+        {op(kVerticalGradient, {0xFFFFFF, 0, 0}), op(kRotate, {90, 0}),
+         op(kSharpenBlend, {20, 128, 0, 0})},
         {op(kSinePlasma, {8, 64, 5}), op(kRotate, {12, 5}), op(kMosaic, {4, 4, 5})},
-        {op(kNoise, {0}), op(kMosaic, {2, 2, 0}), op(kBlur, {1, 0}), op(kSineRemap, {30, 0}), op(kFill, {0x101010, 0, 6})},
+        {op(kNoise, {0}), op(kMosaic, {2, 2, 0}), op(kBlur, {1, 0}), op(kSineRemap, {30, 0}),
+         op(kFill, {0x101010, 0, 6})},
     };
     std::vector<std::vector<uint8_t>> bytes;
     for (const auto& p : programs) bytes.push_back(EncodeTexProgram(p));
@@ -136,7 +145,8 @@ BENCHMARK(BM_DemoTextureStartup)->Unit(benchmark::kMillisecond);
 void BM_LoadAllTextures(benchmark::State& state) {
     demo::DemoFile demo;
     for (const auto& p : DemoLikePrograms())
-        demo.textureSources.push_back({int32_t(p.size() + 1), "\x02" + std::string(p.begin(), p.end())});
+        demo.textureSources.push_back(
+            {int32_t(p.size() + 1), "\x02" + std::string(p.begin(), p.end())});
     demo.textureCount = int32_t(demo.textureSources.size());
     SetTextureWorkers(int32_t(state.range(0)));
     gl::UseRecorder(nullptr);
@@ -173,7 +183,8 @@ const int kRegistered = [] {
     for (const OpCase& op : kOpCases) {
         benchmark::RegisterBenchmark((std::string("BM_Op/") + op.name).c_str(), BM_Op, op)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((std::string("BM_LiteralOp/") + op.name).c_str(), BM_LiteralOp, op)
+        benchmark::RegisterBenchmark((std::string("BM_LiteralOp/") + op.name).c_str(), BM_LiteralOp,
+                                     op)
             ->Unit(benchmark::kMicrosecond)
             ->Iterations(3);
     }

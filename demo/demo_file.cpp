@@ -18,10 +18,13 @@ struct SectionReader {
         if (result.ok()) result = {status, fileName + ": " + what};
         return false;
     }
-    bool Truncated(const std::string& where) { return Fail(DemoStatus::Truncated, "file ends inside " + where); }
+    bool Truncated(const std::string& where) {
+        return Fail(DemoStatus::Truncated, "file ends inside " + where);
+    }
 
     static std::string Item(const char* noun, int32_t i, int32_t n) {
-        return " (" + std::string(noun) + " " + std::to_string(i) + " of " + std::to_string(n) + ")";
+        return " (" + std::string(noun) + " " + std::to_string(i) + " of " + std::to_string(n) +
+               ")";
     }
 
     bool ReadI32(int32_t& v, const std::string& where) { return in.ReadI32(v) || Truncated(where); }
@@ -58,9 +61,9 @@ struct SectionReader {
 
     bool ReadClip(Clip& c, const std::string& where) {
         bool ok = in.ReadU8(c.track) && in.ReadI32(c.start) && in.ReadI32(c.length) &&
-                  in.ReadI32(c.scriptIndex) && in.ReadF32(c.translateX) && in.ReadF32(c.translateY) &&
-                  in.ReadF32(c.translateZ) && in.ReadF32(c.rotateX) && in.ReadF32(c.rotateY) &&
-                  in.ReadF32(c.rotateZ);
+                  in.ReadI32(c.scriptIndex) && in.ReadF32(c.translateX) &&
+                  in.ReadF32(c.translateY) && in.ReadF32(c.translateZ) && in.ReadF32(c.rotateX) &&
+                  in.ReadF32(c.rotateY) && in.ReadF32(c.rotateZ);
         return ok || Truncated(where);
     }
 
@@ -74,7 +77,8 @@ struct SectionReader {
         if (!ReadI32(d.scriptCount, "the script count")) return false;
         d.scripts.clear();
         for (int32_t i = 0; i < d.scriptCount; ++i)
-            if (!ReadScript(d.scripts.emplace_back(), "the script table" + Item("script", i, d.scriptCount)))
+            if (!ReadScript(d.scripts.emplace_back(),
+                            "the script table" + Item("script", i, d.scriptCount)))
                 return false;
 
         if (!ReadI32(d.clipCount, "the clip count")) return false;
@@ -85,7 +89,8 @@ struct SectionReader {
 
         for (int k = 0; k < kTrackCount; ++k)
             for (uint8_t& b : d.trackRecords[k])
-                if (!in.ReadU8(b)) return Truncated("the track records" + Item("track", k, kTrackCount));
+                if (!in.ReadU8(b))
+                    return Truncated("the track records" + Item("track", k, kTrackCount));
 
         if (!ReadTextTable(d.textureCount, d.textureSources, "texture sources", "texture") ||
             !ReadTextTable(d.pathCount, d.pathStrings, "path strings", "path") ||

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "demo/script.h"
 #include "demo/clip.h"
+#include "demo/script.h"
 
 namespace demo {
 

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     demo::DemoFile built;
     std::string error;
-    if (!tools::ParseDemoSource(tools::FormatDemoSource(demo), "fuzz.qvs", built, error)) std::abort();
+    if (!tools::ParseDemoSource(tools::FormatDemoSource(demo), "fuzz.qvs", built, error))
+        std::abort();
     if (demo::WriteDemoFile(built) != written) std::abort();
     return 0;
 }

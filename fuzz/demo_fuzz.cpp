@@ -61,7 +61,8 @@ std::string TinyVertexFile() {
     std::string b;
     core::AppendI32(b, 0);
     core::AppendI32(b, 3);
-    const float v[3][8] = {{0, 0, 1, 0, 0, 0, 0, 0}, {0, 0, 1, 1, 0, 1, 0, 0}, {0, 0, 1, 0, 1, 0, 1, 0}};
+    const float v[3][8] = {
+        {0, 0, 1, 0, 0, 0, 0, 0}, {0, 0, 1, 1, 0, 1, 0, 0}, {0, 0, 1, 0, 1, 0, 1, 0}};
     for (const auto& vertex : v)
         for (float f : vertex) core::AppendF32(b, f);
     return b;

@@ -18,10 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string bytes = demo::WriteDemoFile(demo);
     demo::DemoFile reread;
-    if (!demo::ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "fuzz.acs", reread).ok())
+    if (!demo::ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
+                             "fuzz.acs", reread)
+             .ok())
         std::abort();
     demo::DemoFile rebuilt;
-    if (!tools::ParseDemoSource(tools::FormatDemoSource(reread), "fuzz.qvs", rebuilt, error)) std::abort();
+    if (!tools::ParseDemoSource(tools::FormatDemoSource(reread), "fuzz.qvs", rebuilt, error))
+        std::abort();
     if (demo::WriteDemoFile(rebuilt) != bytes) std::abort();
     return 0;
 }

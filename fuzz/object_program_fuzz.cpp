@@ -22,8 +22,14 @@ int64_t QuadsOf(std::span<const uint8_t> program) {
     int64_t quads = 0;
     for (size_t i = 0; i < program.size();) {
         uint8_t op = program[i];
-        if (op == demo::kSelectAll) { i += 1; continue; }
-        if (op == demo::kSelectBox) { i += 1 + demo::kSelectBoxBodyBytes; continue; }
+        if (op == demo::kSelectAll) {
+            i += 1;
+            continue;
+        }
+        if (op == demo::kSelectBox) {
+            i += 1 + demo::kSelectBoxBodyBytes;
+            continue;
+        }
         int64_t n = i + 1 < program.size() ? program[i + 1] : 0;
         if (op == demo::kCube) quads += 24 * n * n;
         if (op == demo::kSphere) quads += 12 * n * n;

@@ -24,10 +24,11 @@ void Drv_glDeleteTexture(uint32_t name) {
     GLuint n = name;
     ::glDeleteTextures(1, &n);
 }
-void Drv_glLightfv(uint32_t light, uint32_t pname, const float p[4]) { ::glLightfv(light, pname, p); }
-void Drv_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w,
-                      int32_t h, int32_t border, uint32_t format, uint32_t type,
-                      const void* pixels) {
+void Drv_glLightfv(uint32_t light, uint32_t pname, const float p[4]) {
+    ::glLightfv(light, pname, p);
+}
+void Drv_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,
+                      int32_t border, uint32_t format, uint32_t type, const void* pixels) {
     ::glTexImage2D(target, level, internalFormat, w, h, border, format, type, pixels);
 }
 void Drv_gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, int32_t h,
@@ -59,8 +60,7 @@ bool DriverReadPixels(int32_t w, int32_t h, void* out) {
     // stack, say): the player draws on past those, so only an error raised by the read-back
     // itself counts. The loop is bounded: a lost context reports its error on every call.
     constexpr int kMostPendingErrors = 64;
-    for (int i = 0; i < kMostPendingErrors && ::glGetError() != GL_NO_ERROR; ++i) {
-    }
+    for (int i = 0; i < kMostPendingErrors && ::glGetError() != GL_NO_ERROR; ++i) {}
     ::glPixelStorei(GL_PACK_ALIGNMENT, 1);
     ::glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, out);
     return ::glGetError() == GL_NO_ERROR;

@@ -25,39 +25,40 @@ enum : uint32_t {
 
 // X-macro of the plain calls: (name, parameter list, argument list). Every argument is an
 // integer, enum, float or double, so the recorder can format it from its type alone.
-#define QGL_PLAIN_CALLS(X)                                                                   \
-    X(glClearColor, (float r, float g, float b, float a), (r, g, b, a))                       \
-    X(glClearDepth, (double d), (d))                                                         \
-    X(glClear, (uint32_t mask), (mask))                                                      \
-    X(glShadeModel, (uint32_t mode), (mode))                                                 \
-    X(glEnable, (uint32_t cap), (cap))                                                       \
-    X(glDisable, (uint32_t cap), (cap))                                                      \
-    X(glDepthFunc, (uint32_t func), (func))                                                  \
-    X(glHint, (uint32_t target, uint32_t mode), (target, mode))                              \
-    X(glBlendFunc, (uint32_t sfactor, uint32_t dfactor), (sfactor, dfactor))                 \
-    X(glViewport, (int32_t x, int32_t y, int32_t w, int32_t h), (x, y, w, h))                \
-    X(glMatrixMode, (uint32_t mode), (mode))                                                 \
-    X(glLoadIdentity, (), ())                                                                \
-    X(gluPerspective, (double fovy, double aspect, double zNear, double zFar),               \
-      (fovy, aspect, zNear, zFar))                                                           \
-    X(glPushMatrix, (), ())                                                                  \
-    X(glPopMatrix, (), ())                                                                   \
-    X(glTranslatef, (float x, float y, float z), (x, y, z))                                  \
-    X(glRotatef, (float angle, float x, float y, float z), (angle, x, y, z))                 \
-    X(glScalef, (float x, float y, float z), (x, y, z))                                      \
-    X(glBegin, (uint32_t mode), (mode))                                                      \
-    X(glEnd, (), ())                                                                         \
-    X(glVertex3f, (float x, float y, float z), (x, y, z))                                    \
-    X(glTexCoord2f, (float s, float t), (s, t))                                              \
-    X(glNormal3f, (float x, float y, float z), (x, y, z))                                    \
-    X(glColor3f, (float r, float g, float b), (r, g, b))                                     \
-    X(glColor4f, (float r, float g, float b, float a), (r, g, b, a))                         \
-    X(glLineWidth, (float w), (w))                                                           \
-    X(glBindTexture, (uint32_t target, uint32_t name), (target, name))                      \
+#define QGL_PLAIN_CALLS(X)                                                                       \
+    X(glClearColor, (float r, float g, float b, float a), (r, g, b, a))                          \
+    X(glClearDepth, (double d), (d))                                                             \
+    X(glClear, (uint32_t mask), (mask))                                                          \
+    X(glShadeModel, (uint32_t mode), (mode))                                                     \
+    X(glEnable, (uint32_t cap), (cap))                                                           \
+    X(glDisable, (uint32_t cap), (cap))                                                          \
+    X(glDepthFunc, (uint32_t func), (func))                                                      \
+    X(glHint, (uint32_t target, uint32_t mode), (target, mode))                                  \
+    X(glBlendFunc, (uint32_t sfactor, uint32_t dfactor), (sfactor, dfactor))                     \
+    X(glViewport, (int32_t x, int32_t y, int32_t w, int32_t h), (x, y, w, h))                    \
+    X(glMatrixMode, (uint32_t mode), (mode))                                                     \
+    X(glLoadIdentity, (), ())                                                                    \
+    X(gluPerspective, (double fovy, double aspect, double zNear, double zFar),                   \
+      (fovy, aspect, zNear, zFar))                                                               \
+    X(glPushMatrix, (), ())                                                                      \
+    X(glPopMatrix, (), ())                                                                       \
+    X(glTranslatef, (float x, float y, float z), (x, y, z))                                      \
+    X(glRotatef, (float angle, float x, float y, float z), (angle, x, y, z))                     \
+    X(glScalef, (float x, float y, float z), (x, y, z))                                          \
+    X(glBegin, (uint32_t mode), (mode))                                                          \
+    X(glEnd, (), ())                                                                             \
+    X(glVertex3f, (float x, float y, float z), (x, y, z))                                        \
+    X(glTexCoord2f, (float s, float t), (s, t))                                                  \
+    X(glNormal3f, (float x, float y, float z), (x, y, z))                                        \
+    X(glColor3f, (float r, float g, float b), (r, g, b))                                         \
+    X(glColor4f, (float r, float g, float b, float a), (r, g, b, a))                             \
+    X(glLineWidth, (float w), (w))                                                               \
+    X(glBindTexture, (uint32_t target, uint32_t name), (target, name))                           \
     X(glTexParameteri, (uint32_t target, uint32_t pname, int32_t param), (target, pname, param)) \
-    X(glTexEnvi, (uint32_t target, uint32_t pname, int32_t param), (target, pname, param))   \
-    X(glCopyTexImage2D, (uint32_t target, int32_t level, uint32_t internalFormat, int32_t x,  \
-                         int32_t y, int32_t w, int32_t h, int32_t border),                   \
+    X(glTexEnvi, (uint32_t target, uint32_t pname, int32_t param), (target, pname, param))       \
+    X(glCopyTexImage2D,                                                                          \
+      (uint32_t target, int32_t level, uint32_t internalFormat, int32_t x, int32_t y, int32_t w, \
+       int32_t h, int32_t border),                                                               \
       (target, level, internalFormat, x, y, w, h, border))
 
 #define QGL_DECLARE(name, params, args) void name params;
@@ -65,8 +66,8 @@ QGL_PLAIN_CALLS(QGL_DECLARE)
 #undef QGL_DECLARE
 
 // Calls with arrays, pixel data or a result.
-uint32_t glGenTexture();                                   // glGenTextures(1, &name)
-void glDeleteTexture(uint32_t name);                       // glDeleteTextures(1, &name)
+uint32_t glGenTexture();              // glGenTextures(1, &name)
+void glDeleteTexture(uint32_t name);  // glDeleteTextures(1, &name)
 void glLightfv(uint32_t light, uint32_t pname, const float params[4]);
 // pixels may be null; its size is w * h * (3 for GL_RGB, 4 for GL_RGBA) bytes.
 void glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,

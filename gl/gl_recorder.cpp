@@ -73,9 +73,8 @@ void Rec_glLightfv(uint32_t light, uint32_t pname, const float p[4]) {
     array += "]";
     Record("glLightfv", light, pname, array);
 }
-void Rec_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w,
-                      int32_t h, int32_t border, uint32_t format, uint32_t type,
-                      const void* pixels) {
+void Rec_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,
+                      int32_t border, uint32_t format, uint32_t type, const void* pixels) {
     Record("glTexImage2D", target, level, internalFormat, w, h, border, format, type,
            PixelDigest(pixels, PixelBytes(w, h, format)));
 }

@@ -59,8 +59,7 @@ bool LoadModel(std::string_view source, ModelRecord& record, std::string& error)
         case demo::kModelProgram:
             BuildGeneratedModel(core::AsBytes(source.substr(1)), record);
             return true;
-        case demo::kModelObj:
-            return LoadObj(record.mesh, std::string(source.substr(1)), error);
+        case demo::kModelObj: return LoadObj(record.mesh, std::string(source.substr(1)), error);
         default:  // the whole source, first byte included, is the path
             return LoadVertexFile(std::string(source), record, error);
     }

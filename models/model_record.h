@@ -15,7 +15,7 @@ struct ObjCorner {
 };
 
 struct ModelGroup {
-    std::string name;  // the "g" line from its second character on, so it starts with a blank
+    std::string name;      // the "g" line from its second character on, so it starts with a blank
     int32_t material = 0;  // "usemtl N" sets N - 1
     std::vector<ObjCorner> corners;
 };

@@ -28,7 +28,9 @@ struct State {
 
 State g_state;
 
-int32_t GridFind(float x, float y, float z) { return FindInGrid(g_state.grid, g_state.vertices, x, y, z); }
+int32_t GridFind(float x, float y, float z) {
+    return FindInGrid(g_state.grid, g_state.vertices, x, y, z);
+}
 
 float F32(Extended v) { return float(v); }
 
@@ -57,13 +59,13 @@ void AddCubeCell(int32_t n, int32_t P, int32_t A) {
         return GenCorner{F32(x), F32(y), F32(z), F32(u), F32(v)};
     };
     AddQuad(C(s, t, -1, U, 1 - V), C(s1, t, -1, U1, 1 - V), C(s1, t1, -1, U1, 1 - V1),
-            C(s, t1, -1, U, 1 - V1));                                          // z = -1
+            C(s, t1, -1, U, 1 - V1));  // z = -1
     AddQuad(C(s, t, 1, U, V), C(s1, t, 1, U1, V), C(s1, t1, 1, U1, V1), C(s, t1, 1, U, V1));
     AddQuad(C(s, -1, t, U, V), C(s1, -1, t, U1, V), C(s1, -1, t1, U1, V1),
-            C(s, -1, t1, U, V1));                                              // y = -1
+            C(s, -1, t1, U, V1));  // y = -1
     AddQuad(C(s, 1, t, U, V), C(s1, 1, t, U1, V), C(s1, 1, t1, U1, V1), C(s, 1, t1, U, V1));
     AddQuad(C(-1, s, t, 1 - V, U), C(-1, s1, t, 1 - V, U1), C(-1, s1, t1, 1 - V1, U1),
-            C(-1, s, t1, 1 - V1, U));                                          // x = -1
+            C(-1, s, t1, 1 - V1, U));  // x = -1
     AddQuad(C(1, s, t, U, V), C(1, s1, t, U1, V), C(1, s1, t1, U1, V1), C(1, s, t1, U, V1));
 }
 
@@ -168,8 +170,7 @@ void WaveVertex(GenVertex& p, uint8_t variant) {
             p.y = F32(p.y + 0.12L * S(pi * p.y) * std::cos(twoPi * p.y));
             p.z = F32(p.z + 0.12L * S(pi * p.z) * std::cos(twoPi * p.y));
             break;
-        default:
-            break;  // variants 5 to 255 change nothing
+        default: break;  // variants 5 to 255 change nothing
     }
 }
 
@@ -266,7 +267,8 @@ void AddQuad(const GenCorner& c0, const GenCorner& c1, const GenCorner& c2, cons
     GenQuad quad;
     for (int i = 0; i < 4; ++i) {
         int32_t found = FindVertex(c[i]->x, c[i]->y, c[i]->z);
-        quad[size_t(i)] = found >= 0 ? found : AddVertex(c[i]->x, c[i]->y, c[i]->z, c[i]->u, c[i]->v);
+        quad[size_t(i)] =
+            found >= 0 ? found : AddVertex(c[i]->x, c[i]->y, c[i]->z, c[i]->u, c[i]->v);
     }
     s.quads.push_back(quad);
     // A search for a corner's position now would return its slot's vertex again: the corners
@@ -322,7 +324,8 @@ void BuildGeneratedModel(std::span<const uint8_t> program, ModelRecord& record) 
         for (size_t c = 0; c < 4; ++c) {
             const GenVertex& p = s.vertices[size_t(q[c])];
             ModelVertex v;
-            CornerNormal(p, s.vertices[size_t(q[(c + 1) & 3])], s.vertices[size_t(q[(c + 3) & 3])], v);
+            CornerNormal(p, s.vertices[size_t(q[(c + 1) & 3])], s.vertices[size_t(q[(c + 3) & 3])],
+                         v);
             v.x = p.x, v.y = p.y, v.z = p.z, v.u = p.u, v.v = p.v;
             record.vertices.push_back(v);
         }

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "gl/gl_layer.h"
 #include "core/file_io.h"
 #include "core/quote.h"
+#include "gl/gl_layer.h"
 #include "platform/paths.h"
 
 namespace models {
@@ -41,12 +41,13 @@ struct ObjParser {
 
     // A decimal number with "." as separator and an optional exponent, the whole field.
     bool ToFloat(std::string_view field, float& out) {
-        if (field.empty()) return Fail("empty number field (two blanks in a row or a missing value)");
+        if (field.empty())
+            return Fail("empty number field (two blanks in a row or a missing value)");
         std::string_view digits = field;
         if (digits.front() == '+') digits.remove_prefix(1);
         size_t first = !digits.empty() && digits.front() == '-' && field.front() != '+' ? 1 : 0;
-        bool startsLikeNumber = digits.size() > first &&
-                                (std::isdigit(uint8_t(digits[first])) || digits[first] == '.');
+        bool startsLikeNumber =
+            digits.size() > first && (std::isdigit(uint8_t(digits[first])) || digits[first] == '.');
         long double value = 0;
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (!startsLikeNumber || ec != std::errc() || end != digits.data() + digits.size() ||
@@ -80,7 +81,8 @@ struct ObjParser {
         s.erase(0, s.find(' ') + 1);
         for (float& v : out) {
             size_t blank = s.find(' ');
-            if (blank == std::string::npos) return Fail("missing number (" + std::to_string(N) + " wanted)");
+            if (blank == std::string::npos)
+                return Fail("missing number (" + std::to_string(N) + " wanted)");
             if (!ToFloat(std::string_view(s).substr(0, blank), v)) return false;
             s.erase(0, blank + 1);
         }
@@ -112,8 +114,9 @@ struct ObjParser {
         int32_t value = 0;
         if (!ToInt(field, what, value)) return false;
         if (value < 1)
-            return Fail(std::string(what) + " " + std::to_string(value) +
-                        " is out of range (indexes count from 1; relative indexes are not supported)");
+            return Fail(
+                std::string(what) + " " + std::to_string(value) +
+                " is out of range (indexes count from 1; relative indexes are not supported)");
         out = value - 1;
         if (out > use.largest) use = IndexUse{out, lineNumber};
         return true;
@@ -130,14 +133,16 @@ struct ObjParser {
             size_t slash2 = slash1 == std::string::npos ? slash1 : s.find('/', slash1 + 1);
             size_t blank = slash2 == std::string::npos ? slash2 : s.find(' ', slash2 + 1);
             if (blank == std::string::npos)
-                return Fail("face corner " + core::QuoteToken(std::string_view(s).substr(0, s.find(' '))) +
+                return Fail("face corner " +
+                            core::QuoteToken(std::string_view(s).substr(0, s.find(' '))) +
                             " is not position/texture/normal");
             std::string_view view(s);
             ObjCorner c;
             if (!Index(view.substr(0, slash1), "position index", positions, c.position) ||
                 !Index(view.substr(slash1 + 1, slash2 - slash1 - 1), "texture-coordinate index",
                        texCoords, c.texCoord) ||
-                !Index(view.substr(slash2 + 1, blank - slash2 - 1), "normal index", normals, c.normal))
+                !Index(view.substr(slash2 + 1, blank - slash2 - 1), "normal index", normals,
+                       c.normal))
                 return false;
             group->corners.push_back(c);
             s.erase(0, blank + 1);
@@ -222,13 +227,16 @@ void DrawObjGroup(const ObjMesh& mesh, int32_t textureBase, int32_t group, float
     if (group < 0 || size_t(group) >= mesh.groups.size()) return;
     const ModelGroup& g = mesh.groups[size_t(group)];
     int64_t slot = int64_t(textureBase) + g.material;
-    std::span<const uint32_t> names = g_state.textureTable ? g_state.textureTable() : std::span<const uint32_t>();
-    if (slot >= 0 && uint64_t(slot) < names.size()) gl::glBindTexture(gl::GL_TEXTURE_2D, names[size_t(slot)]);
+    std::span<const uint32_t> names =
+        g_state.textureTable ? g_state.textureTable() : std::span<const uint32_t>();
+    if (slot >= 0 && uint64_t(slot) < names.size())
+        gl::glBindTexture(gl::GL_TEXTURE_2D, names[size_t(slot)]);
     gl::glBegin(gl::GL_TRIANGLES);
     for (const ObjCorner& c : g.corners) {
         // A loaded mesh never fails this; a mesh put together by other means cannot make the
         // drawing read outside its lists.
-        if (uint32_t(c.position) >= mesh.positions.size() || uint32_t(c.normal) >= mesh.normals.size() ||
+        if (uint32_t(c.position) >= mesh.positions.size() ||
+            uint32_t(c.normal) >= mesh.normals.size() ||
             uint32_t(c.texCoord) >= mesh.texCoords.size())
             continue;
         const Vec3& n = mesh.normals[size_t(c.normal)];
@@ -242,7 +250,8 @@ void DrawObjGroup(const ObjMesh& mesh, int32_t textureBase, int32_t group, float
 }
 
 void DrawObjAll(const ObjMesh& mesh, int32_t textureBase, float scale) {
-    for (size_t g = 0; g < mesh.groups.size(); ++g) DrawObjGroup(mesh, textureBase, int32_t(g), scale);
+    for (size_t g = 0; g < mesh.groups.size(); ++g)
+        DrawObjGroup(mesh, textureBase, int32_t(g), scale);
 }
 
 void DrawObjMaterial(const ObjMesh& mesh, int32_t textureBase, int32_t material, float scale) {

@@ -10,7 +10,6 @@ constexpr double kCellReach = 0.1 + 1e-6;       // the weld tolerance plus the m
 constexpr double kCellLimit = double(1 << 20);  // cell coordinates clamp to 21 bits
 constexpr uint64_t kEmptyKey = 0;
 
-
 double CellOf(double c) {
     double cell = std::floor(c * kCellsPerUnit);
     if (cell < -kCellLimit) return -kCellLimit;

@@ -18,10 +18,10 @@
 namespace models {
 
 struct WeldGrid {
-    std::vector<uint64_t> keys;  // open addressing; kEmptyKey marks a free slot
-    std::vector<int32_t> listOf;  // per slot: its cell's entry in lists
+    std::vector<uint64_t> keys;               // open addressing; kEmptyKey marks a free slot
+    std::vector<int32_t> listOf;              // per slot: its cell's entry in lists
     std::vector<std::vector<int32_t>> lists;  // per cell: vertex indexes, ascending
-    int shift = 64;  // 64 - log2(slot count)
+    int shift = 64;                           // 64 - log2(slot count)
     bool valid = false;  // false once positions moved; the next lookup rebuilds
 };
 

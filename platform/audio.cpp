@@ -1,16 +1,16 @@
 #include "platform/audio.h"
 
 #include <SDL2/SDL.h>
-#include <libopenmpt/libopenmpt.h>
 #include <fcntl.h>
+#include <libopenmpt/libopenmpt.h>
 #include <sndfile.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -23,7 +23,7 @@
 namespace platform {
 namespace {
 
-constexpr int kTrackerRate = 44100;   // tracker modules are rendered at the player's rate
+constexpr int kTrackerRate = 44100;  // tracker modules are rendered at the player's rate
 constexpr Uint16 kDeviceBufferFrames = 1024;
 // SDL reports only its buffer size. When the callback returns, the buffer it filled waits
 // behind the one the device is playing: two buffers are handed but not heard yet.
@@ -89,7 +89,8 @@ public:
     // Fills up to frames stereo frames; returns how many hold music (0 at the end).
     int64_t ReadStereo(float* out, int64_t frames) {
         if (module_)
-            return openmpt_module_read_interleaved_float_stereo(module_, rate_, size_t(frames), out);
+            return openmpt_module_read_interleaved_float_stereo(module_, rate_, size_t(frames),
+                                                                out);
         int64_t done = 0;
         while (sound_ && done < frames) {
             sf_count_t want = std::min<int64_t>(kChunkFrames, frames - done);
@@ -112,8 +113,9 @@ private:
     bool OpenTracker(const std::string& path) {
         std::vector<uint8_t> bytes;
         if (!core::ReadWholeFile(path, bytes) || bytes.empty()) return false;
-        module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
-                                                     nullptr, nullptr, nullptr, nullptr, nullptr);
+        module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(),
+                                                     openmpt_log_func_silent, nullptr, nullptr,
+                                                     nullptr, nullptr, nullptr, nullptr);
         if (!module_) return false;
         rate_ = kTrackerRate;
         return true;
@@ -302,8 +304,7 @@ int64_t MusicFrameHeard() {
     const CallbackMark mark = ReadMark();
     if (a.started && SDL_GetAudioDeviceStatus(a.device) == SDL_AUDIO_STOPPED)
         a.lastHeard = FrameAfterLoss(mark, now);
-    else
-        a.lastHeard = HeardFrame(mark, a.params, now, a.lastHeard);
+    else a.lastHeard = HeardFrame(mark, a.params, now, a.lastHeard);
     return a.startFrame + a.lastHeard;
 }
 

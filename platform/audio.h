@@ -44,7 +44,7 @@ bool DecodeMusicFile(const std::string& path, DecodedSound& out, std::string& er
 
 // Writes interleaved stereo samples in [-1, 1]; the extension picks the format: .wav (16-bit
 // PCM), .flac, .ogg (Vorbis) or .mp3 where libsndfile can encode it.
-bool WriteSoundFile(const std::string& path, int32_t sampleRate,
-                    const std::vector<float>& stereo, std::string& error);
+bool WriteSoundFile(const std::string& path, int32_t sampleRate, const std::vector<float>& stereo,
+                    std::string& error);
 
 }  // namespace platform

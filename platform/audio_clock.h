@@ -10,9 +10,9 @@ inline constexpr int64_t kNoEnd = INT64_MAX;
 
 // Published by the audio callback after filling a buffer.
 struct CallbackMark {
-    int64_t framesHanded = 0;  // every frame given to the device since playback started
-    int64_t atNs = -1;         // steady time of the mark; -1: no callback yet
-    int64_t musicEnd = kNoEnd; // frames of music in framesHanded once the stream has ended
+    int64_t framesHanded = 0;   // every frame given to the device since playback started
+    int64_t atNs = -1;          // steady time of the mark; -1: no callback yet
+    int64_t musicEnd = kNoEnd;  // frames of music in framesHanded once the stream has ended
 };
 
 struct ClockParams {

@@ -42,9 +42,23 @@ bool OpenHeadlessContext(int32_t width, int32_t height, std::string& error) {
     if (!eglInitialize(h.display, &major, &minor)) return Fail(error, "EGL initialisation failed");
     if (!eglBindAPI(EGL_OPENGL_API)) return Fail(error, "EGL has no desktop OpenGL");
     const EGLint configAttribs[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 0,
-        EGL_DEPTH_SIZE, 16, EGL_STENCIL_SIZE, 0, EGL_NONE,
+        EGL_SURFACE_TYPE,
+        EGL_PBUFFER_BIT,
+        EGL_RENDERABLE_TYPE,
+        EGL_OPENGL_BIT,
+        EGL_RED_SIZE,
+        8,
+        EGL_GREEN_SIZE,
+        8,
+        EGL_BLUE_SIZE,
+        8,
+        EGL_ALPHA_SIZE,
+        0,
+        EGL_DEPTH_SIZE,
+        16,
+        EGL_STENCIL_SIZE,
+        0,
+        EGL_NONE,
     };
     EGLConfig config = nullptr;
     EGLint found = 0;

@@ -46,7 +46,8 @@ std::u32string FoldedDiskName(const std::string& bytes) {
     if (!core::IsValidUtf8(bytes)) return FoldedDemoName(bytes);
     std::u32string out;
     char32_t cp;
-    for (size_t i = 0; i < bytes.size() && core::DecodeUtf8(bytes, i, cp);) out += core::FoldLatinCase(cp);
+    for (size_t i = 0; i < bytes.size() && core::DecodeUtf8(bytes, i, cp);)
+        out += core::FoldLatinCase(cp);
     return out;
 }
 

@@ -1,8 +1,8 @@
 #include "platform/startup_dialog.h"
 
 // Before the X11 headers, which define None as a macro.
-#include "platform/message_box.h"
 #include "core/text.h"
+#include "platform/message_box.h"
 #include "platform/window.h"
 
 #include <FL/Fl.H>
@@ -12,7 +12,6 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
-
 
 namespace platform {
 
@@ -54,7 +53,10 @@ constexpr unsigned char kFaceR = 212, kFaceG = 208, kFaceB = 200;
 // is heavier than bold; bold is the heaviest face installed).
 constexpr Fl_Font kFontPlain = FL_FREE_FONT;
 constexpr Fl_Font kFontBold = FL_FREE_FONT + 1;
-struct FaceSize { Fl_Font font; Fl_Fontsize size; };
+struct FaceSize {
+    Fl_Font font;
+    Fl_Fontsize size;
+};
 constexpr FaceSize kFontA{kFontPlain, 12};
 constexpr FaceSize kFontB{kFontPlain, 10};
 constexpr FaceSize kFontC{kFontBold, 11};

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "gl/gl_layer.h"
 #include "core/text.h"
+#include "gl/gl_layer.h"
 
 namespace platform {
 namespace {
@@ -133,7 +133,8 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
         // SDL minimises a full-screen window that loses focus, which gives back the desktop
         // mode; a message box shown over it during start-up must leave the demo on screen.
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-        if (!RetryConnecting([] { return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0; }))
+        if (!RetryConnecting(
+                [] { return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0; }))
             return WindowOutcome::VideoUnavailable;
         g_win.videoStarted = true;
         g_win.timerEvent = SDL_RegisterEvents(1);
@@ -169,10 +170,14 @@ int VirtualKeyFromSdl(int32_t key) {
     switch (key) {
         case SDLK_BACKSPACE: return 8;
         case SDLK_TAB: return 9;
-        case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
-        case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
-        case SDLK_LCTRL: case SDLK_RCTRL: return 17;
-        case SDLK_LALT: case SDLK_RALT: return 18;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return 13;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT: return 16;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL: return 17;
+        case SDLK_LALT:
+        case SDLK_RALT: return 18;
         case SDLK_PAUSE: return 19;
         case SDLK_ESCAPE: return 27;
         case SDLK_SPACE: return 32;

@@ -19,10 +19,10 @@ bool RetryConnecting(const std::function<bool()>& connect);
 // How opening the window ended; every value but Opened has torn down what was created.
 enum class WindowOutcome {
     Opened,
-    VideoUnavailable,    // the video subsystem could not start (no window class)
-    FullscreenRefused,   // the mode width x height could not be set: open windowed instead
+    VideoUnavailable,   // the video subsystem could not start (no window class)
+    FullscreenRefused,  // the mode width x height could not be set: open windowed instead
     WindowFailed,
-    PixelFormatFailed,   // no visual with the pixel format above
+    PixelFormatFailed,  // no visual with the pixel format above
     ContextFailed,
     ActivateFailed,
 };
@@ -46,7 +46,7 @@ uint32_t TickCountMs();
 
 struct WindowEvent {
     enum Kind { Quit, KeyDown, KeyUp, Resized, CaptionTimer, Other } kind = Other;
-    int virtualKey = 0;  // KeyDown, KeyUp: 0..255
+    int virtualKey = 0;             // KeyDown, KeyUp: 0..255
     int32_t width = 0, height = 0;  // Resized: the new client size
 };
 

@@ -2,12 +2,12 @@
 // drawing effects and meshes. Each pops exactly its operands (integers first, then floats,
 // top of stack first) through the checked stack operations, so a missing operand gives the
 // stack error even where the effect would draw nothing; only then is the effect called.
+#include "demo/opcodes.h"
 #include "gl/gl_layer.h"
 #include "models/mdlmanager.h"
 #include "models/objloader.h"
 #include "scripter/effects.h"
 #include "scripter/machine.h"
-#include "demo/opcodes.h"
 #include "scripter/passes.h"
 #include "textures/texmanager.h"
 
@@ -22,12 +22,12 @@ constexpr std::array<bool, 256> BuildEffectSet() {
         for (int op = first; op <= last; ++op) set[size_t(op)] = true;
     };
     range(TUNNEL, TUNNEL);
-    range(BINDTEX, BLUR_DRAW);        // 38 .. 44
-    range(P_COUNT, P_SPEEDZ);         // 55 .. 72
-    range(MESH_ALL, MESH_MATERIAL);   // 74 .. 76
-    range(RECT, CONE);                // 91 .. 96
+    range(BINDTEX, BLUR_DRAW);       // 38 .. 44
+    range(P_COUNT, P_SPEEDZ);        // 55 .. 72
+    range(MESH_ALL, MESH_MATERIAL);  // 74 .. 76
+    range(RECT, CONE);               // 91 .. 96
     range(RAYS, RAYS);
-    range(PATH, PATHPART);            // 150, 151
+    range(PATH, PATHPART);  // 150, 151
     return set;
 }
 
@@ -119,9 +119,7 @@ void RunEffectOpcode(uint8_t op, const InvocationArgs& args) {
     const auto& f = o.f;
     switch (op) {
         case TUNNEL: effects::DrawTunnel(i[0], f[0], f[1], f[2], f[3]); break;
-        case BINDTEX:
-            gl::glBindTexture(gl::GL_TEXTURE_2D, textures::TextureNameAt(i[0]));
-            break;
+        case BINDTEX: gl::glBindTexture(gl::GL_TEXTURE_2D, textures::TextureNameAt(i[0])); break;
         case TARGET_BEGIN: passes::BeginTargetPass(Machine().targetPassDepth); break;
         case TARGET_END: EndTargetPassAt(i[0]); break;
         case MODEL: DrawModel(i[0]); break;
@@ -137,8 +135,8 @@ void RunEffectOpcode(uint8_t op, const InvocationArgs& args) {
         case RING: effects::DrawRing(i[0], f[1], f[0]); break;        // pushed rb ra
         case SPHERE: effects::DrawSphere(i[0], f[0]); break;
         case DISC: effects::DrawDisc(i[0], f[0]); break;
-        case CONE: effects::DrawCone(i[0], f[0], f[1]); break;        // pushed h r
-        case RAYS: effects::DrawRays(i[0], f[1], f[0]); break;        // pushed k r
+        case CONE: effects::DrawCone(i[0], f[0], f[1]); break;  // pushed h r
+        case RAYS: effects::DrawRays(i[0], f[1], f[0]); break;  // pushed k r
         case PATH: DrawPathAt(i[0], 1.0f); break;
         case PATHPART: DrawPathAt(i[0], f[0]); break;
         default: SetParticleRegister(op, o); break;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "demo/path_string.h"
 #include "core/byte_reader.h"
 #include "core/numeric.h"
+#include "demo/path_string.h"
 #include "gl/gl_layer.h"
 
 namespace scripter::effects {
@@ -61,7 +61,8 @@ int32_t AbsCount(int32_t n, int32_t cap) {
     return std::min(n < 0 ? -n : n, cap);
 }
 
-// Unit direction at latitude phi, longitude lambda: (cos phi cos lambda, sin phi, cos phi sin lambda).
+// Unit direction at latitude phi, longitude lambda: (cos phi cos lambda, sin phi, cos phi sin
+// lambda).
 void SphereDirection(Extended phi, Extended lambda, Extended out[3]) {
     out[0] = std::cos(phi) * std::cos(lambda);
     out[1] = std::sin(phi);
@@ -265,7 +266,8 @@ void DrawPath(std::string_view pathString, float amount) {
             float x = float(BezierCoord(tau, s.x0, s.cx, s.x1));
             float y = float(BezierCoord(tau, s.y0, s.cy, s.y1));
             gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
-            if (j != 0 && j != 50) gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
+            if (j != 0 && j != 50)
+                gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
         }
     }
     gl::glEnd();

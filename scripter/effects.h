@@ -27,7 +27,7 @@ void ResetEffects();
 // vertices (a tunnel: 8 per sample; a sphere: n / 2 bands of 2 (n + 1)) and a stray value, one
 // flipped bit of a count, cannot stall the frame; no real demo comes near them.
 inline constexpr int32_t kMaxRoundSamples = 1 << 16;  // rings, discs, cones, tunnels
-inline constexpr int32_t kMaxSphereSamples = 1 << 8;   // spheres and rays (quadratic cost)
+inline constexpr int32_t kMaxSphereSamples = 1 << 8;  // spheres and rays (quadratic cost)
 inline constexpr int32_t kMaxParticles = 1 << 16;
 
 void DrawRect(float x0, float y0, float x1, float y1);

@@ -27,8 +27,8 @@ struct MachineState {
     bool fatal = false;
     int32_t targetPassDepth = 0;
     std::vector<std::string> pathStrings;  // PATH and PATHPART read these
-    int nesting = 0;           // invocations currently running
-    int64_t budgetLeft = 0;    // instructions left for the running top-level invocation
+    int nesting = 0;                       // invocations currently running
+    int64_t budgetLeft = 0;                // instructions left for the running top-level invocation
     bool budgetExhausted = false;  // then every running invocation ends early, up to the top
 };
 

@@ -44,7 +44,7 @@ void CreateBlurTexture() {
     // Its texels are replaced by the first blur pass; zeros keep the upload deterministic.
     std::vector<uint8_t> texels(kBlurSize * kBlurSize * 3, 0);
     gl::glTexImage2D(gl::GL_TEXTURE_2D, 0, 3, kBlurSize, kBlurSize, 0, gl::GL_RGB,
-                      gl::GL_UNSIGNED_BYTE, texels.data());
+                     gl::GL_UNSIGNED_BYTE, texels.data());
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MAG_FILTER, gl::GL_LINEAR);
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
 }

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "core/numeric.h"
+#include "demo/opcodes.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "scripter/effects.h"
 #include "scripter/machine.h"
 #include "scripter/passes.h"
-#include "demo/opcodes.h"
 
 namespace scripter {
 
@@ -73,9 +73,7 @@ float InlineFloat(const uint8_t* p) {
 }
 
 // Variables beyond the stored count (or the 256 addressable ones) read 0; writes are dropped.
-int32_t LoadIntVar(uint8_t index) {
-    return index < M().intVars.size() ? M().intVars[index] : 0;
-}
+int32_t LoadIntVar(uint8_t index) { return index < M().intVars.size() ? M().intVars[index] : 0; }
 float LoadFloatVar(uint8_t index) {
     return index < M().floatVars.size() ? M().floatVars[index] : 0.0f;
 }
@@ -192,24 +190,31 @@ Ending Execute(const demo::Script& script, const InvocationArgs& args) {
                 if (!m.fatal) StoreFloatVar(operand[0], v);
                 break;
             }
-            case MULI: case DIVI: case ADDI: case SUBI: case MODI: {
+            case MULI:
+            case DIVI:
+            case ADDI:
+            case SUBI:
+            case MODI: {
                 int32_t b = PopInt(), a = PopInt();
                 if (m.fatal) break;
-                int32_t r = op == MULI ? WrapMul(a, b)
-                          : op == DIVI ? DivideRounded(a, b)
-                          : op == ADDI ? WrapAdd(a, b)
-                          : op == SUBI ? WrapSub(a, b)
-                                       : Remainder(a, b);
+                int32_t r = op == MULI   ? WrapMul(a, b)
+                            : op == DIVI ? DivideRounded(a, b)
+                            : op == ADDI ? WrapAdd(a, b)
+                            : op == SUBI ? WrapSub(a, b)
+                                         : Remainder(a, b);
                 PushInt(r);
                 break;
             }
-            case MULF: case DIVF: case ADDF: case SUBF: {
+            case MULF:
+            case DIVF:
+            case ADDF:
+            case SUBF: {
                 Extended b = PopFloat(), a = PopFloat();
                 if (m.fatal) break;
-                Extended r = op == MULF ? a * b
-                           : op == DIVF ? a * (1.0L / b)
-                           : op == ADDF ? a + b
-                                        : a - b;
+                Extended r = op == MULF   ? a * b
+                             : op == DIVF ? a * (1.0L / b)
+                             : op == ADDF ? a + b
+                                          : a - b;
                 PushFloat(float(r));
                 break;
             }
@@ -233,7 +238,8 @@ Ending Execute(const demo::Script& script, const InvocationArgs& args) {
             }
             case PUSHMATRIX: gl::glPushMatrix(); break;
             case POPMATRIX: gl::glPopMatrix(); break;
-            case TRANSLATE: case VERTEX: {
+            case TRANSLATE:
+            case VERTEX: {
                 float z = PopFloat(), y = PopFloat(), x = PopFloat();
                 if (m.fatal) break;
                 if (op == TRANSLATE) gl::glTranslatef(x, y, z);
@@ -255,7 +261,9 @@ Ending Execute(const demo::Script& script, const InvocationArgs& args) {
                 if (!m.fatal) gl::glRotatef(angle, x, y, z);
                 break;
             }
-            case BEGIN: case ENABLE: case DISABLE: {
+            case BEGIN:
+            case ENABLE:
+            case DISABLE: {
                 uint32_t v = uint32_t(PopInt());
                 if (m.fatal) break;
                 if (op == BEGIN) gl::glBegin(v);
@@ -424,8 +432,7 @@ int32_t IntVariable(int index) {
     return index >= 0 && size_t(index) < M().intVars.size() ? M().intVars[size_t(index)] : 0;
 }
 float FloatVariable(int index) {
-    return index >= 0 && size_t(index) < M().floatVars.size() ? M().floatVars[size_t(index)]
-                                                                : 0.0f;
+    return index >= 0 && size_t(index) < M().floatVars.size() ? M().floatVars[size_t(index)] : 0.0f;
 }
 
 void ResetScriptEngine() {

@@ -16,10 +16,10 @@
 
 namespace scripter {
 
-inline constexpr int kStackSlots = 32;            // per stack
-inline constexpr int kJumpLimit = 50;             // JMPs per invocation; the 51st ends it
-inline constexpr int kAddressableVars = 256;      // a variable index is one byte
-inline constexpr int kMaxNesting = 64;            // invocations deep (CALL and SHADOW)
+inline constexpr int kStackSlots = 32;                     // per stack
+inline constexpr int kJumpLimit = 50;                      // JMPs per invocation; the 51st ends it
+inline constexpr int kAddressableVars = 256;               // a variable index is one byte
+inline constexpr int kMaxNesting = 64;                     // invocations deep (CALL and SHADOW)
 inline constexpr int64_t kInstructionBudget = 10'000'000;  // per top-level RunScript
 
 // Hands the script table (kept by reference: it lives for the whole run) and the stored
@@ -56,8 +56,8 @@ struct MachineSnapshot {
     bool shadowMode = false;
 };
 MachineSnapshot Snapshot();
-int32_t IntVariable(int index);    // 0 outside the array
-float FloatVariable(int index);    // 0 outside the array
+int32_t IntVariable(int index);  // 0 outside the array
+float FloatVariable(int index);  // 0 outside the array
 
 // The whole script engine back to its state at program start: the machine (no scripts, no
 // variables, every flag cleared), the particle registers and the passes' window size.

@@ -90,8 +90,12 @@ constexpr int32_t kUnbindTexture = -1;
 class ScriptWalker {
 public:
     ScriptWalker(const Context& c, int32_t index, Mode mode)
-        : c_(c), index_(index), mode_(mode), script_(c.scripts[size_t(index)]),
-          end_(CodeEnd(script_)), starts_(InstructionStarts(script_)) {}
+        : c_(c),
+          index_(index),
+          mode_(mode),
+          script_(c.scripts[size_t(index)]),
+          end_(CodeEnd(script_)),
+          starts_(InstructionStarts(script_)) {}
 
     Analysis Run() {
         Visit(PathState{});
@@ -210,8 +214,7 @@ private:
         if (index < count) return;
         const char* kind = isInt ? "integer" : "float";
         Report(s.pc, std::string(kind) + " variable " + std::to_string(index) + " outside the " +
-                         std::to_string(count) + " " + kind + " variables (" + Mnemonic(op) +
-                         ")");
+                         std::to_string(count) + " " + kind + " variables (" + Mnemonic(op) + ")");
     }
 
     void CheckIndex(const PathState& s, uint8_t op) {
@@ -243,8 +246,8 @@ private:
         const int length = InstructionLength(op);
         if (s.pc + length > end_) {
             Report(s.pc, "truncated instruction: " + Mnemonic(op) + " needs " +
-                             std::to_string(length) + " bytes, " +
-                             std::to_string(end_ - s.pc) + " left");
+                             std::to_string(length) + " bytes, " + std::to_string(end_ - s.pc) +
+                             " left");
             return Exit(s);
         }
         const uint8_t* operand = script_.code.data() + s.pc + 1;
@@ -254,7 +257,7 @@ private:
         if (op == MESH_GROUP) CheckMeshGroup(s);
         const Slot top = s.ints.empty() ? Slot() : s.ints.back();
 
-        if (op == JMP) Exit(s);  // the 51st JMP ends the invocation without popping
+        if (op == JMP) Exit(s);           // the 51st JMP ends the invocation without popping
         if (!PopOperands(s, op)) return;  // a stack error ends the program
         Slot constant;
         if (op == PUSHI) constant = int32_t(InlineBits(operand));
@@ -262,9 +265,7 @@ private:
 
         switch (op) {
             case JMP: return JumpTo(s, top, op);
-            case JEQ:
-                JumpTo(s, top, op);
-                break;
+            case JEQ: JumpTo(s, top, op); break;
             case BEAT:
                 Exit(s);  // a period of 0 ends the invocation early
                 break;

@@ -28,7 +28,7 @@ TEST(Check, CompleteScriptsWithinTheirTablesHaveNoFindings) {
     TableSizes sizes;
     sizes.intVars = 1;
     EXPECT_EQ(Check({Code({PushI(2), PushI(3), Do(ADDI), StoreI(0)}),
-                     Code({PushI(0), Do(JMP)}),  // the jump-limit example: ends after 50 jumps
+                     Code({PushI(0), Do(JMP)}),   // the jump-limit example: ends after 50 jumps
                      Code({PushI(6), Do(JMP)})},  // a jump to the end of the code
                     sizes),
               Lines{});
@@ -37,8 +37,8 @@ TEST(Check, CompleteScriptsWithinTheirTablesHaveNoFindings) {
 TEST(Check, UnderflowOnOnlyOneOfTwoPathsIsFound) {
     //  0 PUSHI 1 | 5 PUSHI 1 | 10 CMPSET | 11 PUSHI 22 | 16 JEQ | 17 PUSHI 7 | 22 PUSHI 8
     // 27 ADDI | 28 END. Falling through gives ADDI two values; the jump only one.
-    EXPECT_EQ(Check({Code({PushI(1), PushI(1), Do(CMPSET), PushI(22), Do(JEQ), PushI(7),
-                           PushI(8), Do(ADDI), Do(END)})}),
+    EXPECT_EQ(Check({Code({PushI(1), PushI(1), Do(CMPSET), PushI(22), Do(JEQ), PushI(7), PushI(8),
+                           Do(ADDI), Do(END)})}),
               Lines{"script 0 at 27: int stack underflow (ADDI)"});
 }
 
@@ -55,7 +55,8 @@ TEST(Check, OverflowThroughALoopIsFound) {
     // Every pass leaves one more value; the 33rd value overflows before the 51st jump.
     EXPECT_EQ(Check({Code({PushI(1), PushI(0), Do(JMP)})}),
               Lines{"script 0 at 5: int stack overflow (PUSHI)"});
-    EXPECT_EQ(Check({Code({Repeat(PushF(0), 33)})}), Lines{"script 0 at 160: float stack overflow (PUSHF)"});
+    EXPECT_EQ(Check({Code({Repeat(PushF(0), 33)})}),
+              Lines{"script 0 at 160: float stack overflow (PUSHF)"});
 }
 
 TEST(Check, JumpTargetsOutsideTheCodeOrInsideAnInstruction) {
@@ -114,7 +115,7 @@ TEST(Check, CallContinuesWithWhatTheCalleeLeaves) {
     demo::Script pushesOne = Code({PushI(5)});
     demo::Script pushesTwo = Code({PushI(5), PushI(6)});
     EXPECT_EQ(Check({pushesOne, pushesTwo,
-                     Code({PushI(9), PushI(0), Do(CALL), Do(ADDI)}),    // 9 is lost: underflow
+                     Code({PushI(9), PushI(0), Do(CALL), Do(ADDI)}),   // 9 is lost: underflow
                      Code({PushI(1), Do(CALL), Do(ADDI), Do(END)})}),  // two values: fine
               Lines{"script 2 at 11: int stack underflow (ADDI)"});
 }
@@ -135,9 +136,9 @@ TEST(Check, TheShadowRunIsFollowedToo) {
 // --- the command ---------------------------------------------------------------------------
 
 TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
-    demo::DemoFile d = testing_qv::DemoWith({Code({Do(ADDI)}), Code({Do(END)})},
-                                      {MakeClip(25, 0, 100, 1), MakeClip(3, 0, 100, 2),
-                                       MakeClip(19, 0, 100, 0)});
+    demo::DemoFile d = testing_qv::DemoWith(
+        {Code({Do(ADDI)}), Code({Do(END)})},
+        {MakeClip(25, 0, 100, 1), MakeClip(3, 0, 100, 2), MakeClip(19, 0, 100, 0)});
     std::string path = testing_qv::WriteDemo(d);
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
     EXPECT_EQ(r.err, path + ": script 0 at 0: int stack underflow (ADDI)\n" + path +
@@ -148,8 +149,8 @@ TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
 }
 
 TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
-    demo::DemoFile d = testing_qv::DemoWith(
-        {Code({PushI(0), PushI(1), PushI(0), PushF(1), Do(MESH_GROUP)})}, {});
+    demo::DemoFile d =
+        testing_qv::DemoWith({Code({PushI(0), PushI(1), PushI(0), PushF(1), Do(MESH_GROUP)})}, {});
     d.modelCount = 2;
     d.modelSources = {{8, "\1tri.obj"}, {9, "\1gone.obj"}};
     std::string path = testing_qv::WriteDemo(d);
@@ -157,8 +158,9 @@ TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
     std::system(("mkdir -p " + data).c_str());
     std::ofstream(data + "/tri.obj") << "v 0 0 0\nvt 0 0\nvn 0 0 1\ng one\nf 1/1/1 1/1/1 1/1/1\n";
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
-    EXPECT_NE(r.err.find(": script 0 at 20: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find(": script 0 at 20: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
+        std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find(": model 1: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("gone.obj"), std::string::npos) << r.err;

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "demo/demo_file.h"
 #include "app/demo_loader.h"
 #include "core/byte_reader.h"
+#include "demo/demo_file.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -20,14 +20,17 @@ std::string I32(int32_t v) {
 
 // The smallest complete file with title "A": 168 bytes.
 std::string MinimalFile() {
-    std::string f = "A\x1a" "quorvanel1";
+    std::string f =
+        "A\x1a"
+        "quorvanel1";
     f += I32(0) + I32(0) + std::string(120, '\0');
     f += I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0);
     return f;
 }
 
 demo::DemoResult Parse(const std::string& bytes, demo::DemoFile& d) {
-    return demo::ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "demo.acs", d);
+    return demo::ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
+                               "demo.acs", d);
 }
 
 }  // namespace
@@ -51,7 +54,8 @@ TEST(DemoFile, TitleEndsAtTheFirst26AndMayBeEmpty) {
     demo::DemoFile d;
     ASSERT_TRUE(Parse(f, d).ok());
     EXPECT_EQ(d.title, "");
-    EXPECT_EQ(Parse("no end of title", d).message, "demo.acs: file ends inside the title (no byte 26)");
+    EXPECT_EQ(Parse("no end of title", d).message,
+              "demo.acs: file ends inside the title (no byte 26)");
 }
 
 TEST(DemoFile, MagicIsCaseSensitive) {
@@ -67,9 +71,11 @@ TEST(DemoFile, MagicIsCaseSensitive) {
 
 TEST(DemoFile, NegativeCountsAndLengthsGiveEmptyItemsAndRoundTrip) {
     // Clip count -1: the track records follow directly. Music name length -5: 4 bytes only.
-    std::string f = "T\x1a" "quorvanel1";
-    f += I32(1) + I32(-3);                      // one script with length -3
-    f += I32(-1) + std::string(120, '\x07');    // no clips; arbitrary track bytes
+    std::string f =
+        "T\x1a"
+        "quorvanel1";
+    f += I32(1) + I32(-3);                                        // one script with length -3
+    f += I32(-1) + std::string(120, '\x07');                      // no clips; arbitrary track bytes
     f += I32(2) + I32(-5) + I32(2) + std::string("\x02\x00", 2);  // two texture sources
     f += I32(0) + I32(3) + I32(0) + I32(-5) + I32(0) + I32(0) + "junk after the end";
     demo::DemoFile d;
@@ -88,7 +94,10 @@ TEST(DemoFile, NegativeCountsAndLengthsGiveEmptyItemsAndRoundTrip) {
 }
 
 TEST(DemoFile, ShortFilesNameTheSectionAndItem) {
-    std::string f = "T\x1a" "quorvanel1" + I32(0) + I32(2) + std::string(37 + 10, '\0');
+    std::string f =
+        "T\x1a"
+        "quorvanel1" +
+        I32(0) + I32(2) + std::string(37 + 10, '\0');
     demo::DemoFile d;
     demo::DemoResult r = Parse(f, d);
     EXPECT_EQ(r.status, demo::DemoStatus::Truncated);
@@ -103,14 +112,20 @@ TEST(DemoFile, ShortFilesNameTheSectionAndItem) {
 }
 
 TEST(DemoFile, CountsLargerThanTheFileAreRefusedBeforeAllocating) {
-    std::string f = "T\x1a" "quorvanel1" + I32(0x7fffffff) + I32(0);
+    std::string f =
+        "T\x1a"
+        "quorvanel1" +
+        I32(0x7fffffff) + I32(0);
     demo::DemoFile d;
     demo::DemoResult r = Parse(f, d);
     EXPECT_EQ(r.status, demo::DemoStatus::Truncated);
     EXPECT_EQ(r.message, "demo.acs: file ends inside the script table (script 1 of 2147483647)");
     EXPECT_LE(d.scripts.capacity(), 4u);
 
-    std::string g = "T\x1a" "quorvanel1" + I32(1) + I32(1000000000) + "abc";
+    std::string g =
+        "T\x1a"
+        "quorvanel1" +
+        I32(1) + I32(1000000000) + "abc";
     EXPECT_EQ(Parse(g, d).message, "demo.acs: file ends inside the script table (script 0 of 1)");
 }
 
@@ -126,7 +141,8 @@ TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
         {std::string(37, '\x01'), "the clip table (clip 0 of 1)"},
     };
     for (int k = 0; k < 20; ++k)
-        pieces.push_back({std::string(6, char(k)), "the track records (track " + std::to_string(k) + " of 20)"});
+        pieces.push_back(
+            {std::string(6, char(k)), "the track records (track " + std::to_string(k) + " of 20)"});
     std::vector<std::pair<std::string, std::string>> tail = {
         {I32(1), "the texture sources count"},
         {I32(3) + "a.b", "the texture sources (texture 0 of 1)"},
@@ -146,7 +162,8 @@ TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
         for (size_t n = 0; n < bytes.size(); ++n) {
             demo::DemoResult r = Parse(file + bytes.substr(0, n), d);
             EXPECT_EQ(r.status, demo::DemoStatus::Truncated);
-            EXPECT_EQ(r.message, "demo.acs: file ends inside " + section) << "cut at " << file.size() + n;
+            EXPECT_EQ(r.message, "demo.acs: file ends inside " + section)
+                << "cut at " << file.size() + n;
         }
         file += bytes;
     }
@@ -159,22 +176,29 @@ TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
 // Every table count and every text length, set far beyond the file, is refused with the
 // section's message and without growing the table beyond what the file holds.
 TEST(DemoFile, HugeCountsAndLengthsInEverySectionAllocateNothing) {
-    const std::string head = "T\x1a" "quorvanel1";
+    const std::string head =
+        "T\x1a"
+        "quorvanel1";
     const std::string tracks(120, '\0');
     const int32_t huge = 0x7fffffff;
-    struct Case { std::string file, message; };
+    struct Case {
+        std::string file, message;
+    };
     const std::vector<Case> cases = {
         {head + I32(huge), "the script table (script 0 of 2147483647)"},
         {head + I32(0) + I32(huge) + "x", "the clip table (clip 0 of 2147483647)"},
         {head + I32(0) + I32(0) + tracks + I32(huge) + I32(-1) + I32(-1),
          "the texture sources (texture 2 of 2147483647)"},
-        {head + I32(0) + I32(0) + tracks + I32(1) + I32(huge), "the texture sources (texture 0 of 1)"},
-        {head + I32(0) + I32(0) + tracks + I32(0) + I32(huge), "the path strings (path 0 of 2147483647)"},
+        {head + I32(0) + I32(0) + tracks + I32(1) + I32(huge),
+         "the texture sources (texture 0 of 1)"},
+        {head + I32(0) + I32(0) + tracks + I32(0) + I32(huge),
+         "the path strings (path 0 of 2147483647)"},
         {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(huge) + I32(huge) + I32(huge),
          "the music file name"},
         {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(huge),
          "the model sources (model 0 of 2147483647)"},
-        {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(huge) + "ab",
+        {head + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) +
+             I32(huge) + "ab",
          "the trailing script"},
     };
     for (const Case& c : cases) {
@@ -182,15 +206,20 @@ TEST(DemoFile, HugeCountsAndLengthsInEverySectionAllocateNothing) {
         demo::DemoResult r = Parse(c.file, d);
         EXPECT_EQ(r.message, "demo.acs: file ends inside " + c.message);
         EXPECT_LE(d.scripts.capacity() + d.clips.capacity() + d.textureSources.capacity() +
-                      d.pathStrings.capacity() + d.modelSources.capacity(), 8u) << c.message;
-        EXPECT_LE(d.trailingScript.code.capacity() + d.musicFile.bytes.capacity(), 64u) << c.message;
+                      d.pathStrings.capacity() + d.modelSources.capacity(),
+                  8u)
+            << c.message;
+        EXPECT_LE(d.trailingScript.code.capacity() + d.musicFile.bytes.capacity(), 64u)
+            << c.message;
     }
 }
 
 namespace {
 
 std::vector<std::pair<std::string, std::string>> g_messages;
-void CollectMessage(const std::string& caption, const std::string& text) { g_messages.push_back({caption, text}); }
+void CollectMessage(const std::string& caption, const std::string& text) {
+    g_messages.push_back({caption, text});
+}
 
 // Files in a folder of this process's own, so that parallel runs from other build folders
 // cannot meet.
@@ -216,7 +245,8 @@ TEST(DemoLoader, FatalMessagesAndTheTwoStages) {
     app::OpenDemoFile file;
     EXPECT_FALSE(app::ReadTitle(WriteTemp("placeholder", "") + ".missing", file));
     ASSERT_EQ(g_messages.size(), 1u);
-    EXPECT_EQ(g_messages[0], std::make_pair(std::string("wtf?"), std::string("Script file not found")));
+    EXPECT_EQ(g_messages[0],
+              std::make_pair(std::string("wtf?"), std::string("Script file not found")));
 
     g_messages.clear();
     std::string f = MinimalFile();
@@ -232,7 +262,8 @@ TEST(DemoLoader, FatalMessagesAndTheTwoStages) {
     ASSERT_TRUE(app::ReadTitle(shortPath, file));
     EXPECT_FALSE(app::LoadDemoSections(std::move(file)));
     ASSERT_EQ(g_messages.size(), 1u);
-    EXPECT_EQ(g_messages[0].second, shortPath + ": file ends inside the track records (track 13 of 20)");
+    EXPECT_EQ(g_messages[0].second,
+              shortPath + ": file ends inside the track records (track 13 of 20)");
 
     g_messages.clear();
     EXPECT_FALSE(app::ReadTitle(WriteTemp("no-title-end.acs", "just text"), file));

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <sys/wait.h>
 
+#include "core/byte_reader.h"
 #include "core/file_io.h"
 #include "demo/demo_file.h"
-#include "core/byte_reader.h"
 #include "demo/opcodes.h"
 #include "tools/demo_source.h"
 #include "tools/source_text.h"
@@ -49,7 +49,8 @@ testing::AssertionResult RoundTrips(const std::string& file) {
         while (at < file.size() && at < again.size() && file[at] == again[at]) ++at;
         return testing::AssertionFailure() << "bytes differ from offset " << at << "\n" << text;
     }
-    if (tools::FormatDemoSource(built) != text) return testing::AssertionFailure() << "second dump differs";
+    if (tools::FormatDemoSource(built) != text)
+        return testing::AssertionFailure() << "second dump differs";
     return testing::AssertionSuccess();
 }
 
@@ -70,9 +71,7 @@ std::string BuildError(const std::string& source) {
 
 // Sections 2 to 10 of a file whose tables are all empty, for comparing built bytes.
 const std::string kMagic = "quorvanel1";
-std::string EmptyTail() {
-    return I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0);
-}
+std::string EmptyTail() { return I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0); }
 
 // --- random demo files ---------------------------------------------------------------------
 
@@ -117,7 +116,8 @@ struct Generator {
         for (int n = Int(0, 24); n > 0; --n) {
             starts.push_back(code.size());
             if (Chance(15) && !starts.empty()) {
-                code += char(demo::PUSHI) + I32(int32_t(starts[size_t(Int(0, int(starts.size()) - 1))]));
+                code += char(demo::PUSHI) +
+                        I32(int32_t(starts[size_t(Int(0, int(starts.size()) - 1))]));
                 code += char(Chance(50) ? demo::JMP : demo::JEQ);
                 continue;
             }
@@ -209,7 +209,9 @@ struct Generator {
                     p += char(Chance(80) ? 255 : Int(0, 255));
                     break;
                 }
-                default: p += Bytes({Chance(70) ? Int(0, 6) : Int(0, 253), Chance(50) ? 0 : Int(0, 255)});
+                default:
+                    p +=
+                        Bytes({Chance(70) ? Int(0, 6) : Int(0, 253), Chance(50) ? 0 : Int(0, 255)});
             }
         }
         if (Chance(20)) p.resize(size_t(Int(1, int(p.size()))));
@@ -253,7 +255,8 @@ struct Generator {
             c.start = AnyInt();
             c.length = AnyInt();
             c.scriptIndex = AnyInt();
-            for (float* f : {&c.translateX, &c.translateY, &c.translateZ, &c.rotateX, &c.rotateY, &c.rotateZ})
+            for (float* f :
+                 {&c.translateX, &c.translateY, &c.translateZ, &c.rotateX, &c.rotateY, &c.rotateZ})
                 *f = AnyFloat();
             return c;
         });
@@ -261,7 +264,8 @@ struct Generator {
             for (auto& record : d.trackRecords)
                 for (uint8_t& b : record) b = Chance(50) ? 0 : uint8_t(Byte());
         Table(d.textureCount, d.textureSources, [&] { return TextureSource(); });
-        Table(d.pathCount, d.pathStrings, [&] { return Text(Chance(20) ? RandomBytes(3) : PathString()); });
+        Table(d.pathCount, d.pathStrings,
+              [&] { return Text(Chance(20) ? RandomBytes(3) : PathString()); });
         d.intVarCount = AnyInt();
         d.floatVarCount = AnyInt();
         d.musicFile = Text(Chance(20) ? "" : "song" + RandomBytes(4) + ".ogg");
@@ -306,42 +310,47 @@ TEST(DemoSourceRoundTrip, HandWrittenTrickyFiles) {
     const std::string tracks(120, '\0');
     std::string wildTracks;
     for (int i = 0; i < 120; ++i) wildTracks.push_back(char(i * 37));
-    const std::string cp1252Title = "D\xfc" "sen \x80 \x81\xa0\xad\x7f\x00\t\"\\\xff"s;
+    const std::string cp1252Title =
+        "D\xfc"
+        "sen \x80 \x81\xa0\xad\x7f\x00\t\"\\\xff"s;
     const std::vector<std::pair<const char*, std::string>> cases = {
-        {"undefined opcodes and a cut-off PUSHF",
-         "\x1a" + kMagic + I32(1) + I32(6) + Bytes({17, 49, 200, 2, 0, 0}) + I32(0) + tracks + EmptyTail()},
+        {"undefined opcodes and a cut-off PUSHF", "\x1a" + kMagic + I32(1) + I32(6) +
+                                                      Bytes({17, 49, 200, 2, 0, 0}) + I32(0) +
+                                                      tracks + EmptyTail()},
         {"jump targets past the end, inside an instruction and negative",
          "\x1a" + kMagic + I32(1) + I32(18) +
-             Bytes({0, 99, 0, 0, 0, 24, 0, 2, 0, 0, 0, 46, 0, 0xff, 0xff, 0xff, 0xff, 24}) + I32(0) +
-             tracks + EmptyTail()},
-        {"jump to the very end", "\x1a" + kMagic + I32(1) + I32(6) + Bytes({0, 6, 0, 0, 0, 24}) + I32(0) +
-                                     tracks + EmptyTail()},
+             Bytes({0, 99, 0, 0, 0, 24, 0, 2, 0, 0, 0, 46, 0, 0xff, 0xff, 0xff, 0xff, 24}) +
+             I32(0) + tracks + EmptyTail()},
+        {"jump to the very end", "\x1a" + kMagic + I32(1) + I32(6) + Bytes({0, 6, 0, 0, 0, 24}) +
+                                     I32(0) + tracks + EmptyTail()},
         {"arbitrary track bytes", "T\x1a" + kMagic + I32(0) + I32(0) + wildTracks + EmptyTail()},
         {"negative counts and lengths everywhere",
-         "\x1a" + kMagic + I32(-1) + I32(-7) + tracks + I32(2) + I32(-1) + I32(0) + I32(1) + I32(-9) +
-             I32(-3) + I32(-4) + I32(-5) + I32(-2) + I32(-8)},
-        {"Windows-1252 title with control bytes", cp1252Title + "\x1a" + kMagic + I32(0) + I32(0) +
-                                                      tracks + EmptyTail()},
+         "\x1a" + kMagic + I32(-1) + I32(-7) + tracks + I32(2) + I32(-1) + I32(0) + I32(1) +
+             I32(-9) + I32(-3) + I32(-4) + I32(-5) + I32(-2) + I32(-8)},
+        {"Windows-1252 title with control bytes",
+         cp1252Title + "\x1a" + kMagic + I32(0) + I32(0) + tracks + EmptyTail()},
         {"texture sources that are no valid programs",
-         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(5) + I32(1) + "\x02" + I32(4) + Bytes({2, 1, 0, 0}) +
-             I32(6) + "\x02" + I32(-1) + "z" + I32(3) + Bytes({0, 1, 2}) + I32(2) + Bytes({2, 0}) +
-             I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0)},
+         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(5) + I32(1) + "\x02" + I32(4) +
+             Bytes({2, 1, 0, 0}) + I32(6) + "\x02" + I32(-1) + "z" + I32(3) + Bytes({0, 1, 2}) +
+             I32(2) + Bytes({2, 0}) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0)},
         {"texture program with a label, a wrong count and trailing bytes",
          "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(1) + I32(17) + "\x02" + I32(3) +
-             Bytes({20, 1}) + I32(-5) + Bytes({3}) + "abc" + "++" + I32(0) + I32(0) + I32(0) + I32(0) +
-             I32(0) + I32(0)},
+             Bytes({20, 1}) + I32(-5) + Bytes({3}) + "abc" + "++" + I32(0) + I32(0) + I32(0) +
+             I32(0) + I32(0) + I32(0)},
         {"object programs cut inside records and with a bad box end",
-         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(3) +
-             I32(4) + Bytes({0, 0, 1, 3}) + I32(27) + Bytes({0, 255}) + std::string(24, '\x7f') +
-             Bytes({7}) + I32(10) + Bytes({0, 255}) + std::string(8, '\x01') + I32(0)},
+         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) +
+             I32(3) + I32(4) + Bytes({0, 0, 1, 3}) + I32(27) + Bytes({0, 255}) +
+             std::string(24, '\x7f') + Bytes({7}) + I32(10) + Bytes({0, 255}) +
+             std::string(8, '\x01') + I32(0)},
         {"path strings: negative count, short and trailing bytes",
-         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(0) + I32(3) + I32(2) + Bytes({0xff, 0xff}) +
-             I32(1) + Bytes({0}) + I32(20) + Bytes({0, 1}) + std::string(15, '\x05') + "abc" + I32(0) +
-             I32(0) + I32(0) + I32(0) + I32(0)},
-        {"bytes after the end", "\x1a" + kMagic + I32(0) + I32(0) + tracks + EmptyTail() + "\x00tail\x1a"s},
+         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(0) + I32(3) + I32(2) +
+             Bytes({0xff, 0xff}) + I32(1) + Bytes({0}) + I32(20) + Bytes({0, 1}) +
+             std::string(15, '\x05') + "abc" + I32(0) + I32(0) + I32(0) + I32(0) + I32(0)},
+        {"bytes after the end",
+         "\x1a" + kMagic + I32(0) + I32(0) + tracks + EmptyTail() + "\x00tail\x1a"s},
         {"vertex-file path that starts with a quote and a backslash",
-         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(1) +
-             I32(6) + "\"\\a b;" + I32(0)},
+         "\x1a" + kMagic + I32(0) + I32(0) + tracks + I32(0) + I32(0) + I32(0) + I32(0) + I32(0) +
+             I32(1) + I32(6) + "\"\\a b;" + I32(0)},
     };
     for (const auto& [what, file] : cases) EXPECT_TRUE(RoundTrips(file)) << what;
 }
@@ -386,26 +395,30 @@ after-end
 )";
     std::string expected = "D\xfcsenj\xe4ger \x01\x1a" + kMagic + I32(2);
     expected += I32(13) + Bytes({0, 2, 0, 0, 0, 0, 3, 0, 0, 0, 8, 4, 0});
-    std::string s1 = Bytes({2, 0, 0, 0, 0xbf, 3, 7, 0, 19, 0, 0, 0, 46, 0, 0, 0, 0, 0, 24, 17, 'A'});
+    std::string s1 =
+        Bytes({2, 0, 0, 0, 0xbf, 3, 7, 0, 19, 0, 0, 0, 46, 0, 0, 0, 0, 0, 24, 17, 'A'});
     expected += I32(int32_t(s1.size())) + s1;
-    expected += I32(1) + Bytes({1}) + I32(100) + I32(2000) + I32(1) + I32(0) + I32(0) + I32(0) + I32(0) +
-                "\x00\x00\xb4\x42"s + I32(0);
+    expected += I32(1) + Bytes({1}) + I32(100) + I32(2000) + I32(1) + I32(0) + I32(0) + I32(0) +
+                I32(0) + "\x00\x00\xb4\x42"s + I32(0);
     expected += std::string(12, '\0') + Bytes({0, 0, 0, 0, 0, 0xab}) + std::string(102, '\0');
     // The texture program of the worked example: one Fill, pure red on layer 0, with a label.
     const std::string program = "\x02" + I32(1) + Bytes({0, 3}) + I32(255) + "\x03red" + I32(0) +
                                 std::string(1, '\0') + I32(0) + std::string(1, '\0');
     expected += I32(2) + I32(int32_t(program.size())) + program + I32(-2);
-    expected += I32(1) + I32(17) + Bytes({0, 1, 0, 1, 0xff, 0xfe, 0, 3, 0xff, 0xfc, 0, 5, 0xff, 0xfa, 0, 7, 8});
+    expected += I32(1) + I32(17) +
+                Bytes({0, 1, 0, 1, 0xff, 0xfe, 0, 3, 0xff, 0xfc, 0, 5, 0xff, 0xfa, 0, 7, 8});
     expected += I32(3) + I32(2) + I32(5) + "m.ogg";
-    const std::string model = Bytes({0, 0, 1, 255}) + std::string(12, '\0') + "\x00\x00\x80\x3f\x00\x00\x80\x3f"s +
-                              "\x00\x00\xc0\x7f"s + Bytes({9, 1, 0});
+    const std::string model = Bytes({0, 0, 1, 255}) + std::string(12, '\0') +
+                              "\x00\x00\x80\x3f\x00\x00\x80\x3f"s + "\x00\x00\xc0\x7f"s +
+                              Bytes({9, 1, 0});
     expected += I32(2) + I32(int32_t(model.size())) + model + I32(6) + "\x01o.obj";
     expected += I32(1) + Bytes({255}) + std::string("\0x", 2);
     EXPECT_EQ(Build(source), expected);
 }
 
 TEST(DemoSource, TheSmallestFileIsATitleAlone) {
-    const std::string smallest = "A\x1a" + kMagic + I32(0) + I32(0) + std::string(120, '\0') + EmptyTail();
+    const std::string smallest =
+        "A\x1a" + kMagic + I32(0) + I32(0) + std::string(120, '\0') + EmptyTail();
     EXPECT_EQ(smallest.size(), 168u);
     EXPECT_EQ(Build("title \"A\""), smallest);
     EXPECT_EQ(Build("\xEF\xBB\xBFtitle \"A\" ; saved with a byte-order mark\r\n"), smallest);
@@ -413,15 +426,20 @@ TEST(DemoSource, TheSmallestFileIsATitleAlone) {
 }
 
 TEST(DemoSource, DumpShowsLabelsNamesAndColours) {
-    const std::string program = "\x02" + I32(1) + Bytes({8, 2}) + I32(0xFFFFFF) + Bytes({0}) + I32(0x10) + "\x05" "above";
-    const std::string file = "\x1a" + kMagic + I32(1) + I32(7) + Bytes({17, 0, 0, 0, 0, 0, 24}) + I32(0) +
-                             std::string(120, '\0') + I32(1) + I32(int32_t(program.size())) + program +
-                             I32(0) + I32(0) + I32(0) + I32(0) + I32(0) + I32(0);
+    const std::string program = "\x02" + I32(1) + Bytes({8, 2}) + I32(0xFFFFFF) + Bytes({0}) +
+                                I32(0x10) +
+                                "\x05"
+                                "above";
+    const std::string file = "\x1a" + kMagic + I32(1) + I32(7) + Bytes({17, 0, 0, 0, 0, 0, 24}) +
+                             I32(0) + std::string(120, '\0') + I32(1) +
+                             I32(int32_t(program.size())) + program + I32(0) + I32(0) + I32(0) +
+                             I32(0) + I32(0) + I32(0);
     demo::DemoFile d;
     ASSERT_TRUE(demo::ParseDemoFile(Span(file), "d.acs", d).ok());
     const std::string text = tools::FormatDemoSource(d);
     EXPECT_NE(text.find("L1:\n    .byte 17\n    PUSHI @L1\n    JMP\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("    VerticalGradient 0xFFFFFF 0x000010 \"above\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("    VerticalGradient 0xFFFFFF 0x000010 \"above\"\n"), std::string::npos)
+        << text;
 }
 
 TEST(DemoSource, ErrorsNameFileAndLine) {
@@ -430,37 +448,50 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"script\n  pushi 1", "t.qvs:2: unknown mnemonic 'pushi' (mnemonics are upper case)"},
         {"script\n  PUSHI @nowhere\n  JMP", "t.qvs:2: undefined label 'nowhere'"},
         {"script\nx:\nx: QUIT", "t.qvs:3: label 'x' is defined twice (first at line 2)"},
-        {"script\n  JMP @x", "t.qvs:2: JMP takes its target from the stack: write PUSHI @label before it"},
-        {"script\n  PUSHI 4294967296", "t.qvs:2: PUSHI operand must be an integer from -2147483648 to 4294967295, not '4294967296'"},
+        {"script\n  JMP @x",
+         "t.qvs:2: JMP takes its target from the stack: write PUSHI @label before it"},
+        {"script\n  PUSHI 4294967296",
+         "t.qvs:2: PUSHI operand must be an integer from -2147483648 to 4294967295, not "
+         "'4294967296'"},
         {"script\n  PUSHF 1.5x", "t.qvs:2: PUSHF operand must be a float, not '1.5x'"},
-        {"script\n  LOADI 256", "t.qvs:2: LOADI variable index must be an integer from 0 to 255, not '256'"},
+        {"script\n  LOADI 256",
+         "t.qvs:2: LOADI variable index must be an integer from 0 to 255, not '256'"},
         {"script\n  ADDI 1", "t.qvs:2: unexpected '1'"},
         {"script 1", "t.qvs:1: script 1 is out of order: the next script is 0"},
         {"script length -2\n  QUIT", "t.qvs:1: length -2 does not match the 1 bytes given"},
         {"title \"a\x1a\"", "t.qvs:1: the title cannot hold byte 26 (\\x1A): it ends the title"},
         {"title \"a", "t.qvs:1: string has no closing quote"},
         {"title \"\\q\"", "t.qvs:1: unknown escape \\q"},
-        {"title \"\xe2\x82\xac\xe2\x98\x83\"", "t.qvs:1: character U+2603 is not in Windows-1252 (write bytes as \\xHH)"},
+        {"title \"\xe2\x82\xac\xe2\x98\x83\"",
+         "t.qvs:1: character U+2603 is not in Windows-1252 (write bytes as \\xHH)"},
         {"title \"\xff\"", "t.qvs:1: string is not valid UTF-8"},
         {"title \"a\"\ntitle \"b\"", "t.qvs:2: second 'title' (the first is at line 1)"},
-        {"  QUIT", "t.qvs:1: expected a directive (title, script, clip, track, texture, path, variables, "
-                   "music, model, trailing, count, after-end), not 'QUIT'"},
+        {"  QUIT",
+         "t.qvs:1: expected a directive (title, script, clip, track, texture, path, variables, "
+         "music, model, trailing, count, after-end), not 'QUIT'"},
         {"clip track 1 start 0 length 5", "t.qvs:1: clip needs 'script'"},
-        {"clip track 256 start 0 length 5 script 0", "t.qvs:1: track must be an integer from 0 to 255, not '256'"},
-        {"clip track 1 colour 3", "t.qvs:1: unknown clip field 'colour' (track, start, length, script, translate, rotate)"},
+        {"clip track 256 start 0 length 5 script 0",
+         "t.qvs:1: track must be an integer from 0 to 255, not '256'"},
+        {"clip track 1 colour 3",
+         "t.qvs:1: unknown clip field 'colour' (track, start, length, script, translate, rotate)"},
         {"track 20 0 0 0 0 0 0", "t.qvs:1: track number must be an integer from 0 to 19, not '20'"},
-        {"texture 0 image \"\\x02x\"", "t.qvs:1: an image file name cannot be empty or start with byte 2: "
-                                       "the player would read another kind of source (use raw)"},
+        {"texture 0 image \"\\x02x\"",
+         "t.qvs:1: an image file name cannot be empty or start with byte 2: "
+         "the player would read another kind of source (use raw)"},
         {"texture 0 program\n  Blurr 1 2", "t.qvs:2: unknown texture operation 'Blurr'"},
         {"texture 0 program\n  Fill \"x\"", "t.qvs:2: a label must follow a parameter value"},
-        {"texture 0 picture \"a\"", "t.qvs:1: unknown texture kind 'picture' (program, image, target, none, raw)"},
+        {"texture 0 picture \"a\"",
+         "t.qvs:1: unknown texture kind 'picture' (program, image, target, none, raw)"},
         {"path 0\n  segment 1 2 3 4 5", "t.qvs:2: missing cy"},
-        {"path 0\n  segment 1 2 3 4 5 40000", "t.qvs:2: cy must be an integer from -32768 to 32767, not '40000'"},
+        {"path 0\n  segment 1 2 3 4 5 40000",
+         "t.qvs:2: cy must be an integer from -32768 to 32767, not '40000'"},
         {"model 0 program\n  SelectBox 0 0 0 1 1", "t.qvs:2: missing max z"},
         {"model 0 program\n  Op254", "t.qvs:2: unknown object operation 'Op254'"},
-        {"model 0 file \"\\x01a\"", "t.qvs:1: a vertex-file path cannot be empty or start with byte 1: "
-                                    "the player would read another kind of source (use raw)"},
-        {"count scripts -1\nscript\n  QUIT", "t.qvs:1: count -1 does not match the 1 scripts given"},
+        {"model 0 file \"\\x01a\"",
+         "t.qvs:1: a vertex-file path cannot be empty or start with byte 1: "
+         "the player would read another kind of source (use raw)"},
+        {"count scripts -1\nscript\n  QUIT",
+         "t.qvs:1: count -1 does not match the 1 scripts given"},
         {"count textures 2", "t.qvs:1: count 2 does not match the 0 textures given"},
         {"after-end\n  QUIT", "t.qvs:2: only .byte lines belong after 'after-end'"},
         {"after-end\n  .byte 256", "t.qvs:2: byte value must be 0 to 255 or a string, not '256'"},
@@ -482,7 +513,8 @@ TEST(DemoSource, EveryByteValueSurvivesQuotingAndFloatsTheirBits) {
     for (int b = 0; b < 256; ++b) all.push_back(char(b));
     const std::string quoted = tools::srctext::QuoteBytes(all);
     std::string back, error;
-    ASSERT_TRUE(tools::srctext::UnquoteBytes(quoted.substr(1, quoted.size() - 2), back, error)) << error;
+    ASSERT_TRUE(tools::srctext::UnquoteBytes(quoted.substr(1, quoted.size() - 2), back, error))
+        << error;
     EXPECT_EQ(back, all);
     EXPECT_EQ(tools::srctext::QuoteBytes("\x80\xe4\x81\xa0\n"), "\"€ä\\x81\\xA0\\n\"");
 
@@ -532,7 +564,8 @@ TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
     // Output goes to out.txt unless the command redirects its own.
     auto run = [&dir](const std::string& command) {
         const bool redirected = command.find('>') != std::string::npos;
-        const int status = std::system((command + (redirected ? "" : " >" + dir + "out.txt") + " 2>&1").c_str());
+        const int status =
+            std::system((command + (redirected ? "" : " >" + dir + "out.txt") + " 2>&1").c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     auto write = [&](const std::string& name, const std::string& bytes) {
@@ -549,7 +582,8 @@ TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
 
     const std::string bad = write("bad.qvs", "script\n  NOPE\n");
     EXPECT_EQ(run(qv + " build " + bad + " -o " + dir + "bad.acs"), 1);
-    const int status = std::system((qv + " build " + bad + " -o " + dir + "bad.acs 2>" + dir + "err.txt").c_str());
+    const int status =
+        std::system((qv + " build " + bad + " -o " + dir + "bad.acs 2>" + dir + "err.txt").c_str());
     EXPECT_EQ(WEXITSTATUS(status), 1);
     std::vector<uint8_t> err;
     ASSERT_TRUE(core::ReadWholeFile(dir + "err.txt", err));

@@ -14,10 +14,10 @@
 #include "models/objloader.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "script_builder.h"
 #include "scripter/effects.h"
 #include "scripter/passes.h"
 #include "scripter/scripter.h"
-#include "script_builder.h"
 #include "tests/temp_folder.h"
 #include "textures/texmanager.h"
 
@@ -127,7 +127,8 @@ TEST_F(EffectOps, RoundShapesPassTheirOperandsInTheTablesOrder) {
               Recorded([] { scripter::effects::DrawRing(6, 1, 2); }));
     EXPECT_EQ(Run({PushI(8), PushF(2), Do(SPHERE)}),
               Recorded([] { scripter::effects::DrawSphere(8, 2); }));
-    EXPECT_EQ(Run({PushI(5), PushF(3), Do(DISC)}), Recorded([] { scripter::effects::DrawDisc(5, 3); }));
+    EXPECT_EQ(Run({PushI(5), PushF(3), Do(DISC)}),
+              Recorded([] { scripter::effects::DrawDisc(5, 3); }));
     EXPECT_EQ(Run({PushI(7), PushF(2), PushF(1), Do(CONE)}),
               Recorded([] { scripter::effects::DrawCone(7, 2, 1); }));
     EXPECT_EQ(Run({PushI(8), PushF(0.5f), PushF(3), Do(RAYS)}),
@@ -168,7 +169,8 @@ TEST_F(EffectOps, ParticleRegistersReachTheSpriteField) {
 TEST_F(EffectOps, PathsDrawByIndexAndAnIndexBeyondTheTableDrawsNothing) {
     const std::string path = PathString({{0, 0, 400, 0, 200, 200}, {400, 0, 400, 400, 600, 200}});
     LoadPathStrings({path});
-    EXPECT_EQ(Run({PushI(0), Do(PATH)}), Recorded([&] { scripter::effects::DrawPath(path, 1.0f); }));
+    EXPECT_EQ(Run({PushI(0), Do(PATH)}),
+              Recorded([&] { scripter::effects::DrawPath(path, 1.0f); }));
     EXPECT_EQ(Run({PushI(0), PushF(0.5f), Do(PATHPART)}),
               Recorded([&] { scripter::effects::DrawPath(path, 0.5f); }));
     EXPECT_EQ(Run({PushI(1), Do(PATH), PushI(-1), PushF(1), Do(PATHPART)}), "");
@@ -214,8 +216,9 @@ TEST_F(EffectOps, UnclosedTargetPassKeepsItsViewportAndDepth) {
 
 TEST_F(EffectOps, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
     std::string out = Run({Do(TARGET_BEGIN), Do(BLUR_BEGIN), Do(BLUR_END), Do(BLUR_DRAW)});
-    EXPECT_NE(out.find("glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\nglViewport(0, 0, 256, 256)"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\nglViewport(0, 0, 256, 256)"),
+        std::string::npos)
         << out;
     EXPECT_NE(out.find("glBegin(7)"), std::string::npos);  // the overlay quad
 }
@@ -227,7 +230,8 @@ TEST_F(EffectOps, ModelDrawsTheRecordAndNothingOutsideTheTable) {
     std::string cube = Run({PushI(0), Do(MODEL)});
     EXPECT_EQ(cube.rfind("glBegin(7)\n", 0), 0u);
     size_t vertices = 0;
-    for (size_t p = cube.find("glVertex3f"); p != std::string::npos; p = cube.find("glVertex3f", p + 1))
+    for (size_t p = cube.find("glVertex3f"); p != std::string::npos;
+         p = cube.find("glVertex3f", p + 1))
         ++vertices;
     EXPECT_EQ(vertices, 96u);
     EXPECT_EQ(Run({PushI(-1), Do(MODEL), PushI(2), Do(MODEL)}), "");
@@ -238,13 +242,14 @@ TEST_F(EffectOps, MeshOpcodesDrawTheModelsMeshWithTextureBase) {
     TwoTextureSlots();
     TwoModels();
     // texBase 0 + material 1 ("usemtl 2") binds slot 1
-    const std::string bind = "glBindTexture(3553, " + std::to_string(textures::TextureNameAt(1)) + ")\n";
+    const std::string bind =
+        "glBindTexture(3553, " + std::to_string(textures::TextureNameAt(1)) + ")\n";
     std::string all = Run({PushI(0), PushI(1), PushF(2), Do(MESH_ALL)});
     EXPECT_EQ(all.rfind(bind, 0), 0u) << all;
     EXPECT_NE(all.find("glVertex3f(2, 0, 0)"), std::string::npos);  // scaled by 2
     EXPECT_EQ(Run({PushI(0), PushI(0), PushI(1), PushF(2), Do(MESH_GROUP)}), all);
     EXPECT_EQ(Run({PushI(0), PushI(1), PushI(1), PushF(2), Do(MESH_MATERIAL)}), all);
     EXPECT_EQ(Run({PushI(0), PushI(5), PushI(1), PushF(2), Do(MESH_GROUP)}), "");  // no group 5
-    EXPECT_EQ(Run({PushI(0), PushI(7), PushF(1), Do(MESH_ALL)}), "");           // no model 7
+    EXPECT_EQ(Run({PushI(0), PushI(7), PushF(1), Do(MESH_ALL)}), "");              // no model 7
     EXPECT_TRUE(g_messages.empty());
 }

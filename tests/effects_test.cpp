@@ -32,22 +32,23 @@ std::string BE16(int v) { return {char((v >> 8) & 0xFF), char(v & 0xFF)}; }
 
 // A straight segment from (x0, 0) to (x1, 0) with its control point halfway.
 std::string Segment(int x0, int x1) {
-    return BE16(x0) + BE16(0) + BE16(x1) + BE16(0) + BE16((x0 + x1) / 2) + BE16(0) + BE16(0) + std::string(1, '\0');
+    return BE16(x0) + BE16(0) + BE16(x1) + BE16(0) + BE16((x0 + x1) / 2) + BE16(0) + BE16(0) +
+           std::string(1, '\0');
 }
 
 }  // namespace
 
 TEST(Effects, RectAndBoxEmitTheirCornersInOrderAtTheRightDepth) {
     auto rect = Recorded([] { scripter::effects::DrawRect(-1, -2, 3, 4); });
-    EXPECT_EQ(rect, (std::vector<std::string>{
-                        "glBegin(7)", "glTexCoord2f(0, 1)", "glVertex3f(-1, 4, -1)",
-                        "glTexCoord2f(1, 1)", "glVertex3f(3, 4, -1)", "glTexCoord2f(1, 0)",
-                        "glVertex3f(3, -2, -1)", "glTexCoord2f(0, 0)", "glVertex3f(-1, -2, -1)",
-                        "glEnd()"}));
+    EXPECT_EQ(rect,
+              (std::vector<std::string>{
+                  "glBegin(7)", "glTexCoord2f(0, 1)", "glVertex3f(-1, 4, -1)", "glTexCoord2f(1, 1)",
+                  "glVertex3f(3, 4, -1)", "glTexCoord2f(1, 0)", "glVertex3f(3, -2, -1)",
+                  "glTexCoord2f(0, 0)", "glVertex3f(-1, -2, -1)", "glEnd()"}));
     auto box = Recorded([] { scripter::effects::DrawBox(1, 2, 3); });
     ASSERT_EQ(box.size(), 2u + 6 * 4 * 2);
-    EXPECT_EQ(box[2], "glVertex3f(-1, -2, -3)");   // face z = -hz starts at (-,-,-)
-    EXPECT_EQ(box[8 + 6], "glVertex3f(1, 2, 3)");  // third corner of face z = +hz
+    EXPECT_EQ(box[2], "glVertex3f(-1, -2, -3)");                // face z = -hz starts at (-,-,-)
+    EXPECT_EQ(box[8 + 6], "glVertex3f(1, 2, 3)");               // third corner of face z = +hz
     EXPECT_EQ(box[2 + 4 * 8 + 2 * 2], "glVertex3f(-1, 2, 3)");  // face x = -hx, third corner
 }
 
@@ -84,7 +85,8 @@ TEST(Effects, SphereTakesAbsoluteValuesAndSkipsTinyCounts) {
     EXPECT_EQ(a, b);
     EXPECT_EQ(CountPrefix(b, "glBegin(5)"), 4u);
     EXPECT_EQ(CountPrefix(b, "glVertex3f"), 4u * 9 * 2);
-    EXPECT_EQ(b[1], "glNormal3f(0.707106769, -0.707106769, 0)") << "band 0 starts at its upper latitude";
+    EXPECT_EQ(b[1], "glNormal3f(0.707106769, -0.707106769, 0)")
+        << "band 0 starts at its upper latitude";
     EXPECT_TRUE(Recorded([] { scripter::effects::DrawSphere(3, 2); }).empty());
     EXPECT_TRUE(Recorded([] { scripter::effects::DrawSphere(8, 0); }).empty());
     EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawSphere(5, 1); }), "glBegin"), 2u);
@@ -97,11 +99,16 @@ TEST(Effects, SphereAndRaysOfTheMostNegativeCountDrawNothing) {
 }
 
 TEST(Effects, HugeCountsAreClampedToTheirCaps) {
-    const size_t round = scripter::effects::kMaxRoundSamples, sphere = scripter::effects::kMaxSphereSamples;
-    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawDisc(INT32_MAX, 1); }), "glVertex3f"), 3 * round);
-    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawSphere(INT32_MAX, 1); }), "glVertex3f"),
-              sphere / 2 * (sphere + 1) * 2);
-    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawRays(INT32_MIN + 1, 1, 2); }), "glVertex3f"),
+    const size_t round = scripter::effects::kMaxRoundSamples,
+                 sphere = scripter::effects::kMaxSphereSamples;
+    EXPECT_EQ(
+        CountPrefix(Recorded([] { scripter::effects::DrawDisc(INT32_MAX, 1); }), "glVertex3f"),
+        3 * round);
+    EXPECT_EQ(
+        CountPrefix(Recorded([] { scripter::effects::DrawSphere(INT32_MAX, 1); }), "glVertex3f"),
+        sphere / 2 * (sphere + 1) * 2);
+    EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawRays(INT32_MIN + 1, 1, 2); }),
+                          "glVertex3f"),
               sphere / 2 * (sphere + 1) * 2);
 }
 
@@ -121,7 +128,7 @@ TEST(Effects, TunnelSegmentsShadeFromWhiteToBlack) {
     EXPECT_EQ(CountPrefix(lines, "glVertex3f"), 16u);
     EXPECT_EQ(lines[4], "glTexCoord2f(0.5, 0)");  // the second vertex reaches angle 1 of 2 ...
     EXPECT_NE(lines[5].find("-2"), std::string::npos) << lines[5];  // ... at radius r2 = 2
-    EXPECT_EQ(lines[6], "glTexCoord2f(0.5, 0.5)");                   // tm halfway
+    EXPECT_EQ(lines[6], "glTexCoord2f(0.5, 0.5)");                  // tm halfway
     EXPECT_EQ(Recorded([] { scripter::effects::DrawTunnel(0, 1, 2, 0, 1); }),
               (std::vector<std::string>{"glBegin(7)", "glEnd()"}));
 }
@@ -143,7 +150,8 @@ TEST(Effects, ParticlesFollowTheirGeneratorAndFadeAtTheEdges) {
     EXPECT_EQ(lines[19].substr(0, 22), "glColor4f(1, 0, 0, 0.8");
     EXPECT_EQ(lines[21], "glVertex3f(0.425000012, 0.0820000023, 0.474000007)");
     EXPECT_EQ(lines[22], "glTexCoord2f(0.100000001, 0)");
-    EXPECT_EQ(Recorded([&] { scripter::effects::DrawParticles(p, 0); }), lines) << "same seed, same picture";
+    EXPECT_EQ(Recorded([&] { scripter::effects::DrawParticles(p, 0); }), lines)
+        << "same seed, same picture";
 
     p.speedX = 50;
     auto moved = Recorded([&] { scripter::effects::DrawParticles(p, 1000); });
@@ -157,10 +165,11 @@ TEST(Effects, ParticlesFollowTheirGeneratorAndFadeAtTheEdges) {
 TEST(Effects, PathDrawsProgressivelyAndNeverReadsPastItsString) {
     std::string path = BE16(2) + Segment(0, 400) + Segment(400, 800);
     auto vertices = [&](float amount) {
-        return CountPrefix(Recorded([&] { scripter::effects::DrawPath(path, amount); }), "glVertex3f");
+        return CountPrefix(Recorded([&] { scripter::effects::DrawPath(path, amount); }),
+                           "glVertex3f");
     };
     EXPECT_EQ(vertices(0.3f), 0u);
-    EXPECT_EQ(vertices(0.5f), 26u * 2 - 1);       // 26 points, inner ones twice
+    EXPECT_EQ(vertices(0.5f), 26u * 2 - 1);        // 26 points, inner ones twice
     EXPECT_EQ(vertices(1.0f), 2 * (51u * 2 - 2));  // both segments complete
     auto full = Recorded([&] { scripter::effects::DrawPath(path, 1); });
     EXPECT_EQ(full[0], "glLineWidth(5)");
@@ -168,7 +177,9 @@ TEST(Effects, PathDrawsProgressivelyAndNeverReadsPastItsString) {
     EXPECT_EQ(full[full.size() - 2], "glVertex3f(2, -0, 0)");
 
     std::string shortPath = BE16(5) + Segment(0, 400) + "\x01\x02";
-    EXPECT_EQ(CountPrefix(Recorded([&] { scripter::effects::DrawPath(shortPath, 1); }), "glVertex3f"), 100u);
+    EXPECT_EQ(
+        CountPrefix(Recorded([&] { scripter::effects::DrawPath(shortPath, 1); }), "glVertex3f"),
+        100u);
     EXPECT_EQ(Recorded([&] { scripter::effects::DrawPath(BE16(0), 1); }),
               (std::vector<std::string>{"glLineWidth(5)", "glBegin(1)", "glEnd()"}));
     EXPECT_EQ(CountPrefix(Recorded([] { scripter::effects::DrawPath("", 1); }), "glVertex3f"), 0u);

@@ -74,7 +74,8 @@ TEST(FrameLoopTime, SmoothedElapsedIsTheTruncatedMeanInWrappingInt32) {
     // Past 2^31 ms of run time the sum wraps negative, as in 32-bit arithmetic.
     EXPECT_EQ(SmoothElapsed(2147483647, 1), -1073741824);
     LoopState s;
-    for (int frame = 0; frame < 40; ++frame) s.SmoothedElapsed = SmoothElapsed(s.SmoothedElapsed, 10000);
+    for (int frame = 0; frame < 40; ++frame)
+        s.SmoothedElapsed = SmoothElapsed(s.SmoothedElapsed, 10000);
     EXPECT_EQ(s.SmoothedElapsed, 9999);  // converges from below
 }
 
@@ -93,7 +94,8 @@ TEST(FrameLoopCaption, TitleThenFramesOfTheLastSecond) {
 // --- the window messages, on the recorder
 
 namespace {
-platform::WindowEvent Message(platform::WindowEvent::Kind kind, int key = 0, int32_t w = 0, int32_t h = 0) {
+platform::WindowEvent Message(platform::WindowEvent::Kind kind, int key = 0, int32_t w = 0,
+                              int32_t h = 0) {
     platform::WindowEvent e;
     e.kind = kind;
     e.virtualKey = key;
@@ -139,7 +141,8 @@ TEST(FrameLoopMessages, KeysSetTheTableCloseEndsTheLoopAndNoneOfThemDraws) {
     std::string gl;
     gl::UseRecorder(&gl);
     s.FrameCount = 5;
-    EXPECT_FALSE(HandleWindowMessage(s, Message(platform::WindowEvent::KeyDown, kKeyF1), "t").endsLoop);
+    EXPECT_FALSE(
+        HandleWindowMessage(s, Message(platform::WindowEvent::KeyDown, kKeyF1), "t").endsLoop);
     EXPECT_TRUE(s.KeyDown[kKeyF1]);
     HandleWindowMessage(s, Message(platform::WindowEvent::KeyUp, kKeyF1), "t");
     EXPECT_FALSE(s.KeyDown[kKeyF1]);

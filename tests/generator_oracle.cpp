@@ -35,8 +35,9 @@ void CopyFromTemp(GeneratorState& g, uint8_t* layer) {
     for (int i = 0; i < 512 * 512 * 3; ++i) layer[i] = g.temp[i];
 }
 
-int32_t Passes(int32_t extra) { return extra < textures::kMaxFilterPasses ? extra + 1
-                                                                          : textures::kMaxFilterPasses; }
+int32_t Passes(int32_t extra) {
+    return extra < textures::kMaxFilterPasses ? extra + 1 : textures::kMaxFilterPasses;
+}
 
 }  // namespace
 
@@ -72,9 +73,10 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
                 for (int y = 0; y < 512; ++y)
                     for (int x = 0; x < 512; ++x)
                         for (int c = 0; c < 3; ++c)
-                            g.temp[WrapIndex(x, y) * 3 + c] = uint8_t(
-                                (At(L, x + 1, y, c) + At(L, x, y, c) + At(L, x - 1, y, c) +
-                                 At(L, x, y + 1, c) + At(L, x, y - 1, c)) / 5);
+                            g.temp[WrapIndex(x, y) * 3 + c] =
+                                uint8_t((At(L, x + 1, y, c) + At(L, x, y, c) + At(L, x - 1, y, c) +
+                                         At(L, x, y + 1, c) + At(L, x, y - 1, c)) /
+                                        5);
                 CopyFromTemp(g, L);
             }
             break;
@@ -99,7 +101,8 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
                     if (op == 6) {
                         float su = float(u), sv = float(v);
                         int32_t depth = p[3] < textures::kMaxNestedSineDepth
-                                            ? p[3] : textures::kMaxNestedSineDepth;
+                                            ? p[3]
+                                            : textures::kMaxNestedSineDepth;
                         for (int i = 0; i < depth - 1; ++i) {
                             su = float(std::sin(Extended(p[4]) / 128 * Extended(su)));
                             sv = float(std::sin(Extended(p[5]) / 128 * Extended(sv)));
@@ -107,7 +110,8 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
                         u = su;
                         v = sv;
                     }
-                    int32_t grey = core::RoundToInt32(std::sin(u) * 63.5L + std::sin(v) * 63.5L) + 128;
+                    int32_t grey =
+                        core::RoundToInt32(std::sin(u) * 63.5L + std::sin(v) * 63.5L) + 128;
                     for (int c = 0; c < 3; ++c) At(L, x, y, c) = uint8_t(grey);
                 }
             break;
@@ -141,8 +145,8 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
             for (int y = 0; y < 512; ++y)
                 for (int x = 0; x < 512; ++x)
                     for (int c = 0; c < 3; ++c)
-                        At(L, x, y, c) = uint8_t(
-                            ((512 - y) * Channel(p[1], c) + y * Channel(p[0], c)) / 512);
+                        At(L, x, y, c) =
+                            uint8_t(((512 - y) * Channel(p[1], c) + y * Channel(p[0], c)) / 512);
             break;
         }
         case 9: {
@@ -209,9 +213,10 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
                         for (int c = 0; c < 3; ++c) {
                             int32_t q = At(L, x, y, c);
                             int32_t lap = ((q - At(L, x + 1, y, c)) + (q - At(L, x - 1, y, c)) +
-                                           (q - At(L, x, y + 1, c)) + (q - At(L, x, y - 1, c))) / 4;
-                            g.temp[WrapIndex(x, y) * 3 + c] = uint8_t(
-                                Clamp(q - Wrap32(int64_t(lap * 8) * p[0]) / 255));
+                                           (q - At(L, x, y + 1, c)) + (q - At(L, x, y - 1, c))) /
+                                          4;
+                            g.temp[WrapIndex(x, y) * 3 + c] =
+                                uint8_t(Clamp(q - Wrap32(int64_t(lap * 8) * p[0]) / 255));
                         }
                 for (int i = 0; i < 512 * 512 * 3; ++i) {
                     int32_t keep = Wrap32(int64_t(Wrap32(int64_t(255) - p[1])) * L[i]) / 255;

@@ -15,9 +15,7 @@ namespace {
 
 GeneratorStatePtr FreshState() { return NewGeneratorState(); }
 
-void Apply(GeneratorState& g, uint8_t op, std::vector<int32_t> params) {
-    ExecuteOp(g, op, params);
-}
+void Apply(GeneratorState& g, uint8_t op, std::vector<int32_t> params) { ExecuteOp(g, op, params); }
 
 const uint8_t* Pixel(const GeneratorState& g, int layer, int x, int y) {
     return g.layers[layer] + (y * 512 + x) * 3;
@@ -69,7 +67,8 @@ TEST(GenRandom, JumpAheadMatchesDrawingOneByOne) {
     Apply(*g, kNoise, {0});
     EXPECT_EQ(g->random, AdvanceRandomState(99, kNoiseDraws));
     EXPECT_EQ(RandomDrawsOf(kNoise, std::vector<int32_t>{0}), kNoiseDraws);
-    EXPECT_EQ(RandomDrawsOf(kNoise, std::vector<int32_t>{8}), 0u) << "a skipped Noise draws nothing";
+    EXPECT_EQ(RandomDrawsOf(kNoise, std::vector<int32_t>{8}), 0u)
+        << "a skipped Noise draws nothing";
     EXPECT_EQ(RandomDrawsOf(kFill, std::vector<int32_t>{0, 0, 0}), 0u);
 }
 
@@ -95,11 +94,11 @@ TEST(ColorKeyMask, ToleranceTenAroundTheKeyColour) {
         uint8_t* p = g->layers[2] + i * 3;
         p[0] = uint8_t(r), p[1] = uint8_t(gr), p[2] = uint8_t(b);
     };
-    put(0, 0x60, 0x40, 0x20);             // d = 1
-    put(1, 0x60 + 9, 0x40, 0x20);         // d = 10
-    put(2, 0x60 + 9, 0x40 + 20, 0x20);    // d = 30
-    put(3, 0x60 + 10, 0x40 + 20, 0x20);   // d = 31
-    put(4, 0x60 - 4, 0x40 + 3, 0x20 - 2); // d = 10
+    put(0, 0x60, 0x40, 0x20);              // d = 1
+    put(1, 0x60 + 9, 0x40, 0x20);          // d = 10
+    put(2, 0x60 + 9, 0x40 + 20, 0x20);     // d = 30
+    put(3, 0x60 + 10, 0x40 + 20, 0x20);    // d = 31
+    put(4, 0x60 - 4, 0x40 + 3, 0x20 - 2);  // d = 10
     for (int i = 5; i < 512 * 512; ++i) put(i, 0, 0, 0);
     Apply(*g, kColorKeyMask, {key, 0, 2});
     for (int i = 0; i < 5; ++i) EXPECT_EQ(g->mask[i], 255) << "tolerance 0 changes nothing";
@@ -191,11 +190,19 @@ TEST(Generator, MalformedOperationsAndUnknownOpcodesAreSkipped) {
     auto reference = FreshState();
     std::memcpy(reference.get(), g.get(), sizeof(GeneratorState));
     const std::vector<std::pair<uint8_t, std::vector<int32_t>>> malformed = {
-        {kFill, {0xFF, 0, 8}},      {kFill, {0xFF, 0, -1}},  {kFill, {0xFF, 0}},
-        {kNoise, {}},               {kMosaic, {0, 4, 2}},    {kMosaic, {4, 0, 2}},
-        {kNestedSinePlasma, {1, 2, 2, 3, 4}},                {kDisc, {1, 2, 3, 4}},
-        {kSharpenBlend, {1, 2, 2}}, {kBlur, {0}},            {kRotate, {45, 2147483647}},
-        {14, {0, 0, 2}},            {255, {}},
+        {kFill, {0xFF, 0, 8}},
+        {kFill, {0xFF, 0, -1}},
+        {kFill, {0xFF, 0}},
+        {kNoise, {}},
+        {kMosaic, {0, 4, 2}},
+        {kMosaic, {4, 0, 2}},
+        {kNestedSinePlasma, {1, 2, 2, 3, 4}},
+        {kDisc, {1, 2, 3, 4}},
+        {kSharpenBlend, {1, 2, 2}},
+        {kBlur, {0}},
+        {kRotate, {45, 2147483647}},
+        {14, {0, 0, 2}},
+        {255, {}},
     };
     for (const auto& [op, params] : malformed) {
         Apply(*g, op, params);
@@ -240,11 +247,13 @@ std::pair<uint8_t, std::vector<int32_t>> RandomOp(std::mt19937& rng) {
         case kNoise: p = {layer()}; break;
         case kBlur: p = {pick(-1, 2), layer()}; break;
         case kMosaic: p = {pick(-70, 70), pick(0, 9) == 0 ? any() : pick(-70, 70), layer()}; break;
-        case kSinePlasma: p = {pick(-200, 200), pick(0, 9) == 0 ? any() : pick(-200, 200), layer()}; break;
+        case kSinePlasma:
+            p = {pick(-200, 200), pick(0, 9) == 0 ? any() : pick(-200, 200), layer()};
+            break;
         case kColorKeyMask: p = {colour(), pick(0, 5) == 0 ? any() : pick(-5, 300), layer()}; break;
         case kNestedSinePlasma:
-            p = {pick(-100, 100), pick(-100, 100), layer(), pick(-1, 6), pick(-400, 400),
-                 pick(-400, 400)};
+            p = {pick(-100, 100), pick(-100, 100), layer(),
+                 pick(-1, 6),     pick(-400, 400), pick(-400, 400)};
             break;
         case kShiftAdd:
             p = {pick(0, 9) == 0 ? any() : pick(0, 300), pick(-600, 600), layer(),
@@ -293,7 +302,8 @@ TEST(GeneratorOracle, RandomProgramsMatchTheLiteralOperationsByteForByte) {
             oracle::ExecuteOp(*literal, op, params);
             for (int l = 0; l < kLayerCount; ++l)
                 ASSERT_TRUE(SameLayer(*fast, *literal, l))
-                    << "program " << program << " op " << i << " opcode " << int(op) << " layer " << l;
+                    << "program " << program << " op " << i << " opcode " << int(op) << " layer "
+                    << l;
             ASSERT_EQ(std::memcmp(fast->mask, literal->mask, kLayerPixels), 0)
                 << "program " << program << " op " << i << " opcode " << int(op);
             ASSERT_EQ(fast->random, literal->random);

@@ -46,8 +46,8 @@ Bytes Bmp(int32_t width, int32_t height, int bitCount = 24, int compression = 0,
     PutI32(b, 46, coloursUsed);
     b.resize(b.size() + size_t(coloursUsed) * 4, 0x77);
     if (dataBytes == SIZE_MAX) dataBytes = size_t(width) * height * 3;
-    for (size_t i = 0; i < dataBytes; ++i) b.push_back(uint8_t(i % 3 == 0 ? 10 + i / 3
-                                                                : i % 3 == 1 ? 20 : 30));
+    for (size_t i = 0; i < dataBytes; ++i)
+        b.push_back(uint8_t(i % 3 == 0 ? 10 + i / 3 : i % 3 == 1 ? 20 : 30));
     return b;
 }
 
@@ -145,7 +145,9 @@ Bytes WithLargerInfoHeader(const Bytes& classic, int32_t infoSize, size_t gap = 
 // --- message capture and a content folder --------------------------------------------
 
 std::vector<LoaderMessage> g_messages;
-void Capture(const std::string& caption, const std::string& text) { g_messages.push_back({caption, text}); }
+void Capture(const std::string& caption, const std::string& text) {
+    g_messages.push_back({caption, text});
+}
 
 class LoaderFiles : public ::testing::Test {
 protected:
@@ -234,7 +236,8 @@ TEST(DecodeBMP, MessagesOfTheLoaderAndItsRefusals) {
     PutI32(shortTable, 46, -1);
     EXPECT_EQ(text(shortTable), "BMP Unit: Error reading palette");
     EXPECT_EQ(text(Bmp(8, 8, 24, 0, 0, 0, 8 * 8 * 3 - 1)), "BMP Unit: Error reading bitmap data");
-    EXPECT_EQ(text(Bmp(8, 8, 24, 0, 0, 8 * 8 * 3 + 4, 8 * 8 * 3)), "BMP Unit: Error reading bitmap data");
+    EXPECT_EQ(text(Bmp(8, 8, 24, 0, 0, 8 * 8 * 3 + 4, 8 * 8 * 3)),
+              "BMP Unit: Error reading bitmap data");
     EXPECT_EQ(text(Bmp(8, 8, 24, 0, 0, 16, 8 * 8 * 3)), "BMP Unit: Error reading bitmap data")
         << "an image size smaller than the pixels is refused, not over-read";
     const std::string refused = "BMP Unit: Couldn't load \"data\\x.bmp\". ";
@@ -247,8 +250,10 @@ TEST(DecodeBMP, MessagesOfTheLoaderAndItsRefusals) {
     EXPECT_EQ(text(Bmp(4, 4, 24, 1)), refused + "Only uncompressed 24 bit BMP files supported.");
     EXPECT_EQ(text(Bmp(4, -4, 24, 0, 0, 0, 48)),
               refused + "Only bottom-up BMP files with a width and height above 0 supported.");
-    EXPECT_EQ(text(Bmp(0, 4)), refused + "Only bottom-up BMP files with a width and height above 0 supported.");
-    EXPECT_EQ(text(Bmp(6, 2, 24, 0, 0, 0, 48)), refused + "Only BMP files whose width is a multiple of 4 supported.");
+    EXPECT_EQ(text(Bmp(0, 4)),
+              refused + "Only bottom-up BMP files with a width and height above 0 supported.");
+    EXPECT_EQ(text(Bmp(6, 2, 24, 0, 0, 0, 48)),
+              refused + "Only BMP files whose width is a multiple of 4 supported.");
     EXPECT_EQ(text(Bmp(65536, 4, 24, 0, 0, 0, 0)), refused + "Image too large.");
     EXPECT_EQ(text(Bmp(0x40000000, 0x40000000, 24, 0, 0, 0, 0)), refused + "Image too large.")
         << "a width x height product that overflows 32 bits";
@@ -277,8 +282,8 @@ TEST(DecodeTGA, RunLengthPacketsRepeatOrCopyPixels) {
     t.insert(t.end(), {0x83, 10, 20, 30, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     DecodeResult r = DecodeTGA(t, "data\\r.tga");
     ASSERT_TRUE(r.ok) << Text(r);
-    EXPECT_EQ(r.image.pixels, (Bytes{30, 20, 10, 30, 20, 10, 30, 20, 10, 30, 20, 10, 3, 2, 1, 6, 5,
-                                     4, 9, 8, 7}));
+    EXPECT_EQ(r.image.pixels,
+              (Bytes{30, 20, 10, 30, 20, 10, 30, 20, 10, 30, 20, 10, 3, 2, 1, 6, 5, 4, 9, 8, 7}));
     Bytes t32 = TgaHeader(10, 2, 1, 32);
     t32.insert(t32.end(), {0x81, 1, 2, 3, 4});
     r = DecodeTGA(t32, "data\\r.tga");
@@ -295,9 +300,12 @@ TEST(DecodeTGA, MessagesOfTheLoaderAndItsRefusals) {
     EXPECT_EQ(text(TgaHeader(2, 4, 4, 24, 1)), refused + "Colormapped TGA files not supported.");
     EXPECT_EQ(text(TgaHeader(2, 4, 4, 16)), refused + "Only 24 and 32 bit TGA files supported.");
     EXPECT_EQ(text(TgaHeader(10, 4, 4, 40)), refused + "Only 24 and 32 bit TGA files supported.");
-    EXPECT_EQ(text(TgaHeader(2, 4, 4, 24, 0, 5)), refused + "TGA files with an image ID not supported.");
-    EXPECT_EQ(text(TgaHeader(2, 0, 4, 24)), refused + "TGA files with a width or height of 0 not supported.");
-    EXPECT_EQ(text(TgaHeader(10, 4, 0, 24)), refused + "TGA files with a width or height of 0 not supported.");
+    EXPECT_EQ(text(TgaHeader(2, 4, 4, 24, 0, 5)),
+              refused + "TGA files with an image ID not supported.");
+    EXPECT_EQ(text(TgaHeader(2, 0, 4, 24)),
+              refused + "TGA files with a width or height of 0 not supported.");
+    EXPECT_EQ(text(TgaHeader(10, 4, 0, 24)),
+              refused + "TGA files with a width or height of 0 not supported.");
     EXPECT_EQ(text(TgaHeader(2, 65535, 65535, 32)), refused + "Image too large.");
     EXPECT_EQ(text(Bytes(17, 0)), shortData) << "shorter than the 18-byte header";
     Bytes raw = TgaHeader(2, 2, 2, 24);
@@ -334,7 +342,8 @@ TEST(DecodeJPG, OpaqueRgbaWithTheBottomRowFirst) {
 }
 
 TEST(DecodeJPG, PrintCmykIsConvertedToRgbInvertedOrNot) {
-    // Top: full magenta and yellow ink, red. Bottom: full cyan and magenta under half black, dark blue.
+    // Top: full magenta and yellow ink, red. Bottom: full cyan and magenta under half black, dark
+    // blue.
     const std::array<uint8_t, 4> red = {0, 255, 255, 0}, darkBlue = {255, 255, 0, 128};
     for (bool adobe : {true, false}) {
         SCOPED_TRACE(adobe ? "Adobe marker, inverted samples" : "plain samples");
@@ -407,8 +416,10 @@ TEST_F(LoaderFiles, SuccessfulLoadsUploadAndStoreTheName) {
                          "gluBuild2DMipmaps(3553, 3, 4, 2, 6407, 5121, sha256:"),
               std::string::npos)
         << trace;
-    EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 6408, 8, 8, 6408, 5121, sha256:"), std::string::npos);
-    EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 6408, 1, 1, 6408, 5121, sha256:"), std::string::npos);
+    EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 6408, 8, 8, 6408, 5121, sha256:"),
+              std::string::npos);
+    EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 6408, 1, 1, 6408, 5121, sha256:"),
+              std::string::npos);
 }
 
 TEST_F(LoaderFiles, FailuresShowTheirMessageAndKeepTheSlot) {
@@ -422,12 +433,15 @@ TEST_F(LoaderFiles, FailuresShowTheirMessageAndKeepTheSlot) {
     EXPECT_EQ(name, 7u);
     EXPECT_TRUE(trace.empty()) << "nothing uploaded";
     ASSERT_EQ(g_messages.size(), 4u) << "an unknown ending reports nothing";
-    EXPECT_EQ(g_messages[0].caption + "|" + g_messages[0].text, "BMP Unit|Error opening data\\none.bmp");
+    EXPECT_EQ(g_messages[0].caption + "|" + g_messages[0].text,
+              "BMP Unit|Error opening data\\none.bmp");
     EXPECT_EQ(g_messages[1].caption + "|" + g_messages[1].text,
               "BMP Unit|Couldn't load JPG - \"data\\none.jpg\"");
-    EXPECT_EQ(g_messages[2].caption + "|" + g_messages[2].text, "TGA Texture|File not found  - data\\none.tga");
-    EXPECT_EQ(g_messages[3].caption + "|" + g_messages[3].text,
-              "TGA File Error|Couldn't load \"data\\broken.tga\". Only 24 and 32bit TGA supported.");
+    EXPECT_EQ(g_messages[2].caption + "|" + g_messages[2].text,
+              "TGA Texture|File not found  - data\\none.tga");
+    EXPECT_EQ(
+        g_messages[3].caption + "|" + g_messages[3].text,
+        "TGA File Error|Couldn't load \"data\\broken.tga\". Only 24 and 32bit TGA supported.");
 }
 
 TEST_F(LoaderFiles, EachLoaderReadsItsOwnFormatWhateverTheName) {

@@ -6,8 +6,8 @@
 
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
-#include "scripter/scripter.h"
 #include "script_builder.h"
+#include "scripter/scripter.h"
 
 using namespace demo;
 using namespace scripter;
@@ -95,12 +95,8 @@ TEST_F(Interpreter, InlineOperandsAreLittleEndian) {
 }
 
 TEST_F(Interpreter, DiviRoundsToNearestEvenAndModiTruncates) {
-    auto divi = [&](int32_t a, int32_t b) {
-        return IntResult({PushI(a), PushI(b), Do(DIVI)});
-    };
-    auto modi = [&](int32_t a, int32_t b) {
-        return IntResult({PushI(a), PushI(b), Do(MODI)});
-    };
+    auto divi = [&](int32_t a, int32_t b) { return IntResult({PushI(a), PushI(b), Do(DIVI)}); };
+    auto modi = [&](int32_t a, int32_t b) { return IntResult({PushI(a), PushI(b), Do(MODI)}); };
     EXPECT_EQ(divi(7, 2), 4);
     EXPECT_EQ(divi(5, 2), 2);
     EXPECT_EQ(divi(9, 4), 2);
@@ -255,9 +251,9 @@ TEST_F(Interpreter, JumpsLandOnTheTargetAndTargetsOutsideTheCodeEndNormally) {
 TEST_F(Interpreter, JeqAlwaysPopsAndIsNotCountedAgainstTheJumpLimit) {
     // var0 += 1 until it reaches 200, looping back through JEQ far more than 50 times.
     demo::Script loop = Code({LoadI(0), PushI(1), Do(ADDI), StoreI(0),               //  0 .. 9
-                        LoadI(0), PushI(200), Do(CMPSET), PushI(41), Do(JEQ),  // 10 .. 23
-                        PushI(0), PushI(0), Do(CMPSET), PushI(0), Do(JEQ),     // 24 .. 40
-                        Do(PUSHMATRIX)});                                       // 41
+                              LoadI(0), PushI(200), Do(CMPSET), PushI(41), Do(JEQ),  // 10 .. 23
+                              PushI(0), PushI(0), Do(CMPSET), PushI(0), Do(JEQ),     // 24 .. 40
+                              Do(PUSHMATRIX)});                                      // 41
     Run(loop);
     EXPECT_EQ(IntVariable(0), 200);
     EXPECT_EQ(gl, "glPushMatrix()\n");
@@ -271,7 +267,7 @@ TEST_F(Interpreter, JeqAlwaysPopsAndIsNotCountedAgainstTheJumpLimit) {
 TEST_F(Interpreter, EndlessJeqLoopIsCutByTheInstructionBudget) {
     SetClipTransform(1, 1, 1, 1, 1, 1);
     demo::Script endless = Code({PushI(0), PushI(0), Do(CMPSET), PushI(0), Do(JEQ)});
-    Run(endless);  // returns
+    Run(endless);                          // returns
     EXPECT_FALSE(ClipTransformCleared());  // an early end
     // The budget belongs to one top-level run: the next one runs normally.
     Run({Do(PUSHMATRIX)});
@@ -369,8 +365,8 @@ TEST_F(Interpreter, SelfRecursionStopsAtTheNestingCap) {
 TEST_F(Interpreter, BranchingRecursionIsCutByTheBudgetAcrossNestedRuns) {
     // Each invocation counts itself in var0 and calls itself twice: 2^64 invocations
     // without the budget. With it, at most the budget's instructions run in all.
-    SetTable({Code({LoadI(0), PushI(1), Do(ADDI), StoreI(0),
-                    PushI(0), Do(CALL), PushI(0), Do(CALL)})});
+    SetTable(
+        {Code({LoadI(0), PushI(1), Do(ADDI), StoreI(0), PushI(0), Do(CALL), PushI(0), Do(CALL)})});
     Run(table[0]);
     EXPECT_GT(IntVariable(0), kInstructionBudget / 8 - kMaxNesting);
     EXPECT_LE(IntVariable(0), kInstructionBudget / 4);
@@ -379,10 +375,8 @@ TEST_F(Interpreter, BranchingRecursionIsCutByTheBudgetAcrossNestedRuns) {
 }
 
 TEST_F(Interpreter, ShadowRunsTheScriptAgainBlackAndOffset) {
-    Run({PushF(3), PushF(2), PushF(1), Do(SHADOW),
-         PushF(1), PushF(0), PushF(0), Do(COLOR3),
-         PushF(1), PushF(0), PushF(0), PushF(1), Do(COLOR4),
-         PushI(7), Do(BEGIN)});
+    Run({PushF(3), PushF(2), PushF(1), Do(SHADOW), PushF(1), PushF(0), PushF(0), Do(COLOR3),
+         PushF(1), PushF(0), PushF(0), PushF(1), Do(COLOR4), PushI(7), Do(BEGIN)});
     EXPECT_EQ(gl,
               "glDisable(2929)\n"
               "glColor4f(0, 0, 0, 1)\n"
@@ -433,8 +427,8 @@ TEST_F(Interpreter, BeatWithoutAPeriodEndsTheInvocationEarly) {
 // --- effect opcodes ------------------------------------------------------------------------
 
 TEST_F(Interpreter, EffectOpcodesPopExactlyTheirOperands) {
-    const std::vector<uint8_t> effects = {15, 38, 39, 40, 41, 42, 43, 44, 55, 56, 57, 58, 59,
-                                          60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71, 72,
+    const std::vector<uint8_t> effects = {15, 38, 39, 40, 41, 42, 43, 44, 55, 56, 57,  58, 59,
+                                          60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70,  71, 72,
                                           74, 75, 76, 91, 92, 93, 94, 95, 96, 99, 150, 151};
     for (uint8_t op : effects) {
         const OpcodeInfo& info = kOpcodes[op];

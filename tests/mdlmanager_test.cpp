@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // A vertex file: first field, count, then records (normal, texture, position order).
-std::string VertexFile(int32_t first, int32_t count, const std::vector<std::array<float, 8>>& records) {
+std::string VertexFile(int32_t first, int32_t count,
+                       const std::vector<std::array<float, 8>>& records) {
     std::string bytes;
     core::AppendI32(bytes, first);
     core::AppendI32(bytes, count);
@@ -51,7 +52,8 @@ struct ContentFolder {
             << "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\ng t\nf 1/1/1 2/1/1 3/1/1\n";
         std::ofstream(root / "verts.bin", std::ios::binary)
             << VertexFile(7, 1, {{1, 2, 3, 4, 5, 6, 7, 8}}) << "trailing bytes are not read";
-        std::ofstream(root / "short.bin", std::ios::binary) << VertexFile(0, 2, {{1, 2, 3, 4, 5, 6, 7, 8}});
+        std::ofstream(root / "short.bin", std::ios::binary)
+            << VertexFile(0, 2, {{1, 2, 3, 4, 5, 6, 7, 8}});
         platform::SetContentRoot(root.string());
     }
     ~ContentFolder() {
@@ -66,7 +68,8 @@ struct ContentFolder {
 TEST(VertexFile, MovesTextureAfterPositionAndAlwaysDrawsTriangles) {
     ModelRecord record;
     std::string error;
-    std::string bytes = VertexFile(7, 2, {{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}});
+    std::string bytes =
+        VertexFile(7, 2, {{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}});
     ASSERT_TRUE(ParseVertexFile(Bytes(bytes + "extra"), "v.bin", record, error)) << error;
     EXPECT_EQ(record.primitive, 4);
     ASSERT_EQ(record.vertices.size(), size_t(2));
@@ -82,7 +85,8 @@ TEST(VertexFile, MovesTextureAfterPositionAndAlwaysDrawsTriangles) {
 }
 
 TEST(VertexFile, RefusesCountsTheFileCannotHold) {
-    EXPECT_EQ(VertexFileError("\x01\x02\x03"), "v.bin: the vertex file ends before its vertex count (3 bytes)");
+    EXPECT_EQ(VertexFileError("\x01\x02\x03"),
+              "v.bin: the vertex file ends before its vertex count (3 bytes)");
     EXPECT_EQ(VertexFileError(VertexFile(0, -1, {})), "v.bin: negative vertex count -1");
     EXPECT_EQ(VertexFileError(VertexFile(0, 2, {{1, 2, 3, 4, 5, 6, 7, 8}})),
               "v.bin: the vertex file announces 2 vertices but ends after 1 (40 bytes)");
@@ -101,8 +105,8 @@ TEST(ModelManager, EmptyTableNamesNoModel) {
 TEST(ModelManager, BuildsTheThreeKindsByFirstByte) {
     ContentFolder folder;
     std::string error;
-    ASSERT_TRUE(LoadModels(DemoWithModels({std::string(1, '\0'), std::string("\0\0\1", 3), "\1tri.obj",
-                                           "verts.bin", "", "\1tri.obj"}),
+    ASSERT_TRUE(LoadModels(DemoWithModels({std::string(1, '\0'), std::string("\0\0\1", 3),
+                                           "\1tri.obj", "verts.bin", "", "\1tri.obj"}),
                            error))
         << error;
     ASSERT_EQ(ModelCount(), 6);
@@ -126,7 +130,8 @@ TEST(ModelManager, BuildsTheThreeKindsByFirstByte) {
 TEST(ModelManager, FirstFailureStopsLoadingWithTheFileNamed) {
     ContentFolder folder;
     std::string error;
-    EXPECT_FALSE(LoadModels(DemoWithModels({std::string(1, '\0'), "short.bin", "verts.bin"}), error));
+    EXPECT_FALSE(
+        LoadModels(DemoWithModels({std::string(1, '\0'), "short.bin", "verts.bin"}), error));
     EXPECT_EQ(error, "model 1: " + (folder.root / "short.bin").string() +
                          ": the vertex file announces 2 vertices but ends after 1 (40 bytes)");
     EXPECT_FALSE(LoadModels(DemoWithModels({"\1missing.obj"}), error));

@@ -42,7 +42,7 @@ TEST(HeardFrame, HandedMinusLatencyPlusSteadyTimeAtMostOneBufferAhead) {
     EXPECT_EQ(HeardFrame(mark, Params(), 100 * kMs, 0), 6144);
     EXPECT_EQ(HeardFrame(mark, Params(), 110 * kMs, 0), 6144 + 441);
     EXPECT_EQ(HeardFrame(mark, Params(), 400 * kMs, 0), 6144 + 1024);  // callbacks stalled
-    EXPECT_EQ(HeardFrame(mark, Params(), 90 * kMs, 0), 6144);            // clock skew: no rewind
+    EXPECT_EQ(HeardFrame(mark, Params(), 90 * kMs, 0), 6144);          // clock skew: no rewind
 }
 
 TEST(HeardFrame, NeverDecreasesWhenAMarkArrivesLate) {
@@ -62,8 +62,8 @@ TEST(HeardFrame, StopsAtTheEndOfTheMusic) {
 TEST(FramesToMs, SecondsAsFloatTimesThousandRounded) {
     EXPECT_EQ(FramesToMs(66150, 44100), 1500);  // 1.5 s exactly
     EXPECT_EQ(FramesToMs(0, 44100), 0);
-    EXPECT_EQ(FramesToMs(22, 44100), 0);   // 0.4989 ms
-    EXPECT_EQ(FramesToMs(23, 44100), 1);   // 0.5215 ms
+    EXPECT_EQ(FramesToMs(22, 44100), 0);  // 0.4989 ms
+    EXPECT_EQ(FramesToMs(23, 44100), 1);  // 0.5215 ms
     EXPECT_EQ(FramesToMs(int64_t(44100) * 3600, 44100), 3600000);
     // An hour in, the float holds the seconds to 1/4096 s; the reported ms follow it.
     EXPECT_NEAR(FramesToMs(int64_t(44100) * 3600 + 441, 44100), 3600010, 1);
@@ -124,7 +124,10 @@ TEST_F(SoundFiles, LongOggWritesInSlices) {
 
 TEST_F(SoundFiles, ProtrackerModulePlaysThroughTheTrackerDecoder) {
     std::string mod(20, '\0');
-    auto word = [&](int v) { mod += char(v >> 8); mod += char(v & 0xFF); };
+    auto word = [&](int v) {
+        mod += char(v >> 8);
+        mod += char(v & 0xFF);
+    };
     for (int sample = 0; sample < 31; ++sample) {
         mod += std::string(22, '\0');
         word(sample == 0 ? 32 : 0);  // length in words
@@ -133,7 +136,7 @@ TEST_F(SoundFiles, ProtrackerModulePlaysThroughTheTrackerDecoder) {
         word(0);                     // loop start
         word(sample == 0 ? 32 : 1);  // loop length: the whole sample repeats
     }
-    mod += char(1);    // one position
+    mod += char(1);  // one position
     mod += char(127);
     mod += std::string(128, '\0');
     mod += "M.K.";
@@ -171,7 +174,8 @@ TEST_F(SoundFiles, AFileOfNeitherKindIsRefusedWithAReason) {
 // The music file name in the demo file is Windows-1252; the file on disk is named in UTF-8.
 TEST_F(SoundFiles, AWindowsMusicNameDecodesItsUtf8File) {
     std::string error;
-    ASSERT_TRUE(WriteSoundFile((dir / "m\xC3\xBCsic.flac").string(), 22050, Tone(22050, 0.2), error))
+    ASSERT_TRUE(
+        WriteSoundFile((dir / "m\xC3\xBCsic.flac").string(), 22050, Tone(22050, 0.2), error))
         << error;
     platform::SetContentRoot(dir.string());
     const std::string path = platform::ResolvePath("M\xDCSIC.flac");

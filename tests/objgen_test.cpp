@@ -209,7 +209,8 @@ TEST(ObjectGenerator, SmoothTextureAveragesUVOnly) {
     const auto& after = GeneratedVertices();
     for (size_t k = 0; k < before.size(); ++k) {
         long double su = before[k].u, sv = before[k].v;
-        for (int32_t nb : before[k].neighbours) su += before[size_t(nb)].u, sv += before[size_t(nb)].v;
+        for (int32_t nb : before[k].neighbours)
+            su += before[size_t(nb)].u, sv += before[size_t(nb)].v;
         EXPECT_EQ(after[k].u, float(su / (before[k].neighbourCount + 1)));
         EXPECT_EQ(after[k].v, float(sv / (before[k].neighbourCount + 1)));
     }
@@ -226,12 +227,13 @@ TEST(ObjectGenerator, SameProgramTwiceGivesIdenticalModels) {
 TEST(ObjectGenerator, GoldenChecksumOfAnEditedModel) {
     Program p = {kSphere, 3, kCube, 2};
     AppendBox(p, -0.5f, -2, -2, 2, 0.75f, 2);
-    p.insert(p.end(), {kWave, 2, kSmooth, 0, kSmoothTexture, 0, kSelectAll, kWave, 4,
-                       kWave, 3, kWave, 0, kWave, 1, kShrink, 0});
+    p.insert(p.end(), {kWave, 2, kSmooth, 0, kSmoothTexture, 0, kSelectAll, kWave, 4, kWave, 3,
+                       kWave, 0, kWave, 1, kShrink, 0});
     ModelRecord m = Build(p);
     uint64_t h = 0xcbf29ce484222325ull;
     const auto* bytes = reinterpret_cast<const uint8_t*>(m.vertices.data());
-    for (size_t i = 0; i < m.vertices.size() * sizeof(ModelVertex); ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
+    for (size_t i = 0; i < m.vertices.size() * sizeof(ModelVertex); ++i)
+        h = (h ^ bytes[i]) * 0x100000001b3ull;
     EXPECT_EQ(m.vertices.size(), size_t(4 * (108 + 96)));
     EXPECT_EQ(h, 0x44153d72d05f6e01ull) << std::hex << h;
 }
@@ -271,7 +273,8 @@ void ExpectSameAsOracle(const Program& p) {
     const std::vector<GenVertex>& slowVertices = GeneratedVertices();
     ASSERT_EQ(fast.vertices.size(), slow.vertices.size());
     ASSERT_EQ(fastVertices.size(), slowVertices.size());
-    EXPECT_EQ(std::memcmp(fast.vertices.data(), slow.vertices.data(), fast.vertices.size() * 32), 0);
+    EXPECT_EQ(std::memcmp(fast.vertices.data(), slow.vertices.data(), fast.vertices.size() * 32),
+              0);
     for (size_t k = 0; k < fastVertices.size(); ++k)
         ASSERT_EQ(fastVertices[k].neighbours, slowVertices[k].neighbours) << "vertex " << k;
 }

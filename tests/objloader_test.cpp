@@ -94,14 +94,18 @@ TEST(ObjParse, GroupsMaterialsAndFaceCorners) {
 
 TEST(ObjParse, FailuresNameFileLineAndProblem) {
     const std::string head = "v 0 0 0\nvt 0 0\nvn 0 0 1\ng a\n";
-    EXPECT_EQ(ParseError("v 1  2 3\n"), "m.obj, line 1: empty number field (two blanks in a row or a missing value)");
+    EXPECT_EQ(ParseError("v 1  2 3\n"),
+              "m.obj, line 1: empty number field (two blanks in a row or a missing value)");
     EXPECT_EQ(ParseError("\n\nv 1 2\n"), "m.obj, line 3: missing number (3 wanted)");
     EXPECT_EQ(ParseError("vt 1,5 2\n"), "m.obj, line 1: '1,5' is not a number");
     EXPECT_EQ(ParseError("vn 1 nan 0\n"), "m.obj, line 1: 'nan' is not a number");
-    EXPECT_EQ(ParseError(head + "f 1/1/1 \n"), "m.obj, line 5: face corner '' is not position/texture/normal");
+    EXPECT_EQ(ParseError(head + "f 1/1/1 \n"),
+              "m.obj, line 5: face corner '' is not position/texture/normal");
     EXPECT_EQ(ParseError(head + "f 1//1\n"), "m.obj, line 5: empty texture-coordinate index field");
-    EXPECT_EQ(ParseError(head + "f 1/1\n"), "m.obj, line 5: face corner '1/1' is not position/texture/normal");
-    EXPECT_EQ(ParseError(head + "usemtl wood\n"), "m.obj, line 5: material 'wood' is not an integer");
+    EXPECT_EQ(ParseError(head + "f 1/1\n"),
+              "m.obj, line 5: face corner '1/1' is not position/texture/normal");
+    EXPECT_EQ(ParseError(head + "usemtl wood\n"),
+              "m.obj, line 5: material 'wood' is not an integer");
     EXPECT_EQ(ParseError(head + "f 1/1/x\n"), "m.obj, line 5: normal index 'x' is not an integer");
 }
 
@@ -190,7 +194,8 @@ TEST(ObjDraw, AllMaterialAndMissingGroups) {
     EXPECT_EQ(all.rfind("glBegin(4)\nglEnd()\n", 0), 0u);  // a group without faces: empty pair
     EXPECT_EQ(Count(all, "glBegin"), 3u);
     EXPECT_EQ(Count(all, "glVertex3f"), 7u);
-    std::string material1 = Record([](const ObjMesh& mesh) { DrawObjMaterial(mesh, 0, 1, 1.0f); }, m);
+    std::string material1 =
+        Record([](const ObjMesh& mesh) { DrawObjMaterial(mesh, 0, 1, 1.0f); }, m);
     EXPECT_EQ(material1.find("glBegin(4)\nglEnd()\nglBegin(4)\nglNormal3f"), 0u);  // groups 0 and 2
     EXPECT_EQ(Record([](const ObjMesh& mesh) { DrawObjGroup(mesh, 0, 3, 1.0f); }, m), "");
     EXPECT_EQ(Record([](const ObjMesh& mesh) { DrawObjGroup(mesh, 0, -1, 1.0f); }, m), "");
@@ -213,7 +218,8 @@ TEST(ObjLoad, AWindowsNameFindsItsUtf8FileAndErrorsShowUtf8) {
     EXPECT_EQ(mesh.groups.size(), size_t(1));
     ObjMesh bad;
     EXPECT_FALSE(LoadObj(bad, "b\xF6se.obj", error));
-    EXPECT_EQ(error.rfind((root / "data" / "b\xC3\xB6se.obj").string() + ", line 1: ", 0), 0u) << error;
+    EXPECT_EQ(error.rfind((root / "data" / "b\xC3\xB6se.obj").string() + ", line 1: ", 0), 0u)
+        << error;
     platform::SetContentRoot(".");
     fs::remove_all(root);
 }

@@ -22,6 +22,6 @@ TEST(VirtualKeys, LettersAreUpperCaseDigitsStayAndUnknownKeysHaveNone) {
     EXPECT_EQ(VirtualKeyFromSdl('7'), '7');
     EXPECT_EQ(VirtualKeyFromSdl(' '), 32);
     EXPECT_EQ(VirtualKeyFromSdl(kSdlScancodeKey | 80), 37);  // left arrow
-    EXPECT_EQ(VirtualKeyFromSdl(0x2F), -1);                   // '/': no code here
+    EXPECT_EQ(VirtualKeyFromSdl(0x2F), -1);                  // '/': no code here
     EXPECT_EQ(VirtualKeyFromSdl(kSdlScancodeKey | 0x1FF), -1);
 }

@@ -24,7 +24,8 @@ protected:
 
 TEST_F(PathsTest, TranslatesBackslashesAndMatchesComponentsIgnoringCase) {
     EXPECT_EQ(platform::ResolvePath("data\\rock.jpg"), (root / "Data" / "Rock.JPG").string());
-    EXPECT_EQ(platform::ResolvePath("DATA\\SUB\\M.OBJ"), (root / "Data" / "Sub" / "m.obj").string());
+    EXPECT_EQ(platform::ResolvePath("DATA\\SUB\\M.OBJ"),
+              (root / "Data" / "Sub" / "m.obj").string());
     EXPECT_EQ(platform::ResolvePath("Data\\Rock.JPG"), root.string() + "/Data/Rock.JPG");
 }
 
@@ -35,8 +36,8 @@ TEST_F(PathsTest, MissingFilesKeepTheirTranslatedName) {
 
 // Names in the demo file are Windows-1252 bytes; the disk names files in UTF-8.
 TEST_F(PathsTest, WindowsNamesFindTheirUtf8FilesWhateverTheLetterCase) {
-    std::ofstream(root / "Data" / "b\xC3\xA4r.bmp") << "x";        // bär.bmp
-    std::ofstream(root / "m\xC3\xBCsic.flac") << "x";              // müsic.flac
+    std::ofstream(root / "Data" / "b\xC3\xA4r.bmp") << "x";             // bär.bmp
+    std::ofstream(root / "m\xC3\xBCsic.flac") << "x";                   // müsic.flac
     std::ofstream(root / "Data" / "\xC5\x93uvre \xC5\xA1.obj") << "x";  // œuvre š.obj
     const std::string bar = (root / "Data" / "b\xC3\xA4r.bmp").string();
     EXPECT_EQ(platform::ResolvePath("Data\\b\xE4r.bmp"), bar);
@@ -46,9 +47,16 @@ TEST_F(PathsTest, WindowsNamesFindTheirUtf8FilesWhateverTheLetterCase) {
     EXPECT_EQ(platform::ResolvePath("data\\\x8CUVRE \x8A.OBJ"),
               (root / "Data" / "\xC5\x93uvre \xC5\xA1.obj").string());
     // Sharp s has no capital of its own in the page: it matches itself only.
-    std::ofstream(root / "Data" / "stra\xC3\x9F" "e.bmp") << "x";
-    EXPECT_EQ(platform::ResolvePath("DATA\\STRA\xDF" "E.BMP"),
-              (root / "Data" / "stra\xC3\x9F" "e.bmp").string());
+    std::ofstream(root / "Data" /
+                  "stra\xC3\x9F"
+                  "e.bmp")
+        << "x";
+    EXPECT_EQ(platform::ResolvePath("DATA\\STRA\xDF"
+                                    "E.BMP"),
+              (root / "Data" /
+               "stra\xC3\x9F"
+               "e.bmp")
+                  .string());
     EXPECT_EQ(platform::ResolvePath("data\\STRASSE.BMP"), root.string() + "/data/STRASSE.BMP");
 }
 

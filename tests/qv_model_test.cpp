@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "demo/demo_file.h"
 #include "core/byte_reader.h"
+#include "demo/demo_file.h"
 #include "models/objloader.h"
 #include "tests/temp_folder.h"
 
@@ -44,15 +44,16 @@ struct Folder {
     fs::path root = MakeTempFolder("qv-model");
     Folder() {
         fs::create_directories(root / "data");
-        std::ofstream(root / "data" / "Tri.obj")
-            << "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\ng tri\nusemtl 3\nf 1/1/1 2/1/1 3/1/1\n";
+        std::ofstream(root / "data" / "Tri.obj") << "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 "
+                                                    "1\ng tri\nusemtl 3\nf 1/1/1 2/1/1 3/1/1\n";
         std::string vertices;
         core::AppendI32(vertices, 0);
         core::AppendI32(vertices, 3);
         for (int i = 0; i < 24; ++i) core::AppendF32(vertices, float(i) / 4);
         std::ofstream(root / "tri.bin", std::ios::binary) << vertices;
         demo::DemoFile demo;
-        for (std::string s : {std::string("\0\0\1", 3), std::string("\1tri.obj"), std::string("tri.bin")})
+        for (std::string s :
+             {std::string("\0\0\1", 3), std::string("\1tri.obj"), std::string("tri.bin")})
             demo.modelSources.push_back({int32_t(s.size()), s});
         demo.modelCount = 3;
         std::ofstream(root / "demo.acs", std::ios::binary) << demo::WriteDemoFile(demo);

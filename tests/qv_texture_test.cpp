@@ -25,7 +25,8 @@ TexOperation Op(uint8_t opcode, std::vector<int32_t> values) {
 
 std::vector<uint8_t> ReadBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 void WriteBytes(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
@@ -102,8 +103,8 @@ TEST_F(QvTexture, DemoSlotsAreBuiltAsThePlayerBuildsThem) {
     WriteBytes(dir / "data" / "Tile.bmp", bmp);
 
     demo::DemoFile demo;
-    const std::vector<std::string> sources = {Slot(kNoiseOps), "", "tile.BMP", Slot(kPlasmaOps),
-                                              std::string(1, '\0'), "photo.png"};
+    const std::vector<std::string> sources = {
+        Slot(kNoiseOps), "", "tile.BMP", Slot(kPlasmaOps), std::string(1, '\0'), "photo.png"};
     demo.textureCount = int32_t(sources.size());
     for (const std::string& s : sources) demo.textureSources.push_back({int32_t(s.size()), s});
     WriteBytes(dir / "demo.acs", demo::WriteDemoFile(demo));

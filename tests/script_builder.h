@@ -6,9 +6,9 @@
 #include <initializer_list>
 #include <vector>
 
+#include "demo/clip.h"
 #include "demo/opcodes.h"
 #include "demo/script.h"
-#include "demo/clip.h"
 
 namespace testing_scripts {
 

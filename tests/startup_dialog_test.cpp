@@ -42,9 +42,9 @@ TEST(StartupChoice, WindowedBoxTogglesAndFullScreenExactlyWhenUnchecked) {
 // there ("R&D demo @ party" showed as "R&D demo"). "@@" draws one '@'.
 TEST(StartupTitle, EveryCharacterReachesTheLabelAsItStands) {
     EXPECT_EQ(TitleLabel("R&D demo @ party 2003"), "R&D demo @@ party 2003");
-    EXPECT_EQ(TitleLabel("@home"), "@@home");           // a leading symbol
-    EXPECT_EQ(TitleLabel("mail@"), "mail@@");           // a trailing one
-    EXPECT_EQ(TitleLabel("a@@b"), "a@@@@b");            // already doubled: both kept
+    EXPECT_EQ(TitleLabel("@home"), "@@home");               // a leading symbol
+    EXPECT_EQ(TitleLabel("mail@"), "mail@@");               // a trailing one
+    EXPECT_EQ(TitleLabel("a@@b"), "a@@@@b");                // already doubled: both kept
     EXPECT_EQ(TitleLabel("&Start && go"), "&Start && go");  // no shortcut in a static text
     EXPECT_EQ(TitleLabel(""), "");
 }

@@ -46,11 +46,14 @@ TEST(SynthNotes, EqualTemperamentFromA4) {
     EXPECT_NEAR(NoteFrequency("C4"), 261.6256, 1e-4);
     EXPECT_DOUBLE_EQ(NoteFrequency("C#4"), NoteFrequency("Db4"));
     EXPECT_DOUBLE_EQ(NoteFrequency("B3"), NoteFrequency("Cb4"));
-    for (const char* bad : {"H4", "C", "C10", "c4", "C#", "x", ""}) EXPECT_EQ(NoteFrequency(bad), 0) << bad;
+    for (const char* bad : {"H4", "C", "C10", "c4", "C#", "x", ""})
+        EXPECT_EQ(NoteFrequency(bad), 0) << bad;
 }
 
 TEST(SynthParse, ACommentStartsAWordSoSharpsStayNotes) {
-    Song song = Parsed("rate 8000\ninstrument lead square\npattern a  # the riff\nlead G#3 F#3 #rest\nend\nsong a\n");
+    Song song = Parsed(
+        "rate 8000\ninstrument lead square\npattern a  # the riff\nlead G#3 F#3 #rest\nend\nsong "
+        "a\n");
     ASSERT_EQ(song.patterns.size(), 1u);
     EXPECT_EQ(song.patterns[0].stepCount, 2);
 }
@@ -77,7 +80,8 @@ TEST(SynthParse, ErrorsNameFileAndLine) {
               "t.synth:3: unknown instrument 'b'");
     EXPECT_EQ(ErrorOf("instrument a sine\npattern p\na C4 H2\nend\n"),
               "t.synth:3: unknown note 'H2'");
-    EXPECT_EQ(ErrorOf("instrument a sine\npattern p\na C4\n"), "t.synth:3: pattern 'p' has no 'end'");
+    EXPECT_EQ(ErrorOf("instrument a sine\npattern p\na C4\n"),
+              "t.synth:3: pattern 'p' has no 'end'");
     EXPECT_EQ(ErrorOf("song nothing\n"), "t.synth:1: unknown pattern 'nothing'");
     EXPECT_EQ(ErrorOf("# empty\n"), "t.synth:1: no 'song' line: nothing to play");
     EXPECT_EQ(ErrorOf("instrument a sine volume\n"), "t.synth:1: 'volume' needs a number");

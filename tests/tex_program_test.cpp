@@ -29,7 +29,8 @@ std::vector<uint8_t> Composed(std::span<const uint8_t> bytes, uint32_t randomSta
 // Every pixel equal to (r, g, b, a)?
 bool Uniform(const std::vector<uint8_t>& rgba, std::vector<uint8_t> px) {
     for (size_t i = 0; i < rgba.size(); i += 4)
-        if (rgba[i] != px[0] || rgba[i + 1] != px[1] || rgba[i + 2] != px[2] || rgba[i + 3] != px[3])
+        if (rgba[i] != px[0] || rgba[i + 1] != px[1] || rgba[i + 2] != px[2] ||
+            rgba[i + 3] != px[3])
             return false;
     return true;
 }
@@ -86,21 +87,23 @@ TEST(TexProgramRun, EmptyProgramIsOpaqueBlack) {
 }
 
 TEST(TexProgramRun, LayersAddWithSaturation) {
-    auto bytes = EncodeTexProgram({Op(kFill, {0x000080, 0, 0}), Op(kFill, {0x000090, 0, 1}),
-                                   Op(kFill, {0x203000, 0, 7})});
+    auto bytes = EncodeTexProgram(
+        {Op(kFill, {0x000080, 0, 0}), Op(kFill, {0x000090, 0, 1}), Op(kFill, {0x203000, 0, 7})});
     EXPECT_TRUE(Uniform(Composed(bytes), {255, 0x30, 0x20, 255}));
 }
 
 TEST(TexProgramRun, ColorKeyOnTheFilledColourClearsAlphaOnly) {
-    auto bytes = EncodeTexProgram({Op(kFill, {0x336699, 0, 2}), Op(kColorKeyMask, {0x336699, 1, 2})});
+    auto bytes =
+        EncodeTexProgram({Op(kFill, {0x336699, 0, 2}), Op(kColorKeyMask, {0x336699, 1, 2})});
     EXPECT_TRUE(Uniform(Composed(bytes), {0x99, 0x66, 0x33, 0}));
 }
 
 TEST(TexProgramRun, EachProgramStartsFromFreshLayersButKeepsTheRandomState) {
     GeneratorStatePtr g = NewGeneratorState();
     std::vector<uint8_t> out(kOutputBytes);
-    RunTexProgram(*g, ParseTexProgram(EncodeTexProgram(
-                          {Op(kFill, {0x0000FF, 0, 3}), Op(kColorKeyMask, {0x0000FF, 1, 3})})),
+    RunTexProgram(*g,
+                  ParseTexProgram(EncodeTexProgram(
+                      {Op(kFill, {0x0000FF, 0, 3}), Op(kColorKeyMask, {0x0000FF, 1, 3})})),
                   out.data());
     EXPECT_TRUE(Uniform(out, {255, 0, 0, 0}));
     RunTexProgram(*g, ParseTexProgram(EncodeTexProgram({Op(kFill, {0x00FF00, 0, 4})})), out.data());
@@ -128,7 +131,8 @@ TEST(TexProgramUpload, GenerateTextureUploadsTheComposedImage) {
               "glTexEnvi(8960, 8704, 8448)\n"
               "glTexParameteri(3553, 10240, 9729)\n"
               "glTexParameteri(3553, 10241, 9729)\n"
-              "gluBuild2DMipmaps(3553, 6408, 512, 512, 6408, 5121, " + redDigest);
+              "gluBuild2DMipmaps(3553, 6408, 512, 512, 6408, 5121, " +
+                  redDigest);
     EXPECT_TRUE(Uniform(std::vector<uint8_t>(GeneratorOutput(), GeneratorOutput() + kOutputBytes),
                         {255, 0, 0, 255}));
     trace.clear();

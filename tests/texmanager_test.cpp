@@ -36,20 +36,24 @@ demo::DemoFile DemoWithSlots(const std::vector<std::string>& sources) {
 // The digests of the gluBuild2DMipmaps lines, in order.
 std::vector<std::string> Digests(const std::string& trace) {
     std::vector<std::string> out;
-    for (size_t at = trace.find("sha256:"); at != std::string::npos; at = trace.find("sha256:", at + 1))
+    for (size_t at = trace.find("sha256:"); at != std::string::npos;
+         at = trace.find("sha256:", at + 1))
         out.push_back(trace.substr(at, 23));
     return out;
 }
 
 std::vector<std::string> g_messages;
-void Capture(const std::string& caption, const std::string& text) { g_messages.push_back(caption + "|" + text); }
+void Capture(const std::string& caption, const std::string& text) {
+    g_messages.push_back(caption + "|" + text);
+}
 int g_hookCalls = 0;
 void CountHook() { ++g_hookCalls; }
 
 class TextureManager : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = std::filesystem::temp_directory_path() / ("qv_texmanager_" + std::to_string(::getpid()));
+        root = std::filesystem::temp_directory_path() /
+               ("qv_texmanager_" + std::to_string(::getpid()));
         std::filesystem::create_directories(root / "data");
         platform::SetContentRoot(root.string());
         platform::SetMessageSink(Capture);
@@ -86,7 +90,8 @@ TEST_F(TextureManager, SlotKindsAreToldApartByTheFirstByte) {
     // 24-bit BMP, 4 x 1, stored as data/WALL.Bmp and named in lower case by the slot.
     std::vector<char> bmp(54 + 12, 0);
     bmp[0] = 'B', bmp[1] = 'M', bmp[14] = 40, bmp[18] = 4, bmp[22] = 1, bmp[26] = 1, bmp[28] = 24;
-    std::ofstream(root / "data" / "WALL.Bmp", std::ios::binary).write(bmp.data(), std::streamsize(bmp.size()));
+    std::ofstream(root / "data" / "WALL.Bmp", std::ios::binary)
+        .write(bmp.data(), std::streamsize(bmp.size()));
 
     SetTextureLoadHook(CountHook);
     LoadAllTextures(DemoWithSlots({"", std::string("\0rest", 5), "\x02", "wall.bmp", "pic.jpeg",
@@ -102,9 +107,11 @@ TEST_F(TextureManager, SlotKindsAreToldApartByTheFirstByte) {
     EXPECT_EQ(trace.substr(0, trace.find("glGenTextures(1) -> 2")),
               "glGenTextures(1) -> 1\n"
               "glBindTexture(3553, 1)\n"
-              "glTexImage2D(3553, 0, 3, 256, 256, 0, 6407, 5121, " + Digests(trace)[0] + ")\n"
-              "glTexParameteri(3553, 10240, 9729)\n"
-              "glTexParameteri(3553, 10241, 9729)\n")
+              "glTexImage2D(3553, 0, 3, 256, 256, 0, 6407, 5121, " +
+                  Digests(trace)[0] +
+                  ")\n"
+                  "glTexParameteri(3553, 10240, 9729)\n"
+                  "glTexParameteri(3553, 10241, 9729)\n")
         << "no texture environment and no mipmaps for a render target";
     EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 6408, 512, 512, 6408, 5121"), std::string::npos)
         << "a lone marker byte is an empty program";
@@ -149,8 +156,11 @@ TEST_F(TextureManager, SlotOrderMovesTheRandomGeneratorForNoise) {
 }
 
 TEST(RandomStateBeforeSlot, CountsTheDrawsOfEarlierProgramSlotsOnly) {
-    const std::vector<demo::CountedText> sources = {
-        {0, ""}, {0, kNoiseSlot}, {0, "a.bmp"}, {0, ProgramSlot({Op(kNoise, {9})})}, {0, kNoiseRemapSlot}};
+    const std::vector<demo::CountedText> sources = {{0, ""},
+                                                    {0, kNoiseSlot},
+                                                    {0, "a.bmp"},
+                                                    {0, ProgramSlot({Op(kNoise, {9})})},
+                                                    {0, kNoiseRemapSlot}};
     EXPECT_EQ(RandomStateBeforeSlot(sources, 0), 0u);
     EXPECT_EQ(RandomStateBeforeSlot(sources, 1), 0u);
     EXPECT_EQ(RandomStateBeforeSlot(sources, 2), AdvanceRandomState(0, kNoiseDraws));

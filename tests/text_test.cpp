@@ -11,21 +11,27 @@ TEST(Cp1252, AsciiStaysAndLatin1BecomesTwoBytes) {
 }
 
 TEST(Cp1252, TheWindowsPunctuationRangeAndItsUnassignedBytes) {
-    EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");          // euro sign
+    EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");                    // euro sign
     EXPECT_EQ(Cp1252ToUtf8("\x93x\x94"), "\xE2\x80\x9Cx\xE2\x80\x9D");  // curly quotes
-    EXPECT_EQ(Cp1252ToUtf8("\x9F"), "\xC5\xB8");              // Y with diaeresis
+    EXPECT_EQ(Cp1252ToUtf8("\x9F"), "\xC5\xB8");                        // Y with diaeresis
     EXPECT_EQ(Cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
 }
 
 TEST(Cp1252, DisplayTextKeepsUtf8AndConvertsEverythingElse) {
     EXPECT_TRUE(core::IsValidUtf8("plain"));
     EXPECT_TRUE(core::IsValidUtf8("\xC3\x9F\xE2\x82\xAC\xF0\x9F\x8E\xB5"));
-    EXPECT_FALSE(core::IsValidUtf8("\xDF"));            // a lone cp1252 sharp s
-    EXPECT_FALSE(core::IsValidUtf8("\xC0\xAF"));        // overlong
-    EXPECT_FALSE(core::IsValidUtf8("\xED\xA0\x80"));    // surrogate
-    EXPECT_FALSE(core::IsValidUtf8("\xE2\x82"));        // cut short
-    EXPECT_EQ(core::DisplayText("data\\r\xF6" "ck.jpg"), "data\\r\xC3\xB6" "ck.jpg");
-    EXPECT_EQ(core::DisplayText("r\xC3\xB6" "ck"), "r\xC3\xB6" "ck");
+    EXPECT_FALSE(core::IsValidUtf8("\xDF"));          // a lone cp1252 sharp s
+    EXPECT_FALSE(core::IsValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(core::IsValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(core::IsValidUtf8("\xE2\x82"));      // cut short
+    EXPECT_EQ(core::DisplayText("data\\r\xF6"
+                                "ck.jpg"),
+              "data\\r\xC3\xB6"
+              "ck.jpg");
+    EXPECT_EQ(core::DisplayText("r\xC3\xB6"
+                                "ck"),
+              "r\xC3\xB6"
+              "ck");
 }
 
 TEST(Cp1252, EveryDefinedByteRoundTripsAndTheC1ControlsHaveNoByte) {

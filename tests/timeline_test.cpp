@@ -5,8 +5,8 @@
 
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
-#include "scripter/scripter.h"
 #include "script_builder.h"
+#include "scripter/scripter.h"
 #include "timeline/timeline.h"
 
 using namespace testing_scripts;
@@ -58,15 +58,17 @@ std::string Ran(std::initializer_list<int> scriptNumbers) {
 
 TEST_F(Timeline, EmptyClipTableMarksEveryTrackWithoutClipsAndRunsNothing) {
     Start({});
-    for (int k = 0; k < demo::kTrackCount; ++k) EXPECT_EQ(timeline::CurrentClip(k), timeline::kNotSelected);
+    for (int k = 0; k < demo::kTrackCount; ++k)
+        EXPECT_EQ(timeline::CurrentClip(k), timeline::kNotSelected);
     EXPECT_EQ(Frame(0), "");
-    for (int k = 0; k < demo::kTrackCount; ++k) EXPECT_EQ(timeline::CurrentClip(k), timeline::kNoClip);
+    for (int k = 0; k < demo::kTrackCount; ++k)
+        EXPECT_EQ(timeline::CurrentClip(k), timeline::kNoClip);
     EXPECT_EQ(Frame(100), "");
 }
 
 TEST_F(Timeline, BothEndsOfAClipAreCoveredWithLocalTimeAndProgress) {
-    scripts[0] = Code({Do(demo::LOCALTIME), Do(demo::ENABLE), Do(demo::PROGRESS),
-                       Do(demo::LINEWIDTH)});
+    scripts[0] =
+        Code({Do(demo::LOCALTIME), Do(demo::ENABLE), Do(demo::PROGRESS), Do(demo::LINEWIDTH)});
     Start({MakeClip(0, 1000, 1000, 0)});
     EXPECT_EQ(Frame(0), "");  // the first frame only selects
     EXPECT_EQ(Frame(999), "");

@@ -60,11 +60,10 @@ demo::DemoFile QuittingDemo() {
     drawn.translateX = 1;
     drawn.translateY = 0.5f;
     drawn.rotateY = 30;
-    return testing_qv::DemoWith(
-        {Code({PushI(5), Do(BEGIN), PushF(1), PushF(2), PushF(0.1f), Do(VERTEX), Do(END),
-               Do(CLIPXFORM)}),
-         Code({Do(QUIT)})},
-        {drawn, MakeClip(1, 2000, 1000, 1)});
+    return testing_qv::DemoWith({Code({PushI(5), Do(BEGIN), PushF(1), PushF(2), PushF(0.1f),
+                                       Do(VERTEX), Do(END), Do(CLIPXFORM)}),
+                                 Code({Do(QUIT)})},
+                                {drawn, MakeClip(1, 2000, 1000, 1)});
 }
 
 TEST(Trace, StartupFramesAndQuitFollowTheFormatToTheCharacter) {
@@ -94,7 +93,7 @@ TEST(Trace, DefaultSizeIs800By600) {
 
 TEST(Trace, AFatalScriptErrorEndsTheTraceWithoutPresentingTheFrame) {
     demo::DemoFile d = testing_qv::DemoWith({Code({Do(PUSHMATRIX), PushI(1), Do(ADDI), Do(END)})},
-                                      {MakeClip(0, 0, 1000, 0)});
+                                            {MakeClip(0, 0, 1000, 0)});
     std::string path = testing_qv::WriteDemo(d);
     testing_qv::QvResult r = RunQv("trace " + path + " --times 0,10,20 --size 640x480");
     EXPECT_EQ(r.out, kStartupBeforeSections + kBlackFrame + FrameStart(0) + "SwapBuffers()\n" +

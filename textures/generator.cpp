@@ -159,7 +159,9 @@ template <typename Value>
 // One Blur pass: new = (right + centre + left + below + above) div 5 per channel, reading src
 // only. The sums (at most 1275) fit 16 bits, which lets the loop vectorise widely.
 QV_HOT_LOOP void BlurPass(const uint8_t* src, uint8_t* dst) {
-    ForEachCross(src, dst, [](int32_t p, int32_t neighbours) { return uint8_t(uint16_t(p + neighbours) / 5); });
+    ForEachCross(src, dst, [](int32_t p, int32_t neighbours) {
+        return uint8_t(uint16_t(p + neighbours) / 5);
+    });
 }
 
 // Runs passes of a filter from layer to temp and back, stopping early at a fixed point.
@@ -202,7 +204,8 @@ void OpMosaic(uint8_t* layer, int32_t blockWidth, int32_t blockHeight) {
 
 // Fills a layer with grey g = nearest(colTerm[x] + rowTerm[y]) + 128, where both terms are
 // sin(phase) * 63.5 in extended precision (the sine plasmas are separable).
-void FillSeparableGrey(uint8_t* layer, const SeparableTerms& colTerm, const std::array<Extended, kLayerSize>& rowTerm) {
+void FillSeparableGrey(uint8_t* layer, const SeparableTerms& colTerm,
+                       const std::array<Extended, kLayerSize>& rowTerm) {
     std::array<int32_t, kLayerSize> grey;
     for (int32_t y = 0; y < kLayerSize; ++y) {
         RoundRowSums(colTerm, rowTerm[y], false, grey.data());
@@ -264,7 +267,8 @@ QV_HOT_LOOP void KeyMaskPixels(const uint8_t* layer, uint8_t* mask, Rgb key, int
     const double divisor = tolerance;
     for (size_t i = 0; i < kLayerPixels; ++i) {
         const uint8_t* px = layer + 3 * i;
-        const int32_t d = std::abs(px[0] - key.r) + std::abs(px[1] - key.g) + std::abs(px[2] - key.b) + 1;
+        const int32_t d =
+            std::abs(px[0] - key.r) + std::abs(px[1] - key.g) + std::abs(px[2] - key.b) + 1;
         const int32_t m = mask[i];
         const int32_t quotient = int32_t(double(m * d) / divisor);
         mask[i] = uint8_t(std::max(m - (d <= limit ? quotient : 0), 0));
@@ -301,7 +305,8 @@ void OpShiftAdd(GeneratorState& g, uint8_t* layer, std::span<const int32_t> p) {
     }
     auto combine = [&](const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count) {
         if (plain) ShiftAddPlain(a, b, out, count, strength);
-        else for (int32_t j = 0; j < count; ++j) out[j] = table[b[j]][a[j]];
+        else
+            for (int32_t j = 0; j < count; ++j) out[j] = table[b[j]][a[j]];
     };
     const int32_t shiftBytes = 3 * (SubWrap(p[0], 128) & kWrap);
     const int32_t shiftRows = SubWrap(p[1], 128);
@@ -351,9 +356,11 @@ void OpRotate(GeneratorState& g, uint8_t* layer, int32_t degrees) {
         RoundRowSums(minusSinDx, c * Extended(y - kCentre), true, sy.data());
         uint8_t* out = Row(g.temp, y);
         for (int32_t x = 0; x < kLayerSize; ++x) {
-            const size_t from = size_t((sy[x] + kCentre) & kWrap) * kRowBytes + 3 * size_t((sx[x] + kCentre) & kWrap);
+            const size_t from = size_t((sy[x] + kCentre) & kWrap) * kRowBytes +
+                                3 * size_t((sx[x] + kCentre) & kWrap);
             // Four-byte moves: the extra byte lands where the next pixel is written next.
-            if (x + 1 < kLayerSize && from + 4 <= kLayerBytes) std::memcpy(out + 3 * x, layer + from, 4);
+            if (x + 1 < kLayerSize && from + 4 <= kLayerBytes)
+                std::memcpy(out + 3 * x, layer + from, 4);
             else std::memcpy(out + 3 * x, layer + from, 3);
         }
     }
@@ -479,7 +486,8 @@ QV_HOT_LOOP void SharpenPassPlain(const uint8_t* src, uint8_t* dst, int32_t stre
 void OpSharpenBlend(GeneratorState& g, uint8_t* layer, std::span<const int32_t> p) {
     if (p[3] < 0) return;
     const int32_t strength = p[0], mix = p[1];
-    if (std::abs(int64_t(strength)) <= kPlainStrengthLimit && std::abs(int64_t(mix)) <= kPlainMixLimit) {
+    if (std::abs(int64_t(strength)) <= kPlainStrengthLimit &&
+        std::abs(int64_t(mix)) <= kPlainMixLimit) {
         RunPasses(g, layer, p[3], [=](const uint8_t* src, uint8_t* dst) {
             SharpenPassPlain(src, dst, strength, mix);
         });
@@ -487,7 +495,8 @@ void OpSharpenBlend(GeneratorState& g, uint8_t* layer, std::span<const int32_t> 
     }
     static thread_local SharpenTable table;
     BuildSharpenTable(table, strength, mix);
-    RunPasses(g, layer, p[3], [](const uint8_t* src, uint8_t* dst) { SharpenPassByTable(table, src, dst); });
+    RunPasses(g, layer, p[3],
+              [](const uint8_t* src, uint8_t* dst) { SharpenPassByTable(table, src, dst); });
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ namespace textures {
 inline constexpr int32_t kLayerSize = 512;  // width and height of every generated texture
 inline constexpr int32_t kLayerCount = 8;
 inline constexpr size_t kLayerPixels = size_t(kLayerSize) * kLayerSize;
-inline constexpr size_t kLayerBytes = kLayerPixels * 3;  // red, green, blue per pixel
+inline constexpr size_t kLayerBytes = kLayerPixels * 3;   // red, green, blue per pixel
 inline constexpr size_t kOutputBytes = kLayerPixels * 4;  // composed red, green, blue, alpha
 
 // A Noise operation draws once per channel of every pixel.

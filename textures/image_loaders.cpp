@@ -14,10 +14,10 @@
 
 #include "core/byte_reader.h"
 #include "core/file_io.h"
+#include "core/text.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
-#include "core/text.h"
 #include "textures/upload.h"
 
 namespace textures {
@@ -45,7 +45,8 @@ DecodeResult Accept(int32_t width, int32_t height, uint32_t format, std::vector<
 // Blue, green, red [, alpha] becomes red, green, blue [, alpha] for `count` pixels of
 // `bytesPerPixel` bytes.
 void SwapRedBlue(uint8_t* pixels, uint64_t count, uint32_t bytesPerPixel) {
-    for (uint64_t i = 0; i < count; ++i) std::swap(pixels[i * bytesPerPixel], pixels[i * bytesPerPixel + 2]);
+    for (uint64_t i = 0; i < count; ++i)
+        std::swap(pixels[i * bytesPerPixel], pixels[i * bytesPerPixel + 2]);
 }
 
 // --- BMP ---------------------------------------------------------------------------------
@@ -207,15 +208,19 @@ DecodeResult DecodeBMP(std::span<const uint8_t> bytes, const std::string& path) 
     core::ByteReader r(bytes);
     BmpHeader h;
     const std::string refused = "Couldn't load " + Quoted(path) + ". ";
-    if (!ReadBmpHeader(r, h)) return Refuse(kBmpCaption, refused + "File ends inside the BMP header.");
+    if (!ReadBmpHeader(r, h))
+        return Refuse(kBmpCaption, refused + "File ends inside the BMP header.");
     // The colour table (biClrUsed entries of four bytes) is skipped; it is not used.
     if (!r.Skip(uint64_t(h.coloursUsed) * 4)) return Refuse(kBmpCaption, "Error reading palette");
     if (h.bitCount != 24 || h.compression != 0)
         return Refuse(kBmpCaption, refused + "Only uncompressed 24 bit BMP files supported.");
     if (h.width <= 0 || h.height <= 0)
-        return Refuse(kBmpCaption, refused + "Only bottom-up BMP files with a width and height above 0 supported.");
+        return Refuse(
+            kBmpCaption,
+            refused + "Only bottom-up BMP files with a width and height above 0 supported.");
     if (h.width % 4 != 0)
-        return Refuse(kBmpCaption, refused + "Only BMP files whose width is a multiple of 4 supported.");
+        return Refuse(kBmpCaption,
+                      refused + "Only BMP files whose width is a multiple of 4 supported.");
     const uint64_t pixelCount = uint64_t(h.width) * uint64_t(h.height);
     if (h.width > 65535 || h.height > 65535 || pixelCount > kMaxImagePixels)
         return Refuse(kBmpCaption, refused + "Image too large.");
@@ -224,7 +229,8 @@ DecodeResult DecodeBMP(std::span<const uint8_t> bytes, const std::string& path) 
     // and V5 headers, whose extra fields lie between the first 40 bytes and the pixels; there
     // only bfOffBits says where the pixels start.
     if (h.infoSize > kBmpInfoHeaderSize) {
-        if (h.pixelOffset < kBmpFileHeaderSize + uint64_t(h.infoSize) || h.pixelOffset > r.bytes.size())
+        if (h.pixelOffset < kBmpFileHeaderSize + uint64_t(h.infoSize) ||
+            h.pixelOffset > r.bytes.size())
             return Refuse(kBmpCaption, "Error reading bitmap data");
         r.pos = h.pixelOffset;
     }
@@ -246,12 +252,15 @@ DecodeResult DecodeTGA(std::span<const uint8_t> bytes, const std::string& path) 
         return Refuse(kTgaCaption, "Couldn't read file " + Quoted(path) + ".");
     if (imageType != 2 && imageType != 10)
         return Refuse(kTgaCaption, refused + "Only 24 and 32bit TGA supported.");
-    if (colourMapType != 0) return Refuse(kTgaCaption, refused + "Colormapped TGA files not supported.");
+    if (colourMapType != 0)
+        return Refuse(kTgaCaption, refused + "Colormapped TGA files not supported.");
     if (bitsPerPixel != 24 && bitsPerPixel != 32)
         return Refuse(kTgaCaption, refused + "Only 24 and 32 bit TGA files supported.");
-    if (idLength != 0) return Refuse(kTgaCaption, refused + "TGA files with an image ID not supported.");
+    if (idLength != 0)
+        return Refuse(kTgaCaption, refused + "TGA files with an image ID not supported.");
     if (width == 0 || height == 0)
-        return Refuse(kTgaCaption, refused + "TGA files with a width or height of 0 not supported.");
+        return Refuse(kTgaCaption,
+                      refused + "TGA files with a width or height of 0 not supported.");
     const uint64_t pixelCount = uint64_t(width) * height;
     if (pixelCount > kMaxImagePixels) return Refuse(kTgaCaption, refused + "Image too large.");
     const uint32_t bytesPerPixel = bitsPerPixel / 8;
@@ -260,7 +269,8 @@ DecodeResult DecodeTGA(std::span<const uint8_t> bytes, const std::string& path) 
     if (imageType == 2) {
         if (r.Remaining() < pixelCount * bytesPerPixel)
             return Refuse(kTgaCaption, "Couldn't read file " + Quoted(path) + ".");
-        pixels.assign(r.bytes.begin() + r.pos, r.bytes.begin() + r.pos + pixelCount * bytesPerPixel);
+        pixels.assign(r.bytes.begin() + r.pos,
+                      r.bytes.begin() + r.pos + pixelCount * bytesPerPixel);
         SwapRedBlue(pixels.data(), pixelCount, bytesPerPixel);
     } else {
         std::string refusal = DecodeTgaRunLength(r, path, pixelCount, bytesPerPixel, pixels);
@@ -272,7 +282,8 @@ DecodeResult DecodeTGA(std::span<const uint8_t> bytes, const std::string& path) 
 DecodeResult DecodeJPG(std::span<const uint8_t> bytes, const std::string& path) {
     std::vector<uint8_t> rgb;
     int32_t width = 0, height = 0;
-    if (!DecodeJpegRgb(bytes.data(), bytes.size(), &rgb, &width, &height) || width <= 0 || height <= 0)
+    if (!DecodeJpegRgb(bytes.data(), bytes.size(), &rgb, &width, &height) || width <= 0 ||
+        height <= 0)
         return Refuse(kBmpCaption, "Couldn't load JPG - " + Quoted(path));
     // Output row r is decoded row height - 1 - r: the bottom row of the picture comes first.
     std::vector<uint8_t> rgba(size_t(width) * height * 4);
@@ -305,7 +316,8 @@ DecodeResult DecodeImageFile(const std::string& path, ImageKind kind) {
     std::vector<uint8_t> bytes;
     switch (kind) {
         case ImageKind::BMP:
-            if (!core::ReadWholeFile(resolved, bytes)) return Refuse(kBmpCaption, "Error opening " + shown);
+            if (!core::ReadWholeFile(resolved, bytes))
+                return Refuse(kBmpCaption, "Error opening " + shown);
             return DecodeBMP(bytes, shown);
         case ImageKind::JPG:
             if (!core::ReadWholeFile(resolved, bytes))

@@ -12,11 +12,11 @@
 
 namespace textures {
 
+using demo::EncodeTexProgram;
+using demo::ParseTexProgram;
 using demo::TexOperation;
 using demo::TexParam;
 using demo::TexProgram;
-using demo::EncodeTexProgram;
-using demo::ParseTexProgram;
 
 // Clears the working images, runs every operation from g's current random state and composes
 // the texture into out (kOutputBytes, red, green, blue, alpha, row 0 first).

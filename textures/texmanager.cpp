@@ -15,16 +15,16 @@
 namespace textures {
 namespace {
 
-struct TextureSlot {  // traditional name: qvTexture
+struct TextureSlot {     // traditional name: qvTexture
     std::string name;    // not stored in the demo file; stays empty
     std::string source;  // the slot's bytes as read
 };
 
 struct State {
-    std::vector<TextureSlot> sources;   // TextureSources
-    std::vector<uint32_t> names;        // TextureNames
+    std::vector<TextureSlot> sources;  // TextureSources
+    std::vector<uint32_t> names;       // TextureNames
     TextureLoadHookFn loadHook = nullptr;
-    int32_t workers = -1;               // program-building threads; -1: one per spare core
+    int32_t workers = -1;  // program-building threads; -1: one per spare core
 };
 State g_state;
 
@@ -162,7 +162,8 @@ void SetTextureWorkers(int32_t workers) { g_state.workers = workers; }
 void LoadAllTextures(const demo::DemoFile& demo) {
     State& table = g_state;
     table.sources.clear();
-    for (const demo::CountedText& source : demo.textureSources) table.sources.push_back({"", source.bytes});
+    for (const demo::CountedText& source : demo.textureSources)
+        table.sources.push_back({"", source.bytes});
     table.names.assign(table.sources.size(), 0);
     std::unique_ptr<ParallelProgramBuild> parallel;
     if (WorkerCount() > 0) {
@@ -173,8 +174,7 @@ void LoadAllTextures(const demo::DemoFile& demo) {
         if (table.loadHook) table.loadHook();
         if (parallel && SlotKindOf(table.sources[slot].source) == SlotKind::Program)
             table.names[slot] = parallel->UploadNext();
-        else
-            LoadTexture(slot);
+        else LoadTexture(slot);
     }
 }
 
@@ -203,7 +203,7 @@ void CreateRenderTexture(int32_t slot) {
     // The content is overwritten by the first screen copy; zeros keep runs reproducible.
     const std::vector<uint8_t> blank(size_t(kRenderTargetSize) * kRenderTargetSize * 3, 0);
     gl::glTexImage2D(gl::GL_TEXTURE_2D, 0, 3, kRenderTargetSize, kRenderTargetSize, 0, gl::GL_RGB,
-                      gl::GL_UNSIGNED_BYTE, blank.data());
+                     gl::GL_UNSIGNED_BYTE, blank.data());
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MAG_FILTER, gl::GL_LINEAR);
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
 }

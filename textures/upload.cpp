@@ -12,10 +12,10 @@ uint32_t UploadImage(int32_t width, int32_t height, uint32_t format, const uint8
     gl::glTexParameteri(gl::GL_TEXTURE_2D, gl::GL_TEXTURE_MIN_FILTER, gl::GL_LINEAR);
     if (format == gl::GL_RGBA)
         gl::gluBuild2DMipmaps(gl::GL_TEXTURE_2D, gl::GL_RGBA, width, height, gl::GL_RGBA,
-                               gl::GL_UNSIGNED_BYTE, pixels);
+                              gl::GL_UNSIGNED_BYTE, pixels);
     else
-        gl::gluBuild2DMipmaps(gl::GL_TEXTURE_2D, 3, width, height, gl::GL_RGB,
-                               gl::GL_UNSIGNED_BYTE, pixels);
+        gl::gluBuild2DMipmaps(gl::GL_TEXTURE_2D, 3, width, height, gl::GL_RGB, gl::GL_UNSIGNED_BYTE,
+                              pixels);
     return name;
 }
 

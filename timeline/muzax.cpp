@@ -41,7 +41,8 @@ void OpenMusic(const std::string& musicFile) {
     std::string path = platform::ResolvePath(musicFile);
     g_music.streamOpen = platform::OpenMusicStream(path, error);
     if (!g_music.streamOpen)
-        NoteFailure("music file '" + platform::DisplayPath(path) + "' cannot be played (" + error + ")");
+        NoteFailure("music file '" + platform::DisplayPath(path) + "' cannot be played (" + error +
+                    ")");
 }
 
 void SeekMusicMs(int32_t ms) {

@@ -45,8 +45,8 @@ void SelectClip(int k, int32_t t) {
 // A clip naming no script of the table is skipped: neither its transform nor a script runs.
 void RunClip(const demo::Clip& clip, int32_t t) {
     if (clip.scriptIndex < 0 || size_t(clip.scriptIndex) >= g_state.scripts.size()) return;
-    scripter::SetClipTransform(clip.translateX, clip.translateY, clip.translateZ,
-                               clip.rotateX, clip.rotateY, clip.rotateZ);
+    scripter::SetClipTransform(clip.translateX, clip.translateY, clip.translateZ, clip.rotateX,
+                               clip.rotateY, clip.rotateZ);
     int32_t localTime = int32_t(uint32_t(t) - uint32_t(clip.start));
     scripter::RunScript(g_state.scripts[size_t(clip.scriptIndex)], t, localTime,
                         ClipProgress(clip, localTime));
@@ -95,7 +95,7 @@ void RunTimeline(int32_t t) {
 
 int32_t CurrentClip(int track) {
     return track >= 0 && track < demo::kTrackCount ? g_state.tracks[size_t(track)].currentClip
-                                              : kNoClip;
+                                                   : kNoClip;
 }
 
 }  // namespace timeline

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "demo/script.h"
 #include "demo/clip.h"
+#include "demo/script.h"
 
 namespace timeline {
 

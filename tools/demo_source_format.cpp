@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "core/byte_reader.h"
-#include "demo/opcodes.h"
-#include "tools/demo_source.h"
 #include "demo/object_ops.h"
+#include "demo/opcodes.h"
 #include "demo/path_string.h"
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
+#include "tools/demo_source.h"
 #include "tools/source_text.h"
 
 namespace tools {
@@ -125,7 +125,8 @@ std::string Instruction(const std::vector<uint8_t>& code, size_t at,
         case demo::Inline::Int32: {
             const int32_t v = InlineInt(code, at + 1);
             auto label = v >= 0 && jumpFollows ? labels.find(size_t(v)) : labels.end();
-            line += label != labels.end() ? " @" + LabelName(label->second) : ' ' + std::to_string(v);
+            line +=
+                label != labels.end() ? " @" + LabelName(label->second) : ' ' + std::to_string(v);
             break;
         }
         case demo::Inline::Float32: {
@@ -179,7 +180,8 @@ void WriteScripts(std::string& out, const demo::DemoFile& d) {
 
 std::string Triple(const char* name, float a, float b, float c) {
     if (FormatFloat(a) == "0" && FormatFloat(b) == "0" && FormatFloat(c) == "0") return "";
-    return std::string(" ") + name + ' ' + FormatFloat(a) + ' ' + FormatFloat(b) + ' ' + FormatFloat(c);
+    return std::string(" ") + name + ' ' + FormatFloat(a) + ' ' + FormatFloat(b) + ' ' +
+           FormatFloat(c);
 }
 
 void WriteClipsAndTracks(std::string& out, const demo::DemoFile& d) {
@@ -246,28 +248,29 @@ void WriteTextureProgram(std::string& out, size_t slot, const demo::CountedText&
     while (int64_t(ops.size()) < count && ReadTextureOp(r, line)) ops.push_back(line);
 
     out += "texture " + std::to_string(slot) + " program" + LengthSuffix(t.storedLength) + '\n';
-    if (int64_t(ops.size()) != count) out += std::string(kIndent) + ".count " + std::to_string(count) + '\n';
+    if (int64_t(ops.size()) != count)
+        out += std::string(kIndent) + ".count " + std::to_string(count) + '\n';
     for (const std::string& op : ops) out += kIndent + op + '\n';
-    WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos),
-                  int64_t(ops.size()) == count ? "after the last operation" : "not read as operations");
+    WriteRawBytes(
+        out, std::string_view(t.bytes).substr(r.pos),
+        int64_t(ops.size()) == count ? "after the last operation" : "not read as operations");
 }
 
 void WriteTextures(std::string& out, const demo::DemoFile& d) {
-    WriteTextTable(out, "textures", d.textureCount, d.textureSources, [&out](size_t i, const demo::CountedText& t) {
-        const std::string head = "texture " + std::to_string(i);
-        const std::string length = LengthSuffix(t.storedLength);
-        const uint8_t first = t.bytes.empty() ? 0 : uint8_t(t.bytes[0]);
-        if (t.bytes.empty())
-            out += head + " target" + length + '\n';
-        else if (first == demo::kTextureNone && t.bytes.size() == 1)
-            out += head + " none" + length + '\n';
-        else if (first == demo::kTextureProgram && t.bytes.size() >= 5)
-            WriteTextureProgram(out, i, t);
-        else if (first != demo::kTextureNone && first != demo::kTextureProgram)
-            out += head + " image " + QuoteBytes(t.bytes) + length + '\n';
-        else
-            out += head + " raw " + QuoteBytes(t.bytes) + length + '\n';
-    });
+    WriteTextTable(out, "textures", d.textureCount, d.textureSources,
+                   [&out](size_t i, const demo::CountedText& t) {
+                       const std::string head = "texture " + std::to_string(i);
+                       const std::string length = LengthSuffix(t.storedLength);
+                       const uint8_t first = t.bytes.empty() ? 0 : uint8_t(t.bytes[0]);
+                       if (t.bytes.empty()) out += head + " target" + length + '\n';
+                       else if (first == demo::kTextureNone && t.bytes.size() == 1)
+                           out += head + " none" + length + '\n';
+                       else if (first == demo::kTextureProgram && t.bytes.size() >= 5)
+                           WriteTextureProgram(out, i, t);
+                       else if (first != demo::kTextureNone && first != demo::kTextureProgram)
+                           out += head + " image " + QuoteBytes(t.bytes) + length + '\n';
+                       else out += head + " raw " + QuoteBytes(t.bytes) + length + '\n';
+                   });
 }
 
 // --- path strings ---------------------------------------------------------------------------
@@ -283,25 +286,29 @@ bool ReadSegment(core::ByteReader& r, std::string& line) {
 }
 
 void WritePaths(std::string& out, const demo::DemoFile& d) {
-    WriteTextTable(out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const demo::CountedText& t) {
-        const std::string head = "path " + std::to_string(i);
-        if (t.bytes.size() < demo::kPathCountBytes) {
-            out += head + " raw " + QuoteBytes(t.bytes) + LengthSuffix(t.storedLength) + '\n';
-            return;
-        }
-        core::ByteReader r(core::AsBytes(t.bytes));
-        int32_t count = 0;
-        demo::ReadPathCount(r, count);
-        std::vector<std::string> segments;
-        std::string line;
-        while (int(segments.size()) < count && ReadSegment(r, line)) segments.push_back(line);
+    WriteTextTable(
+        out, "paths", d.pathCount, d.pathStrings, [&out](size_t i, const demo::CountedText& t) {
+            const std::string head = "path " + std::to_string(i);
+            if (t.bytes.size() < demo::kPathCountBytes) {
+                out += head + " raw " + QuoteBytes(t.bytes) + LengthSuffix(t.storedLength) + '\n';
+                return;
+            }
+            core::ByteReader r(core::AsBytes(t.bytes));
+            int32_t count = 0;
+            demo::ReadPathCount(r, count);
+            std::vector<std::string> segments;
+            std::string line;
+            while (int(segments.size()) < count && ReadSegment(r, line)) segments.push_back(line);
 
-        out += head + LengthSuffix(t.storedLength) + "  ; x0 y0  x1 y1  cx cy, in 1/400 units, y down\n";
-        if (int(segments.size()) != count) out += std::string(kIndent) + ".count " + std::to_string(count) + '\n';
-        for (const std::string& s : segments) out += kIndent + s + '\n';
-        WriteRawBytes(out, std::string_view(t.bytes).substr(r.pos),
-                      int(segments.size()) == count ? "after the last segment" : "not read as segments");
-    });
+            out += head + LengthSuffix(t.storedLength) +
+                   "  ; x0 y0  x1 y1  cx cy, in 1/400 units, y down\n";
+            if (int(segments.size()) != count)
+                out += std::string(kIndent) + ".count " + std::to_string(count) + '\n';
+            for (const std::string& s : segments) out += kIndent + s + '\n';
+            WriteRawBytes(
+                out, std::string_view(t.bytes).substr(r.pos),
+                int(segments.size()) == count ? "after the last segment" : "not read as segments");
+        });
 }
 
 // --- model sources --------------------------------------------------------------------------
@@ -335,7 +342,8 @@ void WriteObjectProgram(std::string& out, size_t index, const demo::CountedText&
             std::string line = record < demo::kObjectOpCount
                                    ? std::string(demo::kObjectOps[record].name)
                                    : "Op" + std::to_string(record);
-            if (demo::ObjectOpUsesParameter(record) || param != 0) line += ' ' + std::to_string(param);
+            if (demo::ObjectOpUsesParameter(record) || param != 0)
+                line += ' ' + std::to_string(param);
             out += kIndent + line + '\n';
         }
     }
@@ -343,24 +351,25 @@ void WriteObjectProgram(std::string& out, size_t index, const demo::CountedText&
 }
 
 void WriteModels(std::string& out, const demo::DemoFile& d) {
-    WriteTextTable(out, "models", d.modelCount, d.modelSources, [&out](size_t i, const demo::CountedText& t) {
-        const std::string head = "model " + std::to_string(i);
-        const std::string length = LengthSuffix(t.storedLength);
-        if (t.bytes.empty())
-            out += head + " raw \"\"" + length + '\n';
-        else if (uint8_t(t.bytes[0]) == demo::kModelProgram)
-            WriteObjectProgram(out, i, t);
-        else if (uint8_t(t.bytes[0]) == demo::kModelObj)
-            out += head + " obj " + QuoteBytes(std::string_view(t.bytes).substr(1)) + length + '\n';
-        else
-            out += head + " file " + QuoteBytes(t.bytes) + length + '\n';
-    });
+    WriteTextTable(out, "models", d.modelCount, d.modelSources,
+                   [&out](size_t i, const demo::CountedText& t) {
+                       const std::string head = "model " + std::to_string(i);
+                       const std::string length = LengthSuffix(t.storedLength);
+                       if (t.bytes.empty()) out += head + " raw \"\"" + length + '\n';
+                       else if (uint8_t(t.bytes[0]) == demo::kModelProgram)
+                           WriteObjectProgram(out, i, t);
+                       else if (uint8_t(t.bytes[0]) == demo::kModelObj)
+                           out += head + " obj " + QuoteBytes(std::string_view(t.bytes).substr(1)) +
+                                  length + '\n';
+                       else out += head + " file " + QuoteBytes(t.bytes) + length + '\n';
+                   });
 }
 
 }  // namespace
 
 std::string FormatDemoSource(const demo::DemoFile& d) {
-    std::string out = "; Quorvanel demo source (qv dump); qv build turns it back into the demo file.\n\n";
+    std::string out =
+        "; Quorvanel demo source (qv dump); qv build turns it back into the demo file.\n\n";
     out += "title " + QuoteBytes(d.title) + "\n\n";
     WriteScripts(out, d);
     WriteClipsAndTracks(out, d);
@@ -368,7 +377,8 @@ std::string FormatDemoSource(const demo::DemoFile& d) {
     WritePaths(out, d);
     out += "variables ints " + std::to_string(d.intVarCount) + " floats " +
            std::to_string(d.floatVarCount) + '\n';
-    out += "music " + QuoteBytes(d.musicFile.bytes) + LengthSuffix(d.musicFile.storedLength) + "\n\n";
+    out +=
+        "music " + QuoteBytes(d.musicFile.bytes) + LengthSuffix(d.musicFile.storedLength) + "\n\n";
     WriteModels(out, d);
     out += "trailing" + LengthSuffix(d.trailingScript.length) + '\n';
     WriteScriptBody(out, d.trailingScript);

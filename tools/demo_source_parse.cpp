@@ -9,12 +9,12 @@
 
 #include "core/byte_reader.h"
 #include "core/quote.h"
-#include "demo/opcodes.h"
-#include "tools/demo_source.h"
 #include "demo/object_ops.h"
+#include "demo/opcodes.h"
 #include "demo/path_string.h"
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
+#include "tools/demo_source.h"
 #include "tools/script_assembler.h"
 #include "tools/source_line.h"
 #include "tools/source_text.h"
@@ -79,8 +79,8 @@ struct SourceParser : LineReader {
         if (!srctext::ParseInteger(tokens[at].text, v)) return true;
         ++at;
         if (v != int64_t(next))
-            return Fail(std::string(noun) + " " + std::to_string(v) + " is out of order: the next " +
-                        noun + " is " + std::to_string(next));
+            return Fail(std::string(noun) + " " + std::to_string(v) +
+                        " is out of order: the next " + noun + " is " + std::to_string(next));
         return true;
     }
     bool Once(const std::string& directive) {
@@ -116,7 +116,8 @@ struct SourceParser : LineReader {
         switch (b.kind) {
             case BlockKind::Script: {
                 ScriptAssembler& a = b.assembler;
-                if (!a.Finish(*this) || !StoredLength(b.length, a.code.size(), b.script->length, b.line))
+                if (!a.Finish(*this) ||
+                    !StoredLength(b.length, a.code.size(), b.script->length, b.line))
                     return false;
                 b.script->code = std::move(a.code);
                 return true;
@@ -126,7 +127,8 @@ struct SourceParser : LineReader {
                 const int64_t count = b.countOverride.value_or(b.items);
                 if (b.kind == BlockKind::Path) {
                     if (count > INT16_MAX)
-                        return FailAt(b.line, "a path holds at most 32767 segments, not " + std::to_string(count));
+                        return FailAt(b.line, "a path holds at most 32767 segments, not " +
+                                                  std::to_string(count));
                     std::string be;
                     demo::AppendPathCount(be, int16_t(count));
                     b.text->bytes.replace(b.countAt, 2, be);
@@ -173,7 +175,8 @@ struct SourceParser : LineReader {
             demo::TexParam param;
             if (!Bits32(param.value, "parameter")) return false;
             if (More() && tokens[at].quoted) param.label = tokens[at++].text;
-            if (record.params.size() == demo::kMaxTexParams) return Fail("more than 255 parameters");
+            if (record.params.size() == demo::kMaxTexParams)
+                return Fail("more than 255 parameters");
             if (param.label.size() > size_t(demo::kMaxTexLabelBytes))
                 return Fail("label longer than 255 bytes");
             record.params.push_back(std::move(param));
@@ -184,10 +187,12 @@ struct SourceParser : LineReader {
     }
 
     bool PathLine(const std::string& word) {
-        if (word != "segment") return Fail("expected 'segment', '.count' or '.byte', not " + core::QuoteToken(word));
+        if (word != "segment")
+            return Fail("expected 'segment', '.count' or '.byte', not " + core::QuoteToken(word));
         demo::PathSegment s;
-        const std::pair<int16_t*, const char*> fields[] = {{&s.x0, "x0"}, {&s.y0, "y0"}, {&s.x1, "x1"},
-                                                           {&s.y1, "y1"}, {&s.cx, "cx"}, {&s.cy, "cy"}};
+        const std::pair<int16_t*, const char*> fields[] = {{&s.x0, "x0"}, {&s.y0, "y0"},
+                                                           {&s.x1, "x1"}, {&s.y1, "y1"},
+                                                           {&s.cx, "cx"}, {&s.cy, "cy"}};
         for (auto [field, name] : fields) {
             int64_t v;
             if (!Integer(v, INT16_MIN, INT16_MAX, name)) return false;
@@ -214,7 +219,8 @@ struct SourceParser : LineReader {
             return NoMore();
         }
         if (word == "SelectBox") {
-            static const char* const kNames[] = {"min x", "min y", "min z", "max x", "max y", "max z"};
+            static const char* const kNames[] = {"min x", "min y", "min z",
+                                                 "max x", "max y", "max z"};
             out.push_back(char(demo::kSelectBox));
             for (const char* name : kNames) {
                 float f;
@@ -243,12 +249,15 @@ struct SourceParser : LineReader {
         if (block.kind == BlockKind::Script) return block.assembler.Line(*this);
         std::string word;
         if (!Word(word, "a line of the block")) return false;
-        std::string* raw = block.kind == BlockKind::AfterEnd ? &d.bytesAfterEnd : &block.text->bytes;
+        std::string* raw =
+            block.kind == BlockKind::AfterEnd ? &d.bytesAfterEnd : &block.text->bytes;
         if (word == ".byte") return RawBytes(*raw);
         switch (block.kind) {
             case BlockKind::TextureProgram:
-                return word == ".count" ? CountLine(kInt32Min, kInt32Max) : TextureProgramLine(word);
-            case BlockKind::Path: return word == ".count" ? CountLine(INT16_MIN, INT16_MAX) : PathLine(word);
+                return word == ".count" ? CountLine(kInt32Min, kInt32Max)
+                                        : TextureProgramLine(word);
+            case BlockKind::Path:
+                return word == ".count" ? CountLine(INT16_MIN, INT16_MAX) : PathLine(word);
             case BlockKind::ObjectProgram: return ObjectProgramLine(word);
             case BlockKind::AfterEnd: return Fail("only .byte lines belong after 'after-end'");
             default: return Fail("unexpected " + core::QuoteToken(word));
@@ -271,7 +280,9 @@ struct SourceParser : LineReader {
         static const char* const kTables[] = {"scripts", "clips", "textures", "paths", "models"};
         bool known = false;
         for (const char* t : kTables) known = known || table == t;
-        if (!known) return Fail("count of what? " + core::QuoteToken(table) + " is none of scripts, clips, textures, paths, models");
+        if (!known)
+            return Fail("count of what? " + core::QuoteToken(table) +
+                        " is none of scripts, clips, textures, paths, models");
         if (counts[table].stored) return Fail("second count of " + table);
         if (!Integer(v, kInt32Min, kInt32Max, "count")) return false;
         counts[table] = {v, lineNumber};
@@ -320,9 +331,12 @@ struct SourceParser : LineReader {
             else if (key == "start") ok = Int32(c.start, "start");
             else if (key == "length") ok = Int32(c.length, "length");
             else if (key == "script") ok = Int32(c.scriptIndex, "script");
-            else if (key == "translate") ok = Triple(c.translateX, c.translateY, c.translateZ, "translate");
+            else if (key == "translate")
+                ok = Triple(c.translateX, c.translateY, c.translateZ, "translate");
             else if (key == "rotate") ok = Triple(c.rotateX, c.rotateY, c.rotateZ, "rotate");
-            else return Fail("unknown clip field " + core::QuoteToken(key) + " (track, start, length, script, translate, rotate)");
+            else
+                return Fail("unknown clip field " + core::QuoteToken(key) +
+                            " (track, start, length, script, translate, rotate)");
             if (!ok) return false;
         }
         for (const char* required : {"track", "start", "length", "script"})
@@ -354,7 +368,8 @@ struct SourceParser : LineReader {
 
     // A named form: marker (or none) + the string, after checking that its first byte does not
     // make the player take it for another kind.
-    bool NamedForm(demo::CountedText& t, std::string prefix, const std::string& what, bool (*clash)(uint8_t)) {
+    bool NamedForm(demo::CountedText& t, std::string prefix, const std::string& what,
+                   bool (*clash)(uint8_t)) {
         std::string name;
         std::optional<int64_t> length;
         if (!String(name, what) || !OptionalLength(length) || !NoMore()) return false;
@@ -383,19 +398,22 @@ struct SourceParser : LineReader {
         if (!Word(kind, "the texture kind (program, image, target, none, raw)")) return false;
         if (kind == "program") {
             if (!OptionalLength(length) || !NoMore()) return false;
-            OpenTextBlock(BlockKind::TextureProgram, t, std::string(1, char(demo::kTextureProgram)), 4, length);
+            OpenTextBlock(BlockKind::TextureProgram, t, std::string(1, char(demo::kTextureProgram)),
+                          4, length);
             return true;
         }
         if (kind == "image")
             return NamedForm(t, "", "an image file name", [](uint8_t b) {
                 return b == demo::kTextureNone || b == demo::kTextureProgram;
             });
-        if (kind == "target") return OptionalLength(length) && NoMore() && SetText(t, "", length, lineNumber);
+        if (kind == "target")
+            return OptionalLength(length) && NoMore() && SetText(t, "", length, lineNumber);
         if (kind == "none")
             return OptionalLength(length) && NoMore() &&
                    SetText(t, std::string(1, char(demo::kTextureNone)), length, lineNumber);
         if (kind == "raw") return RawForm(t);
-        return Fail("unknown texture kind " + core::QuoteToken(kind) + " (program, image, target, none, raw)");
+        return Fail("unknown texture kind " + core::QuoteToken(kind) +
+                    " (program, image, target, none, raw)");
     }
 
     bool PathDirective() {
@@ -417,7 +435,8 @@ struct SourceParser : LineReader {
         while (More()) {
             std::string key;
             if (!Word(key, "ints or floats")) return false;
-            if (key != "ints" && key != "floats") return Fail("expected 'ints' or 'floats', not " + core::QuoteToken(key));
+            if (key != "ints" && key != "floats")
+                return Fail("expected 'ints' or 'floats', not " + core::QuoteToken(key));
             if (given[key]) return Fail(core::QuoteToken(key) + " given twice");
             given[key] = true;
             if (!Int32(key == "ints" ? d.intVarCount : d.floatVarCount, key)) return false;
@@ -440,7 +459,8 @@ struct SourceParser : LineReader {
         if (kind == "program") {
             std::optional<int64_t> length;
             if (!OptionalLength(length) || !NoMore()) return false;
-            OpenTextBlock(BlockKind::ObjectProgram, t, std::string(1, char(demo::kModelProgram)), 0, length);
+            OpenTextBlock(BlockKind::ObjectProgram, t, std::string(1, char(demo::kModelProgram)), 0,
+                          length);
             return true;
         }
         if (kind == "obj")
@@ -463,12 +483,18 @@ struct SourceParser : LineReader {
     using Directive = bool (SourceParser::*)();
     static const std::map<std::string_view, Directive>& Directives() {
         static const std::map<std::string_view, Directive> kDirectives = {
-            {"title", &SourceParser::Title},         {"count", &SourceParser::Count},
-            {"script", &SourceParser::ScriptDirective}, {"trailing", &SourceParser::Trailing},
-            {"clip", &SourceParser::ClipDirective},  {"track", &SourceParser::TrackDirective},
-            {"texture", &SourceParser::TextureDirective}, {"path", &SourceParser::PathDirective},
-            {"variables", &SourceParser::Variables}, {"music", &SourceParser::Music},
-            {"model", &SourceParser::ModelDirective}, {"after-end", &SourceParser::AfterEnd},
+            {"title", &SourceParser::Title},
+            {"count", &SourceParser::Count},
+            {"script", &SourceParser::ScriptDirective},
+            {"trailing", &SourceParser::Trailing},
+            {"clip", &SourceParser::ClipDirective},
+            {"track", &SourceParser::TrackDirective},
+            {"texture", &SourceParser::TextureDirective},
+            {"path", &SourceParser::PathDirective},
+            {"variables", &SourceParser::Variables},
+            {"music", &SourceParser::Music},
+            {"model", &SourceParser::ModelDirective},
+            {"after-end", &SourceParser::AfterEnd},
         };
         return kDirectives;
     }
@@ -487,8 +513,10 @@ struct SourceParser : LineReader {
             }
         }
         if (block.kind == BlockKind::None)
-            return Fail("expected a directive (title, script, clip, track, texture, path, "
-                        "variables, music, model, trailing, count, after-end), not " + Shown(tokens[0]));
+            return Fail(
+                "expected a directive (title, script, clip, track, texture, path, "
+                "variables, music, model, trailing, count, after-end), not " +
+                Shown(tokens[0]));
         return BlockLine();
     }
 
@@ -497,7 +525,8 @@ struct SourceParser : LineReader {
     bool TableCountFor(const char* table, size_t items, int32_t& stored) {
         const TableCount& c = counts[table];
         if (!c.stored) {
-            if (items > size_t(kInt32Max)) return FailAt(lineNumber, std::string("too many ") + table);
+            if (items > size_t(kInt32Max))
+                return FailAt(lineNumber, std::string("too many ") + table);
             stored = int32_t(items);
             return true;
         }

@@ -23,7 +23,8 @@ const Command kCommands[] = {
      "texture (--program PROG.bin | DEMO.acs --slot N) (--raw OUT.rgba | -o OUT.png)"},
     {"model", tools::RunModel, "model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]"},
     {"render", tools::RunRender,
-     "render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) [--size WxH] [--fps F]"},
+     "render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) [--size WxH] [--fps "
+     "F]"},
     {"synth", tools::RunSynth, "synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac"},
 };
 

@@ -29,7 +29,8 @@ int RunBuild(int argc, char** argv) {
     }
     demo::DemoFile demo;
     std::string error;
-    if (!ParseDemoSource({reinterpret_cast<const char*>(text.data()), text.size()}, source, demo, error)) {
+    if (!ParseDemoSource({reinterpret_cast<const char*>(text.data()), text.size()}, source, demo,
+                         error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

@@ -28,7 +28,8 @@ std::vector<std::string> CheckClips(const demo::DemoFile& d) {
         std::string where = "clip " + std::to_string(i) + ": ";
         if (c.track >= demo::kTrackCount)
             problems.push_back(where + "track " + std::to_string(c.track) +
-                               " is not one of the tracks 0 to " + std::to_string(demo::kTrackCount - 1));
+                               " is not one of the tracks 0 to " +
+                               std::to_string(demo::kTrackCount - 1));
         if (c.scriptIndex < 0 || size_t(c.scriptIndex) >= d.scripts.size())
             problems.push_back(where + "script " + std::to_string(c.scriptIndex) + " outside the " +
                                std::to_string(d.scripts.size()) + " scripts");

@@ -27,7 +27,10 @@ int RunDump(int argc, char** argv) {
         return 1;
     }
     const std::string text = FormatDemoSource(demo);
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                   std::fflush(stdout) == 0
+               ? 0
+               : 1;
 }
 
 }  // namespace tools

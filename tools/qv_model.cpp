@@ -18,8 +18,8 @@
 namespace tools {
 namespace {
 
-using models::ObjMesh;
 using models::ModelRecord;
+using models::ObjMesh;
 
 struct ModelArgs {
     std::string program;  // --program PROG.bin
@@ -29,7 +29,8 @@ struct ModelArgs {
 };
 
 int Usage() {
-    std::fprintf(stderr, "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n");
+    std::fprintf(stderr,
+                 "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n");
     return 2;
 }
 
@@ -69,8 +70,9 @@ std::string G9(float f) {
 void PrintVertexList(const ModelRecord& m) {
     std::printf("primitive %d count %zu\n", m.primitive, m.vertices.size());
     for (const models::ModelVertex& v : m.vertices)
-        std::printf("%s %s %s %s %s %s %s %s\n", G9(v.nx).c_str(), G9(v.ny).c_str(), G9(v.nz).c_str(),
-                    G9(v.x).c_str(), G9(v.y).c_str(), G9(v.z).c_str(), G9(v.u).c_str(), G9(v.v).c_str());
+        std::printf("%s %s %s %s %s %s %s %s\n", G9(v.nx).c_str(), G9(v.ny).c_str(),
+                    G9(v.nz).c_str(), G9(v.x).c_str(), G9(v.y).c_str(), G9(v.z).c_str(),
+                    G9(v.u).c_str(), G9(v.v).c_str());
 }
 
 void PrintMesh(const ObjMesh& mesh) {
@@ -94,7 +96,8 @@ std::string VertexListAsObj(const ModelRecord& m) {
                       std::to_string(m.vertices.size()) + " vertices\n";
     for (const auto& v : m.vertices) out += "v " + G9(v.x) + " " + G9(v.y) + " " + G9(v.z) + "\n";
     for (const auto& v : m.vertices) out += "vt " + G9(v.u) + " " + G9(v.v) + "\n";
-    for (const auto& v : m.vertices) out += "vn " + G9(v.nx) + " " + G9(v.ny) + " " + G9(v.nz) + "\n";
+    for (const auto& v : m.vertices)
+        out += "vn " + G9(v.nx) + " " + G9(v.ny) + " " + G9(v.nz) + "\n";
     size_t corners = m.primitive == models::kPrimitiveQuads       ? 4
                      : m.primitive == models::kPrimitiveTriangles ? 3
                                                                   : 0;
@@ -102,7 +105,8 @@ std::string VertexListAsObj(const ModelRecord& m) {
     out += "g model\n";
     for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
         out += "f";
-        for (size_t k = first; k < first + corners; ++k) out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
+        for (size_t k = first; k < first + corners; ++k)
+            out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
         out += "\n";
     }
     return out;
@@ -112,12 +116,15 @@ std::string VertexListAsObj(const ModelRecord& m) {
 // "usemtl material + 1", faces are the groups' corners three at a time.
 std::string MeshAsObj(const ObjMesh& mesh) {
     std::string out = "# qv model: OBJ mesh\n";
-    for (const auto& p : mesh.positions) out += "v " + G9(p.x) + " " + G9(p.y) + " " + G9(p.z) + "\n";
+    for (const auto& p : mesh.positions)
+        out += "v " + G9(p.x) + " " + G9(p.y) + " " + G9(p.z) + "\n";
     for (const auto& t : mesh.texCoords) out += "vt " + G9(t.u) + " " + G9(t.v) + "\n";
-    for (const auto& n : mesh.normals) out += "vn " + G9(n.x) + " " + G9(n.y) + " " + G9(n.z) + "\n";
+    for (const auto& n : mesh.normals)
+        out += "vn " + G9(n.x) + " " + G9(n.y) + " " + G9(n.z) + "\n";
     for (size_t g = 0; g < mesh.groups.size(); ++g) {
         const models::ModelGroup& group = mesh.groups[g];
-        bool named = group.name.size() > 1 && group.name.find_first_not_of(' ') != std::string::npos;
+        bool named =
+            group.name.size() > 1 && group.name.find_first_not_of(' ') != std::string::npos;
         out += named ? "g" + group.name + "\n" : "g group" + std::to_string(g) + "\n";
         out += "usemtl " + std::to_string(int64_t(group.material) + 1) + "\n";
         for (size_t first = 0; first + 3 <= group.corners.size(); first += 3) {
@@ -157,12 +164,13 @@ bool ModelSource(const ModelArgs& a, std::string& source) {
     demo::DemoResult r = demo::ParseDemoFile(bytes, a.demo, demo);
     if (!r.ok()) {
         std::fprintf(stderr, "qv model: %s\n",
-                     r.message.empty() ? (a.demo + ": not a demo file (wrong magic)").c_str() : r.message.c_str());
+                     r.message.empty() ? (a.demo + ": not a demo file (wrong magic)").c_str()
+                                       : r.message.c_str());
         return false;
     }
     if (size_t(a.index) >= demo.modelSources.size()) {
-        std::fprintf(stderr, "qv model: %s has no model %ld (it has %zu)\n", a.demo.c_str(), a.index,
-                     demo.modelSources.size());
+        std::fprintf(stderr, "qv model: %s has no model %ld (it has %zu)\n", a.demo.c_str(),
+                     a.index, demo.modelSources.size());
         return false;
     }
     platform::SetContentRootBeside(a.demo);
@@ -187,7 +195,8 @@ int RunModel(int argc, char** argv) {
     bool isObj = !source.empty() && uint8_t(source[0]) == demo::kModelObj;
     if (isObj) PrintMesh(record.mesh);
     else PrintVertexList(record);
-    if (!a.obj.empty() && !WriteText(a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))) {
+    if (!a.obj.empty() &&
+        !WriteText(a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))) {
         std::fprintf(stderr, "qv model: %s: cannot write the file\n", a.obj.c_str());
         return 1;
     }

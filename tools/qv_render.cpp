@@ -6,10 +6,10 @@
 // evolve as in a real run. The frame at each requested time is written as PNG. The same
 // command gives the same bytes. The run's first frame (time 0) only selects each track's clip
 // and runs none, as in the player: it is the clear colour, and a warning says so.
-#include <utility>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/demo_loader.h"
@@ -20,8 +20,8 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
-#include "tools/png_writer.h"
 #include "tools/options.h"
+#include "tools/png_writer.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
@@ -47,8 +47,7 @@ bool ParseFrames(std::string_view text, std::vector<int32_t>& times) {
     size_t colon = text.find(':');
     int32_t start, end, step;
     if (colon == std::string_view::npos || !ParseNumber(text.substr(0, colon), start) ||
-        !ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 ||
-        end < start)
+        !ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 || end < start)
         return false;
     constexpr int64_t kMostFrames = 100000;
     if ((int64_t(end) - start) / step >= kMostFrames) return false;
@@ -80,8 +79,7 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
             o.output = value;
             ++i;
         } else if (arg == "--size") {
-            if (!value || !ParseSize(value, o.width, o.height) || o.width > 8192 ||
-                o.height > 8192)
+            if (!value || !ParseSize(value, o.width, o.height) || o.width > 8192 || o.height > 8192)
                 return "--size needs WIDTHxHEIGHT, each 1 to 8192";
             ++i;
         } else if (arg == "--fps") {
@@ -152,8 +150,8 @@ int SimulateAndWrite(const RenderOptions& o) {
             FrameEnd end = DrawAndPresent(t, nullptr, written);
             if (end == FrameEnd::Fatal) return 1;
             if (end == FrameEnd::Quit) {
-                std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n",
-                             int(t), int(wanted));
+                std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n", int(t),
+                             int(wanted));
                 return 1;
             }
         }
@@ -191,7 +189,9 @@ int RenderDemo(const RenderOptions& o) {
         std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
         return 1;
     }
-    int status = app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{}) ? SimulateAndWrite(o) : 1;
+    int status = app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{})
+                     ? SimulateAndWrite(o)
+                     : 1;
     platform::CloseHeadlessContext();
     return status;
 }

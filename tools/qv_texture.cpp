@@ -64,7 +64,8 @@ bool ParseArgs(int argc, char** argv, TextureArgs& a) {
 Rgba RunProgram(std::span<const uint8_t> programBytes, uint32_t randomState) {
     textures::GeneratorStatePtr g = textures::NewGeneratorState();
     g->random = randomState;
-    Rgba out{textures::kLayerSize, textures::kLayerSize, std::vector<uint8_t>(textures::kOutputBytes)};
+    Rgba out{textures::kLayerSize, textures::kLayerSize,
+             std::vector<uint8_t>(textures::kOutputBytes)};
     textures::RunTexProgram(*g, textures::ParseTexProgram(programBytes), out.pixels.data());
     return out;
 }
@@ -97,7 +98,8 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
         case textures::SlotKind::None: return where + " builds no texture (first byte 0)";
         case textures::SlotKind::Program: {
             const std::span<const uint8_t> program = core::AsBytes(source).subspan(1);
-            out = RunProgram(program, textures::RandomStateBeforeSlot(demo.textureSources, int32_t(slot)));
+            out = RunProgram(program,
+                             textures::RandomStateBeforeSlot(demo.textureSources, int32_t(slot)));
             return "";
         }
         case textures::SlotKind::ImageFile: break;
@@ -105,7 +107,8 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
     const std::string path = textures::SlotImagePath(source);
     const textures::ImageKind kind = textures::ImageKindOf(path);
     if (kind == textures::ImageKind::None)
-        return where + ": " + path + " does not end in .bmp, .jpg or .tga; the player builds nothing";
+        return where + ": " + path +
+               " does not end in .bmp, .jpg or .tga; the player builds nothing";
     platform::SetContentRootBeside(demoPath);
     const textures::DecodeResult decoded = textures::DecodeImageFile(path, kind);
     if (!decoded.ok) return where + ": " + decoded.message.caption + ": " + decoded.message.text;
@@ -115,7 +118,8 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
 
 bool WriteRaw(const std::string& path, const Rgba& image, std::string& error) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.pixels.data()), std::streamsize(image.pixels.size()));
+    out.write(reinterpret_cast<const char*>(image.pixels.data()),
+              std::streamsize(image.pixels.size()));
     if (!out) error = "cannot write " + path;
     return bool(out);
 }
@@ -125,22 +129,25 @@ bool WriteRaw(const std::string& path, const Rgba& image, std::string& error) {
 int RunTexture(int argc, char** argv) {
     TextureArgs args;
     if (!ParseArgs(argc, argv, args)) {
-        std::fprintf(stderr, "usage: qv texture (--program PROG.bin | DEMO.acs --slot N) "
-                             "(--raw OUT.rgba | -o OUT.png)\n");
+        std::fprintf(stderr,
+                     "usage: qv texture (--program PROG.bin | DEMO.acs --slot N) "
+                     "(--raw OUT.rgba | -o OUT.png)\n");
         return 2;
     }
     Rgba image;
     std::string error;
     if (!args.programPath.empty()) {
         std::vector<uint8_t> program;
-        if (!core::ReadWholeFile(args.programPath, program)) return Fail("cannot read " + args.programPath);
+        if (!core::ReadWholeFile(args.programPath, program))
+            return Fail("cannot read " + args.programPath);
         image = RunProgram(program, 0);
     } else if (error = BuildSlot(args.demoPath, args.slot, image); !error.empty()) {
         return Fail(error);
     }
-    const bool written = args.rawPath.empty()
-                             ? WritePngBottomUp(args.pngPath, image.width, image.height, image.pixels.data(), error)
-                             : WriteRaw(args.rawPath, image, error);
+    const bool written =
+        args.rawPath.empty()
+            ? WritePngBottomUp(args.pngPath, image.width, image.height, image.pixels.data(), error)
+            : WriteRaw(args.rawPath, image, error);
     if (!written) return Fail(error.empty() ? "cannot write output" : error);
     return 0;
 }

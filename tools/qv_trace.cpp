@@ -5,10 +5,10 @@
 // A message box becomes MessageBox("CAPTION", "TEXT"). A fatal message ends the trace with
 // exit status 1; a script's QUIT ends it after that frame, with status 0. The first listed time
 // is the run's first frame, which only selects the clips, as in the player: it runs no script.
-#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/demo_loader.h"

@@ -12,11 +12,12 @@ bool ScriptAssembler::Line(LineReader& in) {
     std::string first = in.tokens[in.at].quoted ? "" : in.tokens[in.at].text;
     if (first.size() > 1 && first.back() == ':') {
         const std::string name = first.substr(0, first.size() - 1);
-        if (!IsLabelName(name)) return in.Fail(core::QuoteToken(name) + " is not a label name (letters, digits, _)");
+        if (!IsLabelName(name))
+            return in.Fail(core::QuoteToken(name) + " is not a label name (letters, digits, _)");
         auto [it, fresh] = labels.emplace(name, Label{code.size(), in.lineNumber});
         if (!fresh)
             return in.Fail("label " + core::QuoteToken(name) + " is defined twice (first at line " +
-                        std::to_string(it->second.line) + ")");
+                           std::to_string(it->second.line) + ")");
         ++in.at;
         if (!in.More()) return true;
     }
@@ -33,7 +34,7 @@ bool ScriptAssembler::Line(LineReader& in) {
         std::string upper = word;
         for (char& c : upper) c = char(std::toupper(uint8_t(c)));
         return in.Fail("unknown mnemonic " + core::QuoteToken(word) +
-                    (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
+                       (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
     }
     code.push_back(uint8_t(op));
     std::string operand;
@@ -42,7 +43,8 @@ bool ScriptAssembler::Line(LineReader& in) {
             int32_t v = 0;
             if (in.More() && !in.tokens[in.at].quoted && in.tokens[in.at].text.starts_with('@')) {
                 const std::string label = in.tokens[in.at++].text.substr(1);
-                if (!IsLabelName(label)) return in.Fail(core::QuoteToken("@" + label) + " does not name a label");
+                if (!IsLabelName(label))
+                    return in.Fail(core::QuoteToken("@" + label) + " does not name a label");
                 fixups.push_back({code.size(), label, in.lineNumber});
             } else if (!in.Bits32(v, word + " operand")) {
                 return false;
@@ -65,7 +67,8 @@ bool ScriptAssembler::Line(LineReader& in) {
         }
         case demo::Inline::None:
             if (in.More() && (op == demo::JMP || op == demo::JEQ))
-                return in.Fail(word + " takes its target from the stack: write PUSHI @label before it");
+                return in.Fail(word +
+                               " takes its target from the stack: write PUSHI @label before it");
             break;
     }
     code.insert(code.end(), operand.begin(), operand.end());
@@ -75,7 +78,8 @@ bool ScriptAssembler::Line(LineReader& in) {
 bool ScriptAssembler::Finish(LineReader& in) {
     for (const Fixup& f : fixups) {
         auto label = labels.find(f.label);
-        if (label == labels.end()) return in.FailAt(f.line, "undefined label " + core::QuoteToken(f.label));
+        if (label == labels.end())
+            return in.FailAt(f.line, "undefined label " + core::QuoteToken(f.label));
         const uint32_t target = uint32_t(label->second.offset);
         for (int k = 0; k < 4; ++k) code[f.at + size_t(k)] = uint8_t(target >> (8 * k));
     }

@@ -12,7 +12,10 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
     size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+            continue;
+        }
         if (c == ';') break;
         if (c == '"') {
             size_t end = i + 1;
@@ -22,7 +25,8 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
                 return false;
             }
             Token t{true, {}};
-            if (!srctext::UnquoteBytes(line.substr(i + 1, end - i - 1), t.text, error)) return false;
+            if (!srctext::UnquoteBytes(line.substr(i + 1, end - i - 1), t.text, error))
+                return false;
             tokens.push_back(std::move(t));
             i = end + 1;
             continue;
@@ -92,7 +96,8 @@ bool LineReader::Bits32(int32_t& v, const std::string& what) {
 bool LineReader::Float(float& f, const std::string& what) {
     std::string w;
     if (!Word(w, what)) return false;
-    if (!srctext::ParseFloat(w, f)) return Fail(what + " must be a float, not " + core::QuoteToken(w));
+    if (!srctext::ParseFloat(w, f))
+        return Fail(what + " must be a float, not " + core::QuoteToken(w));
     return true;
 }
 bool LineReader::OptionalLength(std::optional<int64_t>& length) {

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
-#include <utility>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace tools::srctext {
 namespace {
@@ -34,7 +34,8 @@ int HexDigit(char c) {
 }
 
 // The one-letter escapes: byte and the letter after the backslash.
-constexpr std::pair<char, char> kEscapes[] = {{'"', '"'}, {'\\', '\\'}, {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'}};
+constexpr std::pair<char, char> kEscapes[] = {
+    {'"', '"'}, {'\\', '\\'}, {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'}};
 
 uint32_t FloatBits(float f) {
     uint32_t bits;
@@ -106,7 +107,8 @@ bool UnquoteBytes(std::string_view body, std::string& bytes, std::string& error)
         if (b < 0) {
             char hex[16];
             std::snprintf(hex, sizeof hex, "U+%04X", unsigned(cp));
-            error = std::string("character ") + hex + " is not in Windows-1252 (write bytes as \\xHH)";
+            error =
+                std::string("character ") + hex + " is not in Windows-1252 (write bytes as \\xHH)";
             return false;
         }
         bytes += char(b);

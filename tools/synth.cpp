@@ -27,8 +27,8 @@ struct Parser {
 
 bool ParseWave(const std::string& word, Wave& wave) {
     static const std::pair<const char*, Wave> kWaves[] = {
-        {"sine", Wave::Sine}, {"square", Wave::Square}, {"saw", Wave::Saw},
-        {"triangle", Wave::Triangle}, {"noise", Wave::Noise}, {"kick", Wave::Kick},
+        {"sine", Wave::Sine},         {"square", Wave::Square}, {"saw", Wave::Saw},
+        {"triangle", Wave::Triangle}, {"noise", Wave::Noise},   {"kick", Wave::Kick},
     };
     for (const auto& [name, w] : kWaves)
         if (word == name) {
@@ -49,9 +49,11 @@ bool ParseInstrument(Parser& p, std::istringstream& words, Song& song) {
     std::string wave;
     if (!(words >> inst.name >> wave)) return p.Fail("instrument needs a name and a wave");
     if (!ParseWave(wave, inst.wave))
-        return p.Fail("unknown wave " + core::QuoteToken(wave) + " (sine, square, saw, triangle, noise, kick)");
+        return p.Fail("unknown wave " + core::QuoteToken(wave) +
+                      " (sine, square, saw, triangle, noise, kick)");
     for (const Instrument& other : song.instruments)
-        if (other.name == inst.name) return p.Fail("instrument " + core::QuoteToken(inst.name) + " twice");
+        if (other.name == inst.name)
+            return p.Fail("instrument " + core::QuoteToken(inst.name) + " twice");
     std::string key, value;
     while (words >> key) {
         double v = 0;
@@ -79,17 +81,19 @@ bool ParseStep(const std::string& token, Wave wave, Step& step) {
     return true;
 }
 
-bool ParsePatternLine(Parser& p, std::istringstream& words, const std::string& first,
-                      Song& song, Pattern& pattern) {
+bool ParsePatternLine(Parser& p, std::istringstream& words, const std::string& first, Song& song,
+                      Pattern& pattern) {
     Line line;
     auto inst = std::find_if(song.instruments.begin(), song.instruments.end(),
                              [&](const Instrument& i) { return i.name == first; });
-    if (inst == song.instruments.end()) return p.Fail("unknown instrument " + core::QuoteToken(first));
+    if (inst == song.instruments.end())
+        return p.Fail("unknown instrument " + core::QuoteToken(first));
     line.instrument = int(inst - song.instruments.begin());
     std::string token;
     while (words >> token) {
         Step step;
-        if (!ParseStep(token, inst->wave, step)) return p.Fail("unknown note " + core::QuoteToken(token));
+        if (!ParseStep(token, inst->wave, step))
+            return p.Fail("unknown note " + core::QuoteToken(token));
         line.steps.push_back(step);
     }
     pattern.stepCount = std::max(pattern.stepCount, int(line.steps.size()));
@@ -170,7 +174,8 @@ namespace {
 // A comment starts at a '#' that begins a word, so that sharps such as "G#3" stay notes.
 std::string WithoutComment(const std::string& line) {
     for (size_t i = 0; i < line.size(); ++i)
-        if (line[i] == '#' && (i == 0 || std::isspace(uint8_t(line[i - 1])))) return line.substr(0, i);
+        if (line[i] == '#' && (i == 0 || std::isspace(uint8_t(line[i - 1]))))
+            return line.substr(0, i);
     return line;
 }
 
@@ -235,7 +240,8 @@ std::vector<float> RenderSong(const Song& song) {
             for (size_t s = 0; s < line.steps.size(); ++s) {
                 if (line.steps[s].kind != Step::Note) continue;
                 size_t held = 1;
-                while (s + held < line.steps.size() && line.steps[s + held].kind == Step::Hold) ++held;
+                while (s + held < line.steps.size() && line.steps[s + held].kind == Step::Hold)
+                    ++held;
                 int64_t startFrame =
                     int64_t(double(patternStart + int64_t(s)) * stepSec * song.sampleRate);
                 AddNote(song, inst, line.steps[s].frequency, startFrame, double(held) * stepSec,
@@ -245,7 +251,8 @@ std::vector<float> RenderSong(const Song& song) {
         patternStart += pattern.stepCount;
     }
     double peak = 0;
-    for (size_t i = 0; i < frames; ++i) peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+    for (size_t i = 0; i < frames; ++i)
+        peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
     double gain = peak > kPeak ? kPeak / peak : 1.0;
     std::vector<float> out(frames * 2);
     for (size_t i = 0; i < frames; ++i) {

@@ -17,7 +17,7 @@ struct Instrument {
     double attackSec = 0.005;
     double decaySec = 0.3;  // time constant of the exponential decay
     double volume = 0.5;
-    double pan = 0.0;       // -1 left .. 1 right
+    double pan = 0.0;  // -1 left .. 1 right
 };
 
 // One step of one line: a new note (its frequency; drums use 0), a held note or a rest.
