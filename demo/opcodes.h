@@ -23,6 +23,7 @@ struct OpcodeInfo {
     uint8_t pushInts = 0, pushFloats = 0;  // left on the stacks
 };
 
+// clang-format off
 enum Op : uint8_t {
     PUSHI = 0, LOADI = 1, PUSHF = 2, LOADF = 3, STOREI = 4, STOREF = 5,
     MULI = 6, DIVI = 7, ADDI = 8, SUBI = 9, MULF = 10, DIVF = 11, ADDF = 12, SUBF = 13,
@@ -40,6 +41,7 @@ enum Op : uint8_t {
     CALL = 97, CLIPXFORM = 98, RAYS = 99, SHADOW = 100, PATH = 150, PATHPART = 151,
     QUIT = 255,
 };
+// clang-format on
 
 namespace detail {
 constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
@@ -48,6 +50,7 @@ constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
         t[code] = OpcodeInfo{m, in, uint8_t(pi), uint8_t(pf), uint8_t(ri), uint8_t(rf)};
     };
     using I = Inline;
+    // clang-format off
     //  code           mnemonic         inline      popI popF pushI pushF
     op(PUSHI,         "PUSHI",         I::Int32,    0, 0, 1, 0);
     op(LOADI,         "LOADI",         I::IntVar,   0, 0, 1, 0);
@@ -131,6 +134,7 @@ constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
     op(PATH,          "PATH",          I::None,     1, 0, 0, 0);
     op(PATHPART,      "PATHPART",      I::None,     1, 1, 0, 0);
     op(QUIT,          "QUIT",          I::None,     0, 0, 0, 0);
+    // clang-format on
     return t;
 }
 }  // namespace detail

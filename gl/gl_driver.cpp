@@ -40,11 +40,13 @@ void Drv_SwapBuffers() {
 }
 
 const Backend kDriver = {
+// clang-format off
 #define QGL_ENTRY(name, params, args) Drv_##name,
     QGL_PLAIN_CALLS(QGL_ENTRY)
 #undef QGL_ENTRY
     Drv_glGenTexture, Drv_glDeleteTexture, Drv_glLightfv, Drv_glTexImage2D,
     Drv_gluBuild2DMipmaps, Drv_SwapBuffers,
+    // clang-format on
 };
 
 }  // namespace

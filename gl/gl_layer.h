@@ -8,6 +8,7 @@
 namespace gl {
 
 // The OpenGL 1.1 enumerants the engine uses, with their standard values.
+// clang-format off
 enum : uint32_t {
     GL_LINES = 0x0001, GL_TRIANGLES = 0x0004, GL_TRIANGLE_STRIP = 0x0005, GL_QUADS = 0x0007,
     GL_DEPTH_BUFFER_BIT = 0x0100, GL_COLOR_BUFFER_BIT = 0x4000,
@@ -20,6 +21,7 @@ enum : uint32_t {
     GL_TEXTURE_MAG_FILTER = 0x2800, GL_TEXTURE_MIN_FILTER = 0x2801, GL_LINEAR = 0x2601,
     GL_REPEAT = 0x2901, GL_TEXTURE_WRAP_S = 0x2802, GL_TEXTURE_WRAP_T = 0x2803,
 };
+// clang-format on
 
 // X-macro of the plain calls: (name, parameter list, argument list). Every argument is an
 // integer, enum, float or double, so the recorder can format it from its type alone.

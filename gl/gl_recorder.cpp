@@ -87,11 +87,13 @@ void Rec_gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, i
 void Rec_SwapBuffers() { Record("SwapBuffers"); }
 
 const Backend kRecorder = {
+// clang-format off
 #define QGL_ENTRY(name, params, args) Rec_##name,
     QGL_PLAIN_CALLS(QGL_ENTRY)
 #undef QGL_ENTRY
     Rec_glGenTexture, Rec_glDeleteTexture, Rec_glLightfv, Rec_glTexImage2D,
     Rec_gluBuild2DMipmaps, Rec_SwapBuffers,
+    // clang-format on
 };
 
 }  // namespace

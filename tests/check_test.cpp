@@ -95,6 +95,7 @@ TEST(Check, EffectOperandsAndTheirIndexLimits) {
     sizes.textures = 1;
     sizes.models = 2;
     sizes.meshGroups = {3, -1};  // model 0 is a mesh of 3 groups; model 1 is generated
+    // clang-format off
     EXPECT_EQ(Check({Code({PushI(-1), Do(BINDTEX),                             // unbinds: fine
                            PushI(0), PushI(2), PushI(0), PushF(1), Do(MESH_GROUP),  // fine
                            PushI(0), PushI(3), PushI(0), PushF(1), Do(MESH_GROUP),
@@ -106,6 +107,7 @@ TEST(Check, EffectOperandsAndTheirIndexLimits) {
                      "script 0 at 74: texture 1 outside the 1 texture slots (TARGET_END)",
                      "script 0 at 85: float stack underflow (RING)",
                      "script 1 at 15: float stack underflow (RECT)"}));
+    // clang-format on
 }
 
 TEST(Check, CallContinuesWithWhatTheCalleeLeaves) {

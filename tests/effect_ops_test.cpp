@@ -140,13 +140,16 @@ TEST_F(EffectOps, RoundShapesPassTheirOperandsInTheTablesOrder) {
 // --- particles -----------------------------------------------------------------------------
 
 TEST_F(EffectOps, ParticleRegistersReachTheSpriteField) {
+    // clang-format off
     std::string out = Run({PushI(5), Do(P_COUNT), PushI(7), Do(P_SEED), PushI(1000), Do(P_RANGE),
                            PushF(0.1f), Do(P_OFFX), PushF(0.2f), Do(P_OFFY), PushF(0.3f), Do(P_OFFZ),
                            PushF(2), Do(P_SCALEX), PushF(3), Do(P_SCALEY), PushF(4), Do(P_SCALEZ),
                            PushF(0.5f), Do(P_RED), PushF(0.6f), Do(P_GREEN), PushF(0.7f), Do(P_BLUE),
-                           PushF(0.05f), Do(P_HALFW), PushF(0.06f), Do(P_HALFH), PushI(3), Do(P_SPEEDX),
-                           PushI(-2), Do(P_SPEEDY), PushI(1), Do(P_SPEEDZ), Do(PARTICLES)},
+                           PushF(0.05f), Do(P_HALFW), PushF(0.06f), Do(P_HALFH),
+                           PushI(3), Do(P_SPEEDX), PushI(-2), Do(P_SPEEDY), PushI(1), Do(P_SPEEDZ),
+                           Do(PARTICLES)},
                           2500);
+    // clang-format on
     effects::ParticleRegisters p;
     p.count = 5, p.seed = 7, p.range = 1000;
     p.offsetX = 0.1f, p.offsetY = 0.2f, p.offsetZ = 0.3f;

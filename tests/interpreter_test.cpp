@@ -172,6 +172,7 @@ TEST_F(Interpreter, HugeOrNegativeVariableCountsKeepOnlyTheAddressableVariables)
 // --- GL opcodes and operand order ----------------------------------------------------------
 
 TEST_F(Interpreter, OperandsArePoppedTopFirstInTheDocumentedOrder) {
+    // clang-format off
     Run({PushF(1), PushF(2), PushF(3), Do(TRANSLATE),
          PushF(90), PushF(0), PushF(1), PushF(0), Do(ROTATE),
          PushF(0.1f), PushF(0.2f), PushF(0.3f), PushF(0.4f), Do(COLOR4),
@@ -181,6 +182,7 @@ TEST_F(Interpreter, OperandsArePoppedTopFirstInTheDocumentedOrder) {
          PushF(4), PushF(3), PushF(2), PushF(1), PushI(16384), PushI(4611), Do(LIGHT),
          PushF(2), Do(LINEWIDTH), PushI(3042), Do(ENABLE), PushI(3042), Do(DISABLE),
          Do(PUSHMATRIX), Do(POPMATRIX)});
+    // clang-format on
     EXPECT_EQ(gl,
               "glTranslatef(1, 2, 3)\n"
               "glRotatef(90, 0, 1, 0)\n"
