@@ -89,7 +89,7 @@ BENCHMARK(BM_Compose)->Unit(benchmark::kMicrosecond);
 // Sixteen programs in the manner of a demo's texture set: noise and plasmas filtered,
 // rotated, masked and layered.
 std::vector<std::vector<uint8_t>> DemoLikePrograms() {
-    auto op = [](uint8_t opcode, std::vector<int32_t> values) {
+    auto op = [](uint8_t opcode, const std::vector<int32_t>& values) {
         TexOperation o{opcode, {}};
         for (int32_t v : values) o.params.push_back({v, "p"});
         return o;
@@ -122,6 +122,7 @@ std::vector<std::vector<uint8_t>> DemoLikePrograms() {
          op(kFill, {0x101010, 0, 6})},
     };
     std::vector<std::vector<uint8_t>> bytes;
+    bytes.reserve(programs.size());
     for (const auto& p : programs) bytes.push_back(EncodeTexProgram(p));
     return bytes;
 }

@@ -23,6 +23,8 @@ struct OpcodeInfo {
     uint8_t pushInts = 0, pushFloats = 0;  // left on the stacks
 };
 
+// The mnemonics of the assembler, as they are written in the source files.
+// NOLINTBEGIN(readability-identifier-naming)
 // clang-format off
 enum Op : uint8_t {
     PUSHI = 0, LOADI = 1, PUSHF = 2, LOADF = 3, STOREI = 4, STOREF = 5,
@@ -42,6 +44,7 @@ enum Op : uint8_t {
     QUIT = 255,
 };
 // clang-format on
+// NOLINTEND(readability-identifier-naming)
 
 namespace detail {
 constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {

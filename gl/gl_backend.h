@@ -5,6 +5,7 @@
 namespace gl {
 
 struct Backend {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): params is a parameter list
 #define QGL_POINTER(name, params, args) void(*name) params;
     QGL_PLAIN_CALLS(QGL_POINTER)
 #undef QGL_POINTER

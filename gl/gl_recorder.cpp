@@ -41,11 +41,11 @@ void Record(const char* name, Args... args) {
 std::string PixelDigest(const void* pixels, size_t size) {
     if (!pixels) return "null";
     const std::array<uint8_t, 32> md = core::Sha256(pixels, size);
-    static const char hex[] = "0123456789abcdef";
+    static const char kHex[] = "0123456789abcdef";
     std::string s = "sha256:";
     for (int i = 0; i < 8; ++i) {
-        s += hex[md[i] >> 4];
-        s += hex[md[i] & 15];
+        s += kHex[md[i] >> 4];
+        s += kHex[md[i] & 15];
     }
     return s;
 }

@@ -202,9 +202,8 @@ bool PollWindowEvent(WindowEvent& event) {
     SDL_Event e;
     if (!SDL_PollEvent(&e)) return false;
     event = WindowEvent{};
-    if (e.type == SDL_QUIT) {
-        event.kind = WindowEvent::Quit;
-    } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+    if (e.type == SDL_QUIT ||
+        (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
         event.kind = WindowEvent::Quit;
     } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         event.kind = WindowEvent::Resized;

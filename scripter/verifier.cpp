@@ -346,6 +346,7 @@ std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const 
         }
     }
     std::vector<Finding> findings;
+    findings.reserve(all.size());
     for (const auto& [script, offset, text] : all) findings.push_back({script, offset, text});
     return findings;
 }

@@ -14,7 +14,7 @@ using namespace testing_scripts;
 namespace {
 
 // "script S at OFFSET: TEXT" lines, as qv check prints them after the file name.
-std::vector<std::string> Check(std::vector<demo::Script> scripts, TableSizes sizes = {}) {
+std::vector<std::string> Check(std::vector<demo::Script> scripts, const TableSizes& sizes = {}) {
     std::vector<std::string> lines;
     for (const Finding& f : VerifyScripts(scripts, sizes))
         lines.push_back("script " + std::to_string(f.script) + " at " + std::to_string(f.offset) +

@@ -224,11 +224,11 @@ void CollectMessage(const std::string& caption, const std::string& text) {
 // Files in a folder of this process's own, so that parallel runs from other build folders
 // cannot meet.
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-    static const std::string dir = [] {
+    static const std::string kDir = [] {
         std::string pattern = testing::TempDir() + "qv-demo-file-XXXXXX";
         return std::string(mkdtemp(pattern.data())) + "/";
     }();
-    const std::string path = dir + name;
+    std::string path = kDir + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);

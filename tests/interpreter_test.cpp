@@ -278,7 +278,7 @@ TEST_F(Interpreter, EndlessJeqLoopIsCutByTheInstructionBudget) {
 // --- cut-off code ----------------------------------------------------------------------------
 
 TEST_F(Interpreter, AnInstructionCutOffByTheEndOfTheCodeEndsTheInvocationNormally) {
-    for (Bytes tail : {Bytes{PUSHI, 1, 2}, Bytes{PUSHF}, Bytes{STOREI}, Bytes{LOADF}}) {
+    for (const Bytes& tail : {Bytes{PUSHI, 1, 2}, Bytes{PUSHF}, Bytes{STOREI}, Bytes{LOADF}}) {
         ResetScriptEngine();
         LoadScriptEngine(table, 4, 4);
         SetClipTransform(1, 1, 1, 1, 1, 1);
@@ -412,8 +412,8 @@ TEST_F(Interpreter, BeatGivesThePhaseWithinThePeriod) {
 }
 
 TEST_F(Interpreter, BeatWithoutAPeriodEndsTheInvocationEarly) {
-    for (auto operands : {Join({PushI(0), PushF(120)}), Join({PushI(2), PushF(0)}),
-                          Join({PushI(2), PushF(NAN)}), Join({PushI(0), PushF(0)})}) {
+    for (const auto& operands : {Join({PushI(0), PushF(120)}), Join({PushI(2), PushF(0)}),
+                                 Join({PushI(2), PushF(NAN)}), Join({PushI(0), PushF(0)})}) {
         gl.clear();
         SetClipTransform(1, 1, 1, 1, 1, 1);
         Run(MakeScript(Join({operands, Do(BEAT), Do(PUSHMATRIX)})));

@@ -107,7 +107,7 @@ TEST_F(SoundFiles, WavFlacOggAndMp3DecodeAtTheirOwnRate) {
         ASSERT_TRUE(DecodeMusicFile(path, sound, error)) << error;
         EXPECT_EQ(sound.sampleRate, 22050);
         // Lossy codecs pad the start and end by up to a couple of thousand frames.
-        EXPECT_NEAR(double(sound.stereo.size() / 2), 11025.0, 2400.0);
+        EXPECT_NEAR(double(sound.stereo.size()) / 2, 11025.0, 2400.0);
         EXPECT_NEAR(Rms(sound.stereo), 0.5 / std::sqrt(2.0), 0.05);
     }
 }
@@ -119,7 +119,7 @@ TEST_F(SoundFiles, LongOggWritesInSlices) {
     ASSERT_TRUE(WriteSoundFile(path, 44100, silence, error)) << error;
     DecodedSound sound;
     ASSERT_TRUE(DecodeMusicFile(path, sound, error)) << error;
-    EXPECT_NEAR(double(sound.stereo.size() / 2), 3'600'000.0, 4096.0);
+    EXPECT_NEAR(double(sound.stereo.size()) / 2, 3'600'000.0, 4096.0);
 }
 
 TEST_F(SoundFiles, ProtrackerModulePlaysThroughTheTrackerDecoder) {
@@ -153,7 +153,7 @@ TEST_F(SoundFiles, ProtrackerModulePlaysThroughTheTrackerDecoder) {
     ASSERT_TRUE(DecodeMusicFile(path, sound, error)) << error;
     EXPECT_EQ(sound.sampleRate, 44100);
     // 64 rows at speed 6 and 125 BPM: 64 * 6 * 20 ms, plus the decoder's short fade-out.
-    EXPECT_NEAR(double(sound.stereo.size() / 2) / 44100.0, 7.68, 0.15);
+    EXPECT_NEAR(double(sound.stereo.size()) / 2 / 44100.0, 7.68, 0.15);
     EXPECT_GT(Rms(sound.stereo), 0.05);
 }
 

@@ -123,6 +123,7 @@ TEST(ObjectGenerator, PlainCubeNormalsAreUnitAxesOnBothSides) {
 
 TEST(ObjectGenerator, SelectBoxLimitsEditsBoundsIncluded) {
     Build({kCube, 1});
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): a copy; Build replaces them
     const std::vector<GenVertex> before = GeneratedVertices();
     Program p = {kCube, 1};
     AppendBox(p, 0, 0, 0, 1, 1, 1);

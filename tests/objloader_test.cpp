@@ -43,7 +43,7 @@ size_t Count(const std::string& text, const std::string& word) {
     return n;
 }
 
-const char* kTriangle =
+const char* const kTriangle =
     "# a comment\n"
     "mtllib x.mtl\n"
     "v 1.5 -2 3e1\n"

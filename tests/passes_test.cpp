@@ -5,7 +5,7 @@
 
 namespace {
 
-const char* kClear = "glClearColor(0, 0, 0, 0)\nglClear(16640)\n";
+const char* const kClear = "glClearColor(0, 0, 0, 0)\nglClear(16640)\n";
 
 class PassesTest : public ::testing::Test {
 protected:

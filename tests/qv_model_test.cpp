@@ -52,7 +52,7 @@ struct Folder {
         for (int i = 0; i < 24; ++i) core::AppendF32(vertices, float(i) / 4);
         std::ofstream(root / "tri.bin", std::ios::binary) << vertices;
         demo::DemoFile demo;
-        for (std::string s :
+        for (const std::string& s :
              {std::string("\0\0\1", 3), std::string("\1tri.obj"), std::string("tri.bin")})
             demo.modelSources.push_back({int32_t(s.size()), s});
         demo.modelCount = 3;

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TexOperation Op(uint8_t opcode, std::vector<int32_t> values) {
+TexOperation Op(uint8_t opcode, const std::vector<int32_t>& values) {
     TexOperation op{opcode, {}};
     for (int32_t v : values) op.params.push_back({v, ""});
     return op;
@@ -34,6 +34,7 @@ void WriteBytes(const fs::path& p, const std::string& bytes) {
 
 int Qv(std::vector<std::string> args) {
     std::vector<char*> argv;
+    argv.reserve(args.size());
     for (std::string& a : args) argv.push_back(a.data());
     return tools::RunTexture(int(argv.size()), argv.data());
 }

@@ -8,9 +8,9 @@ namespace {
 
 std::string Hex(const std::string& message) {
     const auto md = core::Sha256(message.data(), message.size());
-    static const char digits[] = "0123456789abcdef";
+    static const char kDigits[] = "0123456789abcdef";
     std::string s;
-    for (uint8_t b : md) s += {digits[b >> 4], digits[b & 15]};
+    for (uint8_t b : md) s += {kDigits[b >> 4], kDigits[b & 15]};
     return s;
 }
 

@@ -8,7 +8,7 @@ using namespace tools::synth;
 
 namespace {
 
-const char* kSong = R"(# two bars
+const char* const kSong = R"(# two bars
 tempo 120
 steps 4
 rate 8000

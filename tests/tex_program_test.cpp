@@ -11,7 +11,7 @@ using namespace textures;
 
 namespace {
 
-TexOperation Op(uint8_t opcode, std::vector<int32_t> values, std::string label = "") {
+TexOperation Op(uint8_t opcode, const std::vector<int32_t>& values, const std::string& label = "") {
     TexOperation op;
     op.opcode = opcode;
     for (int32_t v : values) op.params.push_back({v, label});

@@ -20,7 +20,7 @@ std::string ProgramSlot(const std::vector<TexOperation>& ops) {
     return "\x02" + std::string(bytes.begin(), bytes.end());
 }
 
-TexOperation Op(uint8_t opcode, std::vector<int32_t> values) {
+TexOperation Op(uint8_t opcode, const std::vector<int32_t>& values) {
     TexOperation op{opcode, {}};
     for (int32_t v : values) op.params.push_back({v, ""});
     return op;

@@ -19,6 +19,7 @@ void IgnoreMessage(const std::string&, const std::string&) {}
 // Script i draws glBegin(i), so the recorded frame names the scripts that ran, in order.
 std::vector<demo::Script> NumberedScripts(int n) {
     std::vector<demo::Script> scripts;
+    scripts.reserve(n);
     for (int i = 0; i < n; ++i) scripts.push_back(Code({PushI(i), Do(BEGIN)}));
     return scripts;
 }

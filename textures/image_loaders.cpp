@@ -86,7 +86,7 @@ bool ReadBmpHeader(core::ByteReader& r, BmpHeader& h) {
 // image, empty on success.
 std::string DecodeTgaRunLength(core::ByteReader& r, const std::string& path, uint64_t pixelCount,
                                uint32_t bytesPerPixel, std::vector<uint8_t>& out) {
-    const std::string shortData = "Couldn't read file " + Quoted(path) + ".";
+    std::string shortData = "Couldn't read file " + Quoted(path) + ".";
     // Each packet of at least 1 + bytesPerPixel bytes yields at most 128 pixels: data too short
     // for the image is refused before the buffer is reserved.
     if (pixelCount > r.Remaining() / (1 + bytesPerPixel) * 128) return shortData;

@@ -368,7 +368,7 @@ struct SourceParser : LineReader {
 
     // A named form: marker (or none) + the string, after checking that its first byte does not
     // make the player take it for another kind.
-    bool NamedForm(demo::CountedText& t, std::string prefix, const std::string& what,
+    bool NamedForm(demo::CountedText& t, const std::string& prefix, const std::string& what,
                    bool (*clash)(uint8_t)) {
         std::string name;
         std::optional<int64_t> length;

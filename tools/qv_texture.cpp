@@ -52,7 +52,7 @@ bool ParseArgs(int argc, char** argv, TextureArgs& a) {
             if (*end != '\0' || a.slot < 0) return false;
         } else if (arg == "--raw" && hasValue) a.rawPath = argv[++i];
         else if (arg == "-o" && hasValue) a.pngPath = argv[++i];
-        else if (arg.rfind("-", 0) != 0 && a.demoPath.empty()) a.demoPath = arg;
+        else if (arg.rfind('-', 0) != 0 && a.demoPath.empty()) a.demoPath = arg;
         else return false;
     }
     const bool oneSource = a.programPath.empty() != (a.demoPath.empty() || a.slot < 0);
