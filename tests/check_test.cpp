@@ -39,24 +39,24 @@ TEST(Check, UnderflowOnOnlyOneOfTwoPathsIsFound) {
     // 27 ADDI | 28 END. Falling through gives ADDI two values; the jump only one.
     EXPECT_EQ(Check({Code({PushI(1), PushI(1), Do(CMPSET), PushI(22), Do(JEQ), PushI(7), PushI(8),
                            Do(ADDI), Do(END)})}),
-              Lines{"script 0 at 27: int stack underflow (ADDI)"});
+              Lines{"script 0 at 27: ADDI needs 2 ints (a b); 1 on the stack"});
 }
 
 TEST(Check, StackErrorsNameTheStackAndTheInstruction) {
     EXPECT_EQ(Check({Code({Do(JMP)}), Code({PushF(1), Do(ADDF)}), Code({Do(BEAT)}),
                      Code({PushI(1), Do(LIGHT)})}),
-              (Lines{"script 0 at 0: int stack underflow (JMP)",
-                     "script 1 at 5: float stack underflow (ADDF)",
-                     "script 2 at 0: float stack underflow (BEAT)",
-                     "script 3 at 5: int stack underflow (LIGHT)"}));
+              (Lines{"script 0 at 0: JMP needs 1 int (target); 0 on the stack",
+                     "script 1 at 5: ADDF needs 2 floats (a b); 1 on the stack",
+                     "script 2 at 0: BEAT needs 1 float (bpm); 0 on the stack",
+                     "script 3 at 5: LIGHT needs 2 ints (light pname); 1 on the stack"}));
 }
 
 TEST(Check, OverflowThroughALoopIsFound) {
     // Every pass leaves one more value; the 33rd value overflows before the 51st jump.
     EXPECT_EQ(Check({Code({PushI(1), PushI(0), Do(JMP)})}),
-              Lines{"script 0 at 5: int stack overflow (PUSHI)"});
+              Lines{"script 0 at 5: PUSHI overflows the int stack (it holds 32 values)"});
     EXPECT_EQ(Check({Code({Repeat(PushF(0), 33)})}),
-              Lines{"script 0 at 160: float stack overflow (PUSHF)"});
+              Lines{"script 0 at 160: PUSHF overflows the float stack (it holds 32 values)"});
 }
 
 TEST(Check, JumpTargetsOutsideTheCodeOrInsideAnInstruction) {
@@ -106,8 +106,8 @@ TEST(Check, EffectOperandsAndTheirIndexLimits) {
                     sizes),
               (Lines{"script 0 at 47: group 3 outside the 3 groups of model 0 (MESH_GROUP)",
                      "script 0 at 74: texture 1 outside the 1 texture slots (TARGET_END)",
-                     "script 0 at 85: float stack underflow (RING)",
-                     "script 1 at 15: float stack underflow (RECT)"}));
+                     "script 0 at 85: RING needs 2 floats (rb ra); 1 on the stack",
+                     "script 1 at 15: RECT needs 4 floats (y0 x1 y1 x0); 3 on the stack"}));
     // clang-format on
 }
 
@@ -117,19 +117,19 @@ TEST(Check, CallContinuesWithWhatTheCalleeLeaves) {
     EXPECT_EQ(Check({pushesOne, pushesTwo,
                      Code({PushI(9), PushI(0), Do(CALL), Do(ADDI)}),   // 9 is lost: underflow
                      Code({PushI(1), Do(CALL), Do(ADDI), Do(END)})}),  // two values: fine
-              Lines{"script 2 at 11: int stack underflow (ADDI)"});
+              Lines{"script 2 at 11: ADDI needs 2 ints (a b); 1 on the stack"});
 }
 
 TEST(Check, SelfRecursionEndsAtTheNestingCapWithItsStacks) {
     EXPECT_EQ(Check({Code({PushI(0), Do(CALL), Do(ADDI)})}),
-              Lines{"script 0 at 6: int stack underflow (ADDI)"});
+              Lines{"script 0 at 6: ADDI needs 2 ints (a b); 0 on the stack"});
 }
 
 TEST(Check, TheShadowRunIsFollowedToo) {
     // The nested shadow run pops the three floats at its own SHADOW and then has one float
     // for ADDF; the run outside never gets there.
     EXPECT_EQ(Check({Code({PushF(3), PushF(2), PushF(1), Do(SHADOW), PushF(1), Do(ADDF)})}),
-              Lines{"script 0 at 21: float stack underflow (ADDF)"});
+              Lines{"script 0 at 21: ADDF needs 2 floats (a b); 1 on the stack"});
     EXPECT_EQ(Check({Code({PushF(3), PushF(2), PushF(1), Do(SHADOW), Do(END)})}), Lines{});
 }
 
@@ -141,9 +141,9 @@ TEST(CheckCommand, PrintsOneLinePerProblemAndExitsWithOne) {
         {MakeClip(25, 0, 100, 1), MakeClip(3, 0, 100, 2), MakeClip(19, 0, 100, 0)});
     std::string path = testing_qv::WriteDemo(d);
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
-    EXPECT_EQ(r.err, path + ": script 0 at 0: int stack underflow (ADDI)\n" + path +
-                         ": clip 0: track 25 is not one of the tracks 0 to 19\n" + path +
-                         ": clip 1: script 2 outside the 2 scripts\n");
+    EXPECT_EQ(r.err, path + ": script 0 at 0: error: ADDI needs 2 ints (a b); 0 on the stack\n" +
+                         path + ": clip 0: error: track 25 never runs: the tracks are 0 to 19\n" +
+                         path + ": clip 1: error: script 2 outside the 2 scripts\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.status, 1);
 }
@@ -159,10 +159,10 @@ TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
     std::ofstream(data + "/tri.obj") << "v 0 0 0\nvt 0 0\nvn 0 0 1\ng one\nf 1/1/1 1/1/1 1/1/1\n";
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
     EXPECT_NE(
-        r.err.find(": script 0 at 20: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
+        r.err.find(": script 0 at 20: error: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
         std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find(": model 1: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": model 1: error: OBJ file "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("gone.obj"), std::string::npos) << r.err;
     EXPECT_EQ(r.status, 1);
 }
@@ -177,8 +177,9 @@ TEST(CheckCommand, AHugeNumberInAnObjFileIsQuotedShortened) {
     const std::string digits(200000, '7');
     std::ofstream(data + "/big.obj") << "v 0 " << digits << " 0\n";
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
-    EXPECT_EQ(r.err, path + ": model 0: " + data + "/big.obj, line 1: '" + digits.substr(0, 60) +
-                         "'... (200000 bytes) is not a number\n");
+    EXPECT_EQ(r.err, path + ": model 0: error: " + data + "/big.obj, line 1: '" +
+                         digits.substr(0, 60) + "'... (200000 bytes) is not a number\n" + path +
+                         ": model 0: warning: model 0 is never used by any script\n");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -189,7 +190,8 @@ TEST(CheckCommand, CleanFilePrintsNothingAndUnreadableFileFails) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     r = testing_qv::RunQv("check " + path + ".missing");
-    EXPECT_EQ(r.err, path + ".missing: cannot be read\n");
+    EXPECT_EQ(r.err,
+              "qv check: " + path + ".missing: cannot open the file (No such file or directory)\n");
     EXPECT_EQ(r.status, 1);
 }
 

@@ -287,7 +287,7 @@ struct SourceParser : LineReader {
     bool Title() {
         if (!Once("title") || !String(d.title, "the title")) return false;
         if (d.title.find(char(demo::kTitleEnd)) != std::string::npos)
-            return Fail("the title cannot hold byte 26 (\\x1A): it ends the title");
+            return FailToken(at - 1, "the title cannot hold byte 26 (\\x1A): it ends the title");
         return NoMore();
     }
 
@@ -359,7 +359,7 @@ struct SourceParser : LineReader {
             if (!ok) return false;
         }
         for (const char* required : {"track", "start", "length", "script"})
-            if (!given[required]) return Fail(std::string("clip needs '") + required + "'");
+            if (!given[required]) return FailToken(0, std::string("clip needs '") + required + "'");
         d.clips.push_back(c);
         ItemLines& item = Item(map.clips);
         for (size_t k = 0; k < tokens.size(); ++k)  // the fields, for messages about them
@@ -395,10 +395,11 @@ struct SourceParser : LineReader {
                    bool (*clash)(uint8_t)) {
         std::string name;
         std::optional<int64_t> length;
+        const size_t nameToken = at;
         if (!String(name, what) || !OptionalLength(length) || !NoMore()) return false;
         const std::string bytes = prefix + name;
         if (bytes.empty() || clash(uint8_t(bytes[0])))
-            return Fail(what + " cannot be empty or start with byte " +
+            return FailToken(nameToken, what + " cannot be empty or start with byte " +
                         std::to_string(bytes.empty() ? 0 : uint8_t(bytes[0])) +
                         ": the player would read another kind of source (use raw)");
         return SetText(t, bytes, length);
