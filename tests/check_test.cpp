@@ -196,3 +196,128 @@ TEST(CheckCommand, CleanFilePrintsNothingAndUnreadableFileFails) {
 }
 
 }  // namespace
+
+// --- a source: every finding at the line that wrote it ---------------------------------------
+
+namespace {
+
+// Writes source as demo.qvs (and the named files, empty, under data/) into a fresh folder and
+// checks it; returns the path and the result.
+struct SourceCheck {
+    std::string path;
+    testing_qv::QvResult r;
+};
+SourceCheck CheckSource(const std::string& source, std::vector<std::string> dataFiles = {},
+                        const std::string& options = "") {
+    SourceCheck c;
+    const std::string dir = testing_qv::FreshFolder();
+    c.path = dir + "/demo.qvs";
+    std::ofstream(c.path) << source;
+    std::system(("mkdir -p " + dir + "/data").c_str());
+    for (const std::string& f : dataFiles) std::ofstream(dir + "/data/" + f) << "";
+    c.r = testing_qv::RunQv("check " + options + c.path);
+    return c;
+}
+
+// The findings with the folder cut off: "demo.qvs:L:C: ..." lines.
+std::string Shown(const SourceCheck& c) {
+    std::string out = c.r.err;
+    const std::string dir = c.path.substr(0, c.path.rfind('/') + 1);
+    for (size_t at; (at = out.find(dir)) != std::string::npos;) out.erase(at, dir.size());
+    return out;
+}
+
+}  // namespace
+
+TEST(CheckSource, StackErrorsPointAtTheInstructionWithItsOperands) {
+    SourceCheck c = CheckSource("script 0\n    PUSHF 1\n    BOX\n");
+    EXPECT_EQ(Shown(c), "demo.qvs:3:5: error: BOX needs 3 floats (hz hy hx); 1 on the stack\n");
+    EXPECT_EQ(c.r.status, 1);
+    c = CheckSource("script 0\nloop:\n    PUSHI 1\n    PUSHI @loop\n    JMP\n");
+    EXPECT_EQ(Shown(c),
+              "demo.qvs:4:5: error: PUSHI overflows the int stack (it holds 32 values)\n");
+}
+
+TEST(CheckSource, JumpsAndIndicesOutsideTheirTables) {
+    EXPECT_EQ(Shown(CheckSource("script 0\n    PUSHI 99\n    JMP\n")),
+              "demo.qvs:3:5: error: jump target 99 outside the code (length 6) (JMP)\n");
+    EXPECT_EQ(Shown(CheckSource("script 0\n  PUSHI 2\n  BINDTEX\n  PUSHI 0\n  MODEL\n"
+                                "  PUSHI 1\n  PATH\n  PUSHI 4\n  CALL\n  LOADF 3\n")),
+              "demo.qvs:3:3: error: texture 2 outside the 0 texture slots (BINDTEX)\n"
+              "demo.qvs:5:3: error: model 0 outside the 0 models (MODEL)\n"
+              "demo.qvs:7:3: error: path 1 outside the 0 path strings (PATH)\n"
+              "demo.qvs:9:3: error: script 4 outside the 1 scripts (CALL)\n"
+              "demo.qvs:10:3: error: float variable 3 outside the 0 float variables (LOADF)\n");
+}
+
+TEST(CheckSource, ClipsOnAMissingTrackOrScript) {
+    EXPECT_EQ(Shown(CheckSource("script 0\nclip 0 track 20 start 0 length 5 script 0\n"
+                                "clip 1 track 0 start 0 length 5 script 3\n")),
+              "demo.qvs:2:8: error: track 20 never runs: the tracks are 0 to 19\n"
+              "demo.qvs:3:33: error: script 3 outside the 1 scripts\n");
+}
+
+TEST(CheckSource, TextureAndObjectProgramsAgainstTheirTables) {
+    EXPECT_EQ(Shown(CheckSource("script 0\n  PUSHI 0\n  BINDTEX\n  PUSHI 0\n  MODEL\n"
+                                "texture 0 program\n  Disc 256 256\n  Fill 0xFF 0 9\n"
+                                "  Mosaic 0 4 1\n  Op20 1\n"
+                                "model 0 program\n  Cube\n  Wave 7\n  Sphere 4\n")),
+              "demo.qvs:7:3: error: Disc needs 5 parameters (centre x, centre y, radius, colour, "
+              "layer); 2 given, so the player skips it\n"
+              "demo.qvs:8:3: error: Fill layer 9 is outside 0 to 7\n"
+              "demo.qvs:9:3: error: Mosaic block width 0 is outside 1 to 512\n"
+              "demo.qvs:10:3: warning: texture operation 20 does nothing\n"
+              "demo.qvs:12:3: error: Cube subdivisions n 0 is outside 1 to 10\n"
+              "demo.qvs:13:3: error: Wave variant 7 is outside 0 to 4\n");
+}
+
+TEST(CheckSource, MissingFilesNameTheFolderAndTheNearestName) {
+    SourceCheck c = CheckSource(
+        "script 0\n  PUSHI 0\n  BINDTEX\n  PUSHI 0\n  MODEL\n  PUSHI 1\n  MODEL\n"
+        "texture 0 image \"tiles.bmp\"\nmodel 0 obj \"shipp.obj\"\nmodel 1 file \"verts.bin\"\n"
+        "music \"song.ogg\"\n",
+        {"tile.bmp", "ship.obj"});
+    const std::string dir = c.path.substr(0, c.path.rfind('/') + 1);
+    EXPECT_EQ(c.r.err, c.path + ":8:1: error: image file '" + dir + "data/tiles.bmp' not found in '" +
+                           dir + "data' (nearest: 'tile.bmp')\n" + c.path +
+                           ":9:1: error: OBJ file '" + dir + "data/shipp.obj' not found in '" +
+                           dir + "data' (nearest: 'ship.obj')\n" + c.path +
+                           ":10:1: error: vertex file '" + dir + "verts.bin' not found in '" +
+                           dir.substr(0, dir.size() - 1) + "'\n" + c.path +
+                           ":11:1: error: music file '" + dir + "song.ogg' not found in '" +
+                           dir.substr(0, dir.size() - 1) + "'\n");
+}
+
+TEST(CheckSource, AnObjFileThatDoesNotLoadGivesItsOwnLine) {
+    const std::string dir = testing_qv::FreshFolder();
+    std::system(("mkdir -p " + dir + "/data").c_str());
+    std::ofstream(dir + "/data/bad.obj") << "v 0 0 0\nf 1 2 9\n";
+    std::ofstream(dir + "/demo.qvs") << "script 0\n  PUSHI 0\n  MODEL\nmodel 0 obj \"bad.obj\"\n";
+    testing_qv::QvResult r = testing_qv::RunQv("check " + dir + "/demo.qvs");
+    EXPECT_EQ(r.err.substr(0, r.err.find(dir + "/data/bad.obj, line 2")),
+              dir + "/demo.qvs:4:1: error: ")
+        << r.err;
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(CheckSource, UnusedItemsWarnAndFailOnlyWithWerror) {
+    const std::string source = "script 0\n  QUIT\ntexture 0 target\nmodel 0 program\n  Cube 1\n";
+    SourceCheck c = CheckSource(source);
+    EXPECT_EQ(Shown(c), "demo.qvs:3:1: warning: texture 0 is never used by any script\n"
+                        "demo.qvs:4:1: warning: model 0 is never used by any script\n");
+    EXPECT_EQ(c.r.status, 0);
+    EXPECT_EQ(CheckSource(source, {}, "--werror ").r.status, 1);
+    // A computed index may name any of them: nothing is reported unused.
+    EXPECT_EQ(Shown(CheckSource("variables ints 1\nscript 0\n  LOADI 0\n  BINDTEX\n  PUSHI 0\n"
+                                "  MODEL\ntexture 0 target\nmodel 0 program\n  Cube 1\n")),
+              "");
+}
+
+TEST(CheckSource, SourceErrorsAreReportedBeforeAnyCheck) {
+    SourceCheck c = CheckSource("script 0\n  BOX 1 1 1\n  NOPE\n");
+    EXPECT_EQ(Shown(c),
+              "demo.qvs:2:7: error: BOX takes its operands from the stacks, not from its line: "
+              "push 3 floats (hz hy hx) before it\n"
+              "demo.qvs:3:3: error: unknown mnemonic 'NOPE'\n");
+    EXPECT_EQ(c.r.status, 1);
+}
