@@ -14,7 +14,7 @@ namespace tools {
 
 extern const char kSynthHelp[] =
     "usage: qv synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac\n"
-    "Renders a music pattern (see docs/music-clock.md) to a sound file.\n"
+    "Renders a music pattern (see docs/synth.md) to a sound file.\n"
     "  -o OUT   the sound file; its extension picks the format (.wav, .ogg, .flac)\n";
 
 int RunSynth(int argc, char** argv) {
