@@ -592,6 +592,10 @@ struct SourceParser : LineReader {
         TableCountFor("textures", d.textureSources.size(), d.textureCount);
         TableCountFor("paths", d.pathStrings.size(), d.pathCount);
         TableCountFor("models", d.modelSources.size(), d.modelCount);
+        if (diagnostics.size() > size_t(kMaxErrors)) {  // the checks at the end added some
+            diagnostics.resize(size_t(kMaxErrors));
+            FailAt({lineNumber, 1}, "too many errors; stopping here");
+        }
         return Errors() == 0;
     }
 };
