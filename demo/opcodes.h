@@ -254,9 +254,9 @@ constexpr int CountNames(std::string_view names) {
 // Every instruction names each operand it pops and says what it does.
 constexpr bool OpcodeDocsComplete() {
     for (const OpcodeInfo& o : kOpcodes)
-        if (!o.mnemonic.empty() && (CountNames(o.intNames) != o.popInts ||
-                                    CountNames(o.floatNames) != o.popFloats ||
-                                    o.summary.empty() || o.example.empty()))
+        if (!o.mnemonic.empty() &&
+            (CountNames(o.intNames) != o.popInts || CountNames(o.floatNames) != o.popFloats ||
+             o.summary.empty() || o.example.empty()))
             return false;
     return true;
 }

@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     tools::SourceResult result;
     if (!tools::ParseDemoSource(text, "fuzz.qvs", demo, result)) {
-        if (result.diagnostics.empty() ||
-            result.diagnostics.size() > size_t(tools::kMaxErrors) + 1)
+        if (result.diagnostics.empty() || result.diagnostics.size() > size_t(tools::kMaxErrors) + 1)
             std::abort();
         for (const tools::Diagnostic& d : result.diagnostics)
             if (d.pos.line < 1 || d.pos.column < 1) std::abort();
@@ -31,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!tools::ParseDemoSource(tools::FormatDemoSource(reread), "fuzz.qvs", rebuilt, error))
         std::abort();
     if (demo::WriteDemoFile(rebuilt) != bytes) std::abort();
-    if (!tools::ParseDemoSource(tools::FormatDemoSource(reread, true), "fuzz.qvs", rebuilt, error) ||
+    if (!tools::ParseDemoSource(tools::FormatDemoSource(reread, true), "fuzz.qvs", rebuilt,
+                                error) ||
         demo::WriteDemoFile(rebuilt) != bytes)
         std::abort();
     return 0;

@@ -159,7 +159,8 @@ TEST(CheckCommand, ModelsAreBuiltAndMeshGroupsKnown) {
     std::ofstream(data + "/tri.obj") << "v 0 0 0\nvt 0 0\nvn 0 0 1\ng one\nf 1/1/1 1/1/1 1/1/1\n";
     testing_qv::QvResult r = testing_qv::RunQv("check " + path);
     EXPECT_NE(
-        r.err.find(": script 0 at 20: error: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
+        r.err.find(
+            ": script 0 at 20: error: group 1 outside the 1 groups of model 0 (MESH_GROUP)\n"),
         std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find(": model 1: error: OBJ file "), std::string::npos) << r.err;
@@ -278,14 +279,13 @@ TEST(CheckSource, MissingFilesNameTheFolderAndTheNearestName) {
         "music \"song.ogg\"\n",
         {"tile.bmp", "ship.obj"});
     const std::string dir = c.path.substr(0, c.path.rfind('/') + 1);
-    EXPECT_EQ(c.r.err, c.path + ":8:1: error: image file '" + dir + "data/tiles.bmp' not found in '" +
-                           dir + "data' (nearest: 'tile.bmp')\n" + c.path +
-                           ":9:1: error: OBJ file '" + dir + "data/shipp.obj' not found in '" +
-                           dir + "data' (nearest: 'ship.obj')\n" + c.path +
-                           ":10:1: error: vertex file '" + dir + "verts.bin' not found in '" +
-                           dir.substr(0, dir.size() - 1) + "'\n" + c.path +
-                           ":11:1: error: music file '" + dir + "song.ogg' not found in '" +
-                           dir.substr(0, dir.size() - 1) + "'\n");
+    EXPECT_EQ(c.r.err,
+              c.path + ":8:1: error: image file '" + dir + "data/tiles.bmp' not found in '" + dir +
+                  "data' (nearest: 'tile.bmp')\n" + c.path + ":9:1: error: OBJ file '" + dir +
+                  "data/shipp.obj' not found in '" + dir + "data' (nearest: 'ship.obj')\n" +
+                  c.path + ":10:1: error: vertex file '" + dir + "verts.bin' not found in '" +
+                  dir.substr(0, dir.size() - 1) + "'\n" + c.path + ":11:1: error: music file '" +
+                  dir + "song.ogg' not found in '" + dir.substr(0, dir.size() - 1) + "'\n");
 }
 
 TEST(CheckSource, AnObjFileThatDoesNotLoadGivesItsOwnLine) {
@@ -303,8 +303,9 @@ TEST(CheckSource, AnObjFileThatDoesNotLoadGivesItsOwnLine) {
 TEST(CheckSource, UnusedItemsWarnAndFailOnlyWithWerror) {
     const std::string source = "script 0\n  QUIT\ntexture 0 target\nmodel 0 program\n  Cube 1\n";
     SourceCheck c = CheckSource(source);
-    EXPECT_EQ(Shown(c), "demo.qvs:3:1: warning: texture 0 is never used by any script\n"
-                        "demo.qvs:4:1: warning: model 0 is never used by any script\n");
+    EXPECT_EQ(Shown(c),
+              "demo.qvs:3:1: warning: texture 0 is never used by any script\n"
+              "demo.qvs:4:1: warning: model 0 is never used by any script\n");
     EXPECT_EQ(c.r.status, 0);
     EXPECT_EQ(CheckSource(source, {}, "--werror ").r.status, 1);
     // A computed index may name any of them: nothing is reported unused.

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <sys/wait.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -447,7 +446,8 @@ TEST(DemoSource, DumpShowsLabelsNamesAndColours) {
 TEST(DemoSource, ErrorsNameFileAndLine) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"title \"x\"\nscript\n  PUSH 1", "t.qvs:3:3: error: unknown mnemonic 'PUSH'"},
-        {"script\n  pushi 1", "t.qvs:2:3: error: unknown mnemonic 'pushi' (mnemonics are upper case)"},
+        {"script\n  pushi 1",
+         "t.qvs:2:3: error: unknown mnemonic 'pushi' (mnemonics are upper case)"},
         {"script\n  PUSHI @nowhere\n  JMP", "t.qvs:2:9: error: undefined label 'nowhere'"},
         {"script\nx:\nx: QUIT", "t.qvs:3:1: error: label 'x' is defined twice (first at line 2)"},
         {"script\n  JMP @x",
@@ -470,8 +470,10 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"script\n  END 1", "t.qvs:2:7: error: END takes no operands"},
         {"title \"x\" \"y\"", "t.qvs:1:11: error: unexpected \"y\""},
         {"script 1", "t.qvs:1:8: error: script 1 is out of order: the next script is 0"},
-        {"script length -2\n  QUIT", "t.qvs:1:1: error: length -2 does not match the 1 bytes given"},
-        {"title \"a\x1a\"", "t.qvs:1:7: error: the title cannot hold byte 26 (\\x1A): it ends the title"},
+        {"script length -2\n  QUIT",
+         "t.qvs:1:1: error: length -2 does not match the 1 bytes given"},
+        {"title \"a\x1a\"",
+         "t.qvs:1:7: error: the title cannot hold byte 26 (\\x1A): it ends the title"},
         {"title \"a", "t.qvs:1:7: error: string has no closing quote"},
         {"title \"\\q\"", "t.qvs:1:7: error: unknown escape \\q"},
         {"title \"\xe2\x82\xac\xe2\x98\x83\"",
@@ -479,19 +481,23 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"title \"\xff\"", "t.qvs:1:7: error: string is not valid UTF-8"},
         {"title \"a\"\ntitle \"b\"", "t.qvs:2:1: error: second 'title' (the first is at line 1)"},
         {"  QUIT",
-         "t.qvs:1:3: error: expected a directive (title, script, clip, track, texture, path, variables, "
+         "t.qvs:1:3: error: expected a directive (title, script, clip, track, texture, path, "
+         "variables, "
          "music, model, trailing, count, after-end), not 'QUIT'"},
         {"clip track 1 start 0 length 5", "t.qvs:1:1: error: clip needs 'script'"},
         {"clip track 256 start 0 length 5 script 0",
          "t.qvs:1:12: error: track must be an integer from 0 to 255, not '256'"},
         {"clip track 1 colour 3",
-         "t.qvs:1:21: error: unknown clip field 'colour' (track, start, length, script, translate, rotate)"},
-        {"track 20 0 0 0 0 0 0", "t.qvs:1:7: error: track number must be an integer from 0 to 19, not '20'"},
+         "t.qvs:1:21: error: unknown clip field 'colour' (track, start, length, script, translate, "
+         "rotate)"},
+        {"track 20 0 0 0 0 0 0",
+         "t.qvs:1:7: error: track number must be an integer from 0 to 19, not '20'"},
         {"texture 0 image \"\\x02x\"",
          "t.qvs:1:17: error: an image file name cannot be empty or start with byte 2: "
          "the player would read another kind of source (use raw)"},
         {"texture 0 program\n  Blurr 1 2", "t.qvs:2:9: error: unknown texture operation 'Blurr'"},
-        {"texture 0 program\n  Fill \"x\"", "t.qvs:2:8: error: a label must follow a parameter value"},
+        {"texture 0 program\n  Fill \"x\"",
+         "t.qvs:2:8: error: a label must follow a parameter value"},
         {"texture 0 picture \"a\"",
          "t.qvs:1:19: error: unknown texture kind 'picture' (program, image, target, none, raw)"},
         {"path 0\n  segment 1 2 3 4 5", "t.qvs:2:20: error: missing cy"},
@@ -506,7 +512,8 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
          "t.qvs:1:1: error: count -1 does not match the 1 scripts given"},
         {"count textures 2", "t.qvs:1:1: error: count 2 does not match the 0 textures given"},
         {"after-end\n  QUIT", "t.qvs:2:7: error: only .byte lines belong after 'after-end'"},
-        {"after-end\n  .byte 256", "t.qvs:2:9: error: byte value must be 0 to 255 or a string, not '256'"},
+        {"after-end\n  .byte 256",
+         "t.qvs:2:9: error: byte value must be 0 to 255 or a string, not '256'"},
     };
     for (const auto& [source, message] : cases) EXPECT_EQ(BuildError(source), message) << source;
 }
@@ -544,8 +551,9 @@ TEST(DemoSource, ColumnsCountCharactersAndStopAtTheErrorLimit) {
     for (int i = 0; i < 30; ++i) many += "  NOPE\n";
     const std::string errors = BuildError(many);
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), tools::kMaxErrors);
-    EXPECT_TRUE(errors.ends_with("t.qvs:21:3: error: unknown mnemonic 'NOPE'\n"
-                                 "t.qvs:21:1: error: too many errors; stopping here"))
+    EXPECT_TRUE(
+        errors.ends_with("t.qvs:21:3: error: unknown mnemonic 'NOPE'\n"
+                         "t.qvs:21:1: error: too many errors; stopping here"))
         << errors;
 }
 
@@ -556,9 +564,9 @@ TEST(DemoSource, LongTokensAreQuotedShortened) {
     EXPECT_EQ(BuildError("track 1 0 0 0 0 0 0 " + word),
               "t.qvs:1:21: error: unexpected '" + word.substr(0, 60) + "'... (5000 bytes)");
     // A string is shown in its escaped form; the cut does not split the UTF-8 of "\xe4" (ä).
-    EXPECT_EQ(BuildError("track 1 0 0 0 0 0 0 \"" + std::string(59, 'a') + "\xc3\xa4" + word + "\""),
-              "t.qvs:1:21: error: unexpected \"" + std::string(59, 'a') +
-                  "\xc3\xa4\"... (5060 bytes)");
+    EXPECT_EQ(
+        BuildError("track 1 0 0 0 0 0 0 \"" + std::string(59, 'a') + "\xc3\xa4" + word + "\""),
+        "t.qvs:1:21: error: unexpected \"" + std::string(59, 'a') + "\xc3\xa4\"... (5060 bytes)");
 }
 
 TEST(DemoSource, EveryByteValueSurvivesQuotingAndFloatsTheirBits) {
@@ -606,8 +614,8 @@ TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
     EXPECT_GE(d.scripts.size(), 2u);
 }
 
-// The command line: exit 0 on success, 1 with "file:line:col: error: message" on a source error or an
-// unreadable demo file, 2 on wrong arguments.
+// The command line: exit 0 on success, 1 with "file:line:col: error: message" on a source error or
+// an unreadable demo file, 2 on wrong arguments.
 TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
     // A folder of its own: other build folders may run this test at the same time.
     std::string pattern = testing::TempDir() + "qv-demo-source-XXXXXX";

@@ -43,7 +43,8 @@ TEST(Reference, EveryOpcodeAndOperationHasAnEntry) {
 
 TEST(Reference, OperandsAreNamedInPushOrder) {
     EXPECT_EQ(tools::DescribeOperands(demo::BOX), "3 floats (hz hy hx)");
-    EXPECT_EQ(tools::DescribeOperands(demo::MESH_GROUP), "3 ints (texBase group model) and 1 float (scale)");
+    EXPECT_EQ(tools::DescribeOperands(demo::MESH_GROUP),
+              "3 ints (texBase group model) and 1 float (scale)");
     EXPECT_EQ(tools::DescribeOperands(demo::QUIT), "nothing");
     EXPECT_NE(tools::ReferenceEntry("Disc")->find("P2 radius (0 to 512)"), std::string::npos);
     EXPECT_NE(tools::ReferenceEntry("Cube")->find("subdivisions n (1 to 10)"), std::string::npos);
@@ -64,9 +65,8 @@ TEST(QvHelp, HelpAndVersionGoToStdoutWithStatusZero) {
 
 TEST(QvHelp, EveryCommandDescribesItsOptions) {
     const std::pair<const char*, const char*> kCommands[] = {
-        {"build", "-o OUT.acs"}, {"dump", "--offsets"}, {"check", "--werror"},
-        {"trace", "--times"},    {"texture", "--raw"},  {"model", "--obj"},
-        {"render", "--fps"},     {"synth", "-o OUT"}};
+        {"build", "-o OUT.acs"}, {"dump", "--offsets"}, {"check", "--werror"}, {"trace", "--times"},
+        {"texture", "--raw"},    {"model", "--obj"},    {"render", "--fps"},   {"synth", "-o OUT"}};
     for (const auto& [command, option] : kCommands) {
         for (const std::string& args :
              {std::string(command) + " --help", "help " + std::string(command)}) {
@@ -88,8 +88,9 @@ TEST(QvHelp, MistakesGoToStderrWithTheCommandNamed) {
     EXPECT_EQ(r.err.substr(0, 36), "qv: unknown command '--nonsense'\nusa");
     r = RunQv("help NOPE");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qv help: no command, instruction or operation is named 'NOPE' "
-                     "(qv help --markdown lists them)\n");
+    EXPECT_EQ(r.err,
+              "qv help: no command, instruction or operation is named 'NOPE' "
+              "(qv help --markdown lists them)\n");
     r = RunQv("check");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.substr(0, 15), "usage: qv check");
@@ -103,8 +104,9 @@ TEST(QvHelp, MistakesGoToStderrWithTheCommandNamed) {
                              "directory)\n");
     }
     r = RunQv("model --program /nonexistent/p.bin");
-    EXPECT_EQ(r.err, "qv model: /nonexistent/p.bin: cannot open the file (No such file or "
-                     "directory)\n");
+    EXPECT_EQ(r.err,
+              "qv model: /nonexistent/p.bin: cannot open the file (No such file or "
+              "directory)\n");
 }
 
 TEST(QvHelp, OutputsToStdoutAndPngNames) {
@@ -116,7 +118,8 @@ TEST(QvHelp, OutputsToStdoutAndPngNames) {
     std::ofstream(dir + "/p.bin", std::ios::binary) << std::string(4, '\0');
     r = RunQv("texture --program " + dir + "/p.bin -o " + dir + "/out.jpg");
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "qv texture: '" + dir + "/out.jpg': the output is a PNG image; name it .png\n");
+    EXPECT_EQ(r.err,
+              "qv texture: '" + dir + "/out.jpg': the output is a PNG image; name it .png\n");
     r = RunQv("texture --program " + dir + "/p.bin -o -");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(1, 3), "PNG");

@@ -38,9 +38,8 @@ struct Checker {
         const fs::path resolved(path);
         const std::string folder =
             resolved.has_parent_path() ? resolved.parent_path().string() : std::string(".");
-        std::string text = std::string(what) + " " +
-                           core::QuoteToken(platform::DisplayPath(path)) + " not found in " +
-                           core::QuoteToken(platform::DisplayPath(folder));
+        std::string text = std::string(what) + " " + core::QuoteToken(platform::DisplayPath(path)) +
+                           " not found in " + core::QuoteToken(platform::DisplayPath(folder));
         const std::string nearest = NearestName(folder, resolved.filename().string());
         if (!nearest.empty()) text += " (nearest: " + core::QuoteToken(nearest) + ")";
         Error(p, text);
@@ -51,7 +50,8 @@ struct Checker {
         core::ByteReader in(core::AsBytes(source));
         in.pos = 1;  // the marker
         int32_t count = 0;
-        if (!in.ReadI32(count)) return Error({Table::Texture, slot, 0}, "program ends in its count");
+        if (!in.ReadI32(count))
+            return Error({Table::Texture, slot, 0}, "program ends in its count");
         for (int32_t i = 0; i < count; ++i) {
             const Place at{Table::Texture, slot, int64_t(in.pos)};
             demo::TexOperation op;

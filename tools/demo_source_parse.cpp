@@ -48,7 +48,7 @@ enum class BlockKind { None, Script, TextureProgram, Path, ObjectProgram, AfterE
 // gives another value.
 struct Block {
     BlockKind kind = BlockKind::None;
-    SourcePos pos;  // of the directive that opened it
+    SourcePos pos;               // of the directive that opened it
     ItemLines* lines = nullptr;  // where each record of its bytes starts
     demo::Script* script = nullptr;
     ScriptAssembler assembler;
@@ -94,13 +94,14 @@ struct SourceParser : LineReader {
         ++at;
         if (v != int64_t(next))
             return FailToken(at - 1, std::string(noun) + " " + std::to_string(v) +
-                        " is out of order: the next " + noun + " is " + std::to_string(next));
+                                         " is out of order: the next " + noun + " is " +
+                                         std::to_string(next));
         return true;
     }
     bool Once(const std::string& directive) {
         auto [it, fresh] = seenOnce.emplace(directive, lineNumber);
         return fresh || FailToken(0, "second '" + directive + "' (the first is at line " +
-                             std::to_string(it->second) + ")");
+                                         std::to_string(it->second) + ")");
     }
 
     // A stored length given with `length L`: a negative or zero one stands for an empty text;
@@ -113,7 +114,7 @@ struct SourceParser : LineReader {
         }
         if (*length <= 0 ? size != 0 : size_t(*length) != size)
             return FailAt(pos, "length " + std::to_string(*length) + " does not match the " +
-                                    std::to_string(size) + " bytes given");
+                                   std::to_string(size) + " bytes given");
         stored = int32_t(*length);
         return true;
     }
@@ -143,7 +144,7 @@ struct SourceParser : LineReader {
                 if (b.kind == BlockKind::Path) {
                     if (count > INT16_MAX)
                         return FailAt(b.pos, "a path holds at most 32767 segments, not " +
-                                                  std::to_string(count));
+                                                 std::to_string(count));
                     std::string be;
                     demo::AppendPathCount(be, int16_t(count));
                     b.text->bytes.replace(b.countAt, 2, be);
@@ -264,7 +265,8 @@ struct SourceParser : LineReader {
     bool BlockLine() {
         if (block.kind == BlockKind::Skip) return true;
         if (block.kind == BlockKind::Script) return block.assembler.Line(*this);
-        if (block.lines) block.lines->at.emplace(int64_t(block.text->bytes.size()), PosOf(at));
+        if (block.lines)  // a later line at the same offset (after .count) writes the record
+            block.lines->at.insert_or_assign(int64_t(block.text->bytes.size()), PosOf(at));
         std::string word;
         if (!Word(word, "a line of the block")) return false;
         std::string* raw =
@@ -399,9 +401,10 @@ struct SourceParser : LineReader {
         if (!String(name, what) || !OptionalLength(length) || !NoMore()) return false;
         const std::string bytes = prefix + name;
         if (bytes.empty() || clash(uint8_t(bytes[0])))
-            return FailToken(nameToken, what + " cannot be empty or start with byte " +
-                        std::to_string(bytes.empty() ? 0 : uint8_t(bytes[0])) +
-                        ": the player would read another kind of source (use raw)");
+            return FailToken(nameToken,
+                             what + " cannot be empty or start with byte " +
+                                 std::to_string(bytes.empty() ? 0 : uint8_t(bytes[0])) +
+                                 ": the player would read another kind of source (use raw)");
         return SetText(t, bytes, length);
     }
 
@@ -432,8 +435,7 @@ struct SourceParser : LineReader {
             return NamedForm(t, "", "an image file name", [](uint8_t b) {
                 return b == demo::kTextureNone || b == demo::kTextureProgram;
             });
-        if (kind == "target")
-            return OptionalLength(length) && NoMore() && SetText(t, "", length);
+        if (kind == "target") return OptionalLength(length) && NoMore() && SetText(t, "", length);
         if (kind == "none")
             return OptionalLength(length) && NoMore() &&
                    SetText(t, std::string(1, char(demo::kTextureNone)), length);
@@ -567,7 +569,7 @@ struct SourceParser : LineReader {
         }
         if (items != 0 ? *c.stored != int64_t(items) : *c.stored > 0)
             return FailAt(c.pos, "count " + std::to_string(*c.stored) + " does not match the " +
-                                      std::to_string(items) + " " + table + " given");
+                                     std::to_string(items) + " " + table + " given");
         stored = int32_t(*c.stored);
         return true;
     }

@@ -76,7 +76,8 @@ int Help(int argc, char** argv) {
         return tools::kExitOk;
     }
     return tools::Complain("help", "no command, instruction or operation is named " +
-                                       core::QuoteToken(argv[0]) + " (qv help --markdown lists them)");
+                                       core::QuoteToken(argv[0]) +
+                                       " (qv help --markdown lists them)");
 }
 
 }  // namespace

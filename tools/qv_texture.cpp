@@ -17,8 +17,8 @@
 #include "textures/image_loaders.h"
 #include "textures/tex_program.h"
 #include "textures/texmanager.h"
-#include "tools/png_writer.h"
 #include "tools/cli.h"
+#include "tools/png_writer.h"
 #include "tools/qv_commands.h"
 
 namespace tools {

@@ -18,8 +18,8 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
-#include "tools/options.h"
 #include "tools/cli.h"
+#include "tools/options.h"
 #include "tools/qv_commands.h"
 
 namespace tools {

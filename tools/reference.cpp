@@ -92,31 +92,32 @@ std::string ReferenceMarkdown() {
         if (o.mnemonic.empty()) continue;
         const std::string in = InlineOperand(o.operand);
         md += "| " + std::to_string(code) + " | `" + std::string(o.mnemonic) + "` | " +
-              (in.empty() ? "–" : in) + " | " + DescribeOperands(code) + " | " + Pushes(o) +
-              " | " + std::string(o.summary) + " | `" +
-              ExampleLines(o.example, "` `") + "` |\n";
+              (in.empty() ? "–" : in) + " | " + DescribeOperands(code) + " | " + Pushes(o) + " | " +
+              std::string(o.summary) + " | `" + ExampleLines(o.example, "` `") + "` |\n";
     }
-    md += "\nAll other codes are one-byte no-operations (write them as `.byte N`).\n\n"
-          "## Texture operations\n\n"
-          "One per line of a `texture N program` block: the name, then the parameters P0, P1, "
-          "… An operation with fewer parameters than listed is skipped by the player; further "
-          "parameters are ignored. The layer is one of the eight layers 0 to 7, which add up "
-          "to the texture.\n\n"
-          "| Code | Name | Parameters (range) | Does |\n|---|---|---|---|\n";
+    md +=
+        "\nAll other codes are one-byte no-operations (write them as `.byte N`).\n\n"
+        "## Texture operations\n\n"
+        "One per line of a `texture N program` block: the name, then the parameters P0, P1, "
+        "… An operation with fewer parameters than listed is skipped by the player; further "
+        "parameters are ignored. The layer is one of the eight layers 0 to 7, which add up "
+        "to the texture.\n\n"
+        "| Code | Name | Parameters (range) | Does |\n|---|---|---|---|\n";
     for (size_t i = 0; i < demo::kTexOps.size(); ++i) {
         const demo::TexOpInfo& op = demo::kTexOps[i];
         md += "| " + std::to_string(i) + " | `" + std::string(op.name) + "` | " +
               TexParamList(op, "; ") + " | " + std::string(op.summary) + " |\n";
     }
-    md += "\n## Object operations\n\n"
-          "One per line of a `model N program` block, with one parameter byte; besides them "
-          "`SelectAll` and `SelectBox X0 Y0 Z0 X1 Y1 Z1` choose the vertices the operations "
-          "1 to 5 change.\n\n"
-          "| Code | Name | Parameter (range) | Does |\n|---|---|---|---|\n";
+    md +=
+        "\n## Object operations\n\n"
+        "One per line of a `model N program` block, with one parameter byte; besides them "
+        "`SelectAll` and `SelectBox X0 Y0 Z0 X1 Y1 Z1` choose the vertices the operations "
+        "1 to 5 change.\n\n"
+        "| Code | Name | Parameter (range) | Does |\n|---|---|---|---|\n";
     for (size_t i = 0; i < demo::kObjectOps.size(); ++i) {
         const demo::ObjectOpInfo& op = demo::kObjectOps[i];
-        md += "| " + std::to_string(i) + " | `" + std::string(op.name) + "` | " +
-              ObjectParam(op) + " | " + std::string(op.summary) + " |\n";
+        md += "| " + std::to_string(i) + " | `" + std::string(op.name) + "` | " + ObjectParam(op) +
+              " | " + std::string(op.summary) + " |\n";
     }
     return md;
 }
@@ -143,8 +144,8 @@ std::optional<std::string> ReferenceEntry(std::string_view name) {
         const demo::ObjectOpInfo& op = demo::kObjectOps[i];
         if (op.name != name) continue;
         return std::string(op.name) + " (object operation " + std::to_string(i) + ")\n" +
-               "  does:      " + std::string(op.summary) + "\n  parameter: " +
-               ObjectParam(op) + "\n";
+               "  does:      " + std::string(op.summary) + "\n  parameter: " + ObjectParam(op) +
+               "\n";
     }
     return std::nullopt;
 }

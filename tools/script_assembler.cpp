@@ -36,8 +36,9 @@ bool ScriptAssembler::Line(LineReader& in) {
     if (op < 0) {
         std::string upper = word;
         for (char& c : upper) c = char(std::toupper(uint8_t(c)));
-        return in.FailToken(wordToken, "unknown mnemonic " + core::QuoteToken(word) +
-                       (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
+        return in.FailToken(
+            wordToken, "unknown mnemonic " + core::QuoteToken(word) +
+                           (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
     }
     code.push_back(uint8_t(op));
     std::string operand;

@@ -94,7 +94,7 @@ bool LineReader::Integer(int64_t& v, int64_t lo, int64_t hi, const std::string& 
     if (!Word(w, what)) return false;
     if (!srctext::ParseInteger(w, v) || v < lo || v > hi)
         return FailToken(token, what + " must be an integer from " + std::to_string(lo) + " to " +
-                    std::to_string(hi) + ", not " + core::QuoteToken(w));
+                                    std::to_string(hi) + ", not " + core::QuoteToken(w));
     return true;
 }
 bool LineReader::Int32(int32_t& v, const std::string& what) {
