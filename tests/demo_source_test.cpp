@@ -52,6 +52,10 @@ testing::AssertionResult RoundTrips(const std::string& file) {
     }
     if (tools::FormatDemoSource(built) != text)
         return testing::AssertionFailure() << "second dump differs";
+    // The offsets of `qv dump --offsets` are comments: the same bytes again.
+    if (!tools::ParseDemoSource(tools::FormatDemoSource(read, true), "gen.qvs", built, error) ||
+        demo::WriteDemoFile(built) != file)
+        return testing::AssertionFailure() << "the dump with offsets builds otherwise: " << error;
     return testing::AssertionSuccess();
 }
 
@@ -555,6 +559,30 @@ TEST(DemoSource, ColumnsCountCharactersAndStopAtTheErrorLimit) {
         errors.ends_with("t.qvs:21:3: error: unknown mnemonic 'NOPE'\n"
                          "t.qvs:21:1: error: too many errors; stopping here"))
         << errors;
+    // A block's end can add many at once (every undefined label): still the first 20.
+    std::string labels = "script\n";
+    for (int i = 0; i < 25; ++i) labels += "  PUSHI @x" + std::to_string(i) + "\n";
+    const std::string capped = BuildError(labels + "title \"t\"\ntitle \"u\"");
+    EXPECT_EQ(std::count(capped.begin(), capped.end(), '\n'), tools::kMaxErrors);
+    EXPECT_TRUE(capped.starts_with("t.qvs:2:9: error: undefined label 'x0'\n")) << capped;
+    EXPECT_TRUE(
+        capped.ends_with("t.qvs:21:9: error: undefined label 'x19'\n"
+                         "t.qvs:27:1: error: too many errors; stopping here"))
+        << capped;
+}
+
+TEST(DemoSource, DumpWithOffsetsShowsEachInstructionsOffset) {
+    demo::DemoFile d;
+    ASSERT_TRUE(demo::ParseDemoFile(
+                    Span(Build("script\n  PUSHF 1\n  BOX\n  .byte 17\n  PUSHI 3\n  .byte 2 0\n")),
+                    "t.acs", d)
+                    .ok());
+    const std::string text = tools::FormatDemoSource(d, true);
+    EXPECT_NE(text.find("script 0\n    PUSHF 1  ; at 0\n    BOX  ; at 5\n    .byte 17  ; at 6\n"
+                        "    PUSHI 3  ; at 7\n    .byte 2 0  ; at 12, PUSHF cut off by the end "
+                        "of the code\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(DemoSource, LongTokensAreQuotedShortened) {

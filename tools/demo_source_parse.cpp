@@ -3,6 +3,7 @@
 // (script code, texture or object program, path segments, raw bytes) until the next directive.
 // An error ends its line (or, on a directive line, the directive's block), and reading goes on
 // with the next line so that one run reports every error, up to kMaxErrors.
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -582,10 +583,7 @@ struct SourceParser : LineReader {
             if (end == std::string_view::npos) end = text.size();
             ++lineNumber;
             Line(text.substr(start, end - start));
-            if (Errors() >= kMaxErrors) {
-                FailAt({lineNumber, 1}, "too many errors; stopping here");
-                return false;
-            }
+            if (Errors() >= kMaxErrors) return StopAtTheLimit();
             start = end + 1;
         }
         FinishBlock();
@@ -594,11 +592,23 @@ struct SourceParser : LineReader {
         TableCountFor("textures", d.textureSources.size(), d.textureCount);
         TableCountFor("paths", d.pathStrings.size(), d.pathCount);
         TableCountFor("models", d.modelSources.size(), d.modelCount);
-        if (diagnostics.size() > size_t(kMaxErrors)) {  // the checks at the end added some
-            diagnostics.resize(size_t(kMaxErrors));
-            FailAt({lineNumber, 1}, "too many errors; stopping here");
-        }
+        if (Errors() > kMaxErrors) return StopAtTheLimit();  // the checks at the end added some
+        SortByPosition();
         return Errors() == 0;
+    }
+
+    // A block's own errors (an undefined label, a wrong length) are found at its end.
+    void SortByPosition() {
+        std::stable_sort(diagnostics.begin(), diagnostics.end(), [](const auto& a, const auto& b) {
+            return a.pos.line != b.pos.line ? a.pos.line < b.pos.line : a.pos.column < b.pos.column;
+        });
+    }
+
+    // The first kMaxErrors in order, and a last line that says reading stopped.
+    bool StopAtTheLimit() {
+        SortByPosition();
+        diagnostics.resize(size_t(kMaxErrors));
+        return FailAt({lineNumber, 1}, "too many errors; stopping here");
     }
 };
 
