@@ -203,6 +203,8 @@ int Distance(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string NearestName(const std::string& folder, const std::string& name) {
+    constexpr size_t kLongestFileName = 255;  // a longer name matches nothing; no slow compare
+    if (name.size() > kLongestFileName) return "";
     std::error_code ec;
     std::string best;
     int bestDistance = int(name.size() / 2) + 1;  // farther than that is no hint
