@@ -19,8 +19,9 @@ bool ReadInto(const std::string& path, Buffer& out, std::string* error) {
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
     const bool failed = std::ferror(f) != 0;
+    const int reason = errno;  // before fclose can change it
     std::fclose(f);
-    if (failed && error) *error = path + ": cannot read the file";
+    if (failed && error) *error = path + ": cannot read the file (" + std::strerror(reason) + ")";
     return !failed;
 }
 

@@ -8,7 +8,7 @@
 namespace core {
 
 // Reads the file at path (already resolved). On failure returns false and, when error is
-// given, sets it to "PATH: cannot open the file (reason)" or "PATH: cannot read the file".
+// given, sets it to "PATH: cannot open the file (reason)" or "PATH: cannot read the file (reason)".
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes,
                    std::string* error = nullptr);
 bool ReadWholeFile(const std::string& path, std::string& text, std::string* error = nullptr);

@@ -33,16 +33,20 @@ enum ObjectOpcode : uint8_t {
 struct ObjectOpInfo {
     std::string_view name;
     std::string_view parameter;  // what the parameter byte means; empty: it is ignored
+    uint8_t min = 0, max = 255;  // the values that do something (`qv check` reports others)
+    std::string_view summary;
 };
 
+// Cube and Sphere above these sizes weld their own grid points together (step below 0.1) or
+// take seconds to weld; 0 adds nothing.
 inline constexpr std::array<ObjectOpInfo, kObjectOpCount> kObjectOps = {{
-    {"Cube", "subdivisions n"},
-    {"Grow", ""},
-    {"Shrink", ""},
-    {"Smooth", ""},
-    {"Wave", "variant"},
-    {"SmoothTexture", ""},
-    {"Sphere", "rings n"},
+    {"Cube", "subdivisions n", 1, 10, "adds a cube from -1 to 1, each face 2n x 2n quads"},
+    {"Grow", "", 0, 255, "multiplies the selected vertices by 1.1"},
+    {"Shrink", "", 0, 255, "multiplies the selected vertices by 0.9"},
+    {"Smooth", "", 0, 255, "moves each selected vertex to the mean of itself and its neighbours"},
+    {"Wave", "variant", 0, 4, "moves the selected vertices by a sine of their coordinates"},
+    {"SmoothTexture", "", 0, 255, "the same for the texture coordinates (u, v)"},
+    {"Sphere", "rings n", 1, 16, "adds a body of revolution of 3n rings x 4n segments"},
 }};
 
 // True when the operation's parameter byte means something (unknown operations keep theirs).

@@ -21,6 +21,12 @@ struct OpcodeInfo {
     Inline operand = Inline::None;
     uint8_t popInts = 0, popFloats = 0;    // taken from the stacks (ints are popped first)
     uint8_t pushInts = 0, pushFloats = 0;  // left on the stacks
+    // For authors (`qv help`, docs/reference.md, `qv check`): the names of what it pops, in the
+    // order a script pushes them (the last one is on top), what it does and a short example
+    // (lines separated by '\n').
+    std::string_view intNames, floatNames;
+    std::string_view summary;
+    std::string_view example;
 };
 
 // The mnemonics of the assembler, as they are written in the source files.
@@ -50,7 +56,11 @@ namespace detail {
 constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
     std::array<OpcodeInfo, 256> t{};
     auto op = [&t](int code, std::string_view m, Inline in, int pi, int pf, int ri, int rf) {
-        t[code] = OpcodeInfo{m, in, uint8_t(pi), uint8_t(pf), uint8_t(ri), uint8_t(rf)};
+        OpcodeInfo& o = t[code];
+        o.mnemonic = m;
+        o.operand = in;
+        o.popInts = uint8_t(pi), o.popFloats = uint8_t(pf);
+        o.pushInts = uint8_t(ri), o.pushFloats = uint8_t(rf);
     };
     using I = Inline;
     // clang-format off
@@ -137,12 +147,123 @@ constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
     op(PATH,          "PATH",          I::None,     1, 0, 0, 0);
     op(PATHPART,      "PATHPART",      I::None,     1, 1, 0, 0);
     op(QUIT,          "QUIT",          I::None,     0, 0, 0, 0);
+
+    // What each instruction is for, and the names of its operands in push order.
+    auto doc = [&t](int code, std::string_view ints, std::string_view floats,
+                    std::string_view summary, std::string_view example) {
+        t[code].intNames = ints;
+        t[code].floatNames = floats;
+        t[code].summary = summary;
+        t[code].example = example;
+    };
+    //   code          ints pushed                 floats pushed
+    doc(PUSHI,         "", "", "pushes the inline 32-bit integer (or the offset of @label)", "PUSHI 42");
+    doc(LOADI,         "", "", "pushes integer variable [index]", "LOADI 0");
+    doc(PUSHF,         "", "", "pushes the inline float", "PUSHF 0.5");
+    doc(LOADF,         "", "", "pushes float variable [index]", "LOADF 0");
+    doc(STOREI,        "v", "", "integer variable [index] := v", "PUSHI 5\nSTOREI 0");
+    doc(STOREF,        "", "v", "float variable [index] := v", "PUSHF 1.5\nSTOREF 0");
+    doc(MULI,          "a b", "", "pushes a * b (32-bit, wrapping)", "PUSHI 6\nPUSHI 7\nMULI");
+    doc(DIVI,          "a b", "", "pushes a / b rounded to the nearest integer, ties to even (7 / 2 = 4)", "PUSHI 7\nPUSHI 2\nDIVI");
+    doc(ADDI,          "a b", "", "pushes a + b", "PUSHI 2\nPUSHI 3\nADDI");
+    doc(SUBI,          "a b", "", "pushes a - b (deeper minus top)", "PUSHI 10\nPUSHI 3\nSUBI");
+    doc(MULF,          "", "a b", "pushes a * b", "PUSHF 2\nPUSHF 0.5\nMULF");
+    doc(DIVF,          "", "a b", "pushes a / b", "PUSHF 1\nPUSHF 4\nDIVF");
+    doc(ADDF,          "", "a b", "pushes a + b", "PUSHF 1\nPUSHF 2\nADDF");
+    doc(SUBF,          "", "a b", "pushes a - b (deeper minus top)", "PUSHF 1\nPUSHF 2\nSUBF");
+    doc(SIN,           "", "a", "pushes the sine of a (radians)", "PROGRESS\nSIN");
+    doc(TUNNEL,        "n", "r1 r2 t0 t1", "draws a tube along -z of n segments whose radius alternates between r1 and r2; t0, t1 the texture range", "PUSHI 16\nPUSHF 1\nPUSHF 2\nPUSHF 0\nPUSHF 1\nTUNNEL");
+    doc(LINEWIDTH,     "", "w", "sets the line width", "PUSHF 2\nLINEWIDTH");
+    doc(JMP,           "target", "", "continues at byte offset target; at most 50 per run, the 51st ends the script", "PUSHI @loop\nJMP");
+    doc(PUSHMATRIX,    "", "", "saves the current transform", "PUSHMATRIX");
+    doc(POPMATRIX,     "", "", "restores the transform saved last", "POPMATRIX");
+    doc(TRANSLATE,     "", "x y z", "moves by (x, y, z)", "PUSHF 0\nPUSHF 0\nPUSHF -5\nTRANSLATE");
+    doc(COLOR3,        "", "r g b", "sets the colour (0 to 1 each); only pops in a shadow pass", "PUSHF 1\nPUSHF 0.5\nPUSHF 0\nCOLOR3");
+    doc(COLOR4,        "", "r g b a", "sets the colour with alpha; only pops in a shadow pass", "PUSHF 1\nPUSHF 1\nPUSHF 1\nPUSHF 0.5\nCOLOR4");
+    doc(ROTATE,        "", "angle x y z", "rotates by angle degrees about the axis (x, y, z)", "PUSHF 45\nPUSHF 0\nPUSHF 1\nPUSHF 0\nROTATE");
+    doc(BEGIN,         "mode", "", "starts a primitive (an OpenGL mode: 4 triangles, 7 quads)", "PUSHI 7\nBEGIN");
+    doc(END,           "", "", "ends the primitive", "END");
+    doc(VERTEX,        "", "x y z", "a vertex at (x, y, z)", "PUSHF 0\nPUSHF 1\nPUSHF 0\nVERTEX");
+    doc(TEXCOORD,      "", "s t", "the texture coordinate of the next vertex", "PUSHF 0\nPUSHF 1\nTEXCOORD");
+    doc(ENABLE,        "cap", "", "enables an OpenGL capability (3553 texturing, 3042 blending)", "PUSHI 3553\nENABLE");
+    doc(DISABLE,       "cap", "", "disables an OpenGL capability", "PUSHI 3042\nDISABLE");
+    doc(BLEND,         "sfactor dfactor", "", "sets the blend factors (OpenGL values: 770 source alpha, 1 one)", "PUSHI 770\nPUSHI 1\nBLEND");
+    doc(BINDTEX,       "texture", "", "binds texture slot [texture]; -1 unbinds", "PUSHI 0\nBINDTEX");
+    doc(TARGET_BEGIN,  "", "", "starts drawing into a 256 x 256 render target", "TARGET_BEGIN");
+    doc(TARGET_END,    "texture", "", "copies the target pass into texture slot [texture] and ends it", "PUSHI 2\nTARGET_END");
+    doc(MODEL,         "model", "", "draws model [model]", "PUSHI 0\nMODEL");
+    doc(BLUR_BEGIN,    "", "", "starts drawing into the blur pass", "BLUR_BEGIN");
+    doc(BLUR_END,      "", "", "ends the blur pass", "BLUR_END");
+    doc(BLUR_DRAW,     "", "", "draws the blurred pass over the screen", "BLUR_DRAW");
+    doc(CMPSET,        "p q", "", "sets the compare registers A := q, B := p for JEQ", "LOADI 0\nPUSHI 5\nCMPSET");
+    doc(JEQ,           "target", "", "continues at byte offset target when A = B (not counted against the jump limit)", "PUSHI @done\nJEQ");
+    doc(MODI,          "a b", "", "pushes the remainder of a / b, with the sign of a", "PUSHI 7\nPUSHI 3\nMODI");
+    doc(LIGHT,         "light pname", "c3 c2 c1 c0", "sets a light parameter to (c0, c1, c2, c3); c0 is the top float", "PUSHI 16384\nPUSHI 4611\nPUSHF 0\nPUSHF 1\nPUSHF 1\nPUSHF 0\nLIGHT");
+    doc(TIME,          "", "", "pushes the demo time in ms", "TIME");
+    doc(LOCALTIME,     "", "", "pushes the time since the clip started in ms", "LOCALTIME");
+    doc(PROGRESS,      "", "", "pushes the clip's progress, 0 at its start to 1 at its end", "PROGRESS");
+    doc(ITOF,          "a", "", "pushes a as a float", "TIME\nITOF");
+    doc(FTOI,          "", "a", "pushes a rounded to the nearest integer, ties to even", "PROGRESS\nFTOI");
+    doc(P_COUNT,       "v", "", "particle count := v", "PUSHI 200\nP_COUNT");
+    doc(P_SEED,        "v", "", "particle seed := v", "PUSHI 7\nP_SEED");
+    doc(P_RANGE,       "v", "", "particle range := v", "PUSHI 1000\nP_RANGE");
+    doc(P_OFFX,        "", "v", "particle offset x := v", "PUSHF 0\nP_OFFX");
+    doc(P_OFFY,        "", "v", "particle offset y := v", "PUSHF 0\nP_OFFY");
+    doc(P_OFFZ,        "", "v", "particle offset z := v", "PUSHF -5\nP_OFFZ");
+    doc(P_SCALEX,      "", "v", "particle scale x := v", "PUSHF 1\nP_SCALEX");
+    doc(P_SCALEY,      "", "v", "particle scale y := v", "PUSHF 1\nP_SCALEY");
+    doc(P_SCALEZ,      "", "v", "particle scale z := v", "PUSHF 1\nP_SCALEZ");
+    doc(P_RED,         "", "v", "particle red := v", "PUSHF 1\nP_RED");
+    doc(P_GREEN,       "", "v", "particle green := v", "PUSHF 0.5\nP_GREEN");
+    doc(P_BLUE,        "", "v", "particle blue := v", "PUSHF 0\nP_BLUE");
+    doc(P_HALFW,       "", "v", "particle half width := v", "PUSHF 0.05\nP_HALFW");
+    doc(P_HALFH,       "", "v", "particle half height := v", "PUSHF 0.05\nP_HALFH");
+    doc(PARTICLES,     "", "", "draws the particle field at the demo time", "PARTICLES");
+    doc(P_SPEEDX,      "v", "", "particle speed x := v", "PUSHI 10\nP_SPEEDX");
+    doc(P_SPEEDY,      "v", "", "particle speed y := v", "PUSHI 10\nP_SPEEDY");
+    doc(P_SPEEDZ,      "v", "", "particle speed z := v", "PUSHI 10\nP_SPEEDZ");
+    doc(BEAT,          "beats", "bpm", "pushes the phase (0 to 1) of the demo time in a period of beats at bpm", "PUSHI 2\nPUSHF 120\nBEAT");
+    doc(MESH_ALL,      "texBase model", "scale", "draws the whole OBJ mesh of model [model], textures from slot texBase", "PUSHI 4\nPUSHI 1\nPUSHF 1\nMESH_ALL");
+    doc(MESH_GROUP,    "texBase group model", "scale", "draws one group of the OBJ mesh of model [model]", "PUSHI 4\nPUSHI 0\nPUSHI 1\nPUSHF 1\nMESH_GROUP");
+    doc(MESH_MATERIAL, "texBase material model", "scale", "draws the faces of one material of the OBJ mesh of model [model]", "PUSHI 4\nPUSHI 0\nPUSHI 1\nPUSHF 1\nMESH_MATERIAL");
+    doc(RECT,          "", "y0 x1 y1 x0", "draws the rectangle from (x0, y0) to (x1, y1) at z = -1", "PUSHF -1\nPUSHF 1\nPUSHF 1\nPUSHF -1\nRECT");
+    doc(BOX,           "", "hz hy hx", "draws a box with half-extents hx, hy, hz", "PUSHF 1\nPUSHF 1\nPUSHF 1\nBOX");
+    doc(RING,          "n", "rb ra", "draws a flat ring of n segments between radii ra and rb", "PUSHI 32\nPUSHF 1\nPUSHF 0.8\nRING");
+    doc(SPHERE,        "n", "r", "draws a sphere of radius r with n segments", "PUSHI 16\nPUSHF 0.75\nSPHERE");
+    doc(DISC,          "n", "r", "draws a flat disc of radius r with n segments", "PUSHI 32\nPUSHF 1\nDISC");
+    doc(CONE,          "n", "h r", "draws a cone of height h and radius r with n segments", "PUSHI 16\nPUSHF 2\nPUSHF 1\nCONE");
+    doc(CALL,          "script", "", "runs script [script]; it starts with empty stacks, and what it leaves is what the caller finds", "PUSHI 3\nCALL");
+    doc(CLIPXFORM,     "", "", "applies the clip's translation and rotation", "CLIPXFORM");
+    doc(RAYS,          "n", "k r", "draws rays from a sphere of radius r out to k times r (k < 1: inward), fading; n sets the density", "PUSHI 24\nPUSHF 1.5\nPUSHF 2\nRAYS");
+    doc(SHADOW,        "", "z y x", "runs this script again in black, offset by (x, y, z), without depth test", "PUSHF -0.1\nPUSHF -0.1\nPUSHF 0.1\nSHADOW");
+    doc(PATH,          "path", "", "draws path [path] whole", "PUSHI 0\nPATH");
+    doc(PATHPART,      "path", "amount", "draws the first amount (0 to 1) of path [path]", "PUSHI 0\nPROGRESS\nPATHPART");
+    doc(QUIT,          "", "", "ends the demo after this frame; the script goes on", "QUIT");
     // clang-format on
     return t;
 }
 }  // namespace detail
 
 inline constexpr std::array<OpcodeInfo, 256> kOpcodes = detail::BuildOpcodeTable();
+
+// Words of a space-separated list of names.
+constexpr int CountNames(std::string_view names) {
+    int n = 0;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] != ' ' && (i == 0 || names[i - 1] == ' ')) ++n;
+    return n;
+}
+
+// Every instruction names each operand it pops and says what it does.
+constexpr bool OpcodeDocsComplete() {
+    for (const OpcodeInfo& o : kOpcodes)
+        if (!o.mnemonic.empty() &&
+            (CountNames(o.intNames) != o.popInts || CountNames(o.floatNames) != o.popFloats ||
+             o.summary.empty() || o.example.empty()))
+            return false;
+    return true;
+}
+static_assert(OpcodeDocsComplete());
 
 // Length of the instruction that starts with this opcode byte: 1, 2 or 5.
 constexpr int InstructionLength(uint8_t opcode) {

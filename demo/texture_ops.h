@@ -38,24 +38,31 @@ enum class ParamKind : uint8_t {
     Unused,  // read by nobody, but counted in the parameters an operation needs
 };
 
+// The values whose result is defined and useful; `qv check` reports others.
+inline constexpr int32_t kAnyMin = INT32_MIN, kAnyMax = INT32_MAX;
+
 struct TexParamInfo {
     std::string_view name;
     ParamKind kind = ParamKind::Number;
+    int32_t min = kAnyMin, max = kAnyMax;
 };
 
 inline constexpr int kMaxTexOpParams = 6;
 
 struct TexOpInfo {
     std::string_view name;
+    std::string_view summary;
     uint8_t required = 0;    // parameters the operation reads: fewer and it is skipped
     uint8_t layerParam = 0;  // the parameter that names the layer it writes
     std::array<TexParamInfo, kMaxTexOpParams> params{};
 };
 
 namespace detail {
-constexpr TexParamInfo Num(std::string_view n) { return {n, ParamKind::Number}; }
-constexpr TexParamInfo Col(std::string_view n) { return {n, ParamKind::Colour}; }
-constexpr TexParamInfo Lay() { return {"layer", ParamKind::Layer}; }
+constexpr TexParamInfo Num(std::string_view n, int32_t lo = kAnyMin, int32_t hi = kAnyMax) {
+    return {n, ParamKind::Number, lo, hi};
+}
+constexpr TexParamInfo Col(std::string_view n) { return {n, ParamKind::Colour, 0, 0xFFFFFF}; }
+constexpr TexParamInfo Lay() { return {"layer", ParamKind::Layer, 0, 7}; }
 constexpr TexParamInfo Unused() { return {"unused", ParamKind::Unused}; }
 }  // namespace detail
 
@@ -63,23 +70,36 @@ constexpr TexParamInfo Unused() { return {"unused", ParamKind::Unused}; }
 inline constexpr std::array<TexOpInfo, kTexOpCount> kTexOps = [] {
     using namespace detail;
     return std::array<TexOpInfo, kTexOpCount>{{
-        {"Fill",             3, 2, {Col("colour"), Unused(), Lay()}},
-        {"Noise",            1, 0, {Lay()}},
-        {"Blur",             2, 1, {Num("extra passes"), Lay()}},
-        {"Mosaic",           3, 2, {Num("block width"), Num("block height"), Lay()}},
-        {"SinePlasma",       3, 2, {Num("x frequency"), Num("y frequency"), Lay()}},
-        {"ColorKeyMask",     3, 2, {Col("key colour"), Num("tolerance"), Lay()}},
-        {"NestedSinePlasma", 6, 2, {Num("x frequency"), Num("y frequency"), Lay(), Num("depth"),
-                                    Num("x inner gain"), Num("y inner gain")}},
-        {"ShiftAdd",         4, 2, {Num("x shift + 128"), Num("y shift + 128"), Lay(),
-                                    Num("strength")}},
-        {"VerticalGradient", 3, 2, {Col("colour A"), Col("colour B"), Lay()}},
-        {"Rotate",           2, 1, {Num("angle in degrees"), Lay()}},
-        {"SineRemap",        2, 1, {Num("phase"), Lay()}},
-        {"GreyGain",         2, 1, {Num("gain (128 = unity)"), Lay()}},
-        {"Disc",             5, 4, {Num("centre x"), Num("centre y"), Num("radius"), Col("colour"),
-                                    Lay()}},
-        {"SharpenBlend",     4, 2, {Num("strength"), Num("mix"), Lay(), Num("extra passes")}},
+        {"Fill", "every pixel of the layer becomes the colour",
+         3, 2, {Col("colour"), Unused(), Lay()}},
+        {"Noise", "every pixel gets three random channel values",
+         1, 0, {Lay()}},
+        {"Blur", "five-point box blur, extra passes + 1 passes (-1: none)",
+         2, 1, {Num("extra passes", -1, 255), Lay()}},
+        {"Mosaic", "block pixelation: each block takes the colour of its first pixel",
+         3, 2, {Num("block width", 1, 512), Num("block height", 1, 512), Lay()}},
+        {"SinePlasma", "grey sum of a sine in x and a sine in y (16: one period across)",
+         3, 2, {Num("x frequency"), Num("y frequency"), Lay()}},
+        {"ColorKeyMask", "lowers the alpha where the layer's colour lies near the key",
+         3, 2, {Col("key colour"), Num("tolerance", 0, 766), Lay()}},
+        {"NestedSinePlasma", "SinePlasma with the phases fed through depth - 1 nested sines",
+         6, 2, {Num("x frequency"), Num("y frequency"), Lay(), Num("depth", 0, 64),
+                Num("x inner gain"), Num("y inner gain")}},
+        {"ShiftAdd", "adds a copy of the layer shifted by (x - 128, y - 128), centred on 128",
+         4, 2, {Num("x shift + 128"), Num("y shift + 128"), Lay(), Num("strength", -255, 255)}},
+        {"VerticalGradient", "rows blend from colour B (row 0) toward colour A",
+         3, 2, {Col("colour A"), Col("colour B"), Lay()}},
+        {"Rotate", "rotation about pixel (256, 256), nearest pixel",
+         2, 1, {Num("angle in degrees"), Lay()}},
+        {"SineRemap", "each channel value passed through a sine curve",
+         2, 1, {Num("phase"), Lay()}},
+        {"GreyGain", "grey conversion with gain",
+         2, 1, {Num("gain (128 = unity)", 0, 255), Lay()}},
+        {"Disc", "filled disc; it wraps around the edges",
+         5, 4, {Num("centre x", 0, 511), Num("centre y", 0, 511), Num("radius", 0, 512),
+                Col("colour"), Lay()}},
+        {"SharpenBlend", "sharpen (strength < 0) or soften, mixed back, extra passes + 1 passes",
+         4, 2, {Num("strength", -255, 255), Num("mix", 0, 255), Lay(), Num("extra passes", -1, 255)}},
     }};
 }();
 // clang-format on

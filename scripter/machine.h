@@ -25,6 +25,8 @@ struct MachineState {
     std::array<float, 3> shadowOffset{};
     bool quit = false;
     bool fatal = false;
+    FatalSite fatalSite;
+    bool fatalSiteKnown = false;  // set by the innermost invocation, which sees the error first
     int32_t targetPassDepth = 0;
     std::vector<std::string> pathStrings;  // PATH and PATHPART read these
     int nesting = 0;                       // invocations currently running

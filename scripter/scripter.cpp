@@ -154,6 +154,17 @@ void ApplyClipTransform() {
     gl::glRotatef(c[5], 0, 0, 1);
 }
 
+void NoteFatalSite(const demo::Script& script, int64_t pc, const InvocationArgs& args) {
+    MachineState& m = M();
+    if (m.fatalSiteKnown) return;
+    m.fatalSiteKnown = true;
+    const bool inTable = !m.scripts.empty() && &script >= m.scripts.data() &&
+                         &script < m.scripts.data() + m.scripts.size();
+    m.fatalSite.script = inTable ? int32_t(&script - m.scripts.data()) : -1;
+    m.fatalSite.offset = pc;
+    m.fatalSite.time = args.time;
+}
+
 // The instruction loop. The program counter runs while it is below the code length; a jump
 // target outside 0 .. length-1 and an instruction cut off by the end of the code both end
 // the invocation normally, without reading past the code.
@@ -344,6 +355,10 @@ Ending Execute(const demo::Script& script, const InvocationArgs& args) {
                 if (IsEffectOpcode(op)) RunEffectOpcode(op, args);
                 break;  // every other byte value is a one-byte no-operation
         }
+        if (m.fatal) {
+            NoteFatalSite(script, pc, args);
+            return Ending::Early;
+        }
         pc = next;
     }
     return Halted() ? Ending::Early : Ending::Normal;
@@ -411,8 +426,11 @@ void SetTargetPassDepth(int32_t depth) { M().targetPassDepth = depth; }
 void ScriptFatal(const char* message) {
     if (M().fatal) return;
     M().fatal = true;
+    M().fatalSite.message = message;
     platform::ShowMessage("bad error", message);
 }
+
+const FatalSite* FatalErrorSite() { return M().fatalSiteKnown ? &M().fatalSite : nullptr; }
 
 MachineSnapshot Snapshot() {
     const MachineState& m = M();

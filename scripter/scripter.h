@@ -45,6 +45,18 @@ void SetTargetPassDepth(int32_t depth);
 // Shows "bad error" with message and raises the fatal flag (at most one message per run).
 void ScriptFatal(const char* message);
 
+// Where the fatal error happened, for the author: the innermost running script (its index in
+// the script table, -1 for one outside it), the offset of the instruction and the invocation's
+// time argument.
+struct FatalSite {
+    std::string message;
+    int32_t script = -1;
+    int64_t offset = 0;
+    int32_t time = 0;
+};
+// Null while no fatal error has been raised.
+const FatalSite* FatalErrorSite();
+
 // --- observation and reset, for tests and tools -------------------------------------------
 
 struct MachineSnapshot {

@@ -43,6 +43,7 @@ struct Context {
 
 struct Analysis {
     ExitSet exits;
+    TableUse use;
     std::set<std::pair<int64_t, std::string>> findings;
     bool runsShadowPass = false;        // a SHADOW with its operands is reachable
     std::set<int32_t> constantCallees;  // in the table
@@ -171,9 +172,16 @@ private:
         }
     }
 
+    // "BOX needs 3 floats (hz hy hx); 1 on the stack": the operands in push order.
+    void Underflow(const PathState& s, uint8_t op, int needed, const char* kind,
+                   std::string_view names, int depth) {
+        Report(s.pc, Mnemonic(op) + " needs " + std::to_string(needed) + " " + kind +
+                         (needed == 1 ? "" : "s") + " (" + std::string(names) + "); " +
+                         std::to_string(depth) + " on the stack");
+    }
     bool PopInts(PathState& s, int n, uint8_t op) {
         if (int(s.ints.size()) < n) {
-            Report(s.pc, "int stack underflow (" + Mnemonic(op) + ")");
+            Underflow(s, op, n, "int", kOpcodes[op].intNames, int(s.ints.size()));
             return false;
         }
         s.ints.resize(s.ints.size() - size_t(n));
@@ -181,7 +189,7 @@ private:
     }
     bool PopFloats(PathState& s, int n, uint8_t op) {
         if (s.floats < n) {
-            Report(s.pc, "float stack underflow (" + Mnemonic(op) + ")");
+            Underflow(s, op, n, "float", kOpcodes[op].floatNames, s.floats);
             return false;
         }
         s.floats -= n;
@@ -196,11 +204,13 @@ private:
     bool Push(PathState& s, uint8_t op, Slot constant) {
         const OpcodeInfo& info = kOpcodes[op];
         if (int(s.ints.size()) + info.pushInts > kStackSlots) {
-            Report(s.pc, "int stack overflow (" + Mnemonic(op) + ")");
+            Report(s.pc, Mnemonic(op) + " overflows the int stack (it holds " +
+                             std::to_string(kStackSlots) + " values)");
             return false;
         }
         if (s.floats + info.pushFloats > kStackSlots) {
-            Report(s.pc, "float stack overflow (" + Mnemonic(op) + ")");
+            Report(s.pc, Mnemonic(op) + " overflows the float stack (it holds " +
+                             std::to_string(kStackSlots) + " values)");
             return false;
         }
         for (int i = 0; i < info.pushInts; ++i) s.ints.push_back(constant);
@@ -215,6 +225,36 @@ private:
         const char* kind = isInt ? "integer" : "float";
         Report(s.pc, std::string(kind) + " variable " + std::to_string(index) + " outside the " +
                          std::to_string(count) + " " + kind + " variables (" + Mnemonic(op) + ")");
+    }
+
+    // Which texture slots and models this instruction may use.
+    void NoteUse(const PathState& s, uint8_t op) {
+        const size_t n = s.ints.size();
+        const Slot top = n ? s.ints.back() : Slot();
+        TableUse& use = result_.use;
+        switch (op) {
+            case BINDTEX:
+            case TARGET_END:
+                if (top) use.textures.insert(*top);
+                else use.anyTexture = true;
+                break;
+            case MODEL:
+                if (top) use.models.insert(*top);
+                else use.anyModel = true;
+                break;
+            case MESH_ALL:
+            case MESH_GROUP:
+            case MESH_MATERIAL: {
+                if (top) use.models.insert(*top);
+                else use.anyModel = true;
+                // the mesh's materials bind the slots from texBase on
+                const size_t base = n - (op == MESH_ALL ? 2 : 3);
+                if (n < (op == MESH_ALL ? 2u : 3u) || !s.ints[base]) use.anyTexture = true;
+                else use.meshTexturesFrom = std::min(use.meshTexturesFrom, *s.ints[base]);
+                break;
+            }
+            default: break;
+        }
     }
 
     void CheckIndex(const PathState& s, uint8_t op) {
@@ -254,6 +294,7 @@ private:
         if (kOpcodes[op].operand == Inline::IntVar || kOpcodes[op].operand == Inline::FloatVar)
             CheckVariable(s, op, operand[0]);
         CheckIndex(s, op);
+        NoteUse(s, op);
         if (op == MESH_GROUP) CheckMeshGroup(s);
         const Slot top = s.ints.empty() ? Slot() : s.ints.back();
 
@@ -314,13 +355,20 @@ void ComputeExits(Context& c) {
 
 }  // namespace
 
-std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const TableSizes& sizes) {
+std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const TableSizes& sizes,
+                                   TableUse* use) {
     Context c{scripts, sizes, {}};
     ComputeExits(c);
     const size_t n = scripts.size();
     std::set<std::tuple<int32_t, int64_t, std::string>> all;
-    auto collect = [&all](int32_t script, const Analysis& a) {
+    auto collect = [&all, use](int32_t script, const Analysis& a) {
         for (const auto& [offset, text] : a.findings) all.emplace(script, offset, text);
+        if (!use) return;
+        use->textures.insert(a.use.textures.begin(), a.use.textures.end());
+        use->models.insert(a.use.models.begin(), a.use.models.end());
+        use->anyTexture = use->anyTexture || a.use.anyTexture;
+        use->anyModel = use->anyModel || a.use.anyModel;
+        use->meshTexturesFrom = std::min(use->meshTexturesFrom, a.use.meshTexturesFrom);
     };
     // Every script runs normally (from a clip or a CALL); only the scripts reached by a
     // shadow pass also run in shadow mode, so only their shadow-mode findings are real.

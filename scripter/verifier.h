@@ -8,6 +8,8 @@
 // scripts unbind textures (it binds name 0) and is not reported.
 #pragma once
 #include <cstdint>
+#include <limits>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,10 +29,20 @@ struct TableSizes {
 struct Finding {
     int32_t script = 0;
     int64_t offset = 0;  // of the instruction
-    std::string text;    // e.g. "int stack underflow (JMP)"
+    std::string text;    // e.g. "BOX needs 3 floats (hz hy hx); 1 on the stack"
 };
 
-// Findings of every script of the table, ordered by script and offset.
-std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const TableSizes& sizes);
+// The texture slots and models the reachable instructions may use: constant indices, or
+// "any" when an index is computed. Mesh drawing binds the slots from its texture base on.
+struct TableUse {
+    std::set<int32_t> textures, models;
+    bool anyTexture = false, anyModel = false;
+    int32_t meshTexturesFrom = std::numeric_limits<int32_t>::max();
+};
+
+// Findings of every script of the table, ordered by script and offset; use, when given,
+// receives what the scripts use.
+std::vector<Finding> VerifyScripts(std::span<const demo::Script> scripts, const TableSizes& sizes,
+                                   TableUse* use = nullptr);
 
 }  // namespace scripter

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +52,10 @@ testing::AssertionResult RoundTrips(const std::string& file) {
     }
     if (tools::FormatDemoSource(built) != text)
         return testing::AssertionFailure() << "second dump differs";
+    // The offsets of `qv dump --offsets` are comments: the same bytes again.
+    if (!tools::ParseDemoSource(tools::FormatDemoSource(read, true), "gen.qvs", built, error) ||
+        demo::WriteDemoFile(built) != file)
+        return testing::AssertionFailure() << "the dump with offsets builds otherwise: " << error;
     return testing::AssertionSuccess();
 }
 
@@ -444,68 +449,152 @@ TEST(DemoSource, DumpShowsLabelsNamesAndColours) {
 
 TEST(DemoSource, ErrorsNameFileAndLine) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"title \"x\"\nscript\n  PUSH 1", "t.qvs:3: unknown mnemonic 'PUSH'"},
-        {"script\n  pushi 1", "t.qvs:2: unknown mnemonic 'pushi' (mnemonics are upper case)"},
-        {"script\n  PUSHI @nowhere\n  JMP", "t.qvs:2: undefined label 'nowhere'"},
-        {"script\nx:\nx: QUIT", "t.qvs:3: label 'x' is defined twice (first at line 2)"},
+        {"title \"x\"\nscript\n  PUSH 1", "t.qvs:3:3: error: unknown mnemonic 'PUSH'"},
+        {"script\n  pushi 1",
+         "t.qvs:2:3: error: unknown mnemonic 'pushi' (mnemonics are upper case)"},
+        {"script\n  PUSHI @nowhere\n  JMP", "t.qvs:2:9: error: undefined label 'nowhere'"},
+        {"script\nx:\nx: QUIT", "t.qvs:3:1: error: label 'x' is defined twice (first at line 2)"},
         {"script\n  JMP @x",
-         "t.qvs:2: JMP takes its target from the stack: write PUSHI @label before it"},
+         "t.qvs:2:7: error: JMP takes its target from the stack: write PUSHI @label before it"},
         {"script\n  PUSHI 4294967296",
-         "t.qvs:2: PUSHI operand must be an integer from -2147483648 to 4294967295, not "
+         "t.qvs:2:9: error: PUSHI operand must be an integer from -2147483648 to 4294967295, not "
          "'4294967296'"},
-        {"script\n  PUSHF 1.5x", "t.qvs:2: PUSHF operand must be a float, not '1.5x'"},
+        {"script\n  PUSHF 1.5x", "t.qvs:2:9: error: PUSHF operand must be a float, not '1.5x'"},
         {"script\n  LOADI 256",
-         "t.qvs:2: LOADI variable index must be an integer from 0 to 255, not '256'"},
-        {"script\n  ADDI 1", "t.qvs:2: unexpected '1'"},
-        {"script 1", "t.qvs:1: script 1 is out of order: the next script is 0"},
-        {"script length -2\n  QUIT", "t.qvs:1: length -2 does not match the 1 bytes given"},
-        {"title \"a\x1a\"", "t.qvs:1: the title cannot hold byte 26 (\\x1A): it ends the title"},
-        {"title \"a", "t.qvs:1: string has no closing quote"},
-        {"title \"\\q\"", "t.qvs:1: unknown escape \\q"},
+         "t.qvs:2:9: error: LOADI variable index must be an integer from 0 to 255, not '256'"},
+        {"script\n  ADDI 1",
+         "t.qvs:2:8: error: ADDI takes its operands from the stacks, not from its line: push 2 "
+         "ints (a b) before it"},
+        {"script\n  BOX 1 1 1",
+         "t.qvs:2:7: error: BOX takes its operands from the stacks, not from its line: push 3 "
+         "floats (hz hy hx) before it"},
+        {"script\n  PATHPART 1",
+         "t.qvs:2:12: error: PATHPART takes its operands from the stacks, not from its line: "
+         "push 1 int (path) and 1 float (amount) before it"},
+        {"script\n  END 1", "t.qvs:2:7: error: END takes no operands"},
+        {"title \"x\" \"y\"", "t.qvs:1:11: error: unexpected \"y\""},
+        {"script 1", "t.qvs:1:8: error: script 1 is out of order: the next script is 0"},
+        {"script length -2\n  QUIT",
+         "t.qvs:1:1: error: length -2 does not match the 1 bytes given"},
+        {"title \"a\x1a\"",
+         "t.qvs:1:7: error: the title cannot hold byte 26 (\\x1A): it ends the title"},
+        {"title \"a", "t.qvs:1:7: error: string has no closing quote"},
+        {"title \"\\q\"", "t.qvs:1:7: error: unknown escape \\q"},
         {"title \"\xe2\x82\xac\xe2\x98\x83\"",
-         "t.qvs:1: character U+2603 is not in Windows-1252 (write bytes as \\xHH)"},
-        {"title \"\xff\"", "t.qvs:1: string is not valid UTF-8"},
-        {"title \"a\"\ntitle \"b\"", "t.qvs:2: second 'title' (the first is at line 1)"},
+         "t.qvs:1:7: error: character U+2603 is not in Windows-1252 (write bytes as \\xHH)"},
+        {"title \"\xff\"", "t.qvs:1:7: error: string is not valid UTF-8"},
+        {"title \"a\"\ntitle \"b\"", "t.qvs:2:1: error: second 'title' (the first is at line 1)"},
         {"  QUIT",
-         "t.qvs:1: expected a directive (title, script, clip, track, texture, path, variables, "
+         "t.qvs:1:3: error: expected a directive (title, script, clip, track, texture, path, "
+         "variables, "
          "music, model, trailing, count, after-end), not 'QUIT'"},
-        {"clip track 1 start 0 length 5", "t.qvs:1: clip needs 'script'"},
+        {"clip track 1 start 0 length 5", "t.qvs:1:1: error: clip needs 'script'"},
         {"clip track 256 start 0 length 5 script 0",
-         "t.qvs:1: track must be an integer from 0 to 255, not '256'"},
+         "t.qvs:1:12: error: track must be an integer from 0 to 255, not '256'"},
         {"clip track 1 colour 3",
-         "t.qvs:1: unknown clip field 'colour' (track, start, length, script, translate, rotate)"},
-        {"track 20 0 0 0 0 0 0", "t.qvs:1: track number must be an integer from 0 to 19, not '20'"},
+         "t.qvs:1:21: error: unknown clip field 'colour' (track, start, length, script, translate, "
+         "rotate)"},
+        {"track 20 0 0 0 0 0 0",
+         "t.qvs:1:7: error: track number must be an integer from 0 to 19, not '20'"},
         {"texture 0 image \"\\x02x\"",
-         "t.qvs:1: an image file name cannot be empty or start with byte 2: "
+         "t.qvs:1:17: error: an image file name cannot be empty or start with byte 2: "
          "the player would read another kind of source (use raw)"},
-        {"texture 0 program\n  Blurr 1 2", "t.qvs:2: unknown texture operation 'Blurr'"},
-        {"texture 0 program\n  Fill \"x\"", "t.qvs:2: a label must follow a parameter value"},
+        {"texture 0 program\n  Blurr 1 2", "t.qvs:2:9: error: unknown texture operation 'Blurr'"},
+        {"texture 0 program\n  Fill \"x\"",
+         "t.qvs:2:8: error: a label must follow a parameter value"},
         {"texture 0 picture \"a\"",
-         "t.qvs:1: unknown texture kind 'picture' (program, image, target, none, raw)"},
-        {"path 0\n  segment 1 2 3 4 5", "t.qvs:2: missing cy"},
+         "t.qvs:1:19: error: unknown texture kind 'picture' (program, image, target, none, raw)"},
+        {"path 0\n  segment 1 2 3 4 5", "t.qvs:2:20: error: missing cy"},
         {"path 0\n  segment 1 2 3 4 5 40000",
-         "t.qvs:2: cy must be an integer from -32768 to 32767, not '40000'"},
-        {"model 0 program\n  SelectBox 0 0 0 1 1", "t.qvs:2: missing max z"},
-        {"model 0 program\n  Op254", "t.qvs:2: unknown object operation 'Op254'"},
+         "t.qvs:2:21: error: cy must be an integer from -32768 to 32767, not '40000'"},
+        {"model 0 program\n  SelectBox 0 0 0 1 1", "t.qvs:2:22: error: missing max z"},
+        {"model 0 program\n  Op254", "t.qvs:2:8: error: unknown object operation 'Op254'"},
         {"model 0 file \"\\x01a\"",
-         "t.qvs:1: a vertex-file path cannot be empty or start with byte 1: "
+         "t.qvs:1:14: error: a vertex-file path cannot be empty or start with byte 1: "
          "the player would read another kind of source (use raw)"},
         {"count scripts -1\nscript\n  QUIT",
-         "t.qvs:1: count -1 does not match the 1 scripts given"},
-        {"count textures 2", "t.qvs:1: count 2 does not match the 0 textures given"},
-        {"after-end\n  QUIT", "t.qvs:2: only .byte lines belong after 'after-end'"},
-        {"after-end\n  .byte 256", "t.qvs:2: byte value must be 0 to 255 or a string, not '256'"},
+         "t.qvs:1:1: error: count -1 does not match the 1 scripts given"},
+        {"count textures 2", "t.qvs:1:1: error: count 2 does not match the 0 textures given"},
+        {"after-end\n  QUIT", "t.qvs:2:7: error: only .byte lines belong after 'after-end'"},
+        {"after-end\n  .byte 256",
+         "t.qvs:2:9: error: byte value must be 0 to 255 or a string, not '256'"},
     };
     for (const auto& [source, message] : cases) EXPECT_EQ(BuildError(source), message) << source;
 }
 
+// One run reports every error of the file, each at its token, and goes on after a directive
+// that failed without repeating its error for the lines of its block.
+TEST(DemoSource, EveryErrorOfAFileIsReported) {
+    const std::string source =
+        "title \"x\"\n"
+        "script 0\n"
+        "    PUSHF 1\n"
+        "    BOX 1 1 1\n"
+        "    PUSH 2\n"
+        "  PUSHI @nowhere\n"
+        "script 5\n"
+        "    QUIT\n"
+        "clip track 1 start 0 length 5\n"
+        "texture 0 program\n"
+        "    Disc 256 x\n";
+    EXPECT_EQ(BuildError(source),
+              "t.qvs:4:9: error: BOX takes its operands from the stacks, not from its line: push "
+              "3 floats (hz hy hx) before it\n"
+              "t.qvs:5:5: error: unknown mnemonic 'PUSH'\n"
+              "t.qvs:6:9: error: undefined label 'nowhere'\n"
+              "t.qvs:7:8: error: script 5 is out of order: the next script is 1\n"
+              "t.qvs:9:1: error: clip needs 'script'\n"
+              "t.qvs:11:14: error: parameter must be an integer from -2147483648 to 4294967295, "
+              "not 'x'");
+}
+
+TEST(DemoSource, ColumnsCountCharactersAndStopAtTheErrorLimit) {
+    // "ä" is two bytes and one column.
+    EXPECT_EQ(BuildError("title \"\xc3\xa4\" x"), "t.qvs:1:11: error: unexpected 'x'");
+    std::string many = "script\n";
+    for (int i = 0; i < 30; ++i) many += "  NOPE\n";
+    const std::string errors = BuildError(many);
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), tools::kMaxErrors);
+    EXPECT_TRUE(
+        errors.ends_with("t.qvs:21:3: error: unknown mnemonic 'NOPE'\n"
+                         "t.qvs:21:1: error: too many errors; stopping here"))
+        << errors;
+    // A block's end can add many at once (every undefined label): still the first 20.
+    std::string labels = "script\n";
+    for (int i = 0; i < 25; ++i) labels += "  PUSHI @x" + std::to_string(i) + "\n";
+    const std::string capped = BuildError(labels + "title \"t\"\ntitle \"u\"");
+    EXPECT_EQ(std::count(capped.begin(), capped.end(), '\n'), tools::kMaxErrors);
+    EXPECT_TRUE(capped.starts_with("t.qvs:2:9: error: undefined label 'x0'\n")) << capped;
+    EXPECT_TRUE(
+        capped.ends_with("t.qvs:21:9: error: undefined label 'x19'\n"
+                         "t.qvs:27:1: error: too many errors; stopping here"))
+        << capped;
+}
+
+TEST(DemoSource, DumpWithOffsetsShowsEachInstructionsOffset) {
+    demo::DemoFile d;
+    ASSERT_TRUE(demo::ParseDemoFile(
+                    Span(Build("script\n  PUSHF 1\n  BOX\n  .byte 17\n  PUSHI 3\n  .byte 2 0\n")),
+                    "t.acs", d)
+                    .ok());
+    const std::string text = tools::FormatDemoSource(d, true);
+    EXPECT_NE(text.find("script 0\n    PUSHF 1  ; at 0\n    BOX  ; at 5\n    .byte 17  ; at 6\n"
+                        "    PUSHI 3  ; at 7\n    .byte 2 0  ; at 12, PUSHF cut off by the end "
+                        "of the code\n"),
+              std::string::npos)
+        << text;
+}
+
 TEST(DemoSource, LongTokensAreQuotedShortened) {
     const std::string word(5000, 'x');
-    EXPECT_EQ(BuildError("script\n  ADDI " + word),
-              "t.qvs:2: unexpected '" + word.substr(0, 60) + "'... (5000 bytes)");
+    EXPECT_EQ(BuildError("title \"x\"\ntitle \"x\" " + word),
+              "t.qvs:2:1: error: second 'title' (the first is at line 1)");
+    EXPECT_EQ(BuildError("track 1 0 0 0 0 0 0 " + word),
+              "t.qvs:1:21: error: unexpected '" + word.substr(0, 60) + "'... (5000 bytes)");
     // A string is shown in its escaped form; the cut does not split the UTF-8 of "\xe4" (ä).
-    EXPECT_EQ(BuildError("script\n  ADDI \"" + std::string(59, 'a') + "\xc3\xa4" + word + "\""),
-              "t.qvs:2: unexpected \"" + std::string(59, 'a') + "\xc3\xa4\"... (5060 bytes)");
+    EXPECT_EQ(
+        BuildError("track 1 0 0 0 0 0 0 \"" + std::string(59, 'a') + "\xc3\xa4" + word + "\""),
+        "t.qvs:1:21: error: unexpected \"" + std::string(59, 'a') + "\xc3\xa4\"... (5060 bytes)");
 }
 
 TEST(DemoSource, EveryByteValueSurvivesQuotingAndFloatsTheirBits) {
@@ -553,8 +642,8 @@ TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
     EXPECT_GE(d.scripts.size(), 2u);
 }
 
-// The command line: exit 0 on success, 1 with "file:line: message" on a source error or an
-// unreadable demo file, 2 on wrong arguments.
+// The command line: exit 0 on success, 1 with "file:line:col: error: message" on a source error or
+// an unreadable demo file, 2 on wrong arguments.
 TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
     // A folder of its own: other build folders may run this test at the same time.
     std::string pattern = testing::TempDir() + "qv-demo-source-XXXXXX";
@@ -587,7 +676,7 @@ TEST(DemoSourceCommands, BuildAndDumpExitStatuses) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     std::vector<uint8_t> err;
     ASSERT_TRUE(core::ReadWholeFile(dir + "err.txt", err));
-    EXPECT_EQ(std::string(err.begin(), err.end()), bad + ":2: unknown mnemonic 'NOPE'\n");
+    EXPECT_EQ(std::string(err.begin(), err.end()), bad + ":2:3: error: unknown mnemonic 'NOPE'\n");
 
     EXPECT_EQ(run(qv + " dump " + write("short.acs", "A\x1aquorvanel1")), 1);
     EXPECT_EQ(run(qv + " dump " + dir + "missing.acs"), 1);

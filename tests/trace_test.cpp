@@ -100,7 +100,24 @@ TEST(Trace, AFatalScriptErrorEndsTheTraceWithoutPresentingTheFrame) {
                          FrameStart(10) +
                          "glPushMatrix()\n"
                          "MessageBox(\"bad error\", \"Stack error (int pop)\")\n");
+    EXPECT_EQ(r.err,
+              "bad error: Stack error (int pop): script 0 at offset 6 (qv dump --offsets), clip 0 "
+              "on track 0, demo time 10 ms\n");
     EXPECT_NE(r.status, 0);
+}
+
+TEST(Trace, AFatalErrorInACalledScriptNamesThatScriptAndTheCallersClip) {
+    // Clip 1 on track 3 runs script 0, which calls script 1; its SIN finds no float.
+    demo::DemoFile d = testing_qv::DemoWith(
+        {Code({PushI(1), Do(CALL)}), Code({Do(END), Do(SIN)})},
+        {MakeClip(0, 5000, 1000, 1), MakeClip(3, 0, 1000, 0)});  // track 0 waits
+    std::string path = testing_qv::WriteDemo(d);
+    testing_qv::QvResult r = RunQv("trace " + path + " --times 0,250");
+    EXPECT_NE(r.out.find("MessageBox(\"bad error\", \"Stack error (float pop)\")\n"),
+              std::string::npos);
+    EXPECT_EQ(r.err,
+              "bad error: Stack error (float pop): script 1 at offset 1 (qv dump --offsets), clip "
+              "1 on track 3, demo time 250 ms\n");
 }
 
 TEST(Trace, DemoFileFailuresAreMessageLinesWithExitOne) {

@@ -1,6 +1,7 @@
 #include "timeline/timeline.h"
 
 #include <array>
+#include <cstdio>
 #include <limits>
 
 #include "core/numeric.h"
@@ -85,11 +86,26 @@ void ResetTimeline() {
     for (Track& track : g_state.tracks) track.currentClip = kNotSelected;
 }
 
+std::string FatalReport(int track, int32_t t) {
+    const scripter::FatalSite* site = scripter::FatalErrorSite();
+    if (!site) return "";
+    const std::string script =
+        site->script < 0 ? "a script outside the table" : "script " + std::to_string(site->script);
+    return "bad error: " + site->message + ": " + script + " at offset " +
+           std::to_string(site->offset) + " (qv dump --offsets), clip " +
+           std::to_string(CurrentClip(track)) + " on track " + std::to_string(track) +
+           ", demo time " + std::to_string(t) + " ms";
+}
+
 void RunTimeline(int32_t t) {
     scripter::SetTargetPassDepth(0);
     for (int k = 0; k < demo::kTrackCount; ++k) {
         RunTrack(k, t);
-        if (scripter::FatalErrorRaised()) return;
+        if (scripter::FatalErrorRaised()) {
+            // The box shows the player's own text; the author also needs to know where.
+            std::fprintf(stderr, "%s\n", FatalReport(k, t).c_str());
+            return;
+        }
     }
 }
 

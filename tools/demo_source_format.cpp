@@ -142,7 +142,9 @@ std::string Instruction(const std::vector<uint8_t>& code, size_t at,
     return line;
 }
 
-void WriteScriptBody(std::string& out, const demo::Script& script) {
+// offsets: each instruction's byte offset as a comment after it ("; at 12"), where `qv check`
+// and the player's error messages name it.
+void WriteScriptBody(std::string& out, const demo::Script& script, bool offsets) {
     const std::vector<uint8_t>& code = script.code;
     const std::vector<ScriptPiece> pieces = SplitScript(code);
     const std::map<size_t, int> labels = JumpLabels(code, pieces);
@@ -154,24 +156,29 @@ void WriteScriptBody(std::string& out, const demo::Script& script) {
             const bool jumpFollows = i + 1 < pieces.size() && pieces[i + 1].instruction &&
                                      (code[pieces[i + 1].offset] == demo::JMP ||
                                       code[pieces[i + 1].offset] == demo::JEQ);
-            out += kIndent + Instruction(code, p.offset, labels, jumpFollows) + '\n';
+            out += kIndent + Instruction(code, p.offset, labels, jumpFollows);
+            if (offsets) out += "  ; at " + std::to_string(p.offset);
+            out += '\n';
             continue;
         }
         out += std::string(kIndent) + ".byte";
         for (size_t k = 0; k < p.size; ++k) out += ' ' + std::to_string(code[p.offset + k]);
         const std::string_view cut = demo::kOpcodes[code[p.offset]].mnemonic;
-        if (!cut.empty()) out += "  ; " + std::string(cut) + " cut off by the end of the code";
+        if (offsets) out += "  ; at " + std::to_string(p.offset);
+        if (!cut.empty())
+            out += std::string(offsets ? ", " : "  ; ") + std::string(cut) +
+                   " cut off by the end of the code";
         out += '\n';
     }
     if (auto label = labels.find(code.size()); label != labels.end())
         out += LabelName(label->second) + ":\n";
 }
 
-void WriteScripts(std::string& out, const demo::DemoFile& d) {
+void WriteScripts(std::string& out, const demo::DemoFile& d, bool offsets) {
     WriteCount(out, "scripts", d.scriptCount);
     for (size_t i = 0; i < d.scripts.size(); ++i) {
         out += "script " + std::to_string(i) + LengthSuffix(d.scripts[i].length) + '\n';
-        WriteScriptBody(out, d.scripts[i]);
+        WriteScriptBody(out, d.scripts[i], offsets);
         out += '\n';
     }
 }
@@ -367,11 +374,11 @@ void WriteModels(std::string& out, const demo::DemoFile& d) {
 
 }  // namespace
 
-std::string FormatDemoSource(const demo::DemoFile& d) {
+std::string FormatDemoSource(const demo::DemoFile& d, bool offsets) {
     std::string out =
         "; Quorvanel demo source (qv dump); qv build turns it back into the demo file.\n\n";
     out += "title " + QuoteBytes(d.title) + "\n\n";
-    WriteScripts(out, d);
+    WriteScripts(out, d, offsets);
     WriteClipsAndTracks(out, d);
     WriteTextures(out, d);
     WritePaths(out, d);
@@ -381,7 +388,7 @@ std::string FormatDemoSource(const demo::DemoFile& d) {
         "music " + QuoteBytes(d.musicFile.bytes) + LengthSuffix(d.musicFile.storedLength) + "\n\n";
     WriteModels(out, d);
     out += "trailing" + LengthSuffix(d.trailingScript.length) + '\n';
-    WriteScriptBody(out, d.trailingScript);
+    WriteScriptBody(out, d.trailingScript, offsets);
     if (!d.bytesAfterEnd.empty()) {
         out += "\nafter-end\n";
         WriteRawBytes(out, d.bytesAfterEnd);

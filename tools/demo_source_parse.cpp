@@ -1,7 +1,9 @@
 // `qv build`: demo source text into a DemoFile. The text is read line by line; a line that
 // starts with a directive keyword opens an item, the lines after it fill the item's block
 // (script code, texture or object program, path segments, raw bytes) until the next directive.
-// The first error stops the build and is reported as "file:line: message".
+// An error ends its line (or, on a directive line, the directive's block), and reading goes on
+// with the next line so that one run reports every error, up to kMaxErrors.
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -39,14 +41,16 @@ int FindName(const std::array<Info, N>& table, std::string_view word) {
     return -1;
 }
 
-enum class BlockKind { None, Script, TextureProgram, Path, ObjectProgram, AfterEnd };
+// Skip: the lines after a directive that failed, which would only repeat its error.
+enum class BlockKind { None, Script, TextureProgram, Path, ObjectProgram, AfterEnd, Skip };
 
 // The item whose lines are being read. Counted kinds (texture program, path) write their
 // count into countAt when the block ends: the operations or segments listed, unless `.count`
 // gives another value.
 struct Block {
     BlockKind kind = BlockKind::None;
-    int line = 0;  // of the directive that opened it
+    SourcePos pos;               // of the directive that opened it
+    ItemLines* lines = nullptr;  // where each record of its bytes starts
     demo::Script* script = nullptr;
     ScriptAssembler assembler;
     demo::CountedText* text = nullptr;
@@ -58,17 +62,28 @@ struct Block {
 
 struct TableCount {
     std::optional<int64_t> stored;
-    int line = 0;
+    SourcePos pos;
 };
 
 struct SourceParser : LineReader {
     demo::DemoFile& d;
+    SourceMap& map;
     Block block;
     std::map<std::string, int> seenOnce;  // directive -> line, for those allowed once
     std::map<std::string, TableCount> counts;
     bool trackSeen[demo::kTrackCount] = {};
 
-    SourceParser(const std::string& name, demo::DemoFile& demo) : d(demo) { fileName = name; }
+    SourceParser(const std::string& name, demo::DemoFile& demo, SourceMap& sourceMap)
+        : d(demo), map(sourceMap) {
+        fileName = name;
+    }
+
+    // A new item of a table, remembered at this directive's line.
+    ItemLines& Item(std::vector<ItemLines>& table) {
+        ItemLines& item = table.emplace_back();
+        item.directive = PosOf(0);
+        return item;
+    }
 
     // --- items and their indices ---
 
@@ -79,33 +94,34 @@ struct SourceParser : LineReader {
         if (!srctext::ParseInteger(tokens[at].text, v)) return true;
         ++at;
         if (v != int64_t(next))
-            return Fail(std::string(noun) + " " + std::to_string(v) +
-                        " is out of order: the next " + noun + " is " + std::to_string(next));
+            return FailToken(at - 1, std::string(noun) + " " + std::to_string(v) +
+                                         " is out of order: the next " + noun + " is " +
+                                         std::to_string(next));
         return true;
     }
     bool Once(const std::string& directive) {
         auto [it, fresh] = seenOnce.emplace(directive, lineNumber);
-        return fresh || Fail("second '" + directive + "' (the first is at line " +
-                             std::to_string(it->second) + ")");
+        return fresh || FailToken(0, "second '" + directive + "' (the first is at line " +
+                                         std::to_string(it->second) + ")");
     }
 
     // A stored length given with `length L`: a negative or zero one stands for an empty text;
     // a positive one must be the number of bytes.
-    bool StoredLength(std::optional<int64_t> length, size_t size, int32_t& stored, int line) {
-        if (size > size_t(kInt32Max)) return FailAt(line, "more than 2147483647 bytes");
+    bool StoredLength(std::optional<int64_t> length, size_t size, int32_t& stored, SourcePos pos) {
+        if (size > size_t(kInt32Max)) return FailAt(pos, "more than 2147483647 bytes");
         if (!length) {
             stored = int32_t(size);
             return true;
         }
         if (*length <= 0 ? size != 0 : size_t(*length) != size)
-            return FailAt(line, "length " + std::to_string(*length) + " does not match the " +
-                                    std::to_string(size) + " bytes given");
+            return FailAt(pos, "length " + std::to_string(*length) + " does not match the " +
+                                   std::to_string(size) + " bytes given");
         stored = int32_t(*length);
         return true;
     }
-    bool SetText(demo::CountedText& t, std::string bytes, std::optional<int64_t> length, int line) {
+    bool SetText(demo::CountedText& t, std::string bytes, std::optional<int64_t> length) {
         t.bytes = std::move(bytes);
-        return StoredLength(length, t.bytes.size(), t.storedLength, line);
+        return StoredLength(length, t.bytes.size(), t.storedLength, PosOf(0));
     }
 
     // --- blocks ---
@@ -116,8 +132,9 @@ struct SourceParser : LineReader {
         switch (b.kind) {
             case BlockKind::Script: {
                 ScriptAssembler& a = b.assembler;
+                if (b.lines) b.lines->at = std::move(a.lines);
                 if (!a.Finish(*this) ||
-                    !StoredLength(b.length, a.code.size(), b.script->length, b.line))
+                    !StoredLength(b.length, a.code.size(), b.script->length, b.pos))
                     return false;
                 b.script->code = std::move(a.code);
                 return true;
@@ -127,22 +144,23 @@ struct SourceParser : LineReader {
                 const int64_t count = b.countOverride.value_or(b.items);
                 if (b.kind == BlockKind::Path) {
                     if (count > INT16_MAX)
-                        return FailAt(b.line, "a path holds at most 32767 segments, not " +
-                                                  std::to_string(count));
+                        return FailAt(b.pos, "a path holds at most 32767 segments, not " +
+                                                 std::to_string(count));
                     std::string be;
                     demo::AppendPathCount(be, int16_t(count));
                     b.text->bytes.replace(b.countAt, 2, be);
                 } else {
-                    if (count > kInt32Max) return FailAt(b.line, "too many operations");
+                    if (count > kInt32Max) return FailAt(b.pos, "too many operations");
                     std::string le;
                     core::AppendI32(le, int32_t(count));
                     b.text->bytes.replace(b.countAt, 4, le);
                 }
-                return StoredLength(b.length, b.text->bytes.size(), b.text->storedLength, b.line);
+                return StoredLength(b.length, b.text->bytes.size(), b.text->storedLength, b.pos);
             }
             case BlockKind::ObjectProgram:
-                return StoredLength(b.length, b.text->bytes.size(), b.text->storedLength, b.line);
+                return StoredLength(b.length, b.text->bytes.size(), b.text->storedLength, b.pos);
             case BlockKind::AfterEnd:
+            case BlockKind::Skip:
             case BlockKind::None: return true;
         }
         return true;
@@ -151,7 +169,7 @@ struct SourceParser : LineReader {
     void OpenBlock(BlockKind kind, std::optional<int64_t> length) {
         block = Block{};
         block.kind = kind;
-        block.line = lineNumber;
+        block.pos = PosOf(0);
         block.length = length;
     }
 
@@ -246,7 +264,10 @@ struct SourceParser : LineReader {
     }
 
     bool BlockLine() {
+        if (block.kind == BlockKind::Skip) return true;
         if (block.kind == BlockKind::Script) return block.assembler.Line(*this);
+        if (block.lines)  // a later line at the same offset (after .count) writes the record
+            block.lines->at.insert_or_assign(int64_t(block.text->bytes.size()), PosOf(at));
         std::string word;
         if (!Word(word, "a line of the block")) return false;
         std::string* raw =
@@ -269,7 +290,7 @@ struct SourceParser : LineReader {
     bool Title() {
         if (!Once("title") || !String(d.title, "the title")) return false;
         if (d.title.find(char(demo::kTitleEnd)) != std::string::npos)
-            return Fail("the title cannot hold byte 26 (\\x1A): it ends the title");
+            return FailToken(at - 1, "the title cannot hold byte 26 (\\x1A): it ends the title");
         return NoMore();
     }
 
@@ -285,7 +306,7 @@ struct SourceParser : LineReader {
                         " is none of scripts, clips, textures, paths, models");
         if (counts[table].stored) return Fail("second count of " + table);
         if (!Integer(v, kInt32Min, kInt32Max, "count")) return false;
-        counts[table] = {v, lineNumber};
+        counts[table] = {v, PosOf(0)};
         return NoMore();
     }
 
@@ -295,6 +316,7 @@ struct SourceParser : LineReader {
         if (!OptionalLength(length) || !NoMore()) return false;
         OpenBlock(BlockKind::Script, length);
         block.script = &d.scripts.emplace_back();
+        block.lines = &Item(map.scripts);
         return true;
     }
 
@@ -340,8 +362,12 @@ struct SourceParser : LineReader {
             if (!ok) return false;
         }
         for (const char* required : {"track", "start", "length", "script"})
-            if (!given[required]) return Fail(std::string("clip needs '") + required + "'");
+            if (!given[required]) return FailToken(0, std::string("clip needs '") + required + "'");
         d.clips.push_back(c);
+        ItemLines& item = Item(map.clips);
+        for (size_t k = 0; k < tokens.size(); ++k)  // the fields, for messages about them
+            if (!tokens[k].quoted && (tokens[k].text == "track" || tokens[k].text == "script"))
+                item.at.emplace(tokens[k].text == "track" ? kClipTrack : kClipScript, PosOf(k));
         return true;
     }
 
@@ -363,7 +389,7 @@ struct SourceParser : LineReader {
         std::string bytes;
         std::optional<int64_t> length;
         return String(bytes, "the bytes") && OptionalLength(length) && NoMore() &&
-               SetText(t, std::move(bytes), length, lineNumber);
+               SetText(t, std::move(bytes), length);
     }
 
     // A named form: marker (or none) + the string, after checking that its first byte does not
@@ -372,13 +398,15 @@ struct SourceParser : LineReader {
                    bool (*clash)(uint8_t)) {
         std::string name;
         std::optional<int64_t> length;
+        const size_t nameToken = at;
         if (!String(name, what) || !OptionalLength(length) || !NoMore()) return false;
         const std::string bytes = prefix + name;
         if (bytes.empty() || clash(uint8_t(bytes[0])))
-            return Fail(what + " cannot be empty or start with byte " +
-                        std::to_string(bytes.empty() ? 0 : uint8_t(bytes[0])) +
-                        ": the player would read another kind of source (use raw)");
-        return SetText(t, bytes, length, lineNumber);
+            return FailToken(nameToken,
+                             what + " cannot be empty or start with byte " +
+                                 std::to_string(bytes.empty() ? 0 : uint8_t(bytes[0])) +
+                                 ": the player would read another kind of source (use raw)");
+        return SetText(t, bytes, length);
     }
 
     void OpenTextBlock(BlockKind kind, demo::CountedText& t, std::string prefix, size_t countBytes,
@@ -393,6 +421,7 @@ struct SourceParser : LineReader {
     bool TextureDirective() {
         if (!ItemIndex("texture", d.textureSources.size())) return false;
         demo::CountedText& t = d.textureSources.emplace_back();
+        ItemLines& item = Item(map.textures);
         std::string kind;
         std::optional<int64_t> length;
         if (!Word(kind, "the texture kind (program, image, target, none, raw)")) return false;
@@ -400,17 +429,17 @@ struct SourceParser : LineReader {
             if (!OptionalLength(length) || !NoMore()) return false;
             OpenTextBlock(BlockKind::TextureProgram, t, std::string(1, char(demo::kTextureProgram)),
                           4, length);
+            block.lines = &item;
             return true;
         }
         if (kind == "image")
             return NamedForm(t, "", "an image file name", [](uint8_t b) {
                 return b == demo::kTextureNone || b == demo::kTextureProgram;
             });
-        if (kind == "target")
-            return OptionalLength(length) && NoMore() && SetText(t, "", length, lineNumber);
+        if (kind == "target") return OptionalLength(length) && NoMore() && SetText(t, "", length);
         if (kind == "none")
             return OptionalLength(length) && NoMore() &&
-                   SetText(t, std::string(1, char(demo::kTextureNone)), length, lineNumber);
+                   SetText(t, std::string(1, char(demo::kTextureNone)), length);
         if (kind == "raw") return RawForm(t);
         return Fail("unknown texture kind " + core::QuoteToken(kind) +
                     " (program, image, target, none, raw)");
@@ -419,6 +448,7 @@ struct SourceParser : LineReader {
     bool PathDirective() {
         if (!ItemIndex("path", d.pathStrings.size())) return false;
         demo::CountedText& t = d.pathStrings.emplace_back();
+        Item(map.paths);
         if (NextIsWord("raw")) {
             ++at;
             return RawForm(t);
@@ -447,13 +477,15 @@ struct SourceParser : LineReader {
     bool Music() {
         std::string name;
         std::optional<int64_t> length;
+        map.music.directive = PosOf(0);
         return Once("music") && String(name, "the music file name") && OptionalLength(length) &&
-               NoMore() && SetText(d.musicFile, std::move(name), length, lineNumber);
+               NoMore() && SetText(d.musicFile, std::move(name), length);
     }
 
     bool ModelDirective() {
         if (!ItemIndex("model", d.modelSources.size())) return false;
         demo::CountedText& t = d.modelSources.emplace_back();
+        ItemLines& item = Item(map.models);
         std::string kind;
         if (!Word(kind, "the model kind (program, obj, file, raw)")) return false;
         if (kind == "program") {
@@ -461,6 +493,7 @@ struct SourceParser : LineReader {
             if (!OptionalLength(length) || !NoMore()) return false;
             OpenTextBlock(BlockKind::ObjectProgram, t, std::string(1, char(demo::kModelProgram)), 0,
                           length);
+            block.lines = &item;
             return true;
         }
         if (kind == "obj")
@@ -501,15 +534,20 @@ struct SourceParser : LineReader {
 
     bool Line(std::string_view line) {
         std::string tokenError;
-        if (!Tokenize(line, tokens, tokenError)) return Fail(tokenError);
+        int errorColumn = 1;
         at = 0;
+        endColumn = ColumnOf(line, line.size());
+        if (!Tokenize(line, tokens, tokenError, errorColumn))
+            return FailAt({lineNumber, errorColumn}, tokenError);
         if (tokens.empty()) return true;
         if (!tokens[0].quoted) {
             auto directive = Directives().find(tokens[0].text);
             if (directive != Directives().end()) {
-                if (!FinishBlock()) return false;
+                FinishBlock();  // its errors belong to its own lines; this directive is new
                 at = 1;
-                return (this->*directive->second)();
+                if ((this->*directive->second)()) return true;
+                OpenBlock(BlockKind::Skip, std::nullopt);
+                return false;
             }
         }
         if (block.kind == BlockKind::None)
@@ -526,13 +564,13 @@ struct SourceParser : LineReader {
         const TableCount& c = counts[table];
         if (!c.stored) {
             if (items > size_t(kInt32Max))
-                return FailAt(lineNumber, std::string("too many ") + table);
+                return FailAt({lineNumber, 1}, std::string("too many ") + table);
             stored = int32_t(items);
             return true;
         }
         if (items != 0 ? *c.stored != int64_t(items) : *c.stored > 0)
-            return FailAt(c.line, "count " + std::to_string(*c.stored) + " does not match the " +
-                                      std::to_string(items) + " " + table + " given");
+            return FailAt(c.pos, "count " + std::to_string(*c.stored) + " does not match the " +
+                                     std::to_string(items) + " " + table + " given");
         stored = int32_t(*c.stored);
         return true;
     }
@@ -544,26 +582,55 @@ struct SourceParser : LineReader {
             size_t end = text.find('\n', start);
             if (end == std::string_view::npos) end = text.size();
             ++lineNumber;
-            if (!Line(text.substr(start, end - start))) return false;
+            Line(text.substr(start, end - start));
+            if (Errors() >= kMaxErrors) return StopAtTheLimit();
             start = end + 1;
         }
-        if (!FinishBlock()) return false;
-        return TableCountFor("scripts", d.scripts.size(), d.scriptCount) &&
-               TableCountFor("clips", d.clips.size(), d.clipCount) &&
-               TableCountFor("textures", d.textureSources.size(), d.textureCount) &&
-               TableCountFor("paths", d.pathStrings.size(), d.pathCount) &&
-               TableCountFor("models", d.modelSources.size(), d.modelCount);
+        FinishBlock();
+        TableCountFor("scripts", d.scripts.size(), d.scriptCount);
+        TableCountFor("clips", d.clips.size(), d.clipCount);
+        TableCountFor("textures", d.textureSources.size(), d.textureCount);
+        TableCountFor("paths", d.pathStrings.size(), d.pathCount);
+        TableCountFor("models", d.modelSources.size(), d.modelCount);
+        if (Errors() > kMaxErrors) return StopAtTheLimit();  // the checks at the end added some
+        SortByPosition();
+        return Errors() == 0;
+    }
+
+    // A block's own errors (an undefined label, a wrong length) are found at its end.
+    void SortByPosition() {
+        std::stable_sort(diagnostics.begin(), diagnostics.end(), [](const auto& a, const auto& b) {
+            return a.pos.line != b.pos.line ? a.pos.line < b.pos.line : a.pos.column < b.pos.column;
+        });
+    }
+
+    // The first kMaxErrors in order, and a last line that says reading stopped.
+    bool StopAtTheLimit() {
+        SortByPosition();
+        diagnostics.resize(size_t(kMaxErrors));
+        return FailAt({lineNumber, 1}, "too many errors; stopping here");
     }
 };
 
 }  // namespace
 
 bool ParseDemoSource(std::string_view text, const std::string& fileName, demo::DemoFile& demo,
-                     std::string& error) {
+                     SourceResult& result) {
     demo = demo::DemoFile{};
-    SourceParser parser(fileName, demo);
+    result = SourceResult{};
+    SourceParser parser(fileName, demo, result.map);
     const bool ok = parser.Run(text);
-    error = parser.error;
+    result.diagnostics = std::move(parser.diagnostics);
+    return ok;
+}
+
+bool ParseDemoSource(std::string_view text, const std::string& fileName, demo::DemoFile& demo,
+                     std::string& error) {
+    SourceResult result;
+    const bool ok = ParseDemoSource(text, fileName, demo, result);
+    error.clear();
+    for (const Diagnostic& d : result.diagnostics)
+        error += (error.empty() ? "" : "\n") + FormatDiagnostic(fileName, d);
     return ok;
 }
 

@@ -4,11 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
+#include "tools/cli.h"
 #include "tools/demo_source.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
+
+extern const char kBuildHelp[] =
+    "usage: qv build SOURCE -o OUT.acs\n"
+    "Assembles a demo source into a demo file. Every error of the source is reported as\n"
+    "SOURCE:LINE:COL: error: TEXT (up to 20); nothing is written when there is one.\n"
+    "  -o OUT.acs   the demo file to write; '-' writes it to standard output\n"
+    "Exit status: 0 built, 1 errors, 2 wrong arguments.\n";
 
 int RunBuild(int argc, char** argv) {
     const char* source = nullptr;
@@ -19,30 +26,19 @@ int RunBuild(int argc, char** argv) {
         else source = output = nullptr, i = argc;
     }
     if (!source || !output) {
-        std::fprintf(stderr, "usage: qv build SOURCE -o OUT.acs\n");
-        return 2;
+        std::fputs(kBuildHelp, stderr);
+        return kExitUsage;
     }
     std::vector<uint8_t> text;
-    if (!core::ReadWholeFile(source, text)) {
-        std::fprintf(stderr, "%s: cannot be read\n", source);
-        return 1;
-    }
+    if (!ReadInput("build", source, text)) return kExitErrors;
     demo::DemoFile demo;
-    std::string error;
-    if (!ParseDemoSource({reinterpret_cast<const char*>(text.data()), text.size()}, source, demo,
-                         error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    const std::string bytes = demo::WriteDemoFile(demo);
-    FILE* out = std::fopen(output, "wb");
-    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (out) ok = std::fclose(out) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "%s: cannot be written\n", output);
-        return 1;
-    }
-    return 0;
+    SourceResult result;
+    const bool ok = ParseDemoSource({reinterpret_cast<const char*>(text.data()), text.size()},
+                                    source, demo, result);
+    for (const Diagnostic& d : result.diagnostics)
+        std::fprintf(stderr, "%s\n", FormatDiagnostic(source, d).c_str());
+    if (!ok) return kExitErrors;
+    return WriteOutput("build", output, demo::WriteDemoFile(demo)) ? kExitOk : kExitErrors;
 }
 
 }  // namespace tools

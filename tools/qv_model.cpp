@@ -13,9 +13,17 @@
 #include "models/objgen.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "tools/cli.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
+
+extern const char kModelHelp[] =
+    "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n"
+    "Builds one model as the player builds it and prints its counts and bounds.\n"
+    "  --program PROG.bin  an object program (a model source without its marker 0)\n"
+    "  DEMO.acs --index N  model N of a demo file (program, OBJ or vertex file)\n"
+    "  --obj OUT.obj       also write it as an OBJ file ('-': only that, to standard output)\n";
 namespace {
 
 using models::ModelRecord;
@@ -29,9 +37,8 @@ struct ModelArgs {
 };
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n");
-    return 2;
+    std::fputs(kModelHelp, stderr);
+    return kExitUsage;
 }
 
 bool ParseArgs(int argc, char** argv, ModelArgs& a) {
@@ -139,22 +146,12 @@ std::string MeshAsObj(const ObjMesh& mesh) {
     return out;
 }
 
-bool WriteText(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 // The model source: the program file (with the leading 0 the demo file stores added), or the
 // demo file's source N. Sets the content root to the demo's folder for OBJ and vertex files.
 bool ModelSource(const ModelArgs& a, std::string& source) {
     std::vector<uint8_t> bytes;
     const std::string& path = a.program.empty() ? a.demo : a.program;
-    if (!core::ReadWholeFile(path, bytes)) {
-        std::fprintf(stderr, "qv model: %s: cannot read the file\n", path.c_str());
-        return false;
-    }
+    if (!ReadInput("model", path, bytes)) return false;
     if (!a.program.empty()) {
         source.assign(1, char(demo::kModelProgram));
         source.append(bytes.begin(), bytes.end());
@@ -193,14 +190,16 @@ int RunModel(int argc, char** argv) {
         return 1;
     }
     bool isObj = !source.empty() && uint8_t(source[0]) == demo::kModelObj;
+    if (a.obj == "-")  // the OBJ text is then the one stream on stdout
+        return WriteOutput("model", "-", isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))
+                   ? kExitOk
+                   : kExitErrors;
     if (isObj) PrintMesh(record.mesh);
     else PrintVertexList(record);
     if (!a.obj.empty() &&
-        !WriteText(a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))) {
-        std::fprintf(stderr, "qv model: %s: cannot write the file\n", a.obj.c_str());
-        return 1;
-    }
-    return 0;
+        !WriteOutput("model", a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record)))
+        return kExitErrors;
+    return kExitOk;
 }
 
 }  // namespace tools

@@ -25,13 +25,20 @@
 #include "tools/qv_commands.h"
 
 namespace tools {
-namespace {
 
-constexpr char kUsage[] =
+extern const char kRenderHelp[] =
     "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) "
     "[--size WxH] [--fps F]\n"
+    "Renders frames of the demo headless, as the player draws them, into PNG images.\n"
+    "  --time T                 the frame at demo time T ms, written to -o OUT.png\n"
+    "  --frames START:END:STEP  every STEP ms from START to END, into DIR/ (frame_T.png)\n"
+    "  -o OUT.png | DIR/        where the image or the images go\n"
+    "  --size WxH               frame size (default 800x600, each 1 to 8192)\n"
+    "  --fps F                  frames per second the run advances at (default 60)\n"
     "The run starts at 0 ms; its first frame only selects the clips and draws none, so the\n"
-    "frame at 0 ms is always empty (black).";
+    "frame at 0 ms is always empty (black).\n";
+
+namespace {
 
 struct RenderOptions {
     std::string demoPath;
@@ -202,7 +209,7 @@ int RunRender(int argc, char** argv) {
     RenderOptions options;
     std::string error = ParseOptions(argc, argv, options);
     if (!error.empty()) {
-        std::fprintf(stderr, "qv render: %s\n%s\n", error.c_str(), kUsage);
+        std::fprintf(stderr, "qv render: %s\n%s", error.c_str(), kRenderHelp);
         return 2;
     }
     platform::SetMessageSink(PrintMessage);

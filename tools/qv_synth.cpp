@@ -6,10 +6,16 @@
 
 #include "core/file_io.h"
 #include "platform/audio.h"
+#include "tools/cli.h"
 #include "tools/qv_commands.h"
 #include "tools/synth.h"
 
 namespace tools {
+
+extern const char kSynthHelp[] =
+    "usage: qv synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac\n"
+    "Renders a music pattern (see docs/synth.md) to a sound file.\n"
+    "  -o OUT   the sound file; its extension picks the format (.wav, .ogg, .flac)\n";
 
 int RunSynth(int argc, char** argv) {
     const char* input = nullptr;
@@ -20,8 +26,8 @@ int RunSynth(int argc, char** argv) {
         else input = nullptr, i = argc;  // a second input: usage below
     }
     if (!input || !output) {
-        std::fprintf(stderr, "usage: qv synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac\n");
-        return 2;
+        std::fputs(kSynthHelp, stderr);
+        return kExitUsage;
     }
     std::string text, error;
     if (!core::ReadWholeFile(input, text, &error)) {

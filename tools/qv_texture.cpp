@@ -17,6 +17,7 @@
 #include "textures/image_loaders.h"
 #include "textures/tex_program.h"
 #include "textures/texmanager.h"
+#include "tools/cli.h"
 #include "tools/png_writer.h"
 #include "tools/qv_commands.h"
 
@@ -83,7 +84,8 @@ Rgba ToRgba(const textures::DecodedImage& image) {
 // Slot `slot` of the demo as the player builds it into out; returns why it cannot, or "".
 std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
     std::vector<uint8_t> bytes;
-    if (!core::ReadWholeFile(demoPath, bytes)) return "cannot read " + demoPath;
+    std::string error;
+    if (!core::ReadWholeFile(demoPath, bytes, &error)) return error;
     demo::DemoFile demo;
     const demo::DemoResult read = demo::ParseDemoFile(bytes, demoPath, demo);
     if (!read.ok()) return read.message.empty() ? demoPath + ": not a demo file" : read.message;
@@ -126,20 +128,26 @@ bool WriteRaw(const std::string& path, const Rgba& image, std::string& error) {
 
 }  // namespace
 
+extern const char kTextureHelp[] =
+    "usage: qv texture (--program PROG.bin | DEMO.acs --slot N) (--raw OUT.rgba | -o OUT.png)\n"
+    "Builds one 512 x 512 texture as the player builds it.\n"
+    "  --program PROG.bin  a texture program (the slot's bytes after the marker 2)\n"
+    "  DEMO.acs --slot N   texture slot N of a demo file (program or image file)\n"
+    "  --raw OUT.rgba      write the RGBA bytes, bottom row first\n"
+    "  -o OUT.png          write a PNG image ('-': to standard output)\n";
+
 int RunTexture(int argc, char** argv) {
     TextureArgs args;
     if (!ParseArgs(argc, argv, args)) {
-        std::fprintf(stderr,
-                     "usage: qv texture (--program PROG.bin | DEMO.acs --slot N) "
-                     "(--raw OUT.rgba | -o OUT.png)\n");
-        return 2;
+        std::fputs(kTextureHelp, stderr);
+        return kExitUsage;
     }
+    if (!args.pngPath.empty() && !CheckPngName("texture", args.pngPath)) return kExitUsage;
     Rgba image;
     std::string error;
     if (!args.programPath.empty()) {
         std::vector<uint8_t> program;
-        if (!core::ReadWholeFile(args.programPath, program))
-            return Fail("cannot read " + args.programPath);
+        if (!ReadInput("texture", args.programPath, program)) return kExitErrors;
         image = RunProgram(program, 0);
     } else if (error = BuildSlot(args.demoPath, args.slot, image); !error.empty()) {
         return Fail(error);

@@ -18,10 +18,19 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
+#include "tools/cli.h"
 #include "tools/options.h"
 #include "tools/qv_commands.h"
 
 namespace tools {
+
+extern const char kTraceHelp[] =
+    "usage: qv trace DEMO.acs --times T1,T2,... [--size WxH]\n"
+    "Runs the demo on the recorder and prints every OpenGL call, one frame per listed time.\n"
+    "  --times T1,T2,...  demo times in ms. The first is the run's first frame, which only\n"
+    "                     selects the clips and runs no script; list an earlier time first\n"
+    "                     (--times 0,5000) to see the frame at 5000 ms\n"
+    "  --size WxH         window size (default 800x600)\n";
 namespace {
 
 struct TraceOptions {
@@ -91,13 +100,9 @@ int RunTrace(int argc, char** argv) {
     TraceOptions options;
     std::string error = ParseOptions(argc, argv, options);
     if (!error.empty()) {
-        std::fprintf(stderr,
-                     "qv trace: %s\nusage: qv trace DEMO.acs --times T1,T2,... [--size WxH]\n"
-                     "One frame per listed time. The first of them is the run's first frame,\n"
-                     "which only selects the clips and runs no script; list an earlier time\n"
-                     "first (--times 0,5000) to see the frame at 5000 ms.\n",
-                     error.c_str());
-        return 2;
+        Complain("trace", error);
+        std::fputs(kTraceHelp, stderr);
+        return kExitUsage;
     }
     std::string trace;
     gl::UseRecorder(&trace);

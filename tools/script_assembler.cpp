@@ -5,6 +5,7 @@
 #include "core/byte_reader.h"
 #include "core/quote.h"
 #include "demo/opcodes.h"
+#include "tools/reference.h"
 
 namespace tools {
 
@@ -22,7 +23,9 @@ bool ScriptAssembler::Line(LineReader& in) {
         if (!in.More()) return true;
     }
     std::string word;
+    const size_t wordToken = in.at;
     if (!in.Word(word, "an instruction")) return false;
+    lines.emplace(int64_t(code.size()), in.PosOf(wordToken));
     if (word == ".byte") {
         std::string bytes;
         if (!in.RawBytes(bytes)) return false;
@@ -33,8 +36,9 @@ bool ScriptAssembler::Line(LineReader& in) {
     if (op < 0) {
         std::string upper = word;
         for (char& c : upper) c = char(std::toupper(uint8_t(c)));
-        return in.Fail("unknown mnemonic " + core::QuoteToken(word) +
-                       (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
+        return in.FailToken(
+            wordToken, "unknown mnemonic " + core::QuoteToken(word) +
+                           (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
     }
     code.push_back(uint8_t(op));
     std::string operand;
@@ -45,7 +49,7 @@ bool ScriptAssembler::Line(LineReader& in) {
                 const std::string label = in.tokens[in.at++].text.substr(1);
                 if (!IsLabelName(label))
                     return in.Fail(core::QuoteToken("@" + label) + " does not name a label");
-                fixups.push_back({code.size(), label, in.lineNumber});
+                fixups.push_back({code.size(), label, in.PosOf(in.at - 1)});
             } else if (!in.Bits32(v, word + " operand")) {
                 return false;
             }
@@ -66,24 +70,31 @@ bool ScriptAssembler::Line(LineReader& in) {
             break;
         }
         case demo::Inline::None:
-            if (in.More() && (op == demo::JMP || op == demo::JEQ))
+            if (!in.More()) break;
+            if (op == demo::JMP || op == demo::JEQ)
                 return in.Fail(word +
                                " takes its target from the stack: write PUSHI @label before it");
-            break;
+            if (demo::kOpcodes[op].popInts + demo::kOpcodes[op].popFloats == 0)
+                return in.Fail(word + " takes no operands");
+            return in.Fail(word + " takes its operands from the stacks, not from its line: push " +
+                           DescribeOperands(op) + " before it");
     }
     code.insert(code.end(), operand.begin(), operand.end());
     return in.NoMore();
 }
 
 bool ScriptAssembler::Finish(LineReader& in) {
+    bool ok = true;
     for (const Fixup& f : fixups) {
         auto label = labels.find(f.label);
-        if (label == labels.end())
-            return in.FailAt(f.line, "undefined label " + core::QuoteToken(f.label));
+        if (label == labels.end()) {
+            ok = in.FailAt(f.pos, "undefined label " + core::QuoteToken(f.label));
+            continue;
+        }
         const uint32_t target = uint32_t(label->second.offset);
         for (int k = 0; k < 4; ++k) code[f.at + size_t(k)] = uint8_t(target >> (8 * k));
     }
-    return true;
+    return ok;
 }
 
 }  // namespace tools

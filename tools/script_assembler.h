@@ -22,13 +22,16 @@ struct ScriptAssembler {
     struct Fixup {  // a PUSHI operand that waits for its label's offset
         size_t at;
         std::string label;
-        int line;
+        SourcePos pos;
     };
     std::vector<Fixup> fixups;
+    // Where each instruction (or `.byte` run) starts: code offset -> its line and column, so
+    // that findings about the bytecode point at the source.
+    std::map<int64_t, SourcePos> lines;
 
     // One line from in.at: `label:`, an instruction with its inline operand, or `.byte` data.
     bool Line(LineReader& in);
-    // Resolves every `@label` operand; fails on a label that was never defined.
+    // Resolves every `@label` operand; reports each label that was never defined.
     bool Finish(LineReader& in);
 };
 

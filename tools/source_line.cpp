@@ -7,7 +7,14 @@
 
 namespace tools {
 
-bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error) {
+int ColumnOf(std::string_view line, size_t at) {
+    int column = 1;
+    for (size_t i = 0; i < at && i < line.size(); ++i) column += (uint8_t(line[i]) & 0xC0) != 0x80;
+    return column;
+}
+
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error,
+              int& errorColumn) {
     tokens.clear();
     size_t i = 0;
     while (i < line.size()) {
@@ -20,11 +27,12 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
         if (c == '"') {
             size_t end = i + 1;
             while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+            errorColumn = ColumnOf(line, i);
             if (end >= line.size()) {
                 error = "string has no closing quote";
                 return false;
             }
-            Token t{true, {}};
+            Token t{true, {}, errorColumn};
             if (!srctext::UnquoteBytes(line.substr(i + 1, end - i - 1), t.text, error))
                 return false;
             tokens.push_back(std::move(t));
@@ -35,7 +43,7 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
         while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r' &&
                line[end] != ';' && line[end] != '"')
             ++end;
-        tokens.push_back({false, std::string(line.substr(i, end - i))});
+        tokens.push_back({false, std::string(line.substr(i, end - i)), ColumnOf(line, i)});
         i = end;
     }
     return true;
@@ -52,8 +60,15 @@ bool IsLabelName(std::string_view s) {
     return true;
 }
 
-bool LineReader::FailAt(int line, const std::string& message) {
-    if (error.empty()) error = fileName + ":" + std::to_string(line) + ": " + message;
+SourcePos LineReader::PosOf(size_t index) const {
+    return {lineNumber, index < tokens.size() ? tokens[index].column : endColumn};
+}
+bool LineReader::Fail(const std::string& message) { return FailToken(at, message); }
+bool LineReader::FailToken(size_t index, const std::string& message) {
+    return FailAt(PosOf(index), message);
+}
+bool LineReader::FailAt(SourcePos pos, const std::string& message) {
+    diagnostics.push_back({pos, Severity::Error, message});
     return false;
 }
 
@@ -75,10 +90,11 @@ bool LineReader::String(std::string& out, const std::string& what) {
 }
 bool LineReader::Integer(int64_t& v, int64_t lo, int64_t hi, const std::string& what) {
     std::string w;
+    const size_t token = at;
     if (!Word(w, what)) return false;
     if (!srctext::ParseInteger(w, v) || v < lo || v > hi)
-        return Fail(what + " must be an integer from " + std::to_string(lo) + " to " +
-                    std::to_string(hi) + ", not " + core::QuoteToken(w));
+        return FailToken(token, what + " must be an integer from " + std::to_string(lo) + " to " +
+                                    std::to_string(hi) + ", not " + core::QuoteToken(w));
     return true;
 }
 bool LineReader::Int32(int32_t& v, const std::string& what) {
@@ -95,9 +111,10 @@ bool LineReader::Bits32(int32_t& v, const std::string& what) {
 }
 bool LineReader::Float(float& f, const std::string& what) {
     std::string w;
+    const size_t token = at;
     if (!Word(w, what)) return false;
     if (!srctext::ParseFloat(w, f))
-        return Fail(what + " must be a float, not " + core::QuoteToken(w));
+        return FailToken(token, what + " must be a float, not " + core::QuoteToken(w));
     return true;
 }
 bool LineReader::OptionalLength(std::optional<int64_t>& length) {

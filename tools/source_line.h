@@ -1,6 +1,6 @@
-// One line of demo source being read: its tokens, the next one to take, and typed readers
-// whose failures name the file and line. The directives' parser and the script assembler both
-// read through it; the first failure is kept and stops the build.
+// One line of demo source being read: its tokens (with their columns), the next one to take,
+// and typed readers whose failures point at the token. The directives' parser and the script
+// assembler both read through it; a failure ends the line, and every line's failure is kept.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tools/diagnostic.h"
 
 namespace tools {
 
@@ -18,10 +20,16 @@ inline constexpr int64_t kUint32Max = UINT32_MAX;
 struct Token {
     bool quoted = false;
     std::string text;  // a word as written, or a string's bytes
+    int column = 1;    // where it starts, in characters from 1
 };
 
-// Splits a line into words and quoted strings; ';' outside a string starts a comment.
-bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error);
+// Splits a line into words and quoted strings; ';' outside a string starts a comment. On
+// failure errorColumn is where the bad string starts.
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error,
+              int& errorColumn);
+
+// The column (from 1, in UTF-8 characters) of byte offset at of line.
+int ColumnOf(std::string_view line, size_t at);
 
 // A token as a message quotes it.
 std::string Shown(const Token& t);
@@ -31,13 +39,18 @@ bool IsLabelName(std::string_view s);
 
 struct LineReader {
     std::string fileName;
-    std::string error;  // the first failure: "fileName:line: message"
+    std::vector<Diagnostic> diagnostics;
     int lineNumber = 0;
+    int endColumn = 1;  // just past the current line's last character
     std::vector<Token> tokens;
     size_t at = 0;  // next token of the current line
 
-    bool Fail(const std::string& message) { return FailAt(lineNumber, message); }
-    bool FailAt(int line, const std::string& message);
+    // At the next token, or at the end of the line when there is none.
+    bool Fail(const std::string& message);
+    bool FailToken(size_t index, const std::string& message);
+    bool FailAt(SourcePos pos, const std::string& message);
+    SourcePos PosOf(size_t index) const;
+    int Errors() const { return CountErrors(diagnostics); }
 
     bool More() const { return at < tokens.size(); }
     bool NextIsWord(std::string_view w) const;
