@@ -45,7 +45,10 @@ std::string SoundErrorText(std::string text) {
     return text.empty() ? "not a sound file" : text;
 }
 
-// One open music file; owns the libsndfile handle or the libopenmpt module.
+}  // namespace
+
+// One open music file (behind the audio output and MusicReader); owns the libsndfile handle
+// or the libopenmpt module.
 class MusicDecoder {
 public:
     ~MusicDecoder() { Close(); }
@@ -70,6 +73,7 @@ public:
             }
             channels_ = info.channels;
             rate_ = info.samplerate;
+            frames_ = info.frames;
             scratch_.resize(size_t(kChunkFrames) * channels_);
             return true;
         }
@@ -80,6 +84,8 @@ public:
     }
 
     int32_t Rate() const { return rate_; }
+    // The length the file declares, in frames (an estimate for some formats); -1 unknown.
+    int64_t Frames() const { return frames_; }
 
     void Seek(int64_t frame) {
         if (sound_) sf_seek(sound_, frame, SEEK_SET);
@@ -118,6 +124,7 @@ private:
                                                      nullptr, nullptr, nullptr, nullptr);
         if (!module_) return false;
         rate_ = kTrackerRate;
+        frames_ = int64_t(openmpt_module_get_duration_seconds(module_) * rate_);
         return true;
     }
 
@@ -132,8 +139,11 @@ private:
     openmpt_module* module_ = nullptr;
     int channels_ = 2;
     int32_t rate_ = kTrackerRate;
+    int64_t frames_ = -1;
     std::vector<float> scratch_;
 };
+
+namespace {
 
 // Written by the audio thread under a sequence counter (odd while a write is under way), read
 // by the main thread without a lock. The fields are stored with release and loaded with
@@ -329,6 +339,17 @@ bool DecodeMusicFile(const std::string& path, DecodedSound& out, std::string& er
         out.stereo.insert(out.stereo.end(), chunk.begin(), chunk.begin() + 2 * got);
     }
     return true;
+}
+
+MusicReader::MusicReader() : decoder_(std::make_unique<MusicDecoder>()) {}
+MusicReader::~MusicReader() = default;
+bool MusicReader::Open(const std::string& path, std::string& error) {
+    return decoder_->Open(path, error);
+}
+int32_t MusicReader::SampleRate() const { return decoder_->Rate(); }
+int64_t MusicReader::DeclaredFrames() const { return decoder_->Frames(); }
+int64_t MusicReader::ReadStereo(float* out, int64_t frames) {
+    return decoder_->ReadStereo(out, frames);
 }
 
 bool WriteSoundFile(const std::string& path, int32_t sampleRate, const std::vector<float>& stereo,

@@ -4,6 +4,7 @@
 // it is handed, so that the frame being heard can be read at any time (audio_clock.h).
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,30 @@ struct DecodedSound {
 };
 // Decodes a whole file into memory (the same decoders the player uses).
 bool DecodeMusicFile(const std::string& path, DecodedSound& out, std::string& error);
+
+class MusicDecoder;
+// One music file decoded piece by piece from its start, with the decoders the player uses
+// (the video export streams it: memory stays flat however long the music is).
+class MusicReader {
+public:
+    MusicReader();
+    ~MusicReader();
+    MusicReader(const MusicReader&) = delete;
+    MusicReader& operator=(const MusicReader&) = delete;
+
+    // False with the reason when the file cannot be decoded.
+    bool Open(const std::string& path, std::string& error);
+    int32_t SampleRate() const;
+    // The length the file declares, in frames, for estimates only (the decoded length can
+    // differ); -1 when unknown.
+    int64_t DeclaredFrames() const;
+    // Fills up to frames interleaved stereo frames; returns how many hold music (fewer at the
+    // end, then 0).
+    int64_t ReadStereo(float* out, int64_t frames);
+
+private:
+    std::unique_ptr<MusicDecoder> decoder_;
+};
 
 // Writes interleaved stereo samples in [-1, 1]; the extension picks the format: .wav (16-bit
 // PCM), .flac, .ogg (Vorbis) or .mp3 where libsndfile can encode it.

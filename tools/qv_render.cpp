@@ -1,11 +1,14 @@
-// qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) [--size WxH]
-//           [--fps F]
+// qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/|PATTERN |
+//           --video OUT [--from MS] [--to MS] [--lossless]) [--size WxH] [--fps F]
 // Renders frames of a demo with no display: a headless OpenGL context (EGL, Mesa's
 // surfaceless platform), the player's own start-up sequence without audio, and the frame
 // loop simulated from time 0 at F frames per second (default 60), so that script variables
 // evolve as in a real run. The frame at each requested time is written as PNG. The same
 // command gives the same bytes. The run's first frame (time 0) only selects each track's clip
 // and runs none, as in the player: it is the clear colour, and a warning says so.
+// --frames names the files by time in a folder, or numbers them from 0 after a printf pattern
+// ("shots/f%05d.png"). --video writes one video file with the music (video_export.h).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,18 +23,25 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
+#include "tools/frame_names.h"
 #include "tools/options.h"
 #include "tools/png_writer.h"
 #include "tools/qv_commands.h"
+#include "tools/video_export.h"
 
 namespace tools {
 
 extern const char kRenderHelp[] =
-    "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/) "
-    "[--size WxH] [--fps F]\n"
-    "Renders frames of the demo headless, as the player draws them, into PNG images.\n"
+    "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/|PATTERN |\n"
+    "                 --video OUT.mp4|.mkv|.webm [--from MS] [--to MS] [--lossless])\n"
+    "                 [--size WxH] [--fps F]\n"
+    "Renders frames of the demo headless, as the player draws them, into PNG images or a video.\n"
     "  --time T                 the frame at demo time T ms, written to -o OUT.png\n"
-    "  --frames START:END:STEP  every STEP ms from START to END, into DIR/ (frame_T.png)\n"
+    "  --frames START:END:STEP  every STEP ms from START to END, into DIR/ (frame_T.png) or a\n"
+    "                           PATTERN such as 'shots/f%05d.png', numbered from 0\n"
+    "  --video OUT              a video of the run with its music (.mp4, .mkv or .webm)\n"
+    "  --from MS, --to MS       the video's first and last demo time (default: 0 to the end)\n"
+    "  --lossless               FFV1 with RGB pixels in .mkv, the same pixels as the PNGs\n"
     "  -o OUT.png | DIR/        where the image or the images go\n"
     "  --size WxH               frame size (default 800x600, each 1 to 8192)\n"
     "  --fps F                  frames per second the run advances at (default 60)\n"
@@ -45,6 +55,10 @@ struct RenderOptions {
     std::string output;
     std::vector<int32_t> times;  // ascending
     bool framesToFolder = false;
+    bool framesByPattern = false;
+    FramePattern pattern;
+    bool toVideo = false;
+    VideoJob video;
     int32_t width = 800, height = 600;
     int32_t fps = 60;
 };
@@ -64,7 +78,7 @@ bool ParseFrames(std::string_view text, std::vector<int32_t>& times) {
 
 // Returns an error text, or "" when the options are complete.
 std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
-    bool haveTime = false, haveFrames = false;
+    bool haveTime = false, haveFrames = false, haveRange = false;
     for (int i = 0; i < argc; ++i) {
         std::string_view arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -81,6 +95,20 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
                        "STEP > 0, at most 100000 frames)";
             haveFrames = true;
             ++i;
+        } else if (arg == "--video") {
+            if (!value) return "--video needs a file name";
+            o.video.output = value;
+            o.toVideo = true;
+            ++i;
+        } else if (arg == "--from" || arg == "--to") {
+            int32_t& ms = arg == "--from" ? o.video.from : o.video.to;
+            if (!value || !ParseNumber(value, ms) || ms < 0)
+                return std::string(arg) + " needs a demo time in whole milliseconds, 0 or more";
+            haveRange = true;
+            ++i;
+        } else if (arg == "--lossless") {
+            o.video.lossless = true;
+            haveRange = true;
         } else if (arg == "-o") {
             if (!value) return "-o needs a file or folder name";
             o.output = value;
@@ -100,9 +128,22 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
         }
     }
     if (o.demoPath.empty()) return "no demo file given";
-    if (haveTime == haveFrames) return "give exactly one of --time and --frames";
+    if (int(haveTime) + int(haveFrames) + int(o.toVideo) != 1)
+        return "give exactly one of --time, --frames and --video";
+    if (haveRange && !o.toVideo) return "--from, --to and --lossless go with --video";
+    if (o.toVideo) {
+        if (!o.output.empty()) return "--video names the output: -o is not needed";
+        if (o.video.to >= 0 && o.video.to < o.video.from) return "--to comes before --from";
+        o.video.width = o.width;
+        o.video.height = o.height;
+        o.video.fps = o.fps;
+        return "";
+    }
     if (o.output.empty()) return "-o is missing";
     o.framesToFolder = haveFrames;
+    std::string error;
+    o.framesByPattern = haveFrames && IsFramePattern(o.output);
+    if (o.framesByPattern && !ParseFramePattern(o.output, o.pattern, error)) return error;
     return "";
 }
 
@@ -113,6 +154,9 @@ void PrintMessage(const std::string& caption, const std::string& text) {
 
 std::string FramePath(const RenderOptions& o, int32_t t) {
     if (!o.framesToFolder) return o.output;
+    if (o.framesByPattern)
+        return FramePatternName(
+            o.pattern, std::lower_bound(o.times.begin(), o.times.end(), t) - o.times.begin());
     char name[32];
     std::snprintf(name, sizeof name, "frame_%08d.png", int(t));
     return (std::filesystem::path(o.output) / name).string();
@@ -180,11 +224,21 @@ int SimulateAndWrite(const RenderOptions& o) {
 
 int RenderDemo(const RenderOptions& o) {
     if (o.framesToFolder) {
+        std::filesystem::path folder = o.output;
+        if (o.framesByPattern) folder = std::filesystem::path(FramePath(o, 0)).parent_path();
         std::error_code ec;
-        std::filesystem::create_directories(o.output, ec);
+        if (!folder.empty()) std::filesystem::create_directories(folder, ec);
         if (ec) {
-            std::fprintf(stderr, "qv render: cannot create folder '%s': %s\n", o.output.c_str(),
-                         ec.message().c_str());
+            std::fprintf(stderr, "qv render: cannot create folder '%s': %s\n",
+                         folder.string().c_str(), ec.message().c_str());
+            return 1;
+        }
+    }
+    if (o.toVideo) {
+        std::string error = CheckVideoJob(o.video);
+        if (!error.empty()) {
+            std::fprintf(stderr, "qv render: cannot write '%s': %s\n", o.video.output.c_str(),
+                         error.c_str());
             return 1;
         }
     }
@@ -197,7 +251,8 @@ int RenderDemo(const RenderOptions& o) {
         return 1;
     }
     int status = app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{})
-                     ? SimulateAndWrite(o)
+                     ? (o.toVideo ? ExportVideo(o.video, ReplayFrames(o.width, o.height, o.fps))
+                                  : SimulateAndWrite(o))
                      : 1;
     platform::CloseHeadlessContext();
     return status;
