@@ -47,10 +47,10 @@ State g_state;
 // Whether a call that the driver refuses inside a block goes through.
 bool PassesState() { return g_state.downstream && !g_state.inBlock; }
 
-#define QGL_SKIP(name, params, args)                                                    \
-    void Pass_##name params {                                                           \
-        constexpr bool kCurrent = KindOf(#name) == Kind::Current;                       \
-        if (!g_state.downstream) return;                                                \
+#define QGL_SKIP(name, params, args)                                                          \
+    void Pass_##name params {                                                                 \
+        constexpr bool kCurrent = KindOf(#name) == Kind::Current;                             \
+        if (!g_state.downstream) return;                                                      \
         if (kCurrent || !g_state.skipping || !g_state.inBlock) g_state.downstream->name args; \
     }
 QGL_PLAIN_CALLS(QGL_SKIP)
@@ -110,8 +110,8 @@ void Skp_glLightfv(uint32_t light, uint32_t pname, const float p[4]) {
 void Skp_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,
                       int32_t border, uint32_t format, uint32_t type, const void* pixels) {
     if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
-        g_state.downstream->glTexImage2D(target, level, internalFormat, w, h, border, format,
-                                         type, pixels);
+        g_state.downstream->glTexImage2D(target, level, internalFormat, w, h, border, format, type,
+                                         pixels);
 }
 
 void Skp_gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, int32_t h,
