@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace gl {
 
@@ -93,6 +94,34 @@ void UseRecorder(std::string* out);
 void RecordLine(const std::string& line);
 
 bool IsRecording();
+
+// --- frame skipping ---------------------------------------------------------------------
+
+// What one frame did with textures, in call order: each glBegin that opened a block samples
+// the texture bound then, each glCopyTexImage2D writes the bound texture. A frame may begin
+// or end inside a glBegin/glEnd block (a script that never closes its block).
+struct FrameUse {
+    enum Kind : uint8_t { Sample, Write };
+    struct Event {
+        Kind kind;
+        uint32_t texture;
+    };
+    std::vector<Event> events;
+    bool startsInBlock = false;
+    bool endsInBlock = false;
+};
+
+// Routes every call through the skipper: in front of the driver (keeping the swap UseDriver
+// set), or with overDriver false in front of nothing, handing out texture names 1, 2, 3, ...
+// (a run that only finds out what frames use). Starts drawing, outside any block, nothing
+// bound.
+void UseSkipper(bool overDriver);
+// While skipping, the driver sees every state change in order but no glBegin, glEnd,
+// glVertex3f, glClear, glCopyTexImage2D or swap, so that later frames find exactly the state
+// a drawn run leaves; the calls the driver would refuse inside a block are dropped for it.
+void SetSkipping(bool skipping);
+// The texture use since the last call (the previous frame boundary).
+FrameUse TakeFrameUse();
 
 // Reads back the current read buffer as RGBA rows, bottom row first (driver only; the tools'
 // image output). Returns false under the recorder, or when the read-back raises an OpenGL

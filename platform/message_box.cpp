@@ -13,6 +13,7 @@ MessageSink g_sink = nullptr;
 }
 
 void SetMessageSink(MessageSink sink) { g_sink = sink; }
+MessageSink CurrentMessageSink() { return g_sink; }
 
 // The "caption: text" line goes to stderr in every case: with a display it is the terminal's
 // record of a box the user may have dismissed; without one it is the only report.

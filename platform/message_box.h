@@ -16,5 +16,6 @@ void ShowMessage(const std::string& caption, const std::string& text,
 using MessageSink = void (*)(const std::string& caption, const std::string& text);
 // Every later ShowMessage goes to sink instead (null restores the real boxes).
 void SetMessageSink(MessageSink sink);
+MessageSink CurrentMessageSink();
 
 }  // namespace platform

@@ -1,7 +1,9 @@
 #include "scripter/effects.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "core/byte_reader.h"
 #include "core/numeric.h"
@@ -14,19 +16,86 @@ namespace {
 using core::Extended;
 constexpr Extended kPi = 3.14159265358979323846264338327950288L;
 
+// Sine and cosine of one angle, in extended precision.
+struct Trig {
+    Extended sin, cos;
+};
+Trig TrigOf(Extended angle) { return {std::sin(angle), std::cos(angle)}; }
+
+// The sample angles of the round effects for a count n. The same few counts recur frame
+// after frame, and the extended-precision sines and cosines dominate these effects' cost, so
+// each set is computed once per count and kept.
+enum class AngleSet : uint8_t {
+    Circle,           // k / n * 2pi, k = 0 .. n
+    SphereLongitude,  // 2d pi / n rounded to float, d = 0 .. n
+    SphereLatitude,   // 2c pi / n - pi / 2 rounded to float, c = 0 .. n / 2
+    RayLongitude,     // 2f pi / n, f = 0 .. n
+    RayLatitude,      // (2e + 2) pi / n - pi / 2, e = 0 .. n / 2 - 1
+};
+
+struct AngleTable {
+    AngleSet set = AngleSet::Circle;
+    int32_t n = -1;  // none yet
+    std::vector<Trig> trig;
+    uint64_t lastUse = 0;
+};
+constexpr size_t kAngleTables = 8;
+
 struct State {
     ParticleRegisters particles;
+    std::array<AngleTable, kAngleTables> angles;
+    uint64_t angleUses = 0;
 };
 State g_state;
+
+Extended AngleOf(AngleSet set, int32_t i, int32_t n) {
+    switch (set) {
+        case AngleSet::Circle: return Extended(i) / n * (2 * kPi);
+        case AngleSet::SphereLongitude: return float(Extended(2 * i) * kPi / n);
+        case AngleSet::SphereLatitude: return float(Extended(2 * i) * kPi / n - kPi / 2);
+        case AngleSet::RayLongitude: return Extended(2 * i) * kPi / n;
+        case AngleSet::RayLatitude: return Extended(2 * i + 2) * kPi / n - kPi / 2;
+    }
+    return 0;
+}
+
+int32_t AngleCount(AngleSet set, int32_t n) {
+    if (n <= 0) return 0;
+    switch (set) {
+        case AngleSet::SphereLatitude: return n / 2 + 1;
+        case AngleSet::RayLatitude: return n / 2;
+        default: return n + 1;
+    }
+}
+
+// Entry i is the sine and cosine of angle i of the set; n > 0 for a non-empty table. The least
+// recently used table makes room for a new one, so an effect can hold the two it fetched last.
+const std::vector<Trig>& Angles(AngleSet set, int32_t n) {
+    const uint64_t use = ++g_state.angleUses;
+    AngleTable* oldest = &g_state.angles[0];
+    for (AngleTable& t : g_state.angles) {
+        if (t.set == set && t.n == n) {
+            t.lastUse = use;
+            return t.trig;
+        }
+        if (t.lastUse < oldest->lastUse) oldest = &t;
+    }
+    AngleTable& t = *oldest;
+    t.lastUse = use;
+    t.set = set;
+    t.n = n;
+    t.trig.resize(size_t(AngleCount(set, n)));
+    for (size_t i = 0; i < t.trig.size(); ++i) t.trig[i] = TrigOf(AngleOf(set, int32_t(i), n));
+    return t.trig;
+}
 
 struct Point2 {
     float x, y;
 };
 
 // Sample k of n on the circle of radius r: (r sin theta, r cos theta), theta = (k / n) * 2pi.
-Extended SampleAngle(int32_t k, int32_t n) { return Extended(k) / n * (2 * kPi); }
-Point2 CirclePoint(float r, Extended theta) {
-    return {float(r * std::sin(theta)), float(r * std::cos(theta))};
+Point2 CirclePoint(float r, const Trig& theta) {
+    return {float(r * theta.sin), float(r * theta.cos)};
 }
 
 void TexVertex(float s, float t, float x, float y, float z) {
@@ -37,13 +106,15 @@ void TexVertex(float s, float t, float x, float y, float z) {
 // Disc and cone: triangles (centre, new rim point, previous rim point) around the rim.
 void DrawFan(int32_t n, float r, float centreZ) {
     n = std::min(n, kMaxRoundSamples);
-    auto texOf = [](Extended theta) {
-        return Point2{float(0.5L + 0.5L * std::sin(theta)), float(0.5L + 0.5L * std::cos(theta))};
+    auto texOf = [](const Trig& theta) {
+        return Point2{float(0.5L + 0.5L * theta.sin), float(0.5L + 0.5L * theta.cos)};
     };
-    Point2 prev = CirclePoint(r, 0), prevTex = texOf(0);
+    const Trig zero = TrigOf(0);
+    Point2 prev = CirclePoint(r, zero), prevTex = texOf(zero);
+    const std::vector<Trig>& angles = Angles(AngleSet::Circle, n);
     gl::glBegin(gl::GL_TRIANGLES);
     for (int32_t k = 1; k <= n; ++k) {
-        Extended theta = SampleAngle(k, n);
+        const Trig& theta = angles[size_t(k)];
         Point2 p = CirclePoint(r, theta), tex = texOf(theta);
         TexVertex(0.5f, 0.5f, 0, 0, centreZ);
         TexVertex(tex.x, tex.y, p.x, p.y, 0);
@@ -63,10 +134,10 @@ int32_t AbsCount(int32_t n, int32_t cap) {
 
 // Unit direction at latitude phi, longitude lambda: (cos phi cos lambda, sin phi, cos phi sin
 // lambda).
-void SphereDirection(Extended phi, Extended lambda, Extended out[3]) {
-    out[0] = std::cos(phi) * std::cos(lambda);
-    out[1] = std::sin(phi);
-    out[2] = std::cos(phi) * std::sin(lambda);
+void SphereDirection(const Trig& phi, const Trig& lambda, Extended out[3]) {
+    out[0] = phi.cos * lambda.cos;
+    out[1] = phi.sin;
+    out[2] = phi.cos * lambda.sin;
 }
 
 // The generator of the sprite field: s := s * 134775813 + 1, Rand(m) = high half of m * s.
@@ -127,9 +198,10 @@ void DrawBox(float hx, float hy, float hz) {
 
 void DrawRing(int32_t n, float ra, float rb) {
     n = std::min(n, kMaxRoundSamples);
+    const std::vector<Trig>& angles = Angles(AngleSet::Circle, n);
     gl::glBegin(gl::GL_QUADS);
     for (int32_t k = 0; k < n; ++k) {
-        Extended a = SampleAngle(k, n), b = SampleAngle(k + 1, n);
+        const Trig &a = angles[size_t(k)], &b = angles[size_t(k) + 1];
         float sa = float(Extended(k) / n), sb = float(Extended(k + 1) / n);
         Point2 pa = CirclePoint(ra, a), pb = CirclePoint(ra, b);
         Point2 qb = CirclePoint(rb, b), qa = CirclePoint(rb, a);
@@ -148,13 +220,14 @@ void DrawSphere(int32_t n, float r) {
     r = std::fabs(r);
     n = AbsCount(n, kMaxSphereSamples);
     if (n < 4 || r <= 0) return;
+    const std::vector<Trig>& longitudes = Angles(AngleSet::SphereLongitude, n);
+    const std::vector<Trig>& latitudes = Angles(AngleSet::SphereLatitude, n);
     for (int32_t c = 0; c < n / 2; ++c) {
-        float phi0 = float(Extended(2 * c) * kPi / n - kPi / 2);
-        float phi1 = float(Extended(2 * c + 2) * kPi / n - kPi / 2);
+        const Trig &phi0 = latitudes[size_t(c)], &phi1 = latitudes[size_t(c) + 1];
         float t0 = float(Extended(2 * c) / n), t1 = float(Extended(2 * c + 2) / n);
         gl::glBegin(gl::GL_TRIANGLE_STRIP);
         for (int32_t d = 0; d <= n; ++d) {
-            float lambda = float(Extended(2 * d) * kPi / n);
+            const Trig& lambda = longitudes[size_t(d)];
             float s = float(1 - Extended(d) / n);
             for (auto [phi, t] : {std::pair{phi1, t1}, std::pair{phi0, t0}}) {
                 Extended dir[3];
@@ -171,12 +244,14 @@ void DrawRays(int32_t n, float r, float k) {
     r = std::fabs(r);
     n = AbsCount(n, kMaxSphereSamples);
     if (n < 4 || r <= 0) return;
+    const std::vector<Trig>& longitudes = Angles(AngleSet::RayLongitude, n);
+    const std::vector<Trig>& latitudes = Angles(AngleSet::RayLatitude, n);
     for (int32_t e = 0; e < n / 2; ++e) {
-        Extended phi = Extended(2 * e + 2) * kPi / n - kPi / 2;
+        const Trig& phi = latitudes[size_t(e)];
         gl::glBegin(gl::GL_LINES);
         for (int32_t f = 0; f <= n; ++f) {
             Extended dir[3];
-            SphereDirection(phi, Extended(2 * f) * kPi / n, dir);
+            SphereDirection(phi, longitudes[size_t(f)], dir);
             Extended p[3] = {r * dir[0], r * dir[1], r * dir[2]};
             gl::glColor4f(1, 1, 1, 1);
             gl::glVertex3f(float(p[0]), float(p[1]), float(p[2]));
@@ -190,11 +265,12 @@ void DrawRays(int32_t n, float r, float k) {
 void DrawTunnel(int32_t n, float r1, float r2, float t0, float t1) {
     n = std::min(n, kMaxRoundSamples);
     float tm = float(t0 + (Extended(t1) - t0) / 2);
+    const std::vector<Trig>& angles = Angles(AngleSet::Circle, n);
     gl::glBegin(gl::GL_QUADS);
     for (int32_t i = 0; i < n; ++i) {
         bool even = i % 2 == 0;
         float ra = even ? r1 : r2, rb = even ? r2 : r1;
-        Extended A = SampleAngle(i, n), B = SampleAngle(i + 1, n);
+        const Trig &A = angles[size_t(i)], &B = angles[size_t(i) + 1];
         float sa = float(Extended(i) / n), sb = float(Extended(i + 1) / n);
         Point2 a = CirclePoint(ra, A), b = CirclePoint(rb, B);
         gl::glColor4f(1, 1, 1, 1);
@@ -240,9 +316,37 @@ void DrawParticles(const ParticleRegisters& p, int32_t timeMs) {
     gl::glEnd();
 }
 
-int32_t BezierCoord(Extended tau, int32_t p0, int32_t pc, int32_t p1) {
+namespace {
+
+// The three weights of a quadratic curve at tau: (1 - tau)^2, 2 tau (1 - tau), tau^2, each
+// multiplied out in the order BezierCoord multiplies them.
+struct BezierWeights {
+    Extended start, control, end;
+};
+BezierWeights WeightsAt(Extended tau) {
     Extended u = 1 - tau;
-    return core::RoundToInt32(u * u * p0 + 2 * tau * u * pc + tau * tau * p1);
+    return {u * u, 2 * tau * u, tau * tau};
+}
+int32_t BezierPoint(const BezierWeights& w, int32_t p0, int32_t pc, int32_t p1) {
+    return core::RoundToInt32(w.start * p0 + w.control * pc + w.end * p1);
+}
+
+// A path segment is sampled at tau = j / 50: the weights of every step, computed once.
+constexpr int32_t kPathSteps = 50;
+const std::array<BezierWeights, kPathSteps + 1>& PathWeights() {
+    static const std::array<BezierWeights, kPathSteps + 1> weights = [] {
+        std::array<BezierWeights, kPathSteps + 1> w;
+        for (int32_t j = 0; j <= kPathSteps; ++j)
+            w[size_t(j)] = WeightsAt(Extended(j) / kPathSteps);
+        return w;
+    }();
+    return weights;
+}
+
+}  // namespace
+
+int32_t BezierCoord(Extended tau, int32_t p0, int32_t pc, int32_t p1) {
+    return BezierPoint(WeightsAt(tau), p0, pc, p1);
 }
 
 void DrawPath(std::string_view pathString, float amount) {
@@ -260,11 +364,12 @@ void DrawPath(std::string_view pathString, float amount) {
         if (!demo::ReadPathSegment(in, s)) break;  // a string shorter than its count ends the path
         Extended frac = a - Extended(i + 1) / count;
         Extended share = 1.0L / count;
-        int32_t steps = frac > share ? 50 : core::RoundToInt32(50 * frac / share);
+        int32_t steps = frac > share ? kPathSteps : core::RoundToInt32(50 * frac / share);
+        steps = std::min(steps, kPathSteps);  // the weights table ends at tau = 1
         for (int32_t j = 0; j <= steps; ++j) {
-            Extended tau = Extended(j) / 50;
-            float x = float(BezierCoord(tau, s.x0, s.cx, s.x1));
-            float y = float(BezierCoord(tau, s.y0, s.cy, s.y1));
+            const BezierWeights& w = PathWeights()[size_t(j)];
+            float x = float(BezierPoint(w, s.x0, s.cx, s.x1));
+            float y = float(BezierPoint(w, s.y0, s.cy, s.y1));
             gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);
             if (j != 0 && j != 50)
                 gl::glVertex3f(float(Extended(x) / 400), float(-Extended(y) / 400), 0);

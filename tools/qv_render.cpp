@@ -27,6 +27,7 @@
 #include "tools/options.h"
 #include "tools/png_writer.h"
 #include "tools/qv_commands.h"
+#include "tools/seek.h"
 #include "tools/video_export.h"
 
 namespace tools {
@@ -34,7 +35,7 @@ namespace tools {
 extern const char kRenderHelp[] =
     "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/|PATTERN |\n"
     "                 --video OUT.mp4|.mkv|.webm [--from MS] [--to MS] [--lossless])\n"
-    "                 [--size WxH] [--fps F]\n"
+    "                 [--size WxH] [--fps F] [--replay]\n"
     "Renders frames of the demo headless, as the player draws them, into PNG images or a video.\n"
     "  --time T                 the frame at demo time T ms, written to -o OUT.png\n"
     "  --frames START:END:STEP  every STEP ms from START to END, into DIR/ (frame_T.png) or a\n"
@@ -45,6 +46,8 @@ extern const char kRenderHelp[] =
     "  -o OUT.png | DIR/        where the image or the images go\n"
     "  --size WxH               frame size (default 800x600, each 1 to 8192)\n"
     "  --fps F                  frames per second the run advances at (default 60)\n"
+    "  --replay                 draw every frame of the run; by default only the frames a\n"
+    "                           written picture depends on are drawn (the pictures are the same)\n"
     "The run starts at 0 ms; its first frame only selects the clips and draws none, so the\n"
     "frame at 0 ms is always empty (black).\n";
 
@@ -61,6 +64,7 @@ struct RenderOptions {
     VideoJob video;
     int32_t width = 800, height = 600;
     int32_t fps = 60;
+    bool replay = false;  // draw every frame of the run instead of only those a picture needs
 };
 
 // START:END:STEP, every time from START to END inclusive.
@@ -121,6 +125,8 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
             if (!value || !ParseNumber(value, o.fps) || o.fps <= 0 || o.fps > 1000)
                 return "--fps needs frames per second from 1 to 1000";
             ++i;
+        } else if (arg == "--replay") {
+            o.replay = true;
         } else if (arg.starts_with("-") || !o.demoPath.empty()) {
             return "unexpected argument " + core::QuoteToken(arg);
         } else {
@@ -152,6 +158,13 @@ void PrintMessage(const std::string& caption, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
+// The first wanted time at or after frame `from`, or `last`.
+int32_t NextWanted(const std::vector<LoopFrame>& frames, size_t from, int32_t last) {
+    for (size_t i = from; i < frames.size(); ++i)
+        if (frames[i].wanted) return frames[i].time;
+    return last;
+}
+
 std::string FramePath(const RenderOptions& o, int32_t t) {
     if (!o.framesToFolder) return o.output;
     if (o.framesByPattern)
@@ -179,45 +192,28 @@ bool WriteFrame(const RenderOptions& o, int32_t t) {
     return true;
 }
 
-// Loop time of simulated frame k at fps frames per second: k * 1000 / fps, truncated.
-int32_t LoopTime(int64_t k, int32_t fps) { return int32_t(k * 1000 / fps); }
-
-enum class FrameEnd { Go, Quit, Fatal };
-
-FrameEnd DrawAndPresent(int32_t t, const RenderOptions* writeTo, bool& written) {
-    if (!app::DrawFrame(t)) return FrameEnd::Fatal;
-    if (writeTo) written = WriteFrame(*writeTo, t);
-    gl::SwapBuffers();
-    return scripter::QuitFlag() ? FrameEnd::Quit : FrameEnd::Go;
-}
-
-// The frame loop of the player at a steady frame rate; each requested time is drawn as a
-// frame of its own (replacing the loop frame at that time). Returns the exit status.
-int SimulateAndWrite(const RenderOptions& o) {
-    int64_t k = 0;
-    for (int32_t wanted : o.times) {
-        bool written = true;
-        for (int32_t t = LoopTime(k, o.fps); t < wanted; t = LoopTime(++k, o.fps)) {
-            FrameEnd end = DrawAndPresent(t, nullptr, written);
-            if (end == FrameEnd::Fatal) return 1;
-            if (end == FrameEnd::Quit) {
-                std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n", int(t),
-                             int(wanted));
-                return 1;
-            }
-        }
-        if (k == 0)
-            std::fprintf(stderr,
-                         "qv render: warning: the frame at %d ms is the run's first, which only "
-                         "selects the clips: it shows none of them\n",
-                         int(wanted));
-        if (LoopTime(k, o.fps) == wanted) ++k;
-        FrameEnd end = DrawAndPresent(wanted, &o, written);
-        if (end == FrameEnd::Fatal || !written) return 1;
-        if (end == FrameEnd::Quit && wanted != o.times.back()) {
-            std::fprintf(stderr, "qv render: the demo quits at %d ms\n", int(wanted));
-            return 1;
-        }
+// Runs the demo and writes each requested frame. Returns the exit status.
+int SimulateAndWrite(const app::OpenDemoFile& file, const RenderOptions& o) {
+    const std::vector<LoopFrame> frames = LoopFrames(o.times, o.fps);
+    if (!frames.empty() && frames.front().wanted)
+        std::fprintf(stderr,
+                     "qv render: warning: the frame at %d ms is the run's first, which only "
+                     "selects the clips: it shows none of them\n",
+                     int(frames.front().time));
+    bool written = true;
+    auto write = [&](size_t, int32_t t) { return written = WriteFrame(o, t); };
+    bool startupFailed = false;
+    const RunResult run =
+        RenderRun(file, o.width, o.height, frames, o.replay, write, startupFailed);
+    if (startupFailed || run.end == RunEnd::Fatal || !written) return 1;
+    if (run.end == RunEnd::Quit && run.framesRun < frames.size()) {
+        const int32_t wanted = frames.back().time;
+        if (frames[run.framesRun - 1].wanted)
+            std::fprintf(stderr, "qv render: the demo quits at %d ms\n", int(run.lastTime));
+        else
+            std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n",
+                         int(run.lastTime), int(NextWanted(frames, run.framesRun, wanted)));
+        return 1;
     }
     return 0;
 }
@@ -250,10 +246,11 @@ int RenderDemo(const RenderOptions& o) {
         std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
         return 1;
     }
-    int status = app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{})
-                     ? (o.toVideo ? ExportVideo(o.video, ReplayFrames(o.width, o.height, o.fps))
-                                  : SimulateAndWrite(o))
-                     : 1;
+    int status = 1;
+    if (!o.toVideo) status = SimulateAndWrite(demoFile, o);
+    else if (app::RunStartup(demoFile, o.width, o.height, app::StartupHooks{}))
+        status = ExportVideo(o.video, o.replay ? ReplayFrames(o.width, o.height, o.fps)
+                                               : SeekFrames(demoFile, o.width, o.height, o.fps));
     platform::CloseHeadlessContext();
     return status;
 }

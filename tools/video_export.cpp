@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "app/demo_loader.h"
@@ -14,6 +15,7 @@
 #include "platform/audio.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
+#include "tools/seek.h"
 #include "tools/video_writer.h"
 
 namespace tools {
@@ -143,22 +145,18 @@ struct Progress {
 
 }  // namespace
 
-FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps) {
-    int64_t loopFrame = 0;
+namespace {
+
+// Brings the run to the first time asked (its frames before it); Failed once a message says why.
+using ReachFn = std::function<FrameDrawn(int32_t t)>;
+
+// Every frame asked drawn and read back, after `reach` brought the run to the first.
+FrameSource DrawnFrames(int32_t width, int32_t height, ReachFn reach) {
     bool started = false;
     return [=](int32_t t, uint8_t* rgba, FrameCosts& costs) mutable {
         if (!started) {
-            // The loop's frames before the first one asked, at its steady rate.
             auto start = Clock::now();
-            for (int32_t lt = 0; lt < t; lt = int32_t(++loopFrame * 1000 / fps)) {
-                if (!app::DrawFrame(lt)) return FrameDrawn::Failed;
-                gl::SwapBuffers();
-                if (scripter::QuitFlag()) {
-                    std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n",
-                                 int(lt), int(t));
-                    return FrameDrawn::Failed;
-                }
-            }
+            if (reach(t) == FrameDrawn::Failed) return FrameDrawn::Failed;
             started = true;
             costs.simulate += Seconds(Clock::now() - start);
         }
@@ -174,6 +172,36 @@ FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps) {
         costs.readBack += Seconds(Clock::now() - drawn);
         return scripter::QuitFlag() ? FrameDrawn::Quit : FrameDrawn::Go;
     };
+}
+
+void SayQuitsBefore(int32_t quit, int32_t t) {
+    std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n", int(quit), int(t));
+}
+
+}  // namespace
+
+FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps) {
+    return DrawnFrames(width, height, [fps](int32_t t) {
+        for (int64_t k = 0; int32_t(k * 1000 / fps) < t; ++k) {
+            const int32_t lt = int32_t(k * 1000 / fps);
+            if (!app::DrawFrame(lt)) return FrameDrawn::Failed;
+            gl::SwapBuffers();
+            if (scripter::QuitFlag()) {
+                SayQuitsBefore(lt, t);
+                return FrameDrawn::Failed;
+            }
+        }
+        return FrameDrawn::Go;
+    });
+}
+
+FrameSource SeekFrames(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t fps) {
+    return DrawnFrames(width, height, [=](int32_t t) {
+        bool startupFailed = false;
+        const RunResult run = RunUpTo(file, width, height, t, fps, startupFailed);
+        if (run.end == RunEnd::Quit) SayQuitsBefore(run.lastTime, t);
+        return run.end == RunEnd::Done ? FrameDrawn::Go : FrameDrawn::Failed;
+    });
 }
 
 std::string CheckVideoJob(const VideoJob& job) {

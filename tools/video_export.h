@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "app/demo_loader.h"
+
 namespace tools {
 
 struct VideoJob {
@@ -35,8 +37,13 @@ enum class FrameDrawn { Go, Quit, Failed };
 using FrameSource = std::function<FrameDrawn(int32_t t, uint8_t* rgba, FrameCosts& costs)>;
 
 // The full replay: the frame loop at fps frames per second from time 0, every frame drawn,
-// up to the first time asked; from there the frames asked.
+// up to the first time asked; from there the frames asked. The start-up must have run.
 FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps);
+
+// The same pictures by an exact seek (tools/seek.h) to the first time asked: the run starts
+// afresh from the demo file, and of the frames before the first time asked only those the
+// video's frames can depend on are drawn.
+FrameSource SeekFrames(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t fps);
 
 // "" when job's output can be written with this machine's encoders (checked before the demo
 // loads), else the reason.

@@ -162,10 +162,10 @@ ln -s /dev/full "$work/full.mkv"
     "$work/err" && pass "a full disk stops the export with where" || fail "full disk: $(cat "$work/err")"
 
 # Ctrl-C finishes the file: it plays, with the frames written so far.
-"$qv" render "$work/music.acs" --video "$work/int.mp4" --size 160x120 --fps 30 --to 100000 \
+"$qv" render "$work/music.acs" --video "$work/int.mp4" --size 160x120 --fps 30 --to 600000 \
     2>"$work/err" &
 pid=$!
-sleep 2
+sleep 1
 kill -INT "$pid"
 wait "$pid"
 status=$?
