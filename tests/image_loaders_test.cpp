@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "core/byte_reader.h"
@@ -63,7 +64,10 @@ Bytes TgaHeader(int imageType, int width, int height, int bits, int colourMapTyp
     return b;
 }
 
-Bytes Jpeg(int width, int height, bool grey) {
+// A JPEG of `components` samples per pixel in colour space `space`; row y comes from fillRow.
+// adobe: stored as YCCK with an Adobe marker, as Photoshop writes CMYK.
+Bytes EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space, bool adobe,
+                 const std::function<void(int y, std::vector<uint8_t>& row)>& fillRow) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -73,15 +77,18 @@ Bytes Jpeg(int width, int height, bool grey) {
     jpeg_mem_dest(&c, &out, &size);
     c.image_width = JDIMENSION(width);
     c.image_height = JDIMENSION(height);
-    c.input_components = grey ? 1 : 3;
-    c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    c.input_components = components;
+    c.in_color_space = space;
     jpeg_set_defaults(&c);
+    if (space == JCS_CMYK) {
+        jpeg_set_colorspace(&c, adobe ? JCS_YCCK : JCS_CMYK);
+        c.write_Adobe_marker = adobe ? TRUE : FALSE;
+    }
     jpeg_set_quality(&c, 100, TRUE);
     jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(width) * c.input_components);
+    std::vector<uint8_t> row(size_t(width) * size_t(components));
     for (int y = 0; y < height; ++y) {
-        // Top half white, bottom half black: the flip is visible after lossy coding.
-        std::fill(row.begin(), row.end(), y < height / 2 ? 255 : 0);
+        fillRow(y, row);
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&c, &r, 1);
     }
@@ -92,41 +99,25 @@ Bytes Jpeg(int width, int height, bool grey) {
     return bytes;
 }
 
+Bytes Jpeg(int width, int height, bool grey) {
+    // Top half white, bottom half black: the flip is visible after lossy coding.
+    return EncodeJpeg(width, height, grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, false,
+                      [height](int y, std::vector<uint8_t>& row) {
+                          std::fill(row.begin(), row.end(), y < height / 2 ? 255 : 0);
+                      });
+}
+
 // A print JPEG: top half `top`, bottom half `bottom`, given as ink amounts (c, m, y, k; 255 =
 // full ink). With an Adobe marker the samples are stored inverted, as Photoshop writes them;
 // without one they are stored as they are.
 Bytes CmykJpeg(int width, int height, bool adobe, std::array<uint8_t, 4> top,
                std::array<uint8_t, 4> bottom) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_colorspace(&c, adobe ? JCS_YCCK : JCS_CMYK);
-    c.write_Adobe_marker = adobe ? TRUE : FALSE;
-    jpeg_set_quality(&c, 100, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 4);
-    for (int y = 0; y < height; ++y) {
+    return EncodeJpeg(width, height, 4, JCS_CMYK, adobe, [&](int y, std::vector<uint8_t>& row) {
         for (size_t i = 0; i < row.size(); ++i) {
             uint8_t ink = (y < height / 2 ? top : bottom)[i % 4];
             row[i] = adobe ? uint8_t(255 - ink) : ink;
         }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    });
 }
 
 // The 40-byte-header BMP `classic` rewritten with a larger information header of `infoSize`
