@@ -27,7 +27,7 @@ bool ReadTitle(const std::string& path, OpenDemoFile& file) {
     }
     demo::DemoResult r =
         demo::ParseTitle(file.bytes, path, g_state.demo.title, file.sectionsOffset);
-    if (!r.ok()) {
+    if (!r.Ok()) {
         ShowReadError(r);
         return false;
     }
@@ -41,7 +41,7 @@ bool LoadDemoSections(OpenDemoFile file) {
         platform::ShowMessage("error", "ne. heut nich");
         return false;
     }
-    if (!r.ok()) {
+    if (!r.Ok()) {
         ShowReadError(r);
         return false;
     }

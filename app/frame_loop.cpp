@@ -6,7 +6,7 @@
 namespace app {
 
 void SetKey(LoopState& state, int virtualKey, bool down) {
-    if (virtualKey >= 0 && virtualKey < int(state.KeyDown.size())) state.KeyDown[virtualKey] = down;
+    if (virtualKey >= 0 && virtualKey < int(state.keyDown.size())) state.keyDown[virtualKey] = down;
 }
 
 int32_t SmoothElapsed(int32_t smoothed, uint32_t elapsedMs) {
@@ -15,29 +15,29 @@ int32_t SmoothElapsed(int32_t smoothed, uint32_t elapsedMs) {
 }
 
 int32_t DemoTime(const LoopState& state, int32_t musicMs) {
-    uint32_t t = uint32_t(musicMs) + uint32_t(state.TimeOffset);
-    if (state.FastMode) t += uint32_t(state.SmoothedElapsed);
+    uint32_t t = uint32_t(musicMs) + uint32_t(state.timeOffset);
+    if (state.fastMode) t += uint32_t(state.smoothedElapsed);
     return int32_t(t);
 }
 
 bool LoopEnds(const LoopState& state, bool quitFlag) {
-    return state.KeyDown[kKeyEscape] || quitFlag;
+    return state.keyDown[kKeyEscape] || quitFlag;
 }
 
 void HandleKeys(LoopState& state) {
-    if (state.KeyDown[kKeyF3]) {
-        state.FastMode = false;
-        state.TimeOffset = 0;
-        state.KeyDown[kKeyF3] = false;
+    if (state.keyDown[kKeyF3]) {
+        state.fastMode = false;
+        state.timeOffset = 0;
+        state.keyDown[kKeyF3] = false;
         return;
     }
-    if (state.FastMode) return;
-    if (state.KeyDown[kKeyF2]) {
-        state.FastMode = true;
-        state.TimeOffset = int32_t(0u - uint32_t(state.SmoothedElapsed));
-    } else if (state.KeyDown[kKeyF1]) {
-        state.TimeOffset = int32_t(uint32_t(state.TimeOffset) + uint32_t(kF1JumpMs));
-        state.KeyDown[kKeyF1] = false;
+    if (state.fastMode) return;
+    if (state.keyDown[kKeyF2]) {
+        state.fastMode = true;
+        state.timeOffset = int32_t(0u - uint32_t(state.smoothedElapsed));
+    } else if (state.keyDown[kKeyF1]) {
+        state.timeOffset = int32_t(uint32_t(state.timeOffset) + uint32_t(kF1JumpMs));
+        state.keyDown[kKeyF1] = false;
     }
 }
 
@@ -54,8 +54,8 @@ MessageOutcome HandleWindowMessage(LoopState& state, const platform::WindowEvent
             break;
         case platform::WindowEvent::Resized: app::SetProjection(event.width, event.height); break;
         case platform::WindowEvent::CaptionTimer:
-            outcome.caption = FpsCaption(title, state.FrameCount);
-            state.FrameCount = 0;
+            outcome.caption = FpsCaption(title, state.frameCount);
+            state.frameCount = 0;
             break;
         case platform::WindowEvent::Other: break;
     }

@@ -21,11 +21,12 @@ inline constexpr int32_t kF1JumpMs = 1000;
 inline constexpr int32_t kCaptionPeriodMs = 1000;  // the frame-rate timer
 
 struct LoopState {
-    std::array<bool, 256> KeyDown{};  // true from a key's key-down to its key-up
-    int32_t FrameCount = 0;           // frames since the last caption update
-    int32_t SmoothedElapsed = 0;      // ms, running average of the time since the loop began
-    int32_t TimeOffset = 0;           // ms added to the music time
-    bool FastMode = false;            // demo time runs at twice the real speed
+    // The traditional names are KeyDown, FrameCount, SmoothedElapsed, TimeOffset, FastMode.
+    std::array<bool, 256> keyDown{};  // true from a key's key-down to its key-up
+    int32_t frameCount = 0;           // frames since the last caption update
+    int32_t smoothedElapsed = 0;      // ms, running average of the time since the loop began
+    int32_t timeOffset = 0;           // ms added to the music time
+    bool fastMode = false;            // demo time runs at twice the real speed
 };
 
 // A key-down or key-up message for a virtual-key code (codes outside 0..255 are ignored).

@@ -67,9 +67,9 @@ bool RunFrameLoop() {
             if (HandleMessage(event)) return true;
             continue;
         }
-        g_loop.FrameCount += 1;
-        g_loop.SmoothedElapsed =
-            SmoothElapsed(g_loop.SmoothedElapsed, platform::TickCountMs() - loopStart);
+        g_loop.frameCount += 1;
+        g_loop.smoothedElapsed =
+            SmoothElapsed(g_loop.smoothedElapsed, platform::TickCountMs() - loopStart);
         if (!app::DrawFrame(DemoTime(g_loop, timeline::muzax::MusicPositionMs()))) return false;
         gl::SwapBuffers();
         if (LoopEnds(g_loop, scripter::QuitFlag())) return true;

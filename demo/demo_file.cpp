@@ -15,7 +15,7 @@ struct SectionReader {
     DemoResult result;
 
     bool Fail(DemoStatus status, const std::string& what) {
-        if (result.ok()) result = {status, fileName + ": " + what};
+        if (result.Ok()) result = {status, fileName + ": " + what};
         return false;
     }
     bool Truncated(const std::string& where) {
@@ -155,7 +155,7 @@ DemoResult ParseDemoFile(std::span<const uint8_t> bytes, const std::string& file
                          DemoFile& demo) {
     size_t offset = 0;
     DemoResult r = ParseTitle(bytes, fileName, demo.title, offset);
-    if (!r.ok()) return r;
+    if (!r.Ok()) return r;
     return ParseDemoSections(bytes, offset, fileName, demo);
 }
 

@@ -46,7 +46,7 @@ enum class DemoStatus { Ok, BadMagic, Truncated };
 struct DemoResult {
     DemoStatus status = DemoStatus::Ok;
     std::string message;  // for Truncated: "demo.acs: file ends inside ..."
-    bool ok() const { return status == DemoStatus::Ok; }
+    bool Ok() const { return status == DemoStatus::Ok; }
 };
 
 inline constexpr char kDemoMagic[] = "quorvanel1";

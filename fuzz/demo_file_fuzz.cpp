@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     demo::DemoFile demo;
-    if (!demo::ParseDemoFile(bytes, "fuzz.acs", demo).ok()) return 0;
+    if (!demo::ParseDemoFile(bytes, "fuzz.acs", demo).Ok()) return 0;
     const std::string written = demo::WriteDemoFile(demo);
     if (written != std::string(reinterpret_cast<const char*>(data), size)) std::abort();
 

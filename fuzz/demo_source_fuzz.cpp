@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     demo::DemoFile reread;
     if (!demo::ParseDemoFile({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
                              "fuzz.acs", reread)
-             .ok())
+             .Ok())
         std::abort();
     demo::DemoFile rebuilt;
     if (!tools::ParseDemoSource(tools::FormatDemoSource(reread), "fuzz.qvs", rebuilt, error))

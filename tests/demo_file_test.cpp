@@ -39,7 +39,7 @@ TEST(DemoFile, SmallestCompleteFileLoadsWithEveryTableEmpty) {
     std::string f = MinimalFile();
     ASSERT_EQ(f.size(), 168u);
     demo::DemoFile d;
-    ASSERT_TRUE(Parse(f, d).ok());
+    ASSERT_TRUE(Parse(f, d).Ok());
     EXPECT_EQ(d.title, "A");
     EXPECT_TRUE(d.scripts.empty() && d.clips.empty() && d.textureSources.empty() &&
                 d.pathStrings.empty() && d.modelSources.empty());
@@ -52,7 +52,7 @@ TEST(DemoFile, TitleEndsAtTheFirst26AndMayBeEmpty) {
     f[0] = '\x1a';
     f.erase(1, 1);
     demo::DemoFile d;
-    ASSERT_TRUE(Parse(f, d).ok());
+    ASSERT_TRUE(Parse(f, d).Ok());
     EXPECT_EQ(d.title, "");
     EXPECT_EQ(Parse("no end of title", d).message,
               "demo.acs: file ends inside the title (no byte 26)");
@@ -79,7 +79,7 @@ TEST(DemoFile, NegativeCountsAndLengthsGiveEmptyItemsAndRoundTrip) {
     f += I32(2) + I32(-5) + I32(2) + std::string("\x02\x00", 2);  // two texture sources
     f += I32(0) + I32(3) + I32(0) + I32(-5) + I32(0) + I32(0) + "junk after the end";
     demo::DemoFile d;
-    ASSERT_TRUE(Parse(f, d).ok()) << Parse(f, d).message;
+    ASSERT_TRUE(Parse(f, d).Ok()) << Parse(f, d).message;
     ASSERT_EQ(d.scripts.size(), 1u);
     EXPECT_EQ(d.scripts[0].length, -3);
     EXPECT_TRUE(d.scripts[0].code.empty());
@@ -106,7 +106,7 @@ TEST(DemoFile, ShortFilesNameTheSectionAndItem) {
     std::string full = MinimalFile();
     for (size_t cut = 12; cut < full.size(); ++cut) {
         demo::DemoResult rc = Parse(full.substr(0, cut), d);
-        EXPECT_FALSE(rc.ok()) << "cut at " << cut;
+        EXPECT_FALSE(rc.Ok()) << "cut at " << cut;
         EXPECT_EQ(rc.message.rfind("demo.acs: ", 0), 0u) << rc.message;
     }
 }
@@ -167,7 +167,7 @@ TEST(DemoFile, EveryCutNamesItsSectionAndItem) {
         }
         file += bytes;
     }
-    ASSERT_TRUE(Parse(file, d).ok());
+    ASSERT_TRUE(Parse(file, d).Ok());
     EXPECT_EQ(d.trackRecords[19][5], 19);
     EXPECT_EQ(d.modelSources[0].bytes, "\x01x");
     EXPECT_EQ(demo::WriteDemoFile(d), file);

@@ -38,7 +38,7 @@ std::span<const uint8_t> Span(const std::string& s) {
 testing::AssertionResult RoundTrips(const std::string& file) {
     demo::DemoFile read;
     demo::DemoResult r = demo::ParseDemoFile(Span(file), "gen.acs", read);
-    if (!r.ok()) return testing::AssertionFailure() << "reader refused it: " << r.message;
+    if (!r.Ok()) return testing::AssertionFailure() << "reader refused it: " << r.message;
     const std::string text = tools::FormatDemoSource(read);
     demo::DemoFile built;
     std::string error;
@@ -304,7 +304,7 @@ TEST(DemoSourceRoundTrip, DamagedFilesThatStillReadComeBackByteForByte) {
             file[at] = gen.Chance(50) ? gen.Byte() : char(file[at] ^ (1 << gen.Int(0, 7)));
         }
         demo::DemoFile d;
-        if (!demo::ParseDemoFile(Span(file), "d.acs", d).ok()) continue;
+        if (!demo::ParseDemoFile(Span(file), "d.acs", d).Ok()) continue;
         ++accepted;
         ASSERT_TRUE(RoundTrips(file)) << "file " << i;
     }
@@ -440,7 +440,7 @@ TEST(DemoSource, DumpShowsLabelsNamesAndColours) {
                              I32(int32_t(program.size())) + program + I32(0) + I32(0) + I32(0) +
                              I32(0) + I32(0) + I32(0);
     demo::DemoFile d;
-    ASSERT_TRUE(demo::ParseDemoFile(Span(file), "d.acs", d).ok());
+    ASSERT_TRUE(demo::ParseDemoFile(Span(file), "d.acs", d).Ok());
     const std::string text = tools::FormatDemoSource(d);
     EXPECT_NE(text.find("L1:\n    .byte 17\n    PUSHI @L1\n    JMP\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    VerticalGradient 0xFFFFFF 0x000010 \"above\"\n"), std::string::npos)
@@ -576,7 +576,7 @@ TEST(DemoSource, DumpWithOffsetsShowsEachInstructionsOffset) {
     ASSERT_TRUE(demo::ParseDemoFile(
                     Span(Build("script\n  PUSHF 1\n  BOX\n  .byte 17\n  PUSHI 3\n  .byte 2 0\n")),
                     "t.acs", d)
-                    .ok());
+                    .Ok());
     const std::string text = tools::FormatDemoSource(d, true);
     EXPECT_NE(text.find("script 0\n    PUSHF 1  ; at 0\n    BOX  ; at 5\n    .byte 17  ; at 6\n"
                         "    PUSHI 3  ; at 7\n    .byte 2 0  ; at 12, PUSHF cut off by the end "
@@ -637,7 +637,7 @@ TEST(DemoSource, TheExampleDemoBuildsAndRoundTrips) {
     const std::string bytes = Build(example);
     EXPECT_TRUE(RoundTrips(bytes));
     demo::DemoFile d;
-    ASSERT_TRUE(demo::ParseDemoFile(Span(bytes), "example.acs", d).ok());
+    ASSERT_TRUE(demo::ParseDemoFile(Span(bytes), "example.acs", d).Ok());
     EXPECT_EQ(d.title, "Quorvanel example");
     EXPECT_GE(d.scripts.size(), 2u);
 }

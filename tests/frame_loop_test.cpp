@@ -10,40 +10,40 @@ TEST(FrameLoopKeys, F1JumpsOneSecondPerKeyDownAndF3UndoesAllJumps) {
     for (int press = 0; press < 3; ++press) {
         SetKey(s, kKeyF1, true);  // auto-repeat: more key-downs without a key-up
         HandleKeys(s);
-        EXPECT_FALSE(s.KeyDown[kKeyF1]);
+        EXPECT_FALSE(s.keyDown[kKeyF1]);
     }
-    EXPECT_EQ(s.TimeOffset, 3000);
+    EXPECT_EQ(s.timeOffset, 3000);
     EXPECT_EQ(DemoTime(s, 500), 3500);
     SetKey(s, kKeyF3, true);
     HandleKeys(s);
-    EXPECT_EQ(s.TimeOffset, 0);
-    EXPECT_FALSE(s.KeyDown[kKeyF3]);
+    EXPECT_EQ(s.timeOffset, 0);
+    EXPECT_FALSE(s.keyDown[kKeyF3]);
 }
 
 TEST(FrameLoopKeys, FastModeRunsAtTwiceTheSpeedAndIgnoresF1UntilF3) {
     LoopState s;
-    s.SmoothedElapsed = 4000;
+    s.smoothedElapsed = 4000;
     SetKey(s, kKeyF2, true);
     HandleKeys(s);
-    EXPECT_TRUE(s.FastMode);
-    EXPECT_EQ(s.TimeOffset, -4000);
-    EXPECT_TRUE(s.KeyDown[kKeyF2]);  // left set
+    EXPECT_TRUE(s.fastMode);
+    EXPECT_EQ(s.timeOffset, -4000);
+    EXPECT_TRUE(s.keyDown[kKeyF2]);  // left set
     EXPECT_EQ(DemoTime(s, 4000), 4000);
-    s.SmoothedElapsed = 5000;  // one real second later: music 5000, demo 6000
+    s.smoothedElapsed = 5000;  // one real second later: music 5000, demo 6000
     EXPECT_EQ(DemoTime(s, 5000), 6000);
 
     SetKey(s, kKeyF2, false);
     SetKey(s, kKeyF1, true);
     HandleKeys(s);
-    EXPECT_EQ(s.TimeOffset, -4000);
-    EXPECT_TRUE(s.KeyDown[kKeyF1]);  // not consumed in fast mode
+    EXPECT_EQ(s.timeOffset, -4000);
+    EXPECT_TRUE(s.keyDown[kKeyF1]);  // not consumed in fast mode
 
     SetKey(s, kKeyF3, true);
     HandleKeys(s);
-    EXPECT_FALSE(s.FastMode);
+    EXPECT_FALSE(s.fastMode);
     EXPECT_EQ(DemoTime(s, 5000), 5000);
     HandleKeys(s);  // F3 took the whole frame; now the pending F1 acts
-    EXPECT_EQ(s.TimeOffset, 1000);
+    EXPECT_EQ(s.timeOffset, 1000);
 }
 
 TEST(FrameLoopKeys, F3WinsOverF2InTheSameFrame) {
@@ -51,8 +51,8 @@ TEST(FrameLoopKeys, F3WinsOverF2InTheSameFrame) {
     SetKey(s, kKeyF2, true);
     SetKey(s, kKeyF3, true);
     HandleKeys(s);
-    EXPECT_FALSE(s.FastMode);
-    EXPECT_TRUE(s.KeyDown[kKeyF2]);
+    EXPECT_FALSE(s.fastMode);
+    EXPECT_TRUE(s.keyDown[kKeyF2]);
 }
 
 TEST(FrameLoopKeys, EscapeOrQuitFlagEndTheLoopAndKeyCodesOutsideTheTableAreIgnored) {
@@ -75,13 +75,13 @@ TEST(FrameLoopTime, SmoothedElapsedIsTheTruncatedMeanInWrappingInt32) {
     EXPECT_EQ(SmoothElapsed(2147483647, 1), -1073741824);
     LoopState s;
     for (int frame = 0; frame < 40; ++frame)
-        s.SmoothedElapsed = SmoothElapsed(s.SmoothedElapsed, 10000);
-    EXPECT_EQ(s.SmoothedElapsed, 9999);  // converges from below
+        s.smoothedElapsed = SmoothElapsed(s.smoothedElapsed, 10000);
+    EXPECT_EQ(s.smoothedElapsed, 9999);  // converges from below
 }
 
 TEST(FrameLoopTime, DemoTimeWrapsInsteadOfOverflowing) {
     LoopState s;
-    s.TimeOffset = 2147483000;
+    s.timeOffset = 2147483000;
     EXPECT_EQ(DemoTime(s, 1000), int32_t(2147484000u));
 }
 
@@ -108,12 +108,12 @@ platform::WindowEvent Message(platform::WindowEvent::Kind kind, int key = 0, int
 TEST(FrameLoopMessages, EachCaptionShowsTheFramesOfItsOwnSecondOnly) {
     LoopState s;
     const auto timer = Message(platform::WindowEvent::CaptionTimer);
-    s.FrameCount = 61;
+    s.frameCount = 61;
     MessageOutcome first = HandleWindowMessage(s, timer, "night");
     EXPECT_EQ(first.caption, ">> night   [61 FPS]");
     EXPECT_FALSE(first.endsLoop);
-    EXPECT_EQ(s.FrameCount, 0);
-    s.FrameCount += 3;  // three frames in the next second
+    EXPECT_EQ(s.frameCount, 0);
+    s.frameCount += 3;  // three frames in the next second
     EXPECT_EQ(HandleWindowMessage(s, timer, "night").caption, ">> night   [3 FPS]");
     EXPECT_EQ(HandleWindowMessage(s, timer, "night").caption, ">> night   [0 FPS]");
 }
@@ -140,18 +140,18 @@ TEST(FrameLoopMessages, KeysSetTheTableCloseEndsTheLoopAndNoneOfThemDraws) {
     LoopState s;
     std::string gl;
     gl::UseRecorder(&gl);
-    s.FrameCount = 5;
+    s.frameCount = 5;
     EXPECT_FALSE(
         HandleWindowMessage(s, Message(platform::WindowEvent::KeyDown, kKeyF1), "t").endsLoop);
-    EXPECT_TRUE(s.KeyDown[kKeyF1]);
+    EXPECT_TRUE(s.keyDown[kKeyF1]);
     HandleWindowMessage(s, Message(platform::WindowEvent::KeyUp, kKeyF1), "t");
-    EXPECT_FALSE(s.KeyDown[kKeyF1]);
+    EXPECT_FALSE(s.keyDown[kKeyF1]);
     MessageOutcome other = HandleWindowMessage(s, Message(platform::WindowEvent::Other), "t");
     EXPECT_FALSE(other.endsLoop);
     EXPECT_TRUE(other.caption.empty());
     MessageOutcome closed = HandleWindowMessage(s, Message(platform::WindowEvent::Quit), "t");
     EXPECT_TRUE(closed.endsLoop);
     EXPECT_TRUE(closed.caption.empty());
-    EXPECT_EQ(s.FrameCount, 5) << "only the caption timer restarts the count";
+    EXPECT_EQ(s.frameCount, 5) << "only the caption timer restarts the count";
     EXPECT_EQ(gl, "");
 }

@@ -101,7 +101,7 @@ int RunCheck(int argc, char** argv) {
         }
     } else {
         const demo::DemoResult r = demo::ParseDemoFile(bytes, path, demo);
-        if (!r.ok()) return Complain("check", r.message);
+        if (!r.Ok()) return Complain("check", r.message);
     }
     platform::SetContentRootBeside(path);
     std::vector<CheckFinding> findings = CheckDemo(demo);

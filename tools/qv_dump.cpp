@@ -34,7 +34,7 @@ int RunDump(int argc, char** argv) {
     if (!ReadInput("dump", path, bytes)) return kExitErrors;
     demo::DemoFile demo;
     const demo::DemoResult r = demo::ParseDemoFile(bytes, path, demo);
-    if (!r.ok()) return Complain("dump", r.message);
+    if (!r.Ok()) return Complain("dump", r.message);
     return WriteOutput("dump", "-", FormatDemoSource(demo, offsets)) ? kExitOk : kExitErrors;
 }
 

@@ -159,7 +159,7 @@ bool ModelSource(const ModelArgs& a, std::string& source) {
     }
     demo::DemoFile demo;
     demo::DemoResult r = demo::ParseDemoFile(bytes, a.demo, demo);
-    if (!r.ok()) {
+    if (!r.Ok()) {
         std::fprintf(stderr, "qv model: %s\n",
                      r.message.empty() ? (a.demo + ": not a demo file (wrong magic)").c_str()
                                        : r.message.c_str());

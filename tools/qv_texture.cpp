@@ -88,7 +88,7 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
     if (!core::ReadWholeFile(demoPath, bytes, &error)) return error;
     demo::DemoFile demo;
     const demo::DemoResult read = demo::ParseDemoFile(bytes, demoPath, demo);
-    if (!read.ok()) return read.message.empty() ? demoPath + ": not a demo file" : read.message;
+    if (!read.Ok()) return read.message.empty() ? demoPath + ": not a demo file" : read.message;
     if (size_t(slot) >= demo.textureSources.size())
         return demoPath + " has " + std::to_string(demo.textureSources.size()) +
                " texture slots; there is no slot " + std::to_string(slot);
