@@ -334,13 +334,13 @@ int32_t BezierPoint(const BezierWeights& w, int32_t p0, int32_t pc, int32_t p1) 
 // A path segment is sampled at tau = j / 50: the weights of every step, computed once.
 constexpr int32_t kPathSteps = 50;
 const std::array<BezierWeights, kPathSteps + 1>& PathWeights() {
-    static const std::array<BezierWeights, kPathSteps + 1> weights = [] {
+    static const std::array<BezierWeights, kPathSteps + 1> kWeights = [] {
         std::array<BezierWeights, kPathSteps + 1> w;
         for (int32_t j = 0; j <= kPathSteps; ++j)
             w[size_t(j)] = WeightsAt(Extended(j) / kPathSteps);
         return w;
     }();
-    return weights;
+    return kWeights;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ namespace {
 
 std::vector<int32_t> TimesOf(const std::vector<LoopFrame>& frames) {
     std::vector<int32_t> times;
+    times.reserve(frames.size());
     for (const LoopFrame& f : frames) times.push_back(f.time * (f.wanted ? -1 : 1));
     return times;
 }
@@ -34,10 +35,11 @@ FrameUse Use(std::vector<FrameUse::Event> events, bool startsInBlock = false) {
     use.startsInBlock = startsInBlock;
     return use;
 }
-constexpr FrameUse::Kind S = FrameUse::Sample, W = FrameUse::Write;
+constexpr FrameUse::Kind kS = FrameUse::Sample, kW = FrameUse::Write;
 
-std::vector<bool> Draw(const std::vector<FrameUse>& uses, std::vector<bool> wanted) {
+std::vector<bool> Draw(const std::vector<FrameUse>& uses, const std::vector<bool>& wanted) {
     std::vector<LoopFrame> frames;
+    frames.reserve(wanted.size());
     for (bool w : wanted) frames.push_back({0, w});
     return tools::FramesToDraw(uses, frames);
 }
@@ -58,20 +60,20 @@ TEST(Seek, LoopFramesFollowThePlayersLoop) {
 // own samples in turn; a copy a frame makes before sampling serves itself.
 TEST(Seek, FramesToDrawFollowTextureCopiesBackwards) {
     // 0 and 1 copy into 5, 2 samples it: only the last copy matters.
-    EXPECT_EQ(Draw({Use({{W, 5}}), Use({{W, 5}}), Use({{S, 5}})}, {false, false, true}),
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kW, 5}}), Use({{kS, 5}})}, {false, false, true}),
               (std::vector<bool>{false, true, true}));
     // Sampling after its own copy needs no earlier frame; sampling before it does.
-    EXPECT_EQ(Draw({Use({{W, 5}}), Use({{W, 5}, {S, 5}})}, {false, true}),
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kW, 5}, {kS, 5}})}, {false, true}),
               (std::vector<bool>{false, true}));
-    EXPECT_EQ(Draw({Use({{W, 5}}), Use({{S, 5}, {W, 5}})}, {false, true}),
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kS, 5}, {kW, 5}})}, {false, true}),
               (std::vector<bool>{true, true}));
     // A chain: 3 samples 6, which 2 copied while sampling 5, which 1 copied.
-    EXPECT_EQ(Draw({Use({{W, 5}}), Use({{W, 5}}), Use({{S, 5}, {W, 6}}), Use({{S, 6}})},
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kW, 5}}), Use({{kS, 5}, {kW, 6}}), Use({{kS, 6}})},
                    {false, false, false, true}),
               (std::vector<bool>{false, true, true, true}));
     // Copies into textures nobody samples later, and frames after the last wanted one, are
     // not drawn.
-    EXPECT_EQ(Draw({Use({{W, 7}}), Use({{S, 5}}), Use({{W, 5}})}, {false, true, false}),
+    EXPECT_EQ(Draw({Use({{kW, 7}}), Use({{kS, 5}}), Use({{kW, 5}})}, {false, true, false}),
               (std::vector<bool>{false, true, false}));
 }
 
@@ -100,9 +102,9 @@ TEST(Seek, TheSkipperRecordsTextureUseByTheDriversRules) {
     gl::glBegin(gl::GL_LINES);  // left open
     FrameUse first = gl::TakeFrameUse();
     ASSERT_EQ(first.events.size(), 3u);
-    EXPECT_EQ(first.events[0].kind, S);
+    EXPECT_EQ(first.events[0].kind, kS);
     EXPECT_EQ(first.events[0].texture, 7u);
-    EXPECT_EQ(first.events[1].kind, W);
+    EXPECT_EQ(first.events[1].kind, kW);
     EXPECT_EQ(first.events[1].texture, 7u);
     EXPECT_EQ(first.events[2].texture, 0u) << "deleting the bound texture binds 0";
     EXPECT_FALSE(first.startsInBlock);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -114,7 +115,7 @@ bool FeedMusic(const VideoJob& job, int64_t frames, Music& music, VideoWriter& w
 }
 
 std::string MinutesSeconds(double seconds) {
-    int s = int(seconds + 0.5);
+    int s = int(std::lround(seconds));
     char text[32];
     std::snprintf(text, sizeof text, "%d:%02d", s / 60, s % 60);
     return text;
@@ -151,7 +152,7 @@ namespace {
 using ReachFn = std::function<FrameDrawn(int32_t t)>;
 
 // Every frame asked drawn and read back, after `reach` brought the run to the first.
-FrameSource DrawnFrames(int32_t width, int32_t height, ReachFn reach) {
+FrameSource DrawnFrames(int32_t width, int32_t height, const ReachFn& reach) {
     bool started = false;
     return [=](int32_t t, uint8_t* rgba, FrameCosts& costs) mutable {
         if (!started) {
