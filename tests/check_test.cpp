@@ -208,7 +208,7 @@ struct SourceCheck {
     std::string path;
     testing_qv::QvResult r;
 };
-SourceCheck CheckSource(const std::string& source, std::vector<std::string> dataFiles = {},
+SourceCheck CheckSource(const std::string& source, const std::vector<std::string>& dataFiles = {},
                         const std::string& options = "") {
     SourceCheck c;
     const std::string dir = testing_qv::FreshFolder();
