@@ -38,7 +38,7 @@ extern const char kPlayHelp[] =
     "usage: qv play SOURCE.qvs | DEMO.acs [--start MS] [--paused] [--size WxH] [--fullscreen]\n"
     "               [--fps N] [--no-audio] [--loop A:B] [--speed X]\n"
     "Plays the demo in a window, built from its source in memory, and reloads it at the same\n"
-    "time whenever the source or a file in its folder or data/ changes.\n"
+    "time whenever the source, its music or a file in data/ beside it changes.\n"
     "  --start MS     demo time to start at (default 0)\n"
     "  --paused       start paused\n"
     "  --size WxH     window size (default 800x600)\n"
@@ -106,13 +106,21 @@ bool LoadBuild(const std::string& path, Build& out) {
     return true;
 }
 
-// A file whose change means a reload: not the shots, hidden files or editors' backups.
-bool MattersForReload(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
+// A file whose change means a reload: the source or demo file, the music, or anything in
+// data/ (images, OBJ files) but editors' backups and hidden files.
+bool MattersForReload(const std::string& changed, const std::string& demoPath,
+                      const std::string& musicFile) {
+    namespace fs = std::filesystem;
+    const fs::path path(changed);
+    const std::string name = path.filename().string();
     if (name.empty() || name[0] == '.' || name.back() == '~' || name.ends_with(".swp") ||
-        name.ends_with(".swx") || name.starts_with("4913"))
+        name.ends_with(".swx") || name == "4913")
         return false;
-    return !(name.starts_with("shot-") && name.ends_with(".png"));
+    std::error_code ec;
+    if (fs::equivalent(path, demoPath, ec)) return true;
+    if (!musicFile.empty() && fs::equivalent(path, platform::ResolvePath(musicFile), ec))
+        return true;
+    return path.parent_path().filename() == "data";
 }
 
 // The music, restarted at every jump; the demo's time follows the wall clock.
@@ -261,7 +269,7 @@ void Session::Reload() {
 void Session::PollReload() {
     if (!watching_) return;
     for (const std::string& name : watch_.TakeChanges()) {
-        if (!MattersForReload(name)) continue;
+        if (!MattersForReload(name, o_.path, build_.musicFile)) continue;
         changePending_ = true;
         lastChange_ = Clock::now();
     }
