@@ -130,7 +130,11 @@ struct Music {
 
     void Open(const std::string& musicFile) {
         std::string error;
-        if (musicFile.empty() || !platform::OpenAudioOutput(error)) return;
+        if (musicFile.empty()) return;
+        if (!platform::OpenAudioOutput(error)) {
+            std::fprintf(stderr, "qv play: no music: %s\n", error.c_str());
+            return;
+        }
         const std::string path = platform::ResolvePath(musicFile);
         open = platform::OpenMusicStream(path, error);
         if (!open)
