@@ -20,6 +20,7 @@ struct WindowState {
     bool videoStarted = false;
 };
 WindowState g_win;
+RawEventHook g_rawEventHook = nullptr;
 
 constexpr Uint32 kCaptionPeriodMs = 1000;
 
@@ -206,9 +207,12 @@ int VirtualKeyFromSdl(int32_t key) {
 
 void PumpWindowMessages() { SDL_PumpEvents(); }
 
+void SetRawEventHook(RawEventHook hook) { g_rawEventHook = hook; }
+
 bool PollWindowEvent(WindowEvent& event) {
     SDL_Event e;
     if (!SDL_PollEvent(&e)) return false;
+    if (g_rawEventHook) g_rawEventHook(&e);
     event = WindowEvent{};
     if (e.type == SDL_QUIT ||
         (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {

@@ -9,6 +9,7 @@
 // A script error or the demo's quit instruction pauses the session instead of ending it.
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -23,14 +24,17 @@
 #include "platform/audio.h"
 #include "platform/file_watch.h"
 #include "platform/message_box.h"
+#include "platform/overlay.h"
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "scripter/scripter.h"
+#include "timeline/timeline.h"
 #include "tools/demo_source.h"
 #include "tools/png_writer.h"
 #include "tools/qv_commands.h"
 #include "tools/seek.h"
 #include "tools/workbench.h"
+#include "tools/workbench_overlay.h"
 
 namespace tools {
 
@@ -70,34 +74,39 @@ struct Build {
     bool fromSource = false;
 };
 
-// Reads (and for a source, assembles) the demo. False after its errors went to stderr.
-bool LoadBuild(const std::string& path, Build& out) {
+// Reads (and for a source, assembles) the demo. False after its errors went to stderr and
+// into errors.
+bool LoadBuild(const std::string& path, Build& out, std::string& errors) {
+    errors.clear();
+    auto report = [&errors](const std::string& line) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        errors += line + "\n";
+    };
     Build b;
     b.file.path = path;
     std::string error;
     if (IsSourcePath(path)) {
         std::string text;
         if (!core::ReadWholeFile(path, text, &error)) {
-            std::fprintf(stderr, "qv play: cannot read '%s': %s\n", path.c_str(), error.c_str());
+            report("qv play: cannot read '" + path + "': " + error);
             return false;
         }
         demo::DemoFile demo;
         SourceResult result;
         const bool ok = ParseDemoSource(text, path, demo, result);
-        for (const Diagnostic& d : result.diagnostics)
-            std::fprintf(stderr, "%s\n", FormatDiagnostic(path, d).c_str());
+        for (const Diagnostic& d : result.diagnostics) report(FormatDiagnostic(path, d));
         if (!ok) return false;
         const std::string bytes = demo::WriteDemoFile(demo);
         b.file.bytes.assign(bytes.begin(), bytes.end());
         b.map = std::move(result.map);
         b.fromSource = true;
     } else if (!core::ReadWholeFile(path, b.file.bytes, &error)) {
-        std::fprintf(stderr, "qv play: cannot read '%s': %s\n", path.c_str(), error.c_str());
+        report("qv play: cannot read '" + path + "': " + error);
         return false;
     }
     const demo::DemoResult r = demo::ParseTitle(b.file.bytes, path, b.title, b.file.sectionsOffset);
     if (!r.Ok()) {
-        std::fprintf(stderr, "qv play: %s\n", r.message.c_str());
+        report("qv play: " + r.message);
         return false;
     }
     demo::DemoFile whole;
@@ -154,7 +163,10 @@ struct Music {
 class Session {
 public:
     Session(const PlayOptions& o, Build build)
-        : o_(o), build_(std::move(build)), t_(MakeTransport(o)), width_(o.width),
+        : o_(o),
+          build_(std::move(build)),
+          t_(MakeTransport(o)),
+          width_(o.width),
           height_(o.height) {}
 
     int Run();
@@ -171,6 +183,9 @@ private:
     void Reload();
     bool HandleEvent(const platform::WindowEvent& e);  // true: quit
     void PollReload();
+    // Draws the overlay onto the back buffer (after the demo's frame or the kept picture).
+    void DrawOverlayNow();
+    void ToggleOverlay();
 
     PlayOptions o_;
     Build build_;
@@ -184,6 +199,11 @@ private:
     bool watching_ = false;
     bool changePending_ = false;
     Clock::time_point lastChange_;
+    bool overlayOk_ = false, overlayOn_ = false;
+    int32_t overlaySeekMs_ = -1;  // a click on the strip, carried out by the loop
+    std::deque<float> frameMs_;   // the latest frame times, for the graph
+    Clock::time_point lastPresent_ = Clock::now();
+    std::string errors_;  // the last build or script errors, for the overlay
 };
 
 void Session::Halt(const char* why) {
@@ -196,12 +216,24 @@ void Session::Halt(const char* why) {
 
 void Session::ReportFatal() {
     const scripter::FatalSite* site = scripter::FatalErrorSite();
+    errors_.clear();
+    for (int track = 0; track < demo::kTrackCount; ++track) {
+        const std::string report = timeline::FatalReport(track, t_.TimeMs());
+        if (!report.empty() && timeline::CurrentClip(track) >= 0) {
+            errors_ = report + "\n";
+            break;
+        }
+    }
+    if (errors_.empty() && site) errors_ = "bad error: " + site->message + "\n";
     if (site && build_.fromSource && site->script >= 0 &&
         size_t(site->script) < build_.map.scripts.size()) {
         const SourcePos pos = build_.map.scripts[size_t(site->script)].Find(site->offset);
-        std::fprintf(stderr, "%s:%d:%d: error: %s (script %d at offset %lld)\n",
-                     build_.file.path.c_str(), pos.line, pos.column, site->message.c_str(),
-                     int(site->script), static_cast<long long>(site->offset));
+        char line[512];
+        std::snprintf(line, sizeof line, "%s:%d:%d: error: %s (script %d at offset %lld)",
+                      build_.file.path.c_str(), pos.line, pos.column, site->message.c_str(),
+                      int(site->script), static_cast<long long>(site->offset));
+        std::fprintf(stderr, "%s\n", line);
+        errors_ += std::string(line) + "\n";
     }
     Halt("script error; fix the source or seek elsewhere");
 }
@@ -221,10 +253,51 @@ void Session::WriteShot() {
 }
 
 void Session::Show(bool shot) {
-    if (!app::DrawFrame(t_.TimeMs())) return ReportFatal();
+    const bool ok = app::DrawFrame(t_.TimeMs());
+    // Taken every frame: the skipper collects what a frame does with textures until then.
+    const gl::FrameUse use = gl::TakeFrameUse();
+    if (!ok) return ReportFatal();
     if (shot) WriteShot();
+    // A frame that ends inside a glBegin block takes no other drawing until it ends.
+    if (overlayOn_ && !use.endsInBlock) {
+        platform::KeepFrame(width_, height_);
+        DrawOverlayNow();
+    }
     gl::SwapBuffers();
+    const auto now = Clock::now();
+    frameMs_.push_back(std::chrono::duration<float, std::milli>(now - lastPresent_).count());
+    lastPresent_ = now;
+    if (frameMs_.size() > 120) frameMs_.pop_front();
     if (scripter::QuitFlag()) Halt("the demo quits here");
+}
+
+void Session::DrawOverlayNow() {
+    OverlayView v;
+    v.timeMs = t_.TimeMs();
+    v.paused = t_.paused;
+    v.speed = t_.speed;
+    if (t_.loopA >= 0) v.loopAMs = FrameTime(t_.loopA, t_.fps);
+    if (t_.loopB >= 0) v.loopBMs = FrameTime(t_.loopB, t_.fps);
+    const std::vector<float> times(frameMs_.begin(), frameMs_.end());
+    float sum = 0;
+    for (float ms : times) sum += ms;
+    v.framesPerSecond = sum > 0 && !t_.paused ? 1000.0 * double(times.size()) / double(sum) : 0;
+    v.frameMs = times;
+    v.clips = app::Demo().clips;
+    for (int track = 0; track < demo::kTrackCount; ++track)
+        v.currentClip[size_t(track)] = timeline::CurrentClip(track);
+    v.errors = errors_;
+    platform::BeginOverlayFrame();
+    const int32_t seek = DrawOverlay(v);
+    platform::EndOverlayFrame();
+    if (seek >= 0 && FrameAtOrBefore(seek, t_.fps) != t_.frame) overlaySeekMs_ = seek;
+}
+
+void Session::ToggleOverlay() {
+    if (!overlayOk_) return;
+    overlayOn_ = !overlayOn_;
+    // While paused the picture is drawn anew, with or without the overlay.
+    if (t_.paused) SeekAndShow(false);
 }
 
 bool Session::SeekAndShow(bool shot) {
@@ -251,19 +324,21 @@ bool Session::SeekAndShow(bool shot) {
 void Session::Reload() {
     const auto began = Clock::now();
     Build fresh;
-    if (!LoadBuild(o_.path, fresh)) {
+    if (!LoadBuild(o_.path, fresh, errors_)) {
         std::fprintf(stderr, "qv play: the source has errors; the last good version plays on\n");
         return;
     }
     Build last = std::move(build_);
     build_ = std::move(fresh);
     if (!SeekAndShow(false)) {
-        std::fprintf(stderr, "qv play: the new content does not load; the last good version "
-                             "plays on\n");
+        std::fprintf(stderr,
+                     "qv play: the new content does not load; the last good version "
+                     "plays on\n");
         build_ = std::move(last);
         SeekAndShow(false);
         return;
     }
+    if (!halted_) errors_.clear();
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
     std::fprintf(stderr, "qv play: reloaded at %d ms in %lld ms\n", int(t_.TimeMs()),
@@ -302,7 +377,12 @@ bool Session::HandleEvent(const platform::WindowEvent& e) {
     if (e.virtualKey == 16) shiftDown_ = true;
     const bool wasPaused = t_.paused;
     const double speed = t_.speed;
-    switch (Apply(t_, ActionForKey(e.virtualKey, shiftDown_))) {
+    const Action action = ActionForKey(e.virtualKey, shiftDown_);
+    if (action == Action::ToggleOverlay) {
+        ToggleOverlay();
+        return false;
+    }
+    switch (Apply(t_, action)) {
         case Move::Quit: return true;
         case Move::Seek: SeekAndShow(false); break;
         case Move::Step:
@@ -334,10 +414,12 @@ int Session::Run() {
         std::fprintf(stderr, "qv play: cannot open an OpenGL window\n");
         return 1;
     }
+    overlayOk_ = platform::StartOverlay();
+    if (!overlayOk_) std::fprintf(stderr, "qv play: no overlay (Dear ImGui did not start)\n");
     if (o_.audio) music_.Open(build_.musicFile);
-    const std::filesystem::path folder =
-        std::filesystem::path(o_.path).has_parent_path() ? std::filesystem::path(o_.path).parent_path()
-                                                         : std::filesystem::path(".");
+    const std::filesystem::path folder = std::filesystem::path(o_.path).has_parent_path()
+                                             ? std::filesystem::path(o_.path).parent_path()
+                                             : std::filesystem::path(".");
     std::string error;
     watching_ = watch_.Start({folder.string(), (folder / "data").string()}, error);
     if (!watching_) std::fprintf(stderr, "qv play: no reload on changes: %s\n", error.c_str());
@@ -348,10 +430,24 @@ int Session::Run() {
     for (;;) {
         while (platform::PollWindowEvent(event))
             if (HandleEvent(event)) {
+                platform::StopOverlay();
                 platform::CloseGLWindow();
                 return 0;
             }
         PollReload();
+        if (overlaySeekMs_ >= 0) {
+            t_.frame = FrameAtOrBefore(std::exchange(overlaySeekMs_, -1), t_.fps);
+            t_.clockMs = t_.TimeMs();
+            SeekAndShow(false);
+        }
+        if (overlayOn_ && (t_.paused || halted_) &&
+            Clock::now() - lastPresent_ > std::chrono::milliseconds(16)) {
+            // Nothing runs: the overlay goes over the picture kept from the last frame.
+            platform::DrawKeptFrame(width_, height_);
+            DrawOverlayNow();
+            gl::SwapBuffers();
+            lastPresent_ = Clock::now();
+        }
         const auto now = Clock::now();
         const double elapsed = std::chrono::duration<double, std::milli>(now - last).count();
         last = now;
@@ -388,7 +484,8 @@ int RunPlay(int argc, char** argv) {
     }
     platform::SetContentRootBeside(options.path);
     Build build;
-    if (!LoadBuild(options.path, build)) return 1;
+    std::string errors;
+    if (!LoadBuild(options.path, build, errors)) return 1;
     platform::SetMessageSink(PrintMessage);
     Session session(options, std::move(build));
     const int status = session.Run();

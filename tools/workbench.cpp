@@ -41,9 +41,9 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
         } else if (arg == "--paused") {
             o.paused = true;
         } else if (arg == "--size") {
-            error = needs(value && ParseSize(value, o.width, o.height) && o.width <= 8192 &&
-                              o.height <= 8192,
-                          "--size needs WIDTHxHEIGHT, each 1 to 8192");
+            error = needs(
+                value && ParseSize(value, o.width, o.height) && o.width <= 8192 && o.height <= 8192,
+                "--size needs WIDTHxHEIGHT, each 1 to 8192");
             ++i;
         } else if (arg == "--fullscreen") {
             o.fullscreen = true;
@@ -59,9 +59,9 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
                           "--loop needs A:B in milliseconds, 0 <= A < B");
             ++i;
         } else if (arg == "--speed") {
-            error = needs(value && ParseSpeed(value, o.speed) && o.speed >= kMinSpeed &&
-                              o.speed <= kMaxSpeed,
-                          "--speed needs a factor from 0.0625 to 16");
+            error = needs(
+                value && ParseSpeed(value, o.speed) && o.speed >= kMinSpeed && o.speed <= kMaxSpeed,
+                "--speed needs a factor from 0.0625 to 16");
             ++i;
         } else if (arg.starts_with("-") || !o.path.empty()) {
             error = "unexpected argument " + core::QuoteToken(arg);

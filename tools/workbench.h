@@ -78,10 +78,10 @@ Transport MakeTransport(const PlayOptions& o);
 
 // What the loop must do after a change of the transport.
 enum class Move {
-    None,     // nothing to draw anew
-    Seek,     // show `frame` by an exact seek
-    Step,     // show the frame after the one shown by running one more frame
-    Reshow,   // state unchanged, but the picture is wanted again (a shot)
+    None,    // nothing to draw anew
+    Seek,    // show `frame` by an exact seek
+    Step,    // show the frame after the one shown by running one more frame
+    Reshow,  // state unchanged, but the picture is wanted again (a shot)
     Quit,
 };
 

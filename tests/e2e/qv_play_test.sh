@@ -158,8 +158,13 @@ wait_for 5 grep -q "paused at .*script error" "$work/run/stderr" &&
 kill -0 "$play_pid" 2>/dev/null || fail "the stack error ended qv play"
 press Home; same_as_render 0 "a seek after the stack error"
 
-# A loop from 1000 to 2000 ms, played: a shot taken while playing is a frame drawn by playing
-# on (not by a seek), inside the loop, and still the frame qv render gives.
+# With the overlay on (Tab), shots stay the demo's frames: the overlay draws after them.
+press Tab
+same_as_render 0 "with the overlay shown"
+[ -n "${QV_PLAY_OVERLAY_PICTURE:-}" ] && import -window root "$QV_PLAY_OVERLAY_PICTURE"
+# A loop from 1000 to 2000 ms, played with the overlay on: a shot taken while playing is a
+# frame drawn by playing on (not by a seek) after frames with the overlay over them, inside
+# the loop, and still the frame qv render gives.
 press Right bracketleft Right bracketright space
 sleep 1.5
 before=$(grep -c "wrote shot-" "$work/run/stderr")
