@@ -11,6 +11,7 @@ namespace {
 
 std::string Parse(std::vector<std::string> args, PlayOptions& o) {
     std::vector<char*> argv;
+    argv.reserve(args.size());
     for (std::string& a : args) argv.push_back(a.data());
     return ParsePlayOptions(int(argv.size()), argv.data(), o);
 }
