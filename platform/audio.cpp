@@ -294,6 +294,26 @@ void StartMusic() {
     g_audio.started = true;
 }
 
+void PlayMusicFromMs(int32_t ms) {
+    if (!g_audio.device) return;
+    SDL_LockAudioDevice(g_audio.device);
+    const int64_t frame = MsToFrames(ms, g_audio.params.sampleRate);
+    g_audio.decoder.Seek(frame);
+    g_audio.startFrame = frame;
+    g_audio.framesHanded = 0;
+    g_audio.musicEnd = kNoEnd;
+    Publish(0, -1, kNoEnd);
+    g_audio.lastHeard = 0;
+    g_audio.lostAtNs = -1;
+    SDL_UnlockAudioDevice(g_audio.device);
+    StartMusic();
+}
+
+void PauseMusic() {
+    if (g_audio.device) SDL_PauseAudioDevice(g_audio.device, 1);
+    g_audio.started = false;
+}
+
 // A device that stops while playing (unplugged, sound server gone) calls back no more: the
 // music goes on silently on the steady clock from the frame heard last, so the demo neither
 // freezes nor jumps.

@@ -23,6 +23,11 @@ void SeekMusicFrame(int64_t frame);
 
 void StartMusic();
 
+// For a workbench that jumps around in the music: plays from ms at once (whatever played
+// before), and stops it. The clock restarts from ms.
+void PlayMusicFromMs(int32_t ms);
+void PauseMusic();
+
 // The frame of the music being heard now, counted from the start of the file: smoothed
 // between device callbacks and never decreasing. The seek position until playback starts.
 int64_t MusicFrameHeard();

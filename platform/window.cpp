@@ -20,6 +20,7 @@ struct WindowState {
     bool videoStarted = false;
 };
 WindowState g_win;
+RawEventHook g_rawEventHook = nullptr;
 
 constexpr Uint32 kCaptionPeriodMs = 1000;
 
@@ -192,15 +193,26 @@ int VirtualKeyFromSdl(int32_t key) {
         case SDLK_INSERT: return 45;
         case SDLK_DELETE: return 46;
         case SDLK_KP_0: return 96;
+        // The punctuation keys of a US layout (VK_OEM_*): `qv play` steps, loops and speeds.
+        case SDLK_EQUALS: return 187;
+        case SDLK_COMMA: return 188;
+        case SDLK_MINUS: return 189;
+        case SDLK_PERIOD: return 190;
+        case SDLK_LEFTBRACKET: return 219;
+        case SDLK_BACKSLASH: return 220;
+        case SDLK_RIGHTBRACKET: return 221;
         default: return -1;
     }
 }
 
 void PumpWindowMessages() { SDL_PumpEvents(); }
 
+void SetRawEventHook(RawEventHook hook) { g_rawEventHook = hook; }
+
 bool PollWindowEvent(WindowEvent& event) {
     SDL_Event e;
     if (!SDL_PollEvent(&e)) return false;
+    if (g_rawEventHook) g_rawEventHook(&e);
     event = WindowEvent{};
     if (e.type == SDL_QUIT ||
         (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {

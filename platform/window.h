@@ -58,6 +58,11 @@ bool PollWindowEvent(WindowEvent& event);
 // without taking any event off the queue: the window stays responsive during a long step.
 void PumpWindowMessages();
 
+// Sees every window-system event (an SDL_Event) before PollWindowEvent translates it: the
+// workbench's overlay takes the mouse from here. Null: none.
+using RawEventHook = void (*)(const void* sdlEvent);
+void SetRawEventHook(RawEventHook hook);
+
 // The Windows virtual-key code of an SDL key code, or -1 when the key has none here.
 int VirtualKeyFromSdl(int32_t sdlKey);
 

@@ -25,3 +25,13 @@ TEST(VirtualKeys, LettersAreUpperCaseDigitsStayAndUnknownKeysHaveNone) {
     EXPECT_EQ(VirtualKeyFromSdl(0x2F), -1);                  // '/': no code here
     EXPECT_EQ(VirtualKeyFromSdl(kSdlScancodeKey | 0x1FF), -1);
 }
+
+TEST(VirtualKeys, PunctuationGetsTheUsLayoutOemCodes) {
+    EXPECT_EQ(VirtualKeyFromSdl(','), 188);
+    EXPECT_EQ(VirtualKeyFromSdl('.'), 190);
+    EXPECT_EQ(VirtualKeyFromSdl('-'), 189);
+    EXPECT_EQ(VirtualKeyFromSdl('='), 187);
+    EXPECT_EQ(VirtualKeyFromSdl('['), 219);
+    EXPECT_EQ(VirtualKeyFromSdl('\\'), 220);
+    EXPECT_EQ(VirtualKeyFromSdl(']'), 221);
+}

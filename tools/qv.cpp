@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"texture", tools::RunTexture, tools::kTextureHelp, "build one texture into an image"},
     {"model", tools::RunModel, tools::kModelHelp, "build one model and describe it"},
     {"render", tools::RunRender, tools::kRenderHelp, "render frames headless into PNG images"},
+    {"play", tools::RunPlay, tools::kPlayHelp, "play a demo or its source in a window, live"},
     {"synth", tools::RunSynth, tools::kSynthHelp, "render a music pattern to a sound file"},
 };
 
