@@ -27,31 +27,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# --- the X server: 800x600, so that the default full-screen 800x600 is the screen's own mode
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$work/display")"
-for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
-unset WAYLAND_DISPLAY
-export SDL_AUDIODRIVER=dummy   # no sound card needed: the clock falls back to the steady clock
+source "$(dirname "$0")/x_session.sh"
+start_x_session
 
 # --- helpers
 
-# wait_for SECONDS COMMAND...: polls COMMAND every 50 ms until it succeeds.
-wait_for() {
-    local deadline=$(( $(date +%s%N) + ${1} * 1000000000 )); shift
-    until "$@"; do
-        [ "$(date +%s%N)" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
-
-# window_line REGEX: the xwininfo tree line of the first window whose name matches.
-window_line() { xwininfo -root -tree | grep -E "^ +0x[0-9a-f]+ \"$1\"" | head -n1; }
-has_window() { [ -n "$(window_line "$1")" ]; }
 no_window() { [ -z "$(window_line "$1")" ]; }
 # window_geometry REGEX: "W H X Y" of that window.
 window_geometry() {

@@ -21,25 +21,9 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$work/display")"
-for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
-unset WAYLAND_DISPLAY
-export SDL_AUDIODRIVER=dummy
+source "$(dirname "$0")/x_session.sh"
+start_x_session
 
-wait_for() {
-    local deadline=$(( $(date +%s%N) + ${1} * 1000000000 )); shift
-    until "$@"; do
-        [ "$(date +%s%N)" -ge "$deadline" ] && return 1
-        sleep 0.05
-    done
-}
-window_line() { xwininfo -root -tree | grep -E "^ +0x[0-9a-f]+ \"$1\"" | head -n1; }
-has_window() { [ -n "$(window_line "$1")" ]; }
 press() {
     local id; id="$(window_line 'qv play: e2e' | awk '{print $1}')"
     xdotool windowfocus "$id" 2>/dev/null

@@ -1,0 +1,29 @@
+# Sourced by the end-to-end tests that drive a window: a private Xvfb of 800x600 (so that the
+# default full-screen 800x600 is the screen's own mode) and the helpers that wait for windows.
+# The caller sets $work (a scratch folder) and kills $xvfb_pid when it is done.
+
+# start_x_session: starts the server, exports DISPLAY, and sets xvfb_pid.
+start_x_session() {
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    exec 3>&-
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    export DISPLAY=":$(head -n1 "$work/display")"
+    for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
+    unset WAYLAND_DISPLAY
+    export SDL_AUDIODRIVER=dummy  # no sound card needed: the clock falls back to the steady clock
+}
+
+# wait_for SECONDS COMMAND...: polls COMMAND every 50 ms until it succeeds.
+wait_for() {
+    local deadline=$(( $(date +%s%N) + ${1} * 1000000000 )); shift
+    until "$@"; do
+        [ "$(date +%s%N)" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}
+
+# window_line REGEX: the xwininfo tree line of the first window whose name matches.
+window_line() { xwininfo -root -tree | grep -E "^ +0x[0-9a-f]+ \"$1\"" | head -n1; }
+has_window() { [ -n "$(window_line "$1")" ]; }
