@@ -32,6 +32,7 @@ struct MachineState {
     int nesting = 0;                       // invocations currently running
     int64_t budgetLeft = 0;                // instructions left for the running top-level invocation
     bool budgetExhausted = false;  // then every running invocation ends early, up to the top
+    int64_t budgetsExhausted = 0;  // top-level runs cut short by the budget since the reset
 };
 
 MachineState& Machine();

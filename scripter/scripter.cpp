@@ -176,6 +176,7 @@ Ending Execute(const demo::Script& script, const InvocationArgs& args) {
     while (pc < codeEnd) {
         if (Halted()) return Ending::Early;
         if (m.budgetLeft <= 0) {
+            if (!m.budgetExhausted) ++m.budgetsExhausted;
             m.budgetExhausted = true;
             return Ending::Early;
         }
@@ -420,6 +421,7 @@ void SetClipTransform(float tx, float ty, float tz, float rx, float ry, float rz
 
 bool QuitFlag() { return M().quit; }
 bool FatalErrorRaised() { return M().fatal; }
+int64_t BudgetsExhausted() { return M().budgetsExhausted; }
 int32_t TargetPassDepth() { return M().targetPassDepth; }
 void SetTargetPassDepth(int32_t depth) { M().targetPassDepth = depth; }
 

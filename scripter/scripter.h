@@ -39,6 +39,9 @@ void SetClipTransform(float tx, float ty, float tz, float rx, float ry, float rz
 
 bool QuitFlag();
 bool FatalErrorRaised();
+// Top-level script runs cut short by the instruction budget since the engine was reset (the
+// player draws on; a workbench stops to say so).
+int64_t BudgetsExhausted();
 int32_t TargetPassDepth();
 void SetTargetPassDepth(int32_t depth);
 

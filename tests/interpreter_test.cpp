@@ -370,8 +370,10 @@ TEST_F(Interpreter, BranchingRecursionIsCutByTheBudgetAcrossNestedRuns) {
     Run(table[0]);
     EXPECT_GT(IntVariable(0), kInstructionBudget / 8 - kMaxNesting);
     EXPECT_LE(IntVariable(0), kInstructionBudget / 4);
+    EXPECT_EQ(BudgetsExhausted(), 1) << "one top-level run cut short, counted once";
     Run({Do(PUSHMATRIX)});  // the next top-level run has a budget of its own
     EXPECT_EQ(gl, "glPushMatrix()\n");
+    EXPECT_EQ(BudgetsExhausted(), 1);
 }
 
 TEST_F(Interpreter, ShadowRunsTheScriptAgainBlackAndOffset) {

@@ -253,6 +253,7 @@ void Session::WriteShot() {
 }
 
 void Session::Show(bool shot) {
+    const int64_t budgetsBefore = scripter::BudgetsExhausted();
     const bool ok = app::DrawFrame(t_.TimeMs());
     // Taken every frame: the skipper collects what a frame does with textures until then.
     const gl::FrameUse use = gl::TakeFrameUse();
@@ -269,6 +270,10 @@ void Session::Show(bool shot) {
     lastPresent_ = now;
     if (frameMs_.size() > 120) frameMs_.pop_front();
     if (scripter::QuitFlag()) Halt("the demo quits here");
+    else if (scripter::BudgetsExhausted() != budgetsBefore)
+        Halt(
+            "a script ran out of its instruction budget (10,000,000 per clip run; an endless "
+            "loop?) in this frame, which the player draws on without its rest");
 }
 
 void Session::DrawOverlayNow() {
