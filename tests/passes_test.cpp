@@ -70,28 +70,28 @@ TEST_F(PassesTest, EndWithoutAnOpenPassOrWithoutAnEntryCopiesNothing) {
     EXPECT_EQ(depth, 0);
 }
 
+// The calls of one blur pass: the 8 x 8 copy into the blur texture, then back to `viewport`.
+std::string BlurPassCalls(const std::string& viewport) {
+    return std::string("glPushMatrix()\n") + kClear +
+           "glViewport(0, 0, 8, 8)\n"
+           "glBindTexture(3553, 1)\n"
+           "glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\n"
+           "glViewport(" +
+           viewport + ")\n" + kClear + "glLoadIdentity()\nglPopMatrix()\n";
+}
+
 TEST_F(PassesTest, BlurPassInsideATargetPassReturnsToTheTargetViewport) {
     scripter::passes::BeginTargetPass(depth);
     out.clear();
     scripter::passes::BeginBlurPass();
     scripter::passes::EndBlurPass(depth);
-    EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
-                       "glViewport(0, 0, 8, 8)\n"
-                       "glBindTexture(3553, 1)\n"
-                       "glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\n"
-                       "glViewport(0, 0, 256, 256)\n" +
-                       kClear + "glLoadIdentity()\nglPopMatrix()\n");
+    EXPECT_EQ(out, BlurPassCalls("0, 0, 256, 256"));
 }
 
 TEST_F(PassesTest, BlurPassOutsideATargetPassReturnsToTheWindowViewport) {
     scripter::passes::BeginBlurPass();
     scripter::passes::EndBlurPass(depth);
-    EXPECT_EQ(out, std::string("glPushMatrix()\n") + kClear +
-                       "glViewport(0, 0, 8, 8)\n"
-                       "glBindTexture(3553, 1)\n"
-                       "glCopyTexImage2D(3553, 0, 6407, 0, 0, 8, 8, 0)\n"
-                       "glViewport(0, 0, 640, 480)\n" +
-                       kClear + "glLoadIdentity()\nglPopMatrix()\n");
+    EXPECT_EQ(out, BlurPassCalls("0, 0, 640, 480"));
     // After a target pass has closed, the window is again what a blur pass returns to.
     scripter::passes::BeginTargetPass(depth);
     scripter::passes::EndTargetPass(depth, true, 2);
