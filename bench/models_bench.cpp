@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "models/objgen.h"
-#include "tests/objgen_oracle.h"
+#include "tests/models/objgen_oracle.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "gl/gl_layer.h"
-#include "tests/generator_oracle.h"
+#include "tests/textures/generator_oracle.h"
 #include "textures/tex_program.h"
 #include "textures/texmanager.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "demo/demo_file.h"
-#include "tools/demo_source.h"
+#include "tools/source/demo_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

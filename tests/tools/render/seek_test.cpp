@@ -1,0 +1,266 @@
+// Exact seeking: the frames a run must draw, the skipper's record of texture use, and random
+// demos rendered by seeking and by full replay, which must give the same bytes.
+#include "tools/render/seek.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "demo/tex_program.h"
+#include "demo/texture_ops.h"
+#include "tests/support/run_qv.h"
+#include "tests/support/script_builder.h"
+
+using namespace testing_scripts;
+using gl::FrameUse;
+using tools::LoopFrame;
+
+namespace {
+
+std::vector<int32_t> TimesOf(const std::vector<LoopFrame>& frames) {
+    std::vector<int32_t> times;
+    times.reserve(frames.size());
+    for (const LoopFrame& f : frames) times.push_back(f.time * (f.wanted ? -1 : 1));
+    return times;
+}
+
+FrameUse Use(std::vector<FrameUse::Event> events, bool startsInBlock = false) {
+    FrameUse use;
+    use.events = std::move(events);
+    use.startsInBlock = startsInBlock;
+    return use;
+}
+constexpr FrameUse::Kind kS = FrameUse::Sample, kW = FrameUse::Write;
+
+std::vector<bool> Draw(const std::vector<FrameUse>& uses, const std::vector<bool>& wanted) {
+    std::vector<LoopFrame> frames;
+    frames.reserve(wanted.size());
+    for (bool w : wanted) frames.push_back({0, w});
+    return tools::FramesToDraw(uses, frames);
+}
+
+}  // namespace
+
+// Loop frame k at k * 1000 / fps; a wanted time replaces the loop frame at the same time and
+// is added between loop frames otherwise (wanted times are shown negated).
+TEST(Seek, LoopFramesFollowThePlayersLoop) {
+    EXPECT_EQ(TimesOf(tools::LoopFrames(std::vector<int32_t>{0}, 60)), (std::vector<int32_t>{0}));
+    EXPECT_EQ(TimesOf(tools::LoopFrames(std::vector<int32_t>{50}, 60)),
+              (std::vector<int32_t>{0, 16, 33, -50}));
+    EXPECT_EQ(TimesOf(tools::LoopFrames(std::vector<int32_t>{40, 70}, 60)),
+              (std::vector<int32_t>{0, 16, 33, -40, 50, 66, -70}));
+}
+
+// A drawn frame needs the last earlier copy into each texture it samples, and that frame's
+// own samples in turn; a copy a frame makes before sampling serves itself.
+TEST(Seek, FramesToDrawFollowTextureCopiesBackwards) {
+    // 0 and 1 copy into 5, 2 samples it: only the last copy matters.
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kW, 5}}), Use({{kS, 5}})}, {false, false, true}),
+              (std::vector<bool>{false, true, true}));
+    // Sampling after its own copy needs no earlier frame; sampling before it does.
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kW, 5}, {kS, 5}})}, {false, true}),
+              (std::vector<bool>{false, true}));
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kS, 5}, {kW, 5}})}, {false, true}),
+              (std::vector<bool>{true, true}));
+    // A chain: 3 samples 6, which 2 copied while sampling 5, which 1 copied.
+    EXPECT_EQ(Draw({Use({{kW, 5}}), Use({{kW, 5}}), Use({{kS, 5}, {kW, 6}}), Use({{kS, 6}})},
+                   {false, false, false, true}),
+              (std::vector<bool>{false, true, true, true}));
+    // Copies into textures nobody samples later, and frames after the last wanted one, are
+    // not drawn.
+    EXPECT_EQ(Draw({Use({{kW, 7}}), Use({{kS, 5}}), Use({{kW, 5}})}, {false, true, false}),
+              (std::vector<bool>{false, true, false}));
+}
+
+// A frame that starts inside an open block continues the previous frame's primitive and
+// keeps its pixels: the previous frame is drawn too, and so on back.
+TEST(Seek, AFrameStartingInsideABlockNeedsTheFrameBefore) {
+    EXPECT_EQ(Draw({Use({}), Use({}, true), Use({}, true)}, {false, false, true}),
+              (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(Draw({Use({}), Use({}), Use({}, true)}, {false, false, true}),
+              (std::vector<bool>{false, true, true}));
+}
+
+// The skipper follows the driver's rules for blocks: an invalid mode or a nested glBegin
+// opens none, a bind inside a block is refused, a copy inside a block writes nothing.
+TEST(Seek, TheSkipperRecordsTextureUseByTheDriversRules) {
+    gl::UseSkipper(false);
+    gl::glBindTexture(gl::GL_TEXTURE_2D, 7);
+    gl::glBegin(gl::GL_QUADS);
+    gl::glBindTexture(gl::GL_TEXTURE_2D, 8);  // refused: 7 stays bound
+    gl::glBegin(gl::GL_QUADS);                // refused: no second sample
+    gl::glCopyTexImage2D(gl::GL_TEXTURE_2D, 0, gl::GL_RGB, 0, 0, 8, 8, 0);  // refused
+    gl::glEnd();
+    gl::glBegin(99);  // not a primitive: no block
+    gl::glCopyTexImage2D(gl::GL_TEXTURE_2D, 0, gl::GL_RGB, 0, 0, 8, 8, 0);
+    gl::glDeleteTexture(7);
+    gl::glBegin(gl::GL_LINES);  // left open
+    FrameUse first = gl::TakeFrameUse();
+    ASSERT_EQ(first.events.size(), 3u);
+    EXPECT_EQ(first.events[0].kind, kS);
+    EXPECT_EQ(first.events[0].texture, 7u);
+    EXPECT_EQ(first.events[1].kind, kW);
+    EXPECT_EQ(first.events[1].texture, 7u);
+    EXPECT_EQ(first.events[2].texture, 0u) << "deleting the bound texture binds 0";
+    EXPECT_FALSE(first.startsInBlock);
+    EXPECT_TRUE(first.endsInBlock);
+    gl::glEnd();
+    FrameUse second = gl::TakeFrameUse();
+    EXPECT_TRUE(second.startsInBlock);
+    EXPECT_FALSE(second.endsInBlock);
+    EXPECT_EQ(gl::glGenTexture(), 1u) << "without a driver, names are handed out from 1";
+    gl::UseRecorder(nullptr);
+}
+
+namespace {
+
+// One random instruction with random operands from the opcode table. The plain menu draws
+// and changes state; the wild one adds passes and blocks, which may leave the screen black.
+Bytes RandomInstruction(std::mt19937& rng, bool wild) {
+    using namespace demo;
+    static const uint8_t kPlain[] = {
+        COLOR3,    COLOR4,  TRANSLATE, ROTATE, PUSHMATRIX, POPMATRIX, BOX,       SPHERE,
+        RECT,      RING,    DISC,      RAYS,   TUNNEL,     ENABLE,    DISABLE,   LINEWIDTH,
+        PARTICLES, P_COUNT, P_RANGE,   P_RED,  P_HALFW,    P_HALFH,   CLIPXFORM,
+    };
+    static const uint8_t kWild[] = {BINDTEX,    BLEND,    BEGIN,        END,
+                                    VERTEX,     TEXCOORD, TARGET_BEGIN, TARGET_END,
+                                    BLUR_BEGIN, BLUR_END, BLUR_DRAW};
+    std::uniform_int_distribution<size_t> pickPlain(0, std::size(kPlain) - 1);
+    std::uniform_int_distribution<size_t> pickWild(0, std::size(kWild) - 1);
+    const uint8_t op = wild && rng() % 2 ? kWild[pickWild(rng)] : kPlain[pickPlain(rng)];
+    std::uniform_real_distribution<float> real(-2.0f, 2.0f);
+    Bytes code;
+    const OpcodeInfo& info = kOpcodes[op];
+    for (int i = 0; i < info.popInts; ++i) {
+        // Slots and counts stay small; the modes and capabilities come from a short list
+        // that includes values OpenGL refuses.
+        static const int32_t kInts[] = {-1, 0, 1, 2, 3, 7, 9, 10, 12, 0x0BE2, 0x0B71, 0x0DE1};
+        std::uniform_int_distribution<size_t> ints(0, std::size(kInts) - 1);
+        const Bytes push = PushI(kInts[ints(rng)]);
+        code.insert(code.end(), push.begin(), push.end());
+    }
+    for (int i = 0; i < info.popFloats; ++i) {
+        // Some operands move with time, so that frames differ.
+        const Bytes push = i == 0 && rng() % 3 == 0
+                               ? Join({Do(LOCALTIME), Do(ITOF), PushF(0.001f), Do(MULF)})
+                               : PushF(real(rng));
+        code.insert(code.end(), push.begin(), push.end());
+    }
+    code.push_back(op);
+    return code;
+}
+
+Bytes RandomInstructions(std::mt19937& rng, int most, bool wild = false) {
+    Bytes code;
+    const int n = int(rng() % uint32_t(most + 1));
+    for (int i = 0; i < n; ++i) {
+        const Bytes instruction = RandomInstruction(rng, wild);
+        code.insert(code.end(), instruction.begin(), instruction.end());
+    }
+    return code;
+}
+
+// A full-screen rectangle in a colour of its own, textured or plain.
+Bytes ScreenRect(float red, bool textured) {
+    using namespace demo;
+    return Join({PushI(0x0DE1), Do(textured ? ENABLE : DISABLE), PushF(red), PushF(0.5f), PushF(1),
+                 Do(COLOR3), PushF(-3), PushF(-3), PushF(3), PushF(3), Do(RECT)});
+}
+
+// Three tracks: one does anything (passes and blocks included), one copies into a render
+// target (or the blur texture) until a random time, one samples it until the end; the last two
+// with random drawing and state changes around.
+demo::DemoFile RandomDemo(uint32_t seed) {
+    using namespace demo;
+    std::mt19937 rng(seed);
+    const int32_t slot = int32_t(rng() % 2);
+    const bool blur = rng() % 3 == 0;
+    const Bytes writer =
+        Join({blur ? Do(BLUR_BEGIN) : Do(TARGET_BEGIN), RandomInstructions(rng, 4),
+              ScreenRect(float(rng() % 100) / 100, false), RandomInstructions(rng, 4),
+              blur ? Do(BLUR_END) : Join({PushI(slot), Do(TARGET_END)})});
+    const Bytes reader =
+        Join({RandomInstructions(rng, 3), PushI(slot), Do(BINDTEX), ScreenRect(1, true),
+              blur ? Do(BLUR_DRAW) : Bytes{}, RandomInstructions(rng, 3)});
+    std::vector<demo::Script> scripts = {MakeScript(RandomInstructions(rng, 12, true)),
+                                         MakeScript(writer), MakeScript(reader)};
+    std::vector<demo::Clip> clips = {
+        MakeClip(0, int32_t(rng() % 400), 3000, 0),
+        MakeClip(1, int32_t(rng() % 400), 200 + int32_t(rng() % 1500), 1),
+        MakeClip(2, 0, 3000, 2),
+    };
+    demo::DemoFile d = testing_qv::DemoWith(std::move(scripts), std::move(clips));
+    // Two render targets and a program texture.
+    std::vector<uint8_t> program =
+        demo::EncodeTexProgram({{demo::kFill, {{0x336699, ""}, {0, ""}, {0, ""}}}});
+    const std::string programSlot =
+        char(demo::kTextureProgram) + std::string(program.begin(), program.end());
+    d.textureSources = {{0, ""}, {0, ""}, {int32_t(programSlot.size()), programSlot}};
+    d.textureCount = 3;
+    return d;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+namespace {
+
+// Renders the demo at the times of --frames by seeking and by full replay; both must succeed
+// and write the same files.
+void ExpectSeekEqualsReplay(const demo::DemoFile& d, const std::string& frames, int32_t first,
+                            int32_t last, int32_t step, const std::string& what) {
+    const std::string demo = testing_qv::WriteDemo(d);
+    const std::filesystem::path dir = std::filesystem::path(demo).parent_path();
+    const std::string common =
+        "render " + demo + " --frames " + frames + " --size 256x256 --fps 50 -o ";
+    testing_qv::QvResult seek = testing_qv::RunQv(common + (dir / "seek").string());
+    testing_qv::QvResult replay =
+        testing_qv::RunQv(common + (dir / "replay").string() + " --replay");
+    ASSERT_EQ(seek.status, 0) << what << "\n" << seek.err;
+    ASSERT_EQ(replay.status, 0) << what << "\n" << replay.err;
+    EXPECT_EQ(seek.err, replay.err) << what;
+    for (int32_t t = first; t <= last; t += step) {
+        const std::string name =
+            "frame_" + std::string(8 - std::to_string(t).size(), '0') + std::to_string(t) + ".png";
+        const std::string picture = ReadFile(dir / "seek" / name);
+        EXPECT_FALSE(picture.empty()) << what << ", " << name;
+        EXPECT_EQ(picture, ReadFile(dir / "replay" / name)) << what << ", " << name;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+// A primitive opened in one frame and closed in the next: the second frame's clear is refused
+// inside the block, so its picture holds the first frame's pixels and the whole primitive.
+TEST(Seek, APrimitiveAcrossTwoFramesComesOutAsInTheReplay) {
+    using namespace demo;
+    const Bytes open = Join({ScreenRect(0.3f, false), PushF(0), PushF(1), PushF(0), Do(COLOR3),
+                             PushI(7), Do(BEGIN), PushF(-1), PushF(-1), PushF(-4), Do(VERTEX),
+                             PushF(1), PushF(-1), PushF(-4), Do(VERTEX)});
+    const Bytes close = Join({PushF(1), PushF(1), PushF(-4), Do(VERTEX), PushF(-1), PushF(1),
+                              PushF(-4), Do(VERTEX), Do(END)});
+    demo::DemoFile d = testing_qv::DemoWith({MakeScript(open), MakeScript(close)},
+                                            {MakeClip(0, 980, 0, 0), MakeClip(1, 1000, 0, 1)});
+    ExpectSeekEqualsReplay(d, "1000:1000:100", 1000, 1000, 100, "open block");
+}
+
+// Random demos of passes, blocks, state changes and moving operands around a texture copied
+// in earlier frames: the frames written by seeking and by the full replay are the same files.
+TEST(Seek, RandomDemosGiveTheFullReplaysPictures) {
+    for (uint32_t seed = 1; seed <= 16; ++seed) {
+        SCOPED_TRACE(seed);
+        ExpectSeekEqualsReplay(RandomDemo(seed), "700:2500:600", 700, 2500, 600,
+                               "seed " + std::to_string(seed));
+    }
+}

@@ -1,0 +1,128 @@
+// The instruction reference (generated from the operation tables, kept current in docs/) and
+// the command-line conventions every qv command keeps.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "demo/object_ops.h"
+#include "demo/opcodes.h"
+#include "demo/texture_ops.h"
+#include "tests/support/run_qv.h"
+#include "tools/source/reference.h"
+
+namespace {
+
+using testing_qv::RunQv;
+
+TEST(Reference, DocsReferenceIsCurrent) {
+    std::ifstream in(std::string(QV_SOURCE_DIR) + "/docs/reference.md", std::ios::binary);
+    const std::string stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(stored == tools::ReferenceMarkdown())
+        << "docs/reference.md is out of date: cmake --build build --target reference";
+}
+
+TEST(Reference, EveryOpcodeAndOperationHasAnEntry) {
+    const std::string md = tools::ReferenceMarkdown();
+    int instructions = 0;
+    for (int code = 0; code < 256; ++code) {
+        const std::string_view m = demo::kOpcodes[size_t(code)].mnemonic;
+        if (m.empty()) continue;
+        ++instructions;
+        const std::string row = "| " + std::to_string(code) + " | `" + std::string(m) + "` |";
+        EXPECT_NE(md.find(row), std::string::npos) << m;
+        EXPECT_TRUE(tools::ReferenceEntry(m)) << m;
+    }
+    EXPECT_EQ(instructions, 82);
+    for (const demo::TexOpInfo& op : demo::kTexOps)
+        EXPECT_NE(md.find("| `" + std::string(op.name) + "` |"), std::string::npos) << op.name;
+    for (const demo::ObjectOpInfo& op : demo::kObjectOps)
+        EXPECT_NE(md.find("| `" + std::string(op.name) + "` |"), std::string::npos) << op.name;
+}
+
+TEST(Reference, OperandsAreNamedInPushOrder) {
+    EXPECT_EQ(tools::DescribeOperands(demo::BOX), "3 floats (hz hy hx)");
+    EXPECT_EQ(tools::DescribeOperands(demo::MESH_GROUP),
+              "3 ints (texBase group model) and 1 float (scale)");
+    EXPECT_EQ(tools::DescribeOperands(demo::QUIT), "nothing");
+    EXPECT_NE(tools::ReferenceEntry("Disc")->find("P2 radius (0 to 512)"), std::string::npos);
+    EXPECT_NE(tools::ReferenceEntry("Cube")->find("subdivisions n (1 to 10)"), std::string::npos);
+    EXPECT_FALSE(tools::ReferenceEntry("box"));
+}
+
+TEST(QvHelp, HelpAndVersionGoToStdoutWithStatusZero) {
+    for (const char* args : {"--help", "-h", "help", "--version", "help BOX", "help Disc",
+                             "help render", "help --markdown"}) {
+        testing_qv::QvResult r = RunQv(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(r.err, "") << args;
+        EXPECT_FALSE(r.out.empty()) << args;
+    }
+    EXPECT_EQ(RunQv("help BOX").out.substr(0, 22), "BOX (instruction 92)\n ");
+    EXPECT_EQ(RunQv("help --markdown").out, tools::ReferenceMarkdown());
+}
+
+TEST(QvHelp, EveryCommandDescribesItsOptions) {
+    const std::pair<const char*, const char*> kCommands[] = {
+        {"build", "-o OUT.acs"}, {"dump", "--offsets"}, {"check", "--werror"}, {"trace", "--times"},
+        {"texture", "--raw"},    {"model", "--obj"},    {"render", "--fps"},   {"synth", "-o OUT"}};
+    for (const auto& [command, option] : kCommands) {
+        for (const std::string& args :
+             {std::string(command) + " --help", "help " + std::string(command)}) {
+            testing_qv::QvResult r = RunQv(args);
+            EXPECT_EQ(r.status, 0) << args;
+            EXPECT_EQ(r.err, "") << args;
+            EXPECT_EQ(r.out.substr(0, 10 + std::string(command).size()),
+                      "usage: qv " + std::string(command))
+                << args;
+            EXPECT_NE(r.out.find(option), std::string::npos) << args;
+        }
+    }
+}
+
+TEST(QvHelp, MistakesGoToStderrWithTheCommandNamed) {
+    testing_qv::QvResult r = RunQv("--nonsense");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.substr(0, 36), "qv: unknown command '--nonsense'\nusa");
+    r = RunQv("help NOPE");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "qv help: no command, instruction or operation is named 'NOPE' "
+              "(qv help --markdown lists them)\n");
+    r = RunQv("check");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, 15), "usage: qv check");
+    // One wording for a file that cannot be read, whichever command reads it.
+    for (const char* command : {"check", "dump", "build"}) {
+        r = RunQv(std::string(command) + " /nonexistent/x.acs" +
+                  (std::string(command) == "build" ? " -o /dev/null" : ""));
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err, "qv " + std::string(command) +
+                             ": /nonexistent/x.acs: cannot open the file (No such file or "
+                             "directory)\n");
+    }
+    r = RunQv("model --program /nonexistent/p.bin");
+    EXPECT_EQ(r.err,
+              "qv model: /nonexistent/p.bin: cannot open the file (No such file or "
+              "directory)\n");
+}
+
+TEST(QvHelp, OutputsToStdoutAndPngNames) {
+    const std::string dir = testing_qv::FreshFolder();
+    std::ofstream(dir + "/a.qvs") << "title \"A\"\nscript\n  QUIT\n";
+    testing_qv::QvResult r = RunQv("build " + dir + "/a.qvs -o -");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, 2), "A\x1a");
+    std::ofstream(dir + "/p.bin", std::ios::binary) << std::string(4, '\0');
+    r = RunQv("texture --program " + dir + "/p.bin -o " + dir + "/out.jpg");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "qv texture: '" + dir + "/out.jpg': the output is a PNG image; name it .png\n");
+    r = RunQv("texture --program " + dir + "/p.bin -o -");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(1, 3), "PNG");
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+#include "tools/checks/demo_checks.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "core/byte_reader.h"
+#include "core/quote.h"
+#include "demo/object_ops.h"
+#include "demo/tex_program.h"
+#include "demo/texture_ops.h"
+#include "models/mdlmanager.h"
+#include "platform/paths.h"
+#include "scripter/verifier.h"
+#include "tools/source/demo_source.h"
+
+namespace tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Checker {
+    const demo::DemoFile& d;
+    std::vector<CheckFinding> out;
+
+    void Add(Place p, Severity s, std::string text) { out.push_back({p, s, std::move(text)}); }
+    void Error(Place p, std::string text) { Add(p, Severity::Error, std::move(text)); }
+    void Warn(Place p, std::string text) { Add(p, Severity::Warning, std::move(text)); }
+
+    // A file the demo names: an error when it does not exist, with where it was looked for
+    // and the nearest name there. True when it exists.
+    bool FileExists(Place p, const char* what, const std::string& demoName) {
+        std::string path = platform::ResolvePath(demoName);
+        if (path.starts_with("./")) path.erase(0, 2);
+        std::error_code ec;
+        if (fs::is_regular_file(path, ec)) return true;
+        const fs::path resolved(path);
+        const std::string folder =
+            resolved.has_parent_path() ? resolved.parent_path().string() : std::string(".");
+        std::string text = std::string(what) + " " + core::QuoteToken(platform::DisplayPath(path)) +
+                           " not found in " + core::QuoteToken(platform::DisplayPath(folder));
+        const std::string nearest = NearestName(folder, resolved.filename().string());
+        if (!nearest.empty()) text += " (nearest: " + core::QuoteToken(nearest) + ")";
+        Error(p, text);
+        return false;
+    }
+
+    void TextureProgram(int32_t slot, const std::string& source) {
+        core::ByteReader in(core::AsBytes(source));
+        in.pos = 1;  // the marker
+        int32_t count = 0;
+        if (!in.ReadI32(count))
+            return Error({Table::Texture, slot, 0}, "program ends in its count");
+        for (int32_t i = 0; i < count; ++i) {
+            const Place at{Table::Texture, slot, int64_t(in.pos)};
+            demo::TexOperation op;
+            if (!demo::ReadTexOperation(in, op))
+                return Error(at, "the program ends inside operation " + std::to_string(i) + " of " +
+                                     std::to_string(count));
+            if (op.opcode >= demo::kTexOpCount) {
+                Warn(at, "texture operation " + std::to_string(op.opcode) + " does nothing");
+                continue;
+            }
+            const demo::TexOpInfo& info = demo::kTexOps[op.opcode];
+            const std::string name(info.name);
+            if (op.params.size() < info.required) {
+                std::string names;
+                for (int k = 0; k < info.required; ++k)
+                    names += (k ? ", " : "") + std::string(info.params[size_t(k)].name);
+                Error(at, name + " needs " + std::to_string(info.required) + " parameters (" +
+                              names + "); " + std::to_string(op.params.size()) +
+                              " given, so the player skips it");
+                continue;
+            }
+            for (int k = 0; k < info.required; ++k) {
+                const demo::TexParamInfo& p = info.params[size_t(k)];
+                const int32_t v = op.params[size_t(k)].value;
+                if (p.kind == demo::ParamKind::Unused || (v >= p.min && v <= p.max)) continue;
+                Error(at, name + " " + std::string(p.name) + " " + std::to_string(v) +
+                              " is outside " + std::to_string(p.min) + " to " +
+                              std::to_string(p.max));
+            }
+        }
+    }
+
+    void ObjectProgram(int32_t model, const std::string& source) {
+        for (size_t pc = 1; pc < source.size();) {
+            const Place at{Table::Model, model, int64_t(pc)};
+            const uint8_t op = uint8_t(source[pc]);
+            if (op == demo::kSelectAll) {
+                ++pc;
+                continue;
+            }
+            if (op == demo::kSelectBox) {
+                if (source.size() - pc - 1 < demo::kSelectBoxBodyBytes)
+                    return Error(at, "SelectBox is cut off by the end of the program");
+                pc += 1 + demo::kSelectBoxBodyBytes;
+                continue;
+            }
+            const bool hasParam = pc + 1 < source.size();
+            const uint8_t param = hasParam ? uint8_t(source[pc + 1]) : 0;
+            pc += 2;
+            if (op >= demo::kObjectOpCount) {
+                Warn(at, "object operation " + std::to_string(op) + " does nothing");
+                continue;
+            }
+            const demo::ObjectOpInfo& info = demo::kObjectOps[op];
+            if (info.parameter.empty() || (param >= info.min && param <= info.max)) continue;
+            Error(at, std::string(info.name) + " " + std::string(info.parameter) + " " +
+                          std::to_string(param) + " is outside " + std::to_string(info.min) +
+                          " to " + std::to_string(info.max));
+        }
+    }
+
+    // Builds every model as the player does; returns each OBJ mesh's group count (-1 for
+    // the others) for the script checks.
+    std::vector<int32_t> Models() {
+        std::vector<int32_t> groups;
+        for (size_t i = 0; i < d.modelSources.size(); ++i) {
+            const std::string& source = d.modelSources[i].bytes;
+            const Place item{Table::Model, int32_t(i), -1};
+            groups.push_back(-1);
+            if (source.empty()) continue;
+            const uint8_t kind = uint8_t(source[0]);
+            if (kind == demo::kModelProgram) ObjectProgram(int32_t(i), source);
+            else if (kind == demo::kModelObj) {
+                if (!FileExists(item, "OBJ file", "data\\" + source.substr(1))) continue;
+            } else if (!FileExists(item, "vertex file", source)) {
+                continue;
+            }
+            models::ModelRecord record;
+            std::string error;
+            if (!models::LoadModel(source, record, error)) Error(item, error);
+            else if (kind == demo::kModelObj) groups.back() = int32_t(record.mesh.groups.size());
+        }
+        return groups;
+    }
+
+    void Textures() {
+        for (size_t i = 0; i < d.textureSources.size(); ++i) {
+            const std::string& source = d.textureSources[i].bytes;
+            if (source.empty() || uint8_t(source[0]) == demo::kTextureNone) continue;
+            if (uint8_t(source[0]) == demo::kTextureProgram) TextureProgram(int32_t(i), source);
+            else FileExists({Table::Texture, int32_t(i), -1}, "image file", "data\\" + source);
+        }
+    }
+
+    void Scripts(std::vector<int32_t> meshGroups) {
+        scripter::TableSizes sizes;
+        sizes.intVars = d.intVarCount;
+        sizes.floatVars = d.floatVarCount;
+        sizes.textures = int32_t(d.textureSources.size());
+        sizes.models = int32_t(d.modelSources.size());
+        sizes.paths = int32_t(d.pathStrings.size());
+        sizes.meshGroups = std::move(meshGroups);
+        scripter::TableUse use;
+        for (const scripter::Finding& f : scripter::VerifyScripts(d.scripts, sizes, &use))
+            Error({Table::Script, f.script, f.offset}, f.text);
+        if (!use.anyTexture)
+            for (size_t i = 0; i < d.textureSources.size(); ++i)
+                if (!use.textures.count(int32_t(i)) && int32_t(i) < use.meshTexturesFrom)
+                    Warn({Table::Texture, int32_t(i), -1},
+                         "texture " + std::to_string(i) + " is never used by any script");
+        if (!use.anyModel)
+            for (size_t i = 0; i < d.modelSources.size(); ++i)
+                if (!use.models.count(int32_t(i)))
+                    Warn({Table::Model, int32_t(i), -1},
+                         "model " + std::to_string(i) + " is never used by any script");
+    }
+
+    void Clips() {
+        for (size_t i = 0; i < d.clips.size(); ++i) {
+            const demo::Clip& c = d.clips[i];
+            if (c.track >= demo::kTrackCount)
+                Error({Table::Clip, int32_t(i), kClipTrack},
+                      "track " + std::to_string(c.track) + " never runs: the tracks are 0 to " +
+                          std::to_string(demo::kTrackCount - 1));
+            if (c.scriptIndex < 0 || size_t(c.scriptIndex) >= d.scripts.size())
+                Error({Table::Clip, int32_t(i), kClipScript},
+                      "script " + std::to_string(c.scriptIndex) + " outside the " +
+                          std::to_string(d.scripts.size()) + " scripts");
+        }
+    }
+};
+
+int Distance(std::string_view a, std::string_view b) {
+    std::vector<int> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = int(j);
+    for (size_t i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(uint8_t(a[i - 1])) == std::tolower(uint8_t(b[j - 1]));
+            const int next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+std::string NearestName(const std::string& folder, const std::string& name) {
+    constexpr size_t kLongestFileName = 255;  // a longer name matches nothing; no slow compare
+    if (name.size() > kLongestFileName) return "";
+    std::error_code ec;
+    std::string best;
+    int bestDistance = int(name.size() / 2) + 1;  // farther than that is no hint
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string candidate = it->path().filename().string();
+        const int distance = Distance(name, candidate);
+        if (distance < bestDistance ||
+            (distance == bestDistance && !best.empty() && candidate < best)) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::vector<CheckFinding> CheckDemo(const demo::DemoFile& demo) {
+    Checker c{demo, {}};
+    c.Textures();
+    std::vector<int32_t> groups = c.Models();
+    c.Scripts(std::move(groups));
+    c.Clips();
+    if (!demo.musicFile.bytes.empty())
+        c.FileExists({Table::Music, 0, -1}, "music file", demo.musicFile.bytes);
+    return std::move(c.out);
+}
+
+}  // namespace tools

@@ -1,0 +1,54 @@
+#include "tools/qv/cli.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/file_io.h"
+#include "core/quote.h"
+
+namespace tools {
+
+int Complain(std::string_view command, const std::string& message) {
+    std::fprintf(stderr, "qv%s%.*s: %s\n", command.empty() ? "" : " ", int(command.size()),
+                 command.data(), message.c_str());
+    return kExitErrors;
+}
+
+bool ReadInput(std::string_view command, const std::string& path, std::vector<uint8_t>& bytes) {
+    std::string error;
+    if (core::ReadWholeFile(path, bytes, &error)) return true;
+    Complain(command, error);
+    return false;
+}
+
+bool WriteOutput(std::string_view command, const std::string& path, std::string_view bytes) {
+    if (path == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+            std::fflush(stdout) == 0)
+            return true;
+        Complain(command, "cannot write to standard output");
+        return false;
+    }
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out) ok = std::fclose(out) == 0 && ok;
+    if (!ok) Complain(command, path + ": cannot write the file (" + std::strerror(errno) + ")");
+    return ok;
+}
+
+bool CheckPngName(std::string_view command, const std::string& path) {
+    std::string lower = path;
+    for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (path == "-" || (lower.size() > 4 && lower.ends_with(".png"))) return true;
+    Complain(command, core::QuoteToken(path) + ": the output is a PNG image; name it .png");
+    return false;
+}
+
+bool WantsHelp(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
+}  // namespace tools

@@ -1,0 +1,205 @@
+// qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]
+//
+// Builds one model as the player would and prints its record: "primitive P count N", then per
+// vertex "nx ny nz x y z u v" (each %.9g). An OBJ model prints its mesh instead: the counts,
+// then one line per group. --obj also writes the model as a Wavefront OBJ file.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/file_io.h"
+#include "demo/demo_file.h"
+#include "models/mdlmanager.h"
+#include "models/objgen.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "tools/qv/cli.h"
+#include "tools/qv/qv_commands.h"
+
+namespace tools {
+
+extern const char kModelHelp[] =
+    "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n"
+    "Builds one model as the player builds it and prints its counts and bounds.\n"
+    "  --program PROG.bin  an object program (a model source without its marker 0)\n"
+    "  DEMO.acs --index N  model N of a demo file (program, OBJ or vertex file)\n"
+    "  --obj OUT.obj       also write it as an OBJ file ('-': only that, to standard output)\n";
+namespace {
+
+using models::ModelRecord;
+using models::ObjMesh;
+
+struct ModelArgs {
+    std::string program;  // --program PROG.bin
+    std::string demo;     // DEMO.acs
+    long index = -1;      // --index N
+    std::string obj;      // --obj OUT.obj
+};
+
+int Usage() {
+    std::fputs(kModelHelp, stderr);
+    return kExitUsage;
+}
+
+bool ParseArgs(int argc, char** argv, ModelArgs& a) {
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--program" && hasValue) {
+            a.program = argv[++i];
+        } else if (arg == "--index" && hasValue) {
+            char* end = nullptr;
+            a.index = std::strtol(argv[++i], &end, 10);
+            if (*argv[i] == '\0' || *end != '\0' || a.index < 0) return false;
+        } else if (arg == "--obj" && hasValue) {
+            a.obj = argv[++i];
+        } else if (arg.starts_with("--") || !a.demo.empty()) {
+            return false;
+        } else {
+            a.demo = arg;
+        }
+    }
+    bool fromProgram = !a.program.empty() && a.demo.empty() && a.index < 0;
+    bool fromDemo = a.program.empty() && !a.demo.empty() && a.index >= 0;
+    return fromProgram || fromDemo;
+}
+
+void MessageToStderr(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+std::string G9(float f) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.9g", double(f));
+    return buf;
+}
+
+void PrintVertexList(const ModelRecord& m) {
+    std::printf("primitive %d count %zu\n", m.primitive, m.vertices.size());
+    for (const models::ModelVertex& v : m.vertices)
+        std::printf("%s %s %s %s %s %s %s %s\n", G9(v.nx).c_str(), G9(v.ny).c_str(),
+                    G9(v.nz).c_str(), G9(v.x).c_str(), G9(v.y).c_str(), G9(v.z).c_str(),
+                    G9(v.u).c_str(), G9(v.v).c_str());
+}
+
+void PrintMesh(const ObjMesh& mesh) {
+    std::printf("obj positions %zu normals %zu texcoords %zu groups %zu\n", mesh.positions.size(),
+                mesh.normals.size(), mesh.texCoords.size(), mesh.groups.size());
+    for (size_t g = 0; g < mesh.groups.size(); ++g) {
+        const models::ModelGroup& group = mesh.groups[g];
+        std::printf("group %zu material %d corners %zu name '%s'\n", g, group.material,
+                    group.corners.size(), group.name.c_str());
+    }
+}
+
+// A corner reference "p/t/n" with 1-based indexes.
+std::string CornerRef(int64_t p, int64_t t, int64_t n) {
+    return std::to_string(p + 1) + "/" + std::to_string(t + 1) + "/" + std::to_string(n + 1);
+}
+
+// The vertex list as OBJ: one v, vt and vn per vertex; faces of 4 (quads) or 3 (triangles).
+std::string VertexListAsObj(const ModelRecord& m) {
+    std::string out = "# qv model: primitive " + std::to_string(m.primitive) + ", " +
+                      std::to_string(m.vertices.size()) + " vertices\n";
+    for (const auto& v : m.vertices) out += "v " + G9(v.x) + " " + G9(v.y) + " " + G9(v.z) + "\n";
+    for (const auto& v : m.vertices) out += "vt " + G9(v.u) + " " + G9(v.v) + "\n";
+    for (const auto& v : m.vertices)
+        out += "vn " + G9(v.nx) + " " + G9(v.ny) + " " + G9(v.nz) + "\n";
+    size_t corners = m.primitive == models::kPrimitiveQuads       ? 4
+                     : m.primitive == models::kPrimitiveTriangles ? 3
+                                                                  : 0;
+    if (corners == 0) return out;
+    out += "g model\n";
+    for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
+        out += "f";
+        for (size_t k = first; k < first + corners; ++k)
+            out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
+        out += "\n";
+    }
+    return out;
+}
+
+// The mesh as OBJ, readable again by the player's loader: groups keep their material as
+// "usemtl material + 1", faces are the groups' corners three at a time.
+std::string MeshAsObj(const ObjMesh& mesh) {
+    std::string out = "# qv model: OBJ mesh\n";
+    for (const auto& p : mesh.positions)
+        out += "v " + G9(p.x) + " " + G9(p.y) + " " + G9(p.z) + "\n";
+    for (const auto& t : mesh.texCoords) out += "vt " + G9(t.u) + " " + G9(t.v) + "\n";
+    for (const auto& n : mesh.normals)
+        out += "vn " + G9(n.x) + " " + G9(n.y) + " " + G9(n.z) + "\n";
+    for (size_t g = 0; g < mesh.groups.size(); ++g) {
+        const models::ModelGroup& group = mesh.groups[g];
+        bool named =
+            group.name.size() > 1 && group.name.find_first_not_of(' ') != std::string::npos;
+        out += named ? "g" + group.name + "\n" : "g group" + std::to_string(g) + "\n";
+        out += "usemtl " + std::to_string(int64_t(group.material) + 1) + "\n";
+        for (size_t first = 0; first + 3 <= group.corners.size(); first += 3) {
+            out += "f";
+            for (size_t k = first; k < first + 3; ++k) {
+                const models::ObjCorner& c = group.corners[k];
+                out += " " + CornerRef(c.position, c.texCoord, c.normal);
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+// The model source: the program file (with the leading 0 the demo file stores added), or the
+// demo file's source N. Sets the content root to the demo's folder for OBJ and vertex files.
+bool ModelSource(const ModelArgs& a, std::string& source) {
+    std::vector<uint8_t> bytes;
+    const std::string& path = a.program.empty() ? a.demo : a.program;
+    if (!ReadInput("model", path, bytes)) return false;
+    if (!a.program.empty()) {
+        source.assign(1, char(demo::kModelProgram));
+        source.append(bytes.begin(), bytes.end());
+        return true;
+    }
+    demo::DemoFile demo;
+    demo::DemoResult r = demo::ParseDemoFile(bytes, a.demo, demo);
+    if (!r.Ok()) {
+        std::fprintf(stderr, "qv model: %s\n",
+                     r.message.empty() ? (a.demo + ": not a demo file (wrong magic)").c_str()
+                                       : r.message.c_str());
+        return false;
+    }
+    if (size_t(a.index) >= demo.modelSources.size()) {
+        std::fprintf(stderr, "qv model: %s has no model %ld (it has %zu)\n", a.demo.c_str(),
+                     a.index, demo.modelSources.size());
+        return false;
+    }
+    platform::SetContentRootBeside(a.demo);
+    source = demo.modelSources[size_t(a.index)].bytes;
+    return true;
+}
+
+}  // namespace
+
+int RunModel(int argc, char** argv) {
+    ModelArgs a;
+    if (!ParseArgs(argc, argv, a)) return Usage();
+    platform::SetMessageSink(MessageToStderr);
+    std::string source;
+    if (!ModelSource(a, source)) return 1;
+    ModelRecord record;
+    std::string error;
+    if (!models::LoadModel(source, record, error)) {
+        std::fprintf(stderr, "qv model: %s\n", error.c_str());
+        return 1;
+    }
+    bool isObj = !source.empty() && uint8_t(source[0]) == demo::kModelObj;
+    if (a.obj == "-")  // the OBJ text is then the one stream on stdout
+        return WriteOutput("model", "-", isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record))
+                   ? kExitOk
+                   : kExitErrors;
+    if (isObj) PrintMesh(record.mesh);
+    else PrintVertexList(record);
+    if (!a.obj.empty() &&
+        !WriteOutput("model", a.obj, isObj ? MeshAsObj(record.mesh) : VertexListAsObj(record)))
+        return kExitErrors;
+    return kExitOk;
+}
+
+}  // namespace tools

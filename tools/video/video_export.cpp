@@ -1,0 +1,317 @@
+#include "tools/video/video_export.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/demo_loader.h"
+#include "app/engine.h"
+#include "gl/gl_layer.h"
+#include "platform/audio.h"
+#include "platform/paths.h"
+#include "scripter/scripter.h"
+#include "tools/render/seek.h"
+#include "tools/video/video_writer.h"
+
+namespace tools {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Without music and without --to a demo that never quits would run forever.
+constexpr int32_t kLongestWithoutEnd = 10 * 60 * 1000;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// Ctrl-C stops the run at the next frame instead of killing the process, for as long as it
+// lives.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        g_interrupted = 0;
+        previous_ = std::signal(SIGINT, OnInterrupt);
+    }
+    ~InterruptGuard() { std::signal(SIGINT, previous_); }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    void (*previous_)(int) = SIG_DFL;
+};
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Demo time of frame i: from + i * 1000 / fps, truncated.
+int64_t FrameTime(const VideoJob& job, int64_t i) { return job.from + i * 1000 / job.fps; }
+
+// The demo's music from --from on, read as the video needs it.
+struct Music {
+    platform::MusicReader reader;
+    bool open = false;
+    bool ended = false;
+    int32_t rate = 0;
+    int64_t endMs = 0;         // music position where it ended, once ended
+    int64_t framesRead = 0;    // counted from the start of the file
+    int64_t framesFed = 0;     // handed to the writer, counted from --from
+    std::vector<float> chunk;  // one slice of samples, reused
+};
+
+// Opens the demo's music and skips to --from. Says in one line why there is no sound.
+void OpenMusic(const VideoJob& job, Music& music) {
+    const std::string& name = app::Demo().musicFile.bytes;
+    if (name.empty()) {
+        std::fprintf(stderr, "qv render: the demo names no music file: the video has no sound\n");
+        return;
+    }
+    std::string path = platform::ResolvePath(name), error;
+    if (!music.reader.Open(path, error)) {
+        std::fprintf(stderr,
+                     "qv render: the music file '%s' cannot be decoded (%s): the video has no "
+                     "sound\n",
+                     platform::DisplayPath(path).c_str(), error.c_str());
+        return;
+    }
+    music.open = true;
+    music.rate = music.reader.SampleRate();
+    music.chunk.resize(2 * 8192);
+    const int64_t skip = int64_t(job.from) * music.rate / 1000;
+    while (music.framesRead < skip && !music.ended) {
+        int64_t want = std::min<int64_t>(8192, skip - music.framesRead);
+        int64_t got = music.reader.ReadStereo(music.chunk.data(), want);
+        music.framesRead += got;
+        if (got < want) music.ended = true;
+    }
+    music.endMs = music.framesRead * 1000 / music.rate;
+}
+
+// Hands the writer the samples up to the end of video frame `frames` (exclusive), reading the
+// music as far as it goes and silence after it.
+bool FeedMusic(const VideoJob& job, int64_t frames, Music& music, VideoWriter& writer,
+               std::string& error) {
+    const int64_t target = frames * music.rate / job.fps;
+    while (music.framesFed < target) {
+        const int64_t want = std::min<int64_t>(8192, target - music.framesFed);
+        int64_t got = 0;
+        if (!music.ended) {
+            got = music.reader.ReadStereo(music.chunk.data(), want);
+            music.framesRead += got;
+            if (got < want) {
+                music.ended = true;
+                music.endMs = music.framesRead * 1000 / music.rate;
+            }
+        }
+        std::fill(music.chunk.begin() + 2 * got, music.chunk.begin() + 2 * want, 0.0f);
+        if (!writer.WriteAudio(music.chunk.data(), want, error)) return false;
+        music.framesFed += want;
+    }
+    return true;
+}
+
+std::string MinutesSeconds(double seconds) {
+    int s = int(std::lround(seconds));
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d", s / 60, s % 60);
+    return text;
+}
+
+struct Progress {
+    bool shown = false;
+    Clock::time_point start = Clock::now(), lastShown = start;
+
+    void Show(int64_t frame, int64_t t, int64_t endMs, const VideoJob& job) {
+        Clock::time_point now = Clock::now();
+        if (now - lastShown < std::chrono::milliseconds(250)) return;
+        lastShown = now;
+        double elapsed = Seconds(now - start);
+        double fps = elapsed > 0 ? double(frame) / elapsed : 0;
+        std::string left = "?";
+        if (endMs >= 0 && fps > 0)
+            left = MinutesSeconds(double(std::max<int64_t>(0, endMs - t)) * job.fps / 1000 / fps);
+        std::fprintf(stderr, "\rframe %lld at %lld ms, %.1f fps, %s left   ", (long long)frame,
+                     (long long)t, fps, left.c_str());
+        std::fflush(stderr);
+        shown = true;
+    }
+    void Clear() {
+        if (shown) std::fprintf(stderr, "\r%*s\r", 60, "");
+    }
+};
+
+}  // namespace
+
+namespace {
+
+// Brings the run to the first time asked (its frames before it); Failed once a message says why.
+using ReachFn = std::function<FrameDrawn(int32_t t)>;
+
+// Every frame asked drawn and read back, after `reach` brought the run to the first.
+FrameSource DrawnFrames(int32_t width, int32_t height, const ReachFn& reach) {
+    bool started = false;
+    return [=](int32_t t, uint8_t* rgba, FrameCosts& costs) mutable {
+        if (!started) {
+            auto start = Clock::now();
+            if (reach(t) == FrameDrawn::Failed) return FrameDrawn::Failed;
+            started = true;
+            costs.simulate += Seconds(Clock::now() - start);
+        }
+        auto start = Clock::now();
+        if (!app::DrawFrame(t)) return FrameDrawn::Failed;
+        auto drawn = Clock::now();
+        costs.draw += Seconds(drawn - start);
+        if (!gl::ReadPixelsRGBA(width, height, rgba)) {
+            std::fprintf(stderr, "qv render: cannot read the frame at %d ms back\n", int(t));
+            return FrameDrawn::Failed;
+        }
+        gl::SwapBuffers();
+        costs.readBack += Seconds(Clock::now() - drawn);
+        return scripter::QuitFlag() ? FrameDrawn::Quit : FrameDrawn::Go;
+    };
+}
+
+void SayQuitsBefore(int32_t quit, int32_t t) {
+    std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n", int(quit), int(t));
+}
+
+}  // namespace
+
+FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps) {
+    return DrawnFrames(width, height, [fps](int32_t t) {
+        for (int64_t k = 0; int32_t(k * 1000 / fps) < t; ++k) {
+            const int32_t lt = int32_t(k * 1000 / fps);
+            if (!app::DrawFrame(lt)) return FrameDrawn::Failed;
+            gl::SwapBuffers();
+            if (scripter::QuitFlag()) {
+                SayQuitsBefore(lt, t);
+                return FrameDrawn::Failed;
+            }
+        }
+        return FrameDrawn::Go;
+    });
+}
+
+FrameSource SeekFrames(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t fps) {
+    return DrawnFrames(width, height, [=](int32_t t) {
+        bool startupFailed = false;
+        const RunResult run = RunUpTo(file, width, height, t, fps, startupFailed);
+        if (run.end == RunEnd::Quit) SayQuitsBefore(run.lastTime, t);
+        return run.end == RunEnd::Done ? FrameDrawn::Go : FrameDrawn::Failed;
+    });
+}
+
+std::string CheckVideoJob(const VideoJob& job) {
+    VideoFormat format;
+    format.width = job.width;
+    format.height = job.height;
+    format.fps = job.fps;
+    format.lossless = job.lossless;
+    return CheckVideoFormat(job.output, format);
+}
+
+int ExportVideo(const VideoJob& job, const FrameSource& frames) {
+    Music music;
+    OpenMusic(job, music);
+    if (music.open && music.ended && job.to < 0) {
+        std::fprintf(stderr, "qv render: the music ends at %lld ms, before --from %d ms\n",
+                     (long long)music.endMs, int(job.from));
+        return 1;
+    }
+    VideoFormat format;
+    format.width = job.width;
+    format.height = job.height;
+    format.fps = job.fps;
+    format.lossless = job.lossless;
+    format.audioRate = music.open ? music.rate : 0;
+    VideoWriter writer;
+    std::string error;
+    if (!writer.Open(job.output, format, error)) {
+        std::fprintf(stderr, "qv render: cannot write '%s': %s\n", job.output.c_str(),
+                     error.c_str());
+        return 1;
+    }
+
+    int64_t endMs = job.to;  // for the progress line; -1 unknown
+    if (endMs < 0 && music.open && music.reader.DeclaredFrames() >= 0)
+        endMs = music.reader.DeclaredFrames() * 1000 / music.rate;
+    const bool terminal = ::isatty(2);
+    InterruptGuard interruptGuard;
+    Progress progress;
+    FrameCosts costs;
+    std::vector<uint8_t> rgba(size_t(job.width) * size_t(job.height) * 4);
+    int status = 0;
+    std::string stop;  // why the run ended early
+    int64_t written = 0;
+    for (;; ++written) {
+        const int64_t t = FrameTime(job, written);
+        if (job.to >= 0  ? t > job.to
+            : music.open ? music.ended && t > music.endMs
+                         : t > kLongestWithoutEnd) {
+            if (job.to < 0 && !music.open)
+                std::fprintf(stderr,
+                             "qv render: the demo has no music and did not quit by %d ms: the "
+                             "video stops there (--to sets the end)\n",
+                             int(kLongestWithoutEnd));
+            break;
+        }
+        if (g_interrupted) {
+            stop = "interrupted";
+            status = 130;
+            break;
+        }
+        FrameDrawn drawn = frames(int32_t(t), rgba.data(), costs);
+        if (drawn == FrameDrawn::Failed) {
+            stop = "the frame failed";
+            status = 1;
+            break;
+        }
+        if (!writer.WriteFrame(rgba.data(), error) ||
+            (music.open && !FeedMusic(job, written + 1, music, writer, error))) {
+            stop = error;
+            status = 1;
+            break;
+        }
+        if (terminal) progress.Show(written + 1, t, endMs, job);
+        if (drawn == FrameDrawn::Quit) {
+            ++written;
+            break;
+        }
+    }
+    progress.Clear();
+    bool finished = writer.Finish(error);
+    const double elapsed = Seconds(Clock::now() - progress.start);
+    const int64_t lastMs = written > 0 ? FrameTime(job, written - 1) : job.from;
+    if (!finished && stop.empty()) {
+        stop = error;
+        status = 1;
+    }
+    if (!stop.empty()) {
+        std::fprintf(stderr, "qv render: %s: '%s' stops after %lld frames, at %lld ms; %s\n",
+                     stop.c_str(), job.output.c_str(), (long long)written, (long long)lastMs,
+                     finished ? "it plays up to there"
+                              : "what reached the disk plays up to its last complete piece");
+    } else if (written == 0) {
+        std::fprintf(stderr, "qv render: no frame between %d and %d ms\n", int(job.from),
+                     int(job.to));
+        status = 1;
+    }
+    const double seconds = double(written) / job.fps;
+    std::fprintf(stderr,
+                 "qv render: %s: %lld frames (%d to %lld ms, %dx%d at %d fps, %s) in %.1f s: "
+                 "%.1f fps, %.2fx real time; simulation %.1f s, drawing %.1f s, read-back "
+                 "%.1f s, conversion %.1f s, encoding %.1f s\n",
+                 job.output.c_str(), (long long)written, int(job.from), (long long)lastMs,
+                 int(job.width), int(job.height), int(job.fps),
+                 VideoCodecNames(job.output, format).c_str(), elapsed,
+                 elapsed > 0 ? written / elapsed : 0.0, elapsed > 0 ? seconds / elapsed : 0.0,
+                 costs.simulate, costs.draw, costs.readBack, writer.ConvertSeconds(),
+                 writer.EncodeSeconds());
+    return status;
+}
+
+}  // namespace tools

@@ -1,0 +1,436 @@
+#include "tools/video/video_writer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <vector>
+
+#include "core/quote.h"
+
+namespace tools {
+namespace {
+
+struct Container {
+    const char* extension;
+    const char* muxer;
+    const char* videoEncoder;
+    const char* audioEncoder;
+    const char* names;
+};
+constexpr Container kContainers[] = {
+    {"mp4", "mp4", "libx264", "aac", "H.264 + AAC"},
+    {"mkv", "matroska", "libx264", "flac", "H.264 + FLAC"},
+    {"webm", "webm", "libvpx-vp9", "libopus", "VP9 + Opus"},
+};
+constexpr Container kLossless = {"mkv", "matroska", "ffv1", "flac", "FFV1 + FLAC"};
+
+std::string Extension(const std::string& path) {
+    size_t dot = path.rfind('.');
+    size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(uint8_t(c)));
+    return ext;
+}
+
+const Container* FindContainer(const std::string& path, bool lossless) {
+    std::string ext = Extension(path);
+    if (lossless) return ext == kLossless.extension ? &kLossless : nullptr;
+    for (const Container& c : kContainers)
+        if (ext == c.extension) return &c;
+    return nullptr;
+}
+
+bool HasEncoder(const char* name) { return avcodec_find_encoder_by_name(name) != nullptr; }
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The rate the encoder takes that is closest to the music's (Opus has a fixed set).
+int PickSampleRate(const AVCodec* codec, int wanted) {
+    if (!codec->supported_samplerates) return wanted;
+    int above = 0, largest = 0;
+    for (const int* r = codec->supported_samplerates; *r; ++r) {
+        if (*r == wanted) return wanted;
+        if (*r > wanted && (above == 0 || *r < above)) above = *r;
+        largest = std::max(largest, *r);
+    }
+    return above ? above : largest ? largest : wanted;
+}
+
+// Float when the encoder takes it (no rounding), else its first format.
+AVSampleFormat PickSampleFormat(const AVCodec* codec) {
+    if (!codec->sample_fmts) return AV_SAMPLE_FMT_FLTP;
+    for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f)
+        if (*f == AV_SAMPLE_FMT_FLTP || *f == AV_SAMPLE_FMT_FLT) return *f;
+    return codec->sample_fmts[0];
+}
+
+}  // namespace
+
+std::string CheckVideoFormat(const std::string& path, const VideoFormat& format) {
+    const Container* c = FindContainer(path, format.lossless);
+    if (!c) {
+        std::string ext = Extension(path);
+        if (format.lossless)
+            return "--lossless writes .mkv (FFV1 with RGB pixels + FLAC), not " +
+                   (ext.empty() ? std::string("a file without extension")
+                                : core::QuoteToken("." + ext));
+        std::string list;
+        for (const Container& k : kContainers)
+            list +=
+                std::string(list.empty() ? "" : ", ") + "." + k.extension + " (" + k.names + ")";
+        return "unknown video format " +
+               (ext.empty() ? std::string("(no extension)") : core::QuoteToken("." + ext)) +
+               ": the supported ones are " + list;
+    }
+    for (const char* encoder : {c->videoEncoder, c->audioEncoder})
+        if (!HasEncoder(encoder))
+            return std::string("this machine's FFmpeg has no ") + encoder + " encoder for ." +
+                   c->extension + " files";
+    if (!format.lossless && (format.width % 2 || format.height % 2))
+        return "the size " + std::to_string(format.width) + "x" + std::to_string(format.height) +
+               " is odd: " + c->names + " video (yuv420p) needs an even width and height";
+    return "";
+}
+
+std::string VideoCodecNames(const std::string& path, const VideoFormat& format) {
+    const Container* c = FindContainer(path, format.lossless);
+    if (!c) return "";
+    std::string names = c->names;
+    return format.audioRate ? names : names.substr(0, names.find(" + "));
+}
+
+struct VideoEncoder {
+    AVFormatContext* file = nullptr;
+    bool headerWritten = false;
+    AVCodecContext* video = nullptr;
+    AVStream* videoStream = nullptr;
+    AVFrame* picture = nullptr;
+    SwsContext* scaler = nullptr;
+    int64_t framesIn = 0;
+    AVCodecContext* audio = nullptr;
+    AVStream* audioStream = nullptr;
+    AVFrame* sound = nullptr;
+    SwrContext* resampler = nullptr;
+    AVAudioFifo* fifo = nullptr;
+    std::vector<uint8_t*> planes;  // one per channel for planar formats
+    std::vector<std::vector<uint8_t>> converted;
+    int64_t samplesIn = 0;  // at the encoder's rate
+    AVPacket* packet = nullptr;
+    int32_t width = 0, height = 0;
+    double convertSeconds = 0, encodeSeconds = 0;
+
+    ~VideoEncoder() {
+        avcodec_free_context(&video);
+        avcodec_free_context(&audio);
+        av_frame_free(&picture);
+        av_frame_free(&sound);
+        sws_freeContext(scaler);
+        swr_free(&resampler);
+        if (fifo) av_audio_fifo_free(fifo);
+        av_packet_free(&packet);
+        if (file) {
+            if (file->pb) avio_closep(&file->pb);
+            avformat_free_context(file);
+        }
+    }
+
+    // Hands frame (null: drain) to the encoder and writes what comes out.
+    bool Encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, std::string& error) {
+        int ret = avcodec_send_frame(codec, frame);
+        if (ret < 0 && ret != AVERROR_EOF) {
+            error = "the encoder refused a frame: " + AvError(ret);
+            return false;
+        }
+        for (;;) {
+            ret = avcodec_receive_packet(codec, packet);
+            if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return true;
+            if (ret < 0) {
+                error = "encoding failed: " + AvError(ret);
+                return false;
+            }
+            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            ret = av_interleaved_write_frame(file, packet);
+            if (ret < 0) {
+                error = AvError(ret);
+                return false;
+            }
+        }
+    }
+
+    bool OpenVideo(const Container& c, const VideoFormat& f, std::string& error) {
+        const AVCodec* codec = avcodec_find_encoder_by_name(c.videoEncoder);
+        videoStream = avformat_new_stream(file, nullptr);
+        video = avcodec_alloc_context3(codec);
+        if (!videoStream || !video) return false;
+        video->width = f.width;
+        video->height = f.height;
+        video->time_base = AVRational{1, f.fps};
+        video->framerate = AVRational{f.fps, 1};
+        // A key frame every two seconds: players seek quickly, and a file cut short by a full
+        // disk loses at most that much.
+        video->gop_size = 2 * f.fps;
+        video->thread_count = 0;  // as many as the encoder likes
+        AVDictionary* options = nullptr;
+        AVPixelFormat source = AV_PIX_FMT_RGBA;
+        if (f.lossless) {
+            // Packed RGB: the decoded frames are the read-back pixels, bit for bit.
+            video->pix_fmt = AV_PIX_FMT_BGR0;
+            video->gop_size = 1;
+            av_dict_set(&options, "level", "3", 0);
+            av_dict_set(&options, "slicecrc", "1", 0);
+            av_dict_set(&options, "slices", "4", 0);
+        } else {
+            video->pix_fmt = AV_PIX_FMT_YUV420P;
+            video->color_range = AVCOL_RANGE_MPEG;
+            video->colorspace = AVCOL_SPC_BT709;
+            video->color_primaries = AVCOL_PRI_BT709;
+            video->color_trc = AVCOL_TRC_BT709;
+            if (std::string(c.videoEncoder) == "libx264") {
+                // The fastest preset: on a software renderer the encoder competes with the
+                // rasteriser for the cores (veryfast costs 1.9x the encoding time and slows
+                // the read-back too); crf 18 keeps the quality, the file is larger.
+                av_dict_set(&options, "preset", "ultrafast", 0);
+                av_dict_set(&options, "crf", "18", 0);
+            } else {  // libvpx-vp9: constant quality, the fast real-time mode, rows in parallel
+                av_dict_set(&options, "crf", "31", 0);
+                av_dict_set(&options, "b", "0", 0);
+                av_dict_set(&options, "deadline", "realtime", 0);
+                av_dict_set(&options, "cpu-used", "8", 0);
+                av_dict_set(&options, "row-mt", "1", 0);
+            }
+        }
+        if (file->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        int ret = avcodec_open2(video, codec, &options);
+        av_dict_free(&options);
+        if (ret < 0) {
+            error = std::string("cannot start the ") + c.videoEncoder + " encoder: " + AvError(ret);
+            return false;
+        }
+        avcodec_parameters_from_context(videoStream->codecpar, video);
+        videoStream->time_base = video->time_base;
+        videoStream->avg_frame_rate = video->framerate;
+        picture = av_frame_alloc();
+        if (!picture) return false;
+        picture->format = video->pix_fmt;
+        picture->width = f.width;
+        picture->height = f.height;
+        if (av_frame_get_buffer(picture, 0) < 0) return false;
+        // Same size: only the pixel layout changes; the bilinear filter only touches the
+        // chroma subsampling of yuv420p.
+        scaler = sws_getContext(f.width, f.height, source, f.width, f.height, video->pix_fmt,
+                                SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!scaler) return false;
+        if (!f.lossless) {
+            const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);
+            sws_setColorspaceDetails(scaler, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+        }
+        width = f.width;
+        height = f.height;
+        return true;
+    }
+
+    bool OpenAudio(const Container& c, const VideoFormat& f, std::string& error) {
+        const AVCodec* codec = avcodec_find_encoder_by_name(c.audioEncoder);
+        audioStream = avformat_new_stream(file, nullptr);
+        audio = avcodec_alloc_context3(codec);
+        if (!audioStream || !audio) return false;
+        audio->sample_fmt = PickSampleFormat(codec);
+        audio->sample_rate = PickSampleRate(codec, f.audioRate);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        av_channel_layout_copy(&audio->ch_layout, &stereo);
+        audio->time_base = AVRational{1, audio->sample_rate};
+        if (std::string(c.audioEncoder) != "flac") audio->bit_rate = 192000;
+        if (file->oformat->flags & AVFMT_GLOBALHEADER) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        int ret = avcodec_open2(audio, codec, nullptr);
+        if (ret < 0) {
+            error = std::string("cannot start the ") + c.audioEncoder + " encoder: " + AvError(ret);
+            return false;
+        }
+        avcodec_parameters_from_context(audioStream->codecpar, audio);
+        audioStream->time_base = audio->time_base;
+        if (audio->frame_size <= 0) audio->frame_size = 4096;  // encoders that take any size
+        if (swr_alloc_set_opts2(&resampler, &audio->ch_layout, audio->sample_fmt,
+                                audio->sample_rate, &stereo, AV_SAMPLE_FMT_FLT, f.audioRate, 0,
+                                nullptr) < 0 ||
+            swr_init(resampler) < 0)
+            return false;
+        fifo = av_audio_fifo_alloc(audio->sample_fmt, 2, audio->frame_size);
+        sound = av_frame_alloc();
+        if (!fifo || !sound) return false;
+        sound->format = audio->sample_fmt;
+        sound->sample_rate = audio->sample_rate;
+        av_channel_layout_copy(&sound->ch_layout, &audio->ch_layout);
+        sound->nb_samples = audio->frame_size;
+        return av_frame_get_buffer(sound, 0) >= 0;
+    }
+
+    // Feeds count input frames (null: what the resampler still holds) through to the fifo.
+    bool Resample(const float* stereo, int count) {
+        const int room = swr_get_out_samples(resampler, count);
+        if (room <= 0) return true;
+        const bool planar = av_sample_fmt_is_planar(audio->sample_fmt);
+        const int bytes = av_get_bytes_per_sample(audio->sample_fmt) * room * (planar ? 1 : 2);
+        converted.resize(planar ? 2 : 1);
+        planes.clear();
+        for (std::vector<uint8_t>& plane : converted) {
+            if (plane.size() < size_t(bytes)) plane.resize(size_t(bytes));
+            planes.push_back(plane.data());
+        }
+        const uint8_t* in = reinterpret_cast<const uint8_t*>(stereo);
+        int got = swr_convert(resampler, planes.data(), room, stereo ? &in : nullptr, count);
+        if (got < 0) return false;
+        return av_audio_fifo_write(fifo, reinterpret_cast<void**>(planes.data()), got) == got;
+    }
+
+    // Encodes whole encoder frames from the fifo; at the end also the rest, padded with
+    // silence for encoders that take only whole frames.
+    bool EncodeAudio(bool last, std::string& error) {
+        const bool anySize = audio->codec->capabilities &
+                             (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+        while (av_audio_fifo_size(fifo) >= audio->frame_size ||
+               (last && av_audio_fifo_size(fifo) > 0)) {
+            if (av_frame_make_writable(sound) < 0) return false;
+            int n = std::min(av_audio_fifo_size(fifo), audio->frame_size);
+            av_audio_fifo_read(fifo, reinterpret_cast<void**>(sound->data), n);
+            sound->nb_samples = n;
+            if (n < audio->frame_size && !anySize) {
+                av_samples_set_silence(sound->data, n, audio->frame_size - n, 2, audio->sample_fmt);
+                sound->nb_samples = audio->frame_size;
+            }
+            sound->pts = samplesIn;
+            samplesIn += sound->nb_samples;
+            if (!Encode(audio, audioStream, sound, error)) return false;
+            sound->nb_samples = audio->frame_size;
+        }
+        return true;
+    }
+};
+
+VideoWriter::VideoWriter() = default;
+VideoWriter::~VideoWriter() = default;
+
+bool VideoWriter::Open(const std::string& path, const VideoFormat& format, std::string& error) {
+    error = CheckVideoFormat(path, format);
+    if (!error.empty()) return false;
+    const Container& c = *FindContainer(path, format.lossless);
+    state_ = std::make_unique<VideoEncoder>();
+    VideoEncoder& s = *state_;
+    av_log_set_level(AV_LOG_ERROR);
+    if (avformat_alloc_output_context2(&s.file, nullptr, c.muxer, path.c_str()) < 0 || !s.file) {
+        error = "cannot set up the " + std::string(c.muxer) + " container";
+        return false;
+    }
+    s.packet = av_packet_alloc();
+    if (!s.packet || !s.OpenVideo(c, format, error) ||
+        (format.audioRate > 0 && !s.OpenAudio(c, format, error))) {
+        if (error.empty()) error = "out of memory setting up the encoders";
+        return false;
+    }
+    int ret = avio_open(&s.file->pb, path.c_str(), AVIO_FLAG_WRITE);
+    if (ret < 0) {
+        error = AvError(ret);
+        return false;
+    }
+    // The file on disk follows the run closely and plays however it ends (a full disk, a
+    // crash) up to its last complete piece: MP4 in fragments from key frame to key frame
+    // (the first moov waits for the first fragment, so that the edit list holds the
+    // encoders' delays), Matroska in clusters of a second, each handed to the system at once.
+    AVDictionary* options = nullptr;
+    if (std::string(c.muxer) == "mp4")
+        av_dict_set(&options, "movflags", "frag_keyframe+empty_moov+delay_moov+default_base_moof",
+                    0);
+    else av_dict_set(&options, "cluster_time_limit", "1000", 0);
+    s.file->flush_packets = 1;
+    ret = avformat_write_header(s.file, &options);
+    av_dict_free(&options);
+    if (ret < 0) {
+        error = AvError(ret);
+        return false;
+    }
+    s.headerWritten = true;
+    return true;
+}
+
+bool VideoWriter::WriteFrame(const uint8_t* rgba, std::string& error) {
+    VideoEncoder& s = *state_;
+    auto start = std::chrono::steady_clock::now();
+    if (av_frame_make_writable(s.picture) < 0) {
+        error = "out of memory";
+        return false;
+    }
+    // The read-back is bottom row first: start at the top row and step backwards.
+    const int stride = s.width * 4;
+    const uint8_t* top = rgba + size_t(s.height - 1) * size_t(stride);
+    const int strides[1] = {-stride};
+    sws_scale(s.scaler, &top, strides, 0, s.height, s.picture->data, s.picture->linesize);
+    s.picture->pts = s.framesIn++;
+    auto encodeStart = std::chrono::steady_clock::now();
+    s.convertSeconds += std::chrono::duration<double>(encodeStart - start).count();
+    bool ok = s.Encode(s.video, s.videoStream, s.picture, error);
+    s.encodeSeconds += SecondsSince(encodeStart);
+    return ok;
+}
+
+bool VideoWriter::WriteAudio(const float* stereo, int64_t frames, std::string& error) {
+    VideoEncoder& s = *state_;
+    if (!s.audio) return true;
+    auto start = std::chrono::steady_clock::now();
+    bool ok = true;
+    constexpr int64_t kSlice = 8192;
+    for (int64_t done = 0; ok && done < frames; done += kSlice) {
+        int n = int(std::min(kSlice, frames - done));
+        ok = s.Resample(stereo + 2 * done, n);
+        if (!ok) error = "cannot convert the music's samples";
+        else ok = s.EncodeAudio(false, error);
+    }
+    s.encodeSeconds += SecondsSince(start);
+    return ok;
+}
+
+bool VideoWriter::Finish(std::string& error) {
+    if (!state_) return false;
+    VideoEncoder& s = *state_;
+    if (!s.headerWritten) return false;
+    auto start = std::chrono::steady_clock::now();
+    std::string failure;
+    bool ok = s.Encode(s.video, s.videoStream, nullptr, failure);
+    if (s.audio) {
+        ok = s.Resample(nullptr, 0) && ok;
+        ok = s.EncodeAudio(true, failure) && ok;
+        ok = s.Encode(s.audio, s.audioStream, nullptr, failure) && ok;
+    }
+    int ret = av_write_trailer(s.file);
+    if (ret < 0 && failure.empty()) failure = AvError(ret);
+    ok = ret >= 0 && ok;
+    ret = avio_closep(&s.file->pb);
+    if (ret < 0 && failure.empty()) failure = AvError(ret);
+    ok = ret >= 0 && ok;
+    s.encodeSeconds += SecondsSince(start);
+    if (!ok) error = failure;
+    return ok;
+}
+
+double VideoWriter::ConvertSeconds() const { return state_ ? state_->convertSeconds : 0; }
+double VideoWriter::EncodeSeconds() const { return state_ ? state_->encodeSeconds : 0; }
+
+}  // namespace tools
