@@ -133,7 +133,7 @@ bool MattersForReload(const std::string& changed, const std::string& demoPath,
 }
 
 // The music, restarted at every jump; the demo's time follows the wall clock.
-struct Music {
+struct MusicPlayback {
     bool open = false;
     bool playing = false;
 
@@ -194,7 +194,7 @@ private:
     bool halted_ = false;  // a script error or quit: nothing runs until the next seek
     bool shiftDown_ = false;
     bool shotPending_ = false;
-    Music music_;
+    MusicPlayback music_;
     platform::FileWatch watch_;
     bool watching_ = false;
     bool changePending_ = false;

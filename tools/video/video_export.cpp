@@ -49,10 +49,10 @@ private:
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Demo time of frame i: from + i * 1000 / fps, truncated.
-int64_t FrameTime(const VideoJob& job, int64_t i) { return job.from + i * 1000 / job.fps; }
+int64_t VideoFrameMs(const VideoJob& job, int64_t i) { return job.from + i * 1000 / job.fps; }
 
 // The demo's music from --from on, read as the video needs it.
-struct Music {
+struct VideoMusic {
     platform::MusicReader reader;
     bool open = false;
     bool ended = false;
@@ -64,7 +64,7 @@ struct Music {
 };
 
 // Opens the demo's music and skips to --from. Says in one line why there is no sound.
-void OpenMusic(const VideoJob& job, Music& music) {
+void OpenMusic(const VideoJob& job, VideoMusic& music) {
     const std::string& name = app::Demo().musicFile.bytes;
     if (name.empty()) {
         std::fprintf(stderr, "qv render: the demo names no music file: the video has no sound\n");
@@ -93,7 +93,7 @@ void OpenMusic(const VideoJob& job, Music& music) {
 
 // Hands the writer the samples up to the end of video frame `frames` (exclusive), reading the
 // music as far as it goes and silence after it.
-bool FeedMusic(const VideoJob& job, int64_t frames, Music& music, VideoWriter& writer,
+bool FeedMusic(const VideoJob& job, int64_t frames, VideoMusic& music, VideoWriter& writer,
                std::string& error) {
     const int64_t target = frames * music.rate / job.fps;
     while (music.framesFed < target) {
@@ -215,7 +215,7 @@ std::string CheckVideoJob(const VideoJob& job) {
 }
 
 int ExportVideo(const VideoJob& job, const FrameSource& frames) {
-    Music music;
+    VideoMusic music;
     OpenMusic(job, music);
     if (music.open && music.ended && job.to < 0) {
         std::fprintf(stderr, "qv render: the music ends at %lld ms, before --from %d ms\n",
@@ -248,7 +248,7 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     std::string stop;  // why the run ended early
     int64_t written = 0;
     for (;; ++written) {
-        const int64_t t = FrameTime(job, written);
+        const int64_t t = VideoFrameMs(job, written);
         if (job.to >= 0  ? t > job.to
             : music.open ? music.ended && t > music.endMs
                          : t > kLongestWithoutEnd) {
@@ -285,7 +285,7 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     progress.Clear();
     bool finished = writer.Finish(error);
     const double elapsed = Seconds(Clock::now() - progress.start);
-    const int64_t lastMs = written > 0 ? FrameTime(job, written - 1) : job.from;
+    const int64_t lastMs = written > 0 ? VideoFrameMs(job, written - 1) : job.from;
     if (!finished && stop.empty()) {
         stop = error;
         status = 1;
