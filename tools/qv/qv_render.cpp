@@ -24,7 +24,7 @@
 #include "platform/paths.h"
 #include "scripter/scripter.h"
 #include "tools/render/frame_names.h"
-#include "tools/qv/options.h"
+#include "core/command_line.h"
 #include "tools/render/png_writer.h"
 #include "tools/qv/qv_commands.h"
 #include "tools/render/seek.h"
@@ -71,8 +71,8 @@ struct RenderOptions {
 bool ParseFrames(std::string_view text, std::vector<int32_t>& times) {
     size_t colon = text.find(':');
     int32_t start, end, step;
-    if (colon == std::string_view::npos || !ParseNumber(text.substr(0, colon), start) ||
-        !ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 || end < start)
+    if (colon == std::string_view::npos || !core::ParseNumber(text.substr(0, colon), start) ||
+        !core::ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 || end < start)
         return false;
     constexpr int64_t kMostFrames = 100000;
     if ((int64_t(end) - start) / step >= kMostFrames) return false;
@@ -88,7 +88,7 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--time") {
             int32_t t;
-            if (!value || !ParseNumber(value, t) || t < 0)
+            if (!value || !core::ParseNumber(value, t) || t < 0)
                 return "--time needs a demo time in whole milliseconds, 0 or more";
             o.times = {t};
             haveTime = true;
@@ -106,7 +106,7 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
             ++i;
         } else if (arg == "--from" || arg == "--to") {
             int32_t& ms = arg == "--from" ? o.video.from : o.video.to;
-            if (!value || !ParseNumber(value, ms) || ms < 0)
+            if (!value || !core::ParseNumber(value, ms) || ms < 0)
                 return std::string(arg) + " needs a demo time in whole milliseconds, 0 or more";
             haveRange = true;
             ++i;
@@ -118,11 +118,11 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
             o.output = value;
             ++i;
         } else if (arg == "--size") {
-            if (!value || !ParseSize(value, o.width, o.height) || o.width > 8192 || o.height > 8192)
+            if (!value || !core::ParseSize(value, o.width, o.height) || o.width > 8192 || o.height > 8192)
                 return "--size needs WIDTHxHEIGHT, each 1 to 8192";
             ++i;
         } else if (arg == "--fps") {
-            if (!value || !ParseNumber(value, o.fps) || o.fps <= 0 || o.fps > 1000)
+            if (!value || !core::ParseNumber(value, o.fps) || o.fps <= 0 || o.fps > 1000)
                 return "--fps needs frames per second from 1 to 1000";
             ++i;
         } else if (arg == "--replay") {

@@ -19,7 +19,7 @@
 #include "platform/paths.h"
 #include "scripter/scripter.h"
 #include "tools/qv/cli.h"
-#include "tools/qv/options.h"
+#include "core/command_line.h"
 #include "tools/qv/qv_commands.h"
 
 namespace tools {
@@ -43,7 +43,7 @@ bool ParseTimes(std::string_view list, std::vector<int32_t>& times) {
     while (true) {
         size_t comma = list.find(',');
         int32_t t;
-        if (!ParseNumber(list.substr(0, comma), t)) return false;
+        if (!core::ParseNumber(list.substr(0, comma), t)) return false;
         times.push_back(t);
         if (comma == std::string_view::npos) return true;
         list.remove_prefix(comma + 1);
@@ -61,7 +61,7 @@ std::string ParseOptions(int argc, char** argv, TraceOptions& o) {
                 return "--times needs a comma-separated list of whole milliseconds";
             haveTimes = true;
         } else if (arg == "--size") {
-            if (!hasValue || !ParseSize(argv[++i], o.width, o.height))
+            if (!hasValue || !core::ParseSize(argv[++i], o.width, o.height))
                 return "--size needs WIDTHxHEIGHT, both positive";
         } else if (arg.starts_with("--") || !o.demoPath.empty()) {
             return "unexpected argument " + core::QuoteToken(arg);

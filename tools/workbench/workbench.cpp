@@ -7,7 +7,7 @@
 
 #include "app/frame_loop.h"
 #include "core/quote.h"
-#include "tools/qv/options.h"
+#include "core/command_line.h"
 
 namespace tools {
 namespace {
@@ -35,26 +35,26 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
         auto needs = [&](bool ok, const char* text) { return ok ? std::string() : text; };
         std::string error;
         if (arg == "--start") {
-            error = needs(value && ParseNumber(value, o.startMs) && o.startMs >= 0,
+            error = needs(value && core::ParseNumber(value, o.startMs) && o.startMs >= 0,
                           "--start needs a demo time in whole milliseconds, 0 or more");
             ++i;
         } else if (arg == "--paused") {
             o.paused = true;
         } else if (arg == "--size") {
             error = needs(
-                value && ParseSize(value, o.width, o.height) && o.width <= 8192 && o.height <= 8192,
+                value && core::ParseSize(value, o.width, o.height) && o.width <= 8192 && o.height <= 8192,
                 "--size needs WIDTHxHEIGHT, each 1 to 8192");
             ++i;
         } else if (arg == "--fullscreen") {
             o.fullscreen = true;
         } else if (arg == "--fps") {
-            error = needs(value && ParseNumber(value, o.fps) && o.fps > 0 && o.fps <= 1000,
+            error = needs(value && core::ParseNumber(value, o.fps) && o.fps > 0 && o.fps <= 1000,
                           "--fps needs frames per second from 1 to 1000");
             ++i;
         } else if (arg == "--no-audio") {
             o.audio = false;
         } else if (arg == "--loop") {
-            error = needs(value && ParsePair(value, ':', o.loopA, o.loopB) && o.loopA >= 0 &&
+            error = needs(value && core::ParsePair(value, ':', o.loopA, o.loopB) && o.loopA >= 0 &&
                               o.loopB > o.loopA,
                           "--loop needs A:B in milliseconds, 0 <= A < B");
             ++i;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tools {
+namespace core {
 
 inline bool ParseNumber(std::string_view text, int32_t& out) {
     const char* end = text.data() + text.size();
@@ -25,4 +25,4 @@ inline bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
     return ParsePair(text, 'x', width, height) && width > 0 && height > 0;
 }
 
-}  // namespace tools
+}  // namespace core
