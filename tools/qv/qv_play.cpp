@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -115,8 +116,9 @@ bool LoadBuild(const std::string& path, Build& out, std::string& errors) {
     return true;
 }
 
-// A file whose change means a reload: the source or demo file, the music, or anything in
-// data/ (images, OBJ files) but editors' backups and hidden files.
+// A file whose change means a reload: the source or demo file, the music, or anything in the
+// demo's own data folder (images, OBJ files), in any case, but editors' backups and hidden
+// files. The data folder itself appearing or going counts too.
 bool MattersForReload(const std::string& changed, const std::string& demoPath,
                       const std::string& musicFile) {
     namespace fs = std::filesystem;
@@ -129,7 +131,14 @@ bool MattersForReload(const std::string& changed, const std::string& demoPath,
     if (fs::equivalent(path, demoPath, ec)) return true;
     if (!musicFile.empty() && fs::equivalent(path, platform::ResolvePath(musicFile), ec))
         return true;
-    return path.parent_path().filename() == "data";
+    const fs::path demoFolder = fs::path(demoPath).has_parent_path() ? fs::path(demoPath).parent_path()
+                                                                     : fs::path(".");
+    const auto inDemoFolder = [&](const fs::path& p) {
+        return fs::equivalent(p.has_parent_path() ? p.parent_path() : fs::path("."), demoFolder, ec);
+    };
+    if (platform::IsDataFolderName(name) && inDemoFolder(path)) return true;
+    return platform::IsDataFolderName(path.parent_path().filename().string()) &&
+           inDemoFolder(path.parent_path());
 }
 
 // The music, restarted at every jump; the demo's time follows the wall clock.
@@ -197,6 +206,7 @@ private:
     MusicPlayback music_;
     platform::FileWatch watch_;
     bool watching_ = false;
+    std::set<std::string> unsettled_;  // files written to and still open for writing
     bool changePending_ = false;
     Clock::time_point lastChange_;
     bool overlayOk_ = false, overlayOn_ = false;
@@ -352,14 +362,25 @@ void Session::Reload() {
 
 void Session::PollReload() {
     if (!watching_) return;
-    for (const std::string& name : watch_.TakeChanges()) {
-        if (!MattersForReload(name, o_.path, build_.musicFile)) continue;
+    const platform::FileChanges changes = watch_.TakeChanges();
+    for (const platform::FileChange& change : changes.files) {
+        if (!MattersForReload(change.path, o_.path, build_.musicFile)) continue;
+        changePending_ = true;
+        lastChange_ = Clock::now();
+        if (change.settled) unsettled_.erase(change.path);
+        else unsettled_.insert(change.path);
+    }
+    if (changes.overflowed) {  // changes were lost: anything may have changed
         changePending_ = true;
         lastChange_ = Clock::now();
     }
-    // Editors write a file in several steps: wait until it has been quiet for a moment.
-    if (changePending_ && Clock::now() - lastChange_ > std::chrono::milliseconds(30)) {
+    // Editors write a file in several steps: wait until it has been quiet for a moment and
+    // its writer has closed it (a writer that never closes it is given two seconds).
+    const auto quiet = Clock::now() - lastChange_;
+    if (changePending_ && quiet > std::chrono::milliseconds(30) &&
+        (unsettled_.empty() || quiet > std::chrono::seconds(2))) {
         changePending_ = false;
+        unsettled_.clear();
         Reload();
     }
 }
@@ -426,7 +447,7 @@ int Session::Run() {
                                              ? std::filesystem::path(o_.path).parent_path()
                                              : std::filesystem::path(".");
     std::string error;
-    watching_ = watch_.Start({folder.string(), (folder / "data").string()}, error);
+    watching_ = watch_.Start(folder.string(), error);
     if (!watching_) std::fprintf(stderr, "qv play: no reload on changes: %s\n", error.c_str());
 
     SeekAndShow(false);
