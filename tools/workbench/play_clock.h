@@ -1,0 +1,30 @@
+// The clock accounting of `qv play`: how much wall-clock time passes between two looks at the
+// clock, and the latest frame times with the drawing rate they give, for the overlay. Pure:
+// times are arguments (ms of a steady clock).
+#pragma once
+#include <cstddef>
+#include <deque>
+
+namespace tools {
+
+struct WallClock {
+    double lastMs = 0;
+};
+
+// The time since the last look (or restart), which becomes the last look.
+double TakeElapsedMs(WallClock& c, double nowMs);
+
+// The latest kFrameTimesKept intervals between presented frames, oldest first.
+inline constexpr size_t kFrameTimesKept = 120;
+
+struct FrameTimes {
+    std::deque<float> ms;
+    double lastPresentMs = 0;
+};
+
+// A frame was presented at nowMs.
+void NotePresent(FrameTimes& f, double nowMs);
+// Frames presented per second over the kept intervals (0 when none).
+double FramesPerSecond(const FrameTimes& f);
+
+}  // namespace tools
