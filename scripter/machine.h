@@ -33,7 +33,13 @@ struct MachineState {
     int64_t budgetLeft = 0;                // instructions left for the running top-level invocation
     bool budgetExhausted = false;  // then every running invocation ends early, up to the top
     int64_t budgetsExhausted = 0;  // top-level runs cut short by the budget since the reset
+    // Every value ENABLE or DISABLE has named since the reset, each once (at most
+    // kMostCapabilities): a checkpoint reads these capabilities back from the driver.
+    std::vector<uint32_t> capabilities;
 };
+
+// More distinct capabilities than OpenGL has; values past it are not remembered.
+inline constexpr size_t kMostCapabilities = 512;
 
 MachineState& Machine();
 

@@ -1,5 +1,6 @@
 #include "scripter/passes.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "gl/gl_layer.h"
@@ -7,11 +8,7 @@
 namespace scripter::passes {
 namespace {
 
-struct State {
-    int32_t width = 800, height = 600;
-    uint32_t blurTexture = 0;
-};
-State g_state;
+PassState g_state;
 
 // Clears the whole back buffer: a clear ignores the viewport, so a pass erases what the
 // frame drew before it.
@@ -27,6 +24,8 @@ void CloseLevel() {
 }
 
 void CopyCornerInto(uint32_t name, int32_t size) {
+    if (std::find(g_state.written.begin(), g_state.written.end(), name) == g_state.written.end())
+        g_state.written.push_back(name);
     gl::glBindTexture(gl::GL_TEXTURE_2D, name);
     gl::glCopyTexImage2D(gl::GL_TEXTURE_2D, 0, gl::GL_RGB, 0, 0, size, size, 0);
 }
@@ -51,7 +50,10 @@ void CreateBlurTexture() {
 
 uint32_t BlurTexture() { return g_state.blurTexture; }
 
-void ResetPasses() { g_state = State{}; }
+void ResetPasses() { g_state = PassState{}; }
+
+const PassState& SavePasses() { return g_state; }
+void RestorePasses(const PassState& state) { g_state = state; }
 
 void BeginTargetPass(int32_t& depth) {
     depth += 1;

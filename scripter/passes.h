@@ -3,8 +3,20 @@
 // into the lower-left corner of the back buffer; owns the blur texture and the window size.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 namespace scripter::passes {
+
+// The module's state. written lists the textures a copy has written since the reset (render
+// targets and the blur texture), each once: their pixels are state a checkpoint must keep.
+struct PassState {
+    int32_t width = 800, height = 600;
+    uint32_t blurTexture = 0;
+    std::vector<uint32_t> written;
+};
+// For checkpoints: the state as it is, and the state put back.
+const PassState& SavePasses();
+void RestorePasses(const PassState& state);
 
 inline constexpr int32_t kTargetSize = 256;
 inline constexpr int32_t kBlurSize = 8;

@@ -22,6 +22,16 @@ MachineState g_state;
 
 MachineState& Machine() { return g_state; }
 
+namespace {
+
+void NoteCapability(uint32_t cap) {
+    std::vector<uint32_t>& caps = g_state.capabilities;
+    if (caps.size() < kMostCapabilities && std::find(caps.begin(), caps.end(), cap) == caps.end())
+        caps.push_back(cap);
+}
+
+}  // namespace
+
 void PushInt(int32_t v) {
     if (g_state.fatal) return;
     if (g_state.intDepth >= kStackSlots) return ScriptFatal("Stack error (int push)");
@@ -278,8 +288,12 @@ Ending Execute(const demo::Script& script, const InvocationArgs& args) {
             case DISABLE: {
                 uint32_t v = uint32_t(PopInt());
                 if (m.fatal) break;
-                if (op == BEGIN) gl::glBegin(v);
-                else if (op == ENABLE) gl::glEnable(v);
+                if (op == BEGIN) {
+                    gl::glBegin(v);
+                    break;
+                }
+                NoteCapability(v);
+                if (op == ENABLE) gl::glEnable(v);
                 else gl::glDisable(v);
                 break;
             }

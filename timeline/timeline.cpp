@@ -114,4 +114,14 @@ int32_t CurrentClip(int track) {
                                                    : kNoClip;
 }
 
+TrackSelection SaveTracks() {
+    TrackSelection selection{};
+    for (size_t k = 0; k < selection.size(); ++k) selection[k] = g_state.tracks[k].currentClip;
+    return selection;
+}
+
+void RestoreTracks(const TrackSelection& selection) {
+    for (size_t k = 0; k < selection.size(); ++k) g_state.tracks[k].currentClip = selection[k];
+}
+
 }  // namespace timeline

@@ -3,6 +3,7 @@
 // are the demo file's (kept by reference; they live for the whole run). Times are signed
 // 32-bit milliseconds.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -40,5 +41,10 @@ bool Covers(const demo::Clip& clip, int32_t t);
 float ClipProgress(const demo::Clip& clip, int32_t localTime);
 
 int32_t CurrentClip(int track);  // for tests and tools
+
+// For checkpoints: each track's current clip, and the selection put back.
+using TrackSelection = std::array<int32_t, demo::kTrackCount>;
+TrackSelection SaveTracks();
+void RestoreTracks(const TrackSelection& selection);
 
 }  // namespace timeline
