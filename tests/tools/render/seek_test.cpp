@@ -164,6 +164,18 @@ TEST(Seek, TheSkipperBeforeTheDriverKeepsNoRecord) {
     platform::CloseHeadlessContext();
 }
 
+// The longest run is refused before it is built: a run's frames are counted as LoopFrames
+// makes them.
+TEST(Seek, RunFrameCountIsTheSizeOfTheRun) {
+    for (int32_t fps : {1, 7, 60, 1000})
+        for (int32_t time : {0, 1, 49, 50, 999, 1000, 12345}) {
+            SCOPED_TRACE(std::to_string(time) + " ms at " + std::to_string(fps) + " fps");
+            EXPECT_EQ(tools::RunFrameCount(time, fps),
+                      int64_t(tools::LoopFrames(std::span(&time, 1), fps).size()));
+        }
+    EXPECT_EQ(tools::RunFrameCount(2'000'000'000, 1000), 2'000'000'001);
+}
+
 namespace {
 
 // One random instruction with random operands from the opcode table. The plain menu draws
