@@ -99,7 +99,8 @@ bool IsRecording();
 
 // What one frame did with textures, in call order: each glBegin that opened a block samples
 // the texture bound then, each glCopyTexImage2D writes the bound texture. A frame may begin
-// or end inside a glBegin/glEnd block (a script that never closes its block).
+// or end inside a glBegin/glEnd block (a script that never closes its block). A texture
+// sampled again since the frame's last write is recorded once.
 struct FrameUse {
     enum Kind : uint8_t { Sample, Write };
     struct Event {
@@ -114,7 +115,9 @@ struct FrameUse {
 // Routes every call through the skipper: in front of the driver (keeping the swap UseDriver
 // set), or with overDriver false in front of nothing, handing out texture names 1, 2, 3, ...
 // (a run that only finds out what frames use). Starts drawing, outside any block, nothing
-// bound.
+// bound. Only the run in front of nothing records texture use; in front of the driver
+// TakeFrameUse tells the block state alone, so that a drawn run of any length keeps its memory
+// flat.
 void UseSkipper(bool overDriver);
 // While skipping, the driver sees every state change in order but no glBegin, glEnd,
 // glVertex3f, glClear, glCopyTexImage2D or swap, so that later frames find exactly the state

@@ -10,9 +10,10 @@
 // in and out of a block, so they always pass.
 //
 // What a skipped frame would have put on the screen is gone; what it copied into a texture is
-// gone too. The skipper records, per frame, which textures each block sampled and which ones a
-// copy wrote, so that the caller can tell which frames a wanted picture depends on and draw
-// exactly those.
+// gone too. In front of nothing, the skipper records, per frame, which textures each block
+// sampled and which ones a copy wrote, so that the caller can tell which frames a wanted
+// picture depends on and draw exactly those. In front of the driver it records no use: a
+// drawn run of any length keeps its memory flat.
 #include <algorithm>
 #include <string_view>
 
@@ -44,6 +45,18 @@ struct State {
 };
 State g_state;
 
+// Notes a texture use of the frame for the run that analyses (the one without a driver). A
+// sample repeated since the frame's last write adds nothing to what the frame needs, so a
+// frame's record holds at most one event per texture between two copies.
+void Note(FrameUse::Kind kind, uint32_t texture) {
+    if (g_state.downstream) return;
+    std::vector<FrameUse::Event>& events = g_state.use.events;
+    if (kind == FrameUse::Sample)
+        for (auto e = events.rbegin(); e != events.rend() && e->kind == FrameUse::Sample; ++e)
+            if (e->texture == texture) return;
+    events.push_back({kind, texture});
+}
+
 // Whether a call that the driver refuses inside a block goes through.
 bool PassesState() { return g_state.downstream && !g_state.inBlock; }
 
@@ -59,7 +72,7 @@ QGL_PLAIN_CALLS(QGL_SKIP)
 void Skp_glBegin(uint32_t mode) {
     if (!g_state.inBlock && mode <= kLastPrimitive) {
         g_state.inBlock = true;
-        g_state.use.events.push_back({FrameUse::Sample, g_state.bound});
+        Note(FrameUse::Sample, g_state.bound);
     }
     if (g_state.downstream && !g_state.skipping) g_state.downstream->glBegin(mode);
 }
@@ -79,8 +92,7 @@ void Skp_glClear(uint32_t mask) {
 
 void Skp_glCopyTexImage2D(uint32_t target, int32_t level, uint32_t internalFormat, int32_t x,
                           int32_t y, int32_t w, int32_t h, int32_t border) {
-    if (!g_state.inBlock && target == GL_TEXTURE_2D)
-        g_state.use.events.push_back({FrameUse::Write, g_state.bound});
+    if (!g_state.inBlock && target == GL_TEXTURE_2D) Note(FrameUse::Write, g_state.bound);
     if (g_state.downstream && !g_state.skipping)
         g_state.downstream->glCopyTexImage2D(target, level, internalFormat, x, y, w, h, border);
 }

@@ -73,7 +73,8 @@ public:
             }
             channels_ = info.channels;
             rate_ = info.samplerate;
-            frames_ = info.frames;
+            // SF_COUNT_MAX is libsndfile's "unknown" (an Ogg file cut short, for one).
+            frames_ = info.frames == SF_COUNT_MAX ? -1 : info.frames;
             scratch_.resize(size_t(kChunkFrames) * channels_);
             return true;
         }

@@ -69,6 +69,16 @@ for bad in "--time 10" "$work/demo.acs --time -5 -o x.png" "$work/demo.acs --tim
     "$qv" render $bad >/dev/null 2>&1
     [ $? = 2 ] || fail "qv render $bad: not refused with status 2"
 done
+# A run too long to hold is refused at once, before anything loads; the largest one is not.
+for absurd in "--time 2000000000 --fps 1000 -o $work/x.png" "--frames 0:2000000000:1000000 -o $work/f/" \
+              "--video $work/x.mp4 --from 1000001 --fps 1000"; do
+    # shellcheck disable=SC2086
+    timeout 20 "$qv" render "$work/demo.acs" $absurd 2>"$work/err"
+    [ $? = 2 ] && grep -q "^qv render: the run to [0-9]* ms at [0-9]* fps has [0-9]* frames; qv render runs at most 1000000 (" \
+        "$work/err" || fail "qv render $absurd: $(head -1 "$work/err")"
+done
+timeout 20 "$qv" render "$work/demo.acs" --time 999999 --fps 1000 -o "$work/x.png" --size 8x8 2>"$work/err"
+[ $? = 0 ] || fail "the longest run is refused: $(head -1 "$work/err")"
 "$qv" render "$work/missing.acs" --time 0 -o "$work/m.png" 2>"$work/err"
 [ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
     || fail "missing demo file: $(cat "$work/err")"

@@ -56,6 +56,7 @@ demo music 'music "tone.wav"'
 demo silent ''
 ffmpeg -v error -f lavfi -i "aevalsrc=if(gte(t\,1)\,0.5*sin(2*PI*440*t)\,0):s=44100:d=3" \
     -ac 2 "$work/tone.wav" || fail "ffmpeg cannot make the test tone"
+ffmpeg -v error -i "$work/tone.wav" "$work/tone.flac" || fail "ffmpeg cannot make tone.flac"
 
 # The default range: from 0 to the end of the music (3 s) at 30 fps, frames 0 to 3000 ms.
 if "$qv" render "$work/music.acs" --video "$work/a.mp4" --size 160x120 --fps 30 2>"$work/err"; then
@@ -79,8 +80,47 @@ if "$qv" render "$work/music.acs" --video "$work/a.mp4" --size 160x120 --fps 30 
         fail "video $v s, audio $a s"
     grep -q 'a.mp4: 91 frames (0 to 3000 ms, 160x120 at 30 fps, H.264 + AAC)' "$work/err" &&
         pass "summary line" || fail "summary: $(cat "$work/err")"
+    # A key frame every two seconds (no B-frames: packets come in frame order).
+    keys="$(ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 \
+        "$work/a.mp4" | awk '/K/ {printf "%s%d", s, NR - 1; s = " "}')"
+    [ "$keys" = "0 60" ] && pass "a key frame every two seconds" || fail "key frames at: $keys"
 else
     fail "qv render --video a.mp4: $(cat "$work/err")"
+fi
+
+# BT.709 in limited range, in the stream's tags and in its samples: black is luma 16 and pure
+# red 16 + 219 * 0.2126 = 63 (full range would give 0 and 54, BT.601 coefficients 82).
+cat >"$work/red.qvs" <<'QVS'
+title "red"
+script 0
+    PUSHI 3553
+    DISABLE
+    PUSHF 1
+    PUSHF 0
+    PUSHF 0
+    COLOR3
+    PUSHF -3
+    PUSHF 3
+    PUSHF 3
+    PUSHF -3
+    RECT
+clip track 0 start 0 length 100000 script 0
+QVS
+luma() {  # luma FILE.yuv FRAME: the middle sample of a 64x48 yuv420p frame
+    od -An -tu1 -j $(($2 * 64 * 48 * 3 / 2 + 24 * 64 + 32)) -N1 "$1" | tr -d ' '
+}
+if "$qv" build "$work/red.qvs" -o "$work/red.acs" &&
+   "$qv" render "$work/red.acs" --video "$work/red.mp4" --size 64x48 --fps 10 --to 100 2>"$work/err"; then
+    tags="$(probe v:0 stream=color_range,color_space,color_primaries,color_transfer "$work/red.mp4" |
+        paste -sd ' ')"
+    [ "$tags" = "tv bt709 bt709 bt709" ] && pass "tagged BT.709, limited range" || fail "tags: $tags"
+    ffmpeg -v error -i "$work/red.mp4" -f rawvideo -pix_fmt yuv420p "$work/red.yuv"
+    black="$(luma "$work/red.yuv" 0)" red="$(luma "$work/red.yuv" 1)"
+    [ "${black:-0}" -ge 15 ] && [ "$black" -le 17 ] && [ "${red:-0}" -ge 61 ] && [ "$red" -le 65 ] &&
+        pass "samples in BT.709 limited range (black $black, red $red)" ||
+        fail "luma of black $black (16), of red $red (63)"
+else
+    fail "qv render --video red.mp4: $(cat "$work/err")"
 fi
 
 # In sync: the music is silent for its first second; from 0 the video's first 0.5 s is
@@ -102,6 +142,9 @@ fi
 if "$qv" render "$work/music.acs" --video "$work/l.mkv" --lossless --size 96x64 --fps 20 \
        --to 1000 2>"$work/err"; then
     [ "$(probe v:0 stream=codec_name "$work/l.mkv")" = ffv1 ] || fail "--lossless is not FFV1"
+    keys="$(ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 \
+        "$work/l.mkv" | grep -c K)"
+    [ "$keys" = 21 ] && pass "--lossless: every frame a key frame" || fail "--lossless: $keys key frames of 21"
     ffmpeg -v error -i "$work/l.mkv" -f rawvideo -pix_fmt rgb24 "$work/l.rgb"
     [ "$(stat -c %s "$work/l.rgb")" = $((21 * 96 * 64 * 3)) ] || fail "--lossless: not 21 frames"
     same=0
@@ -118,6 +161,31 @@ if "$qv" render "$work/music.acs" --video "$work/l.mkv" --lossless --size 96x64 
 else
     fail "qv render --lossless: $(cat "$work/err")"
 fi
+
+# A demo that quits ends the video with the frame that quits (500 ms: frames 0 to 500 at
+# 10 fps), with status 0: the player ends there too.
+sed 's/^clip track 0 .*/&\nscript 1\n    QUIT\nclip track 1 start 500 length 1000 script 1/' \
+    "$work/music.qvs" >"$work/quits.qvs"
+"$qv" build "$work/quits.qvs" -o "$work/quits.acs"
+"$qv" render "$work/quits.acs" --video "$work/q.mp4" --size 64x48 --fps 10 2>"$work/err"
+status=$?
+count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
+    -of default=nw=1:nk=1 "$work/q.mp4" 2>/dev/null)"
+[ "$status" = 0 ] && [ "$count" = 6 ] && grep -q 'q.mp4: 6 frames (0 to 500 ms' "$work/err" &&
+    pass "the video ends with the frame in which the demo quits" ||
+    fail "demo quitting at 500 ms: status $status, $count frames: $(cat "$work/err")"
+
+# Music cut short (half a FLAC file that declares 3 s) ends the video where it stops decoding,
+# and says so with status 1; the file plays.
+head -c $(($(stat -c %s "$work/tone.flac") / 2)) "$work/tone.flac" >"$work/cut.flac"
+sed 's/^music .*/music "cut.flac"/' "$work/music.qvs" >"$work/cut.qvs"
+"$qv" build "$work/cut.qvs" -o "$work/cut.acs"
+"$qv" render "$work/cut.acs" --video "$work/cut.mp4" --size 64x48 --fps 10 2>"$work/err"
+status=$?
+[ "$status" = 1 ] && grep -q "music file '.*cut.flac' stops decoding at [0-9]* ms, short of the 3000 ms it declares (cut or damaged): the video ends there" "$work/err" &&
+    ffmpeg -v error -i "$work/cut.mp4" -f null - &&
+    pass "music cut short is reported with status 1" ||
+    fail "music cut short: status $status: $(cat "$work/err")"
 
 # No music: a silent video, and one line says so.
 if "$qv" render "$work/silent.acs" --video "$work/s.webm" --size 64x48 --fps 10 --to 500 \

@@ -31,3 +31,24 @@ done
 cmp "$work/seek.rgb" "$work/replay.rgb"
 [ -s "$work/seek.rgb" ]
 echo "ok: a lossless video from 40 s is the same by seeking and by full replay"
+
+# One picture everywhere: at several times, the PNG of --time T equals the --frames PNG of T and
+# the lossless video's frame of T, byte for byte (the video starts late, so it seeks too).
+fps=20 times="4000 19000 34000 49000 64000 79000"
+"$build/qv" render "$demo" --frames 4000:79000:15000 --fps "$fps" --size 160x120 \
+    -o "$work/frames" 2>/dev/null
+"$build/qv" render "$demo" --video "$work/video.mkv" --lossless --from 4000 --to 79000 \
+    --fps "$fps" --size 160x120 2>/dev/null
+ffmpeg -v error -i "$work/video.mkv" -map 0:v -f rawvideo -pix_fmt rgb24 "$work/video.rgb"
+frame_bytes=$((160 * 120 * 3))
+for t in $times; do
+    png="$work/time_$t.png"
+    "$build/qv" render "$demo" --time "$t" --fps "$fps" --size 160x120 -o "$png" 2>/dev/null
+    cmp "$png" "$work/frames/$(printf 'frame_%08d.png' "$t")"
+    ffmpeg -v error -i "$png" -f rawvideo -pix_fmt rgb24 "$work/time_$t.rgb"
+    dd if="$work/video.rgb" of="$work/video_$t.rgb" bs="$frame_bytes" \
+        skip=$(((t - 4000) * fps / 1000)) count=1 2>/dev/null
+    [ "$(stat -c %s "$work/video_$t.rgb")" = "$frame_bytes" ]
+    cmp "$work/time_$t.rgb" "$work/video_$t.rgb"
+done
+echo "ok: at $times ms, --time, --frames and the lossless video give the same pixels"

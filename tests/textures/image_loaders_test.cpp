@@ -65,9 +65,11 @@ Bytes TgaHeader(int imageType, int width, int height, int bits, int colourMapTyp
 }
 
 // A JPEG of `components` samples per pixel in colour space `space`; row y comes from fillRow.
-// adobe: stored as YCCK with an Adobe marker, as Photoshop writes CMYK.
+// adobe: with an Adobe marker, stored as YCCK as Photoshop writes CMYK (or as CMYK itself
+// when ycck is false, which a flat colour survives exactly).
 Bytes EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space, bool adobe,
-                 const std::function<void(int y, std::vector<uint8_t>& row)>& fillRow) {
+                 const std::function<void(int y, std::vector<uint8_t>& row)>& fillRow,
+                 bool ycck = true) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -81,7 +83,7 @@ Bytes EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space, boo
     c.in_color_space = space;
     jpeg_set_defaults(&c);
     if (space == JCS_CMYK) {
-        jpeg_set_colorspace(&c, adobe ? JCS_YCCK : JCS_CMYK);
+        jpeg_set_colorspace(&c, adobe && ycck ? JCS_YCCK : JCS_CMYK);
         c.write_Adobe_marker = adobe ? TRUE : FALSE;
     }
     jpeg_set_quality(&c, 100, TRUE);
@@ -351,6 +353,30 @@ TEST(DecodeJPG, PrintCmykIsConvertedToRgbInvertedOrNot) {
         EXPECT_TRUE(near(px[top], 255) && near(px[top + 1], 0) && near(px[top + 2], 0))
             << int(px[top]) << " " << int(px[top + 1]) << " " << int(px[top + 2]);
         EXPECT_EQ(px[top + 3], 255);
+    }
+}
+
+// Each channel is rounded to nearest: (255 - ink) * (255 - black) / 255 is 125.1 for cyan 100
+// under black 50, 180.9 for magenta 30 and 204.2 for yellow 1. A flat picture stored as CMYK
+// (no YCCK transform) decodes to exactly the inks written, so the bytes are exact.
+TEST(DecodeJPG, PrintCmykRoundsEachChannelToNearest) {
+    const std::array<uint8_t, 4> inks = {100, 30, 1, 50};
+    for (bool adobe : {true, false}) {
+        SCOPED_TRACE(adobe ? "Adobe marker, inverted samples" : "plain samples");
+        const Bytes jpeg = EncodeJpeg(
+            8, 8, 4, JCS_CMYK, adobe,
+            [&](int, std::vector<uint8_t>& row) {
+                for (size_t i = 0; i < row.size(); ++i)
+                    row[i] = adobe ? uint8_t(255 - inks[i % 4]) : inks[i % 4];
+            },
+            false);
+        DecodeResult r = DecodeJPG(jpeg, "data\\print.jpg");
+        ASSERT_TRUE(r.ok) << Text(r);
+        ASSERT_EQ(r.image.pixels.size(), 8u * 8 * 4);
+        for (size_t i = 0; i < r.image.pixels.size(); i += 4)
+            ASSERT_EQ(Bytes(r.image.pixels.begin() + long(i), r.image.pixels.begin() + long(i) + 4),
+                      (Bytes{125, 181, 204, 255}))
+                << "pixel " << i / 4;
     }
 }
 

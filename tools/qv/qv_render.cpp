@@ -17,16 +17,16 @@
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
+#include "core/command_line.h"
 #include "core/quote.h"
 #include "gl/gl_layer.h"
 #include "platform/headless.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
-#include "tools/render/frame_names.h"
-#include "core/command_line.h"
-#include "tools/render/png_writer.h"
 #include "tools/qv/qv_commands.h"
+#include "tools/render/frame_names.h"
+#include "tools/render/png_writer.h"
 #include "tools/render/seek.h"
 #include "tools/video/video_export.h"
 
@@ -72,12 +72,24 @@ bool ParseFrames(std::string_view text, std::vector<int32_t>& times) {
     size_t colon = text.find(':');
     int32_t start, end, step;
     if (colon == std::string_view::npos || !core::ParseNumber(text.substr(0, colon), start) ||
-        !core::ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 || end < start)
+        !core::ParsePair(text.substr(colon + 1), ':', end, step) || step <= 0 || start < 0 ||
+        end < start)
         return false;
     constexpr int64_t kMostFrames = 100000;
     if ((int64_t(end) - start) / step >= kMostFrames) return false;
     for (int64_t t = start; t <= end; t += step) times.push_back(int32_t(t));
     return true;
+}
+
+std::string RunTooLong(int32_t time, int32_t fps) {
+    const int64_t seconds = kMostRunFrames / fps;
+    char most[48];
+    std::snprintf(most, sizeof most, "%lld:%02lld:%02lld", (long long)(seconds / 3600),
+                  (long long)(seconds / 60 % 60), (long long)(seconds % 60));
+    return "the run to " + std::to_string(time) + " ms at " + std::to_string(fps) + " fps has " +
+           std::to_string(RunFrameCount(time, fps)) + " frames; qv render runs at most " +
+           std::to_string(kMostRunFrames) + " (" + most + " of demo time at " +
+           std::to_string(fps) + " fps)";
 }
 
 // Returns an error text, or "" when the options are complete.
@@ -118,7 +130,8 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
             o.output = value;
             ++i;
         } else if (arg == "--size") {
-            if (!value || !core::ParseSize(value, o.width, o.height) || o.width > 8192 || o.height > 8192)
+            if (!value || !core::ParseSize(value, o.width, o.height) || o.width > 8192 ||
+                o.height > 8192)
                 return "--size needs WIDTHxHEIGHT, each 1 to 8192";
             ++i;
         } else if (arg == "--fps") {
@@ -137,6 +150,9 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
     if (int(haveTime) + int(haveFrames) + int(o.toVideo) != 1)
         return "give exactly one of --time, --frames and --video";
     if (haveRange && !o.toVideo) return "--from, --to and --lossless go with --video";
+    // The video's frames from --from on stream through; the run up to its first one does not.
+    const int32_t runTo = o.toVideo ? o.video.from : o.times.back();
+    if (RunFrameCount(runTo, o.fps) > kMostRunFrames) return RunTooLong(runTo, o.fps);
     if (o.toVideo) {
         if (!o.output.empty()) return "--video names the output: -o is not needed";
         if (o.video.to >= 0 && o.video.to < o.video.from) return "--to comes before --from";

@@ -39,6 +39,11 @@ std::vector<LoopFrame> LoopFrames(std::span<const int32_t> wantedTimes, int32_t 
     return frames;
 }
 
+int64_t RunFrameCount(int32_t time, int32_t fps) {
+    // Loop frame k comes before time when k * 1000 / fps < time, that is k * 1000 < time * fps.
+    return (int64_t(time) * fps + 999) / 1000 + 1;
+}
+
 std::vector<bool> FramesToDraw(std::span<const gl::FrameUse> uses,
                                std::span<const LoopFrame> frames) {
     std::vector<bool> draw(frames.size());

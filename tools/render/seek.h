@@ -28,8 +28,16 @@ struct LoopFrame {
 
 // The frames of a run at fps frames per second up to the last wanted time: loop frame k at
 // k * 1000 / fps ms (truncated), and each wanted time (ascending) as a frame of its own that
-// replaces the loop frame at the same time.
+// replaces the loop frame at the same time. The caller keeps the run within kMostRunFrames.
 std::vector<LoopFrame> LoopFrames(std::span<const int32_t> wantedTimes, int32_t fps);
+
+// A run keeps a few dozen bytes per frame (its frames and their texture use): a run of days
+// at 1000 fps would not fit in memory. A million frames are 4 h 37 min of demo time at 60 fps.
+constexpr int64_t kMostRunFrames = 1'000'000;
+
+// The frames of a run up to and including the frame at time (the loop frames before it and
+// that frame).
+int64_t RunFrameCount(int32_t time, int32_t fps);
 
 // Which frames to draw so that every wanted frame comes out as in a full replay. uses[i] is
 // what frame i did with textures; frames past uses.size() never ran.

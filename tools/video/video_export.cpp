@@ -54,6 +54,7 @@ int64_t VideoFrameMs(const VideoJob& job, int64_t i) { return job.from + i * 100
 // The demo's music from --from on, read as the video needs it.
 struct VideoMusic {
     platform::MusicReader reader;
+    std::string path;  // as shown
     bool open = false;
     bool ended = false;
     int32_t rate = 0;
@@ -63,6 +64,28 @@ struct VideoMusic {
     std::vector<float> chunk;  // one slice of samples, reused
 };
 
+// The decoders estimate some lengths (MP3, tracker modules) to a few milliseconds; a file
+// that ends more than this short of its declared length was cut or is damaged.
+constexpr int64_t kMusicLengthSlackMs = 100;
+
+// Whether the music stopped decoding well before the length its file declares.
+bool MusicCutShort(const VideoMusic& music) {
+    const int64_t declared = music.reader.DeclaredFrames();
+    return music.ended && declared >= 0 &&
+           declared - music.framesRead > kMusicLengthSlackMs * music.rate / 1000;
+}
+
+// Reads up to want frames into the chunk; notes where the music ends.
+int64_t ReadMusic(VideoMusic& music, int64_t want) {
+    const int64_t got = music.reader.ReadStereo(music.chunk.data(), want);
+    music.framesRead += got;
+    if (got < want) {
+        music.ended = true;
+        music.endMs = music.framesRead * 1000 / music.rate;
+    }
+    return got;
+}
+
 // Opens the demo's music and skips to --from. Says in one line why there is no sound.
 void OpenMusic(const VideoJob& job, VideoMusic& music) {
     const std::string& name = app::Demo().musicFile.bytes;
@@ -71,24 +94,30 @@ void OpenMusic(const VideoJob& job, VideoMusic& music) {
         return;
     }
     std::string path = platform::ResolvePath(name), error;
+    music.path = platform::DisplayPath(path);
     if (!music.reader.Open(path, error)) {
         std::fprintf(stderr,
                      "qv render: the music file '%s' cannot be decoded (%s): the video has no "
                      "sound\n",
-                     platform::DisplayPath(path).c_str(), error.c_str());
+                     music.path.c_str(), error.c_str());
         return;
     }
     music.open = true;
     music.rate = music.reader.SampleRate();
     music.chunk.resize(2 * 8192);
     const int64_t skip = int64_t(job.from) * music.rate / 1000;
-    while (music.framesRead < skip && !music.ended) {
-        int64_t want = std::min<int64_t>(8192, skip - music.framesRead);
-        int64_t got = music.reader.ReadStereo(music.chunk.data(), want);
-        music.framesRead += got;
-        if (got < want) music.ended = true;
-    }
+    while (music.framesRead < skip && !music.ended)
+        ReadMusic(music, std::min<int64_t>(8192, skip - music.framesRead));
     music.endMs = music.framesRead * 1000 / music.rate;
+}
+
+void SayMusicCutShort(const VideoMusic& music, const VideoJob& job) {
+    std::fprintf(stderr,
+                 "qv render: the music file '%s' stops decoding at %lld ms, short of the %lld ms "
+                 "it declares (cut or damaged): %s\n",
+                 music.path.c_str(), (long long)music.endMs,
+                 (long long)(music.reader.DeclaredFrames() * 1000 / music.rate),
+                 job.to >= 0 ? "the video is silent from there" : "the video ends there");
 }
 
 // Hands the writer the samples up to the end of video frame `frames` (exclusive), reading the
@@ -98,15 +127,7 @@ bool FeedMusic(const VideoJob& job, int64_t frames, VideoMusic& music, VideoWrit
     const int64_t target = frames * music.rate / job.fps;
     while (music.framesFed < target) {
         const int64_t want = std::min<int64_t>(8192, target - music.framesFed);
-        int64_t got = 0;
-        if (!music.ended) {
-            got = music.reader.ReadStereo(music.chunk.data(), want);
-            music.framesRead += got;
-            if (got < want) {
-                music.ended = true;
-                music.endMs = music.framesRead * 1000 / music.rate;
-            }
-        }
+        const int64_t got = music.ended ? 0 : ReadMusic(music, want);
         std::fill(music.chunk.begin() + 2 * got, music.chunk.begin() + 2 * want, 0.0f);
         if (!writer.WriteAudio(music.chunk.data(), want, error)) return false;
         music.framesFed += want;
@@ -218,6 +239,7 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     VideoMusic music;
     OpenMusic(job, music);
     if (music.open && music.ended && job.to < 0) {
+        if (MusicCutShort(music)) SayMusicCutShort(music, job);
         std::fprintf(stderr, "qv render: the music ends at %lld ms, before --from %d ms\n",
                      (long long)music.endMs, int(job.from));
         return 1;
@@ -299,6 +321,10 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
         std::fprintf(stderr, "qv render: no frame between %d and %d ms\n", int(job.from),
                      int(job.to));
         status = 1;
+    }
+    if (music.open && MusicCutShort(music)) {
+        SayMusicCutShort(music, job);
+        if (status == 0) status = 1;
     }
     const double seconds = double(written) / job.fps;
     std::fprintf(stderr,

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -13,6 +14,8 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "core/quote.h"
@@ -57,6 +60,27 @@ std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
+}
+
+// Sets error to "what: FFmpeg's reason" when code is an FFmpeg error; false then.
+bool Check(int code, const std::string& what, std::string& error) {
+    if (code >= 0) return true;
+    error = what + ": " + AvError(code);
+    return false;
+}
+
+// The allocators return null instead of an error code: the reason is always memory.
+bool Allocated(const void* made, const std::string& what, std::string& error) {
+    return Check(made ? 0 : AVERROR(ENOMEM), what, error);
+}
+
+// avcodec_open2 and avformat_write_header leave the options they did not take in the
+// dictionary: a name this build does not know would otherwise be dropped without a word.
+bool AllTaken(const AVDictionary* options, const std::string& who, std::string& error) {
+    const AVDictionaryEntry* left = av_dict_get(options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+    if (!left) return true;
+    error = who + " does not know the option " + core::QuoteToken(left->key);
+    return false;
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -118,6 +142,23 @@ std::string VideoCodecNames(const std::string& path, const VideoFormat& format) 
     return format.audioRate ? names : names.substr(0, names.find(" + "));
 }
 
+// An option dictionary for an encoder or the muxer that frees itself.
+struct Options {
+    AVDictionary* entries = nullptr;
+    Options() = default;
+    Options(const Options&) = delete;
+    Options& operator=(const Options&) = delete;
+    ~Options() { av_dict_free(&entries); }
+
+    bool Set(std::initializer_list<std::pair<const char*, const char*>> pairs, std::string& error) {
+        for (const auto& [key, value] : pairs)
+            if (!Check(av_dict_set(&entries, key, value, 0),
+                       std::string("cannot set the option ") + key, error))
+                return false;
+        return true;
+    }
+};
+
 struct VideoEncoder {
     AVFormatContext* file = nullptr;
     bool headerWritten = false;
@@ -155,33 +196,53 @@ struct VideoEncoder {
 
     // Hands frame (null: drain) to the encoder and writes what comes out.
     bool Encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, std::string& error) {
+        const std::string encoder = std::string("the ") + codec->codec->name + " encoder";
         int ret = avcodec_send_frame(codec, frame);
-        if (ret < 0 && ret != AVERROR_EOF) {
-            error = "the encoder refused a frame: " + AvError(ret);
-            return false;
-        }
+        if (ret != AVERROR_EOF && !Check(ret, encoder + " refused a frame", error)) return false;
         for (;;) {
             ret = avcodec_receive_packet(codec, packet);
             if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return true;
-            if (ret < 0) {
-                error = "encoding failed: " + AvError(ret);
-                return false;
-            }
+            if (!Check(ret, encoder + " failed", error)) return false;
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
-            ret = av_interleaved_write_frame(file, packet);
-            if (ret < 0) {
-                error = AvError(ret);
+            if (!Check(av_interleaved_write_frame(file, packet), "cannot write to the file", error))
                 return false;
-            }
         }
     }
 
+    // A stream and an encoder context for codec; false with the reason.
+    bool AddStream(const char* encoderName, AVStream*& stream, AVCodecContext*& context,
+                   const AVCodec*& codec, std::string& error) {
+        codec = avcodec_find_encoder_by_name(encoderName);
+        if (!codec) {
+            error = std::string("this machine's FFmpeg has no ") + encoderName + " encoder";
+            return false;
+        }
+        stream = avformat_new_stream(file, nullptr);
+        if (!Allocated(stream, "cannot add a stream", error)) return false;
+        context = avcodec_alloc_context3(codec);
+        return Allocated(context, std::string("cannot set up the ") + encoderName + " encoder",
+                         error);
+    }
+
+    // Opens the encoder with options (all of which it must take) and describes its stream.
+    bool StartEncoder(AVCodecContext* context, const AVCodec* codec, AVStream* stream,
+                      Options& options, std::string& error) {
+        const std::string encoder = std::string("the ") + codec->name + " encoder";
+        if (file->oformat->flags & AVFMT_GLOBALHEADER)
+            context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (!Check(avcodec_open2(context, codec, &options.entries), "cannot start " + encoder,
+                   error) ||
+            !AllTaken(options.entries, encoder, error))
+            return false;
+        stream->time_base = context->time_base;
+        return Check(avcodec_parameters_from_context(stream->codecpar, context),
+                     "cannot describe the stream of " + encoder, error);
+    }
+
     bool OpenVideo(const Container& c, const VideoFormat& f, std::string& error) {
-        const AVCodec* codec = avcodec_find_encoder_by_name(c.videoEncoder);
-        videoStream = avformat_new_stream(file, nullptr);
-        video = avcodec_alloc_context3(codec);
-        if (!videoStream || !video) return false;
+        const AVCodec* codec = nullptr;
+        if (!AddStream(c.videoEncoder, videoStream, video, codec, error)) return false;
         video->width = f.width;
         video->height = f.height;
         video->time_base = AVRational{1, f.fps};
@@ -190,15 +251,13 @@ struct VideoEncoder {
         // disk loses at most that much.
         video->gop_size = 2 * f.fps;
         video->thread_count = 0;  // as many as the encoder likes
-        AVDictionary* options = nullptr;
-        AVPixelFormat source = AV_PIX_FMT_RGBA;
+        Options options;
+        bool set = false;
         if (f.lossless) {
             // Packed RGB: the decoded frames are the read-back pixels, bit for bit.
             video->pix_fmt = AV_PIX_FMT_BGR0;
             video->gop_size = 1;
-            av_dict_set(&options, "level", "3", 0);
-            av_dict_set(&options, "slicecrc", "1", 0);
-            av_dict_set(&options, "slices", "4", 0);
+            set = options.Set({{"level", "3"}, {"slicecrc", "1"}, {"slices", "4"}}, error);
         } else {
             video->pix_fmt = AV_PIX_FMT_YUV420P;
             video->color_range = AVCOL_RANGE_MPEG;
@@ -209,40 +268,48 @@ struct VideoEncoder {
                 // The fastest preset: on a software renderer the encoder competes with the
                 // rasteriser for the cores (veryfast costs 1.9x the encoding time and slows
                 // the read-back too); crf 18 keeps the quality, the file is larger.
-                av_dict_set(&options, "preset", "ultrafast", 0);
-                av_dict_set(&options, "crf", "18", 0);
+                set = options.Set({{"preset", "ultrafast"}, {"crf", "18"}}, error);
             } else {  // libvpx-vp9: constant quality, the fast real-time mode, rows in parallel
-                av_dict_set(&options, "crf", "31", 0);
-                av_dict_set(&options, "b", "0", 0);
-                av_dict_set(&options, "deadline", "realtime", 0);
-                av_dict_set(&options, "cpu-used", "8", 0);
-                av_dict_set(&options, "row-mt", "1", 0);
+                set = options.Set({{"crf", "31"},
+                                   {"b", "0"},
+                                   {"deadline", "realtime"},
+                                   {"cpu-used", "8"},
+                                   {"row-mt", "1"}},
+                                  error);
             }
         }
-        if (file->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        int ret = avcodec_open2(video, codec, &options);
-        av_dict_free(&options);
-        if (ret < 0) {
-            error = std::string("cannot start the ") + c.videoEncoder + " encoder: " + AvError(ret);
-            return false;
-        }
-        avcodec_parameters_from_context(videoStream->codecpar, video);
-        videoStream->time_base = video->time_base;
+        if (!set || !StartEncoder(video, codec, videoStream, options, error)) return false;
         videoStream->avg_frame_rate = video->framerate;
         picture = av_frame_alloc();
-        if (!picture) return false;
+        if (!Allocated(picture, "cannot allocate a picture", error)) return false;
         picture->format = video->pix_fmt;
         picture->width = f.width;
         picture->height = f.height;
-        if (av_frame_get_buffer(picture, 0) < 0) return false;
-        // Same size: only the pixel layout changes; the bilinear filter only touches the
-        // chroma subsampling of yuv420p.
-        scaler = sws_getContext(f.width, f.height, source, f.width, f.height, video->pix_fmt,
-                                SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!scaler) return false;
+        if (!Check(av_frame_get_buffer(picture, 0), "cannot allocate a picture", error))
+            return false;
+        return OpenScaler(f, error);
+    }
+
+    // Same size: only the pixel layout changes; the bilinear filter only touches the chroma
+    // subsampling of yuv420p. RGB is full range; yuv420p gets BT.709's limited range, as its
+    // stream is tagged.
+    bool OpenScaler(const VideoFormat& f, std::string& error) {
+        const std::string conversion =
+            std::string("RGBA to ") + av_get_pix_fmt_name(video->pix_fmt);
+        scaler = sws_getContext(f.width, f.height, AV_PIX_FMT_RGBA, f.width, f.height,
+                                video->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!scaler) {
+            error = "swscale cannot convert " + conversion;
+            return false;
+        }
         if (!f.lossless) {
             const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);
-            sws_setColorspaceDetails(scaler, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+            // Not an FFmpeg error code: -1 when the conversion has no such settings.
+            if (sws_setColorspaceDetails(scaler, coefficients, 1, coefficients, 0, 0, 1 << 16,
+                                         1 << 16) < 0) {
+                error = "swscale cannot convert " + conversion + " in BT.709 limited range";
+                return false;
+            }
         }
         width = f.width;
         height = f.height;
@@ -250,44 +317,43 @@ struct VideoEncoder {
     }
 
     bool OpenAudio(const Container& c, const VideoFormat& f, std::string& error) {
-        const AVCodec* codec = avcodec_find_encoder_by_name(c.audioEncoder);
-        audioStream = avformat_new_stream(file, nullptr);
-        audio = avcodec_alloc_context3(codec);
-        if (!audioStream || !audio) return false;
+        const AVCodec* codec = nullptr;
+        if (!AddStream(c.audioEncoder, audioStream, audio, codec, error)) return false;
         audio->sample_fmt = PickSampleFormat(codec);
         audio->sample_rate = PickSampleRate(codec, f.audioRate);
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        av_channel_layout_copy(&audio->ch_layout, &stereo);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;  // swr_alloc_set_opts2 takes no const
+        if (!Check(av_channel_layout_copy(&audio->ch_layout, &stereo),
+                   "cannot set the channel layout", error))
+            return false;
         audio->time_base = AVRational{1, audio->sample_rate};
         if (std::string(c.audioEncoder) != "flac") audio->bit_rate = 192000;
-        if (file->oformat->flags & AVFMT_GLOBALHEADER) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        int ret = avcodec_open2(audio, codec, nullptr);
-        if (ret < 0) {
-            error = std::string("cannot start the ") + c.audioEncoder + " encoder: " + AvError(ret);
-            return false;
-        }
-        avcodec_parameters_from_context(audioStream->codecpar, audio);
-        audioStream->time_base = audio->time_base;
+        Options none;
+        if (!StartEncoder(audio, codec, audioStream, none, error)) return false;
         if (audio->frame_size <= 0) audio->frame_size = 4096;  // encoders that take any size
-        if (swr_alloc_set_opts2(&resampler, &audio->ch_layout, audio->sample_fmt,
-                                audio->sample_rate, &stereo, AV_SAMPLE_FMT_FLT, f.audioRate, 0,
-                                nullptr) < 0 ||
-            swr_init(resampler) < 0)
+        if (!Check(swr_alloc_set_opts2(&resampler, &audio->ch_layout, audio->sample_fmt,
+                                       audio->sample_rate, &stereo, AV_SAMPLE_FMT_FLT, f.audioRate,
+                                       0, nullptr),
+                   "cannot set up the resampler", error) ||
+            !Check(swr_init(resampler), "cannot start the resampler", error))
             return false;
         fifo = av_audio_fifo_alloc(audio->sample_fmt, 2, audio->frame_size);
+        if (!Allocated(fifo, "cannot allocate the sample queue", error)) return false;
         sound = av_frame_alloc();
-        if (!fifo || !sound) return false;
+        if (!Allocated(sound, "cannot allocate a sound frame", error)) return false;
         sound->format = audio->sample_fmt;
         sound->sample_rate = audio->sample_rate;
-        av_channel_layout_copy(&sound->ch_layout, &audio->ch_layout);
+        if (!Check(av_channel_layout_copy(&sound->ch_layout, &audio->ch_layout),
+                   "cannot set the channel layout", error))
+            return false;
         sound->nb_samples = audio->frame_size;
-        return av_frame_get_buffer(sound, 0) >= 0;
+        return Check(av_frame_get_buffer(sound, 0), "cannot allocate a sound frame", error);
     }
 
     // Feeds count input frames (null: what the resampler still holds) through to the fifo.
-    bool Resample(const float* stereo, int count) {
+    bool Resample(const float* stereo, int count, std::string& error) {
         const int room = swr_get_out_samples(resampler, count);
-        if (room <= 0) return true;
+        if (!Check(room, "cannot resample the music", error)) return false;
+        if (room == 0) return true;
         const bool planar = av_sample_fmt_is_planar(audio->sample_fmt);
         const int bytes = av_get_bytes_per_sample(audio->sample_fmt) * room * (planar ? 1 : 2);
         converted.resize(planar ? 2 : 1);
@@ -297,9 +363,13 @@ struct VideoEncoder {
             planes.push_back(plane.data());
         }
         const uint8_t* in = reinterpret_cast<const uint8_t*>(stereo);
-        int got = swr_convert(resampler, planes.data(), room, stereo ? &in : nullptr, count);
-        if (got < 0) return false;
-        return av_audio_fifo_write(fifo, reinterpret_cast<void**>(planes.data()), got) == got;
+        const int got = swr_convert(resampler, planes.data(), room, stereo ? &in : nullptr, count);
+        if (!Check(got, "cannot resample the music", error)) return false;
+        const int queued = av_audio_fifo_write(fifo, reinterpret_cast<void**>(planes.data()), got);
+        return Check(queued < 0      ? queued
+                     : queued == got ? 0
+                                     : AVERROR(ENOMEM),
+                     "cannot queue the music's samples", error);
     }
 
     // Encodes whole encoder frames from the fifo; at the end also the rest, padded with
@@ -309,12 +379,21 @@ struct VideoEncoder {
                              (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
         while (av_audio_fifo_size(fifo) >= audio->frame_size ||
                (last && av_audio_fifo_size(fifo) > 0)) {
-            if (av_frame_make_writable(sound) < 0) return false;
-            int n = std::min(av_audio_fifo_size(fifo), audio->frame_size);
-            av_audio_fifo_read(fifo, reinterpret_cast<void**>(sound->data), n);
+            if (!Check(av_frame_make_writable(sound), "cannot allocate a sound frame", error))
+                return false;
+            const int n = std::min(av_audio_fifo_size(fifo), audio->frame_size);
+            const int read = av_audio_fifo_read(fifo, reinterpret_cast<void**>(sound->data), n);
+            if (!Check(read < 0    ? read
+                       : read == n ? 0
+                                   : AVERROR_BUG,
+                       "cannot take the music's samples from the queue", error))
+                return false;
             sound->nb_samples = n;
             if (n < audio->frame_size && !anySize) {
-                av_samples_set_silence(sound->data, n, audio->frame_size - n, 2, audio->sample_fmt);
+                if (!Check(av_samples_set_silence(sound->data, n, audio->frame_size - n, 2,
+                                                  audio->sample_fmt),
+                           "cannot pad the last sound frame", error))
+                    return false;
                 sound->nb_samples = audio->frame_size;
             }
             sound->pts = samplesIn;
@@ -336,37 +415,34 @@ bool VideoWriter::Open(const std::string& path, const VideoFormat& format, std::
     state_ = std::make_unique<VideoEncoder>();
     VideoEncoder& s = *state_;
     av_log_set_level(AV_LOG_ERROR);
-    if (avformat_alloc_output_context2(&s.file, nullptr, c.muxer, path.c_str()) < 0 || !s.file) {
-        error = "cannot set up the " + std::string(c.muxer) + " container";
+    if (!Check(avformat_alloc_output_context2(&s.file, nullptr, c.muxer, path.c_str()),
+               std::string("cannot set up the ") + c.muxer + " container", error))
         return false;
-    }
     s.packet = av_packet_alloc();
-    if (!s.packet || !s.OpenVideo(c, format, error) ||
-        (format.audioRate > 0 && !s.OpenAudio(c, format, error))) {
-        if (error.empty()) error = "out of memory setting up the encoders";
+    if (!Allocated(s.packet, "cannot allocate a packet", error) || !s.OpenVideo(c, format, error) ||
+        (format.audioRate > 0 && !s.OpenAudio(c, format, error)))
         return false;
-    }
-    int ret = avio_open(&s.file->pb, path.c_str(), AVIO_FLAG_WRITE);
-    if (ret < 0) {
-        error = AvError(ret);
+    // The caller names the file: the system's reason alone says why it cannot be created.
+    const int opened = avio_open(&s.file->pb, path.c_str(), AVIO_FLAG_WRITE);
+    if (opened < 0) {
+        error = AvError(opened);
         return false;
     }
     // The file on disk follows the run closely and plays however it ends (a full disk, a
     // crash) up to its last complete piece: MP4 in fragments from key frame to key frame
     // (the first moov waits for the first fragment, so that the edit list holds the
     // encoders' delays), Matroska in clusters of a second, each handed to the system at once.
-    AVDictionary* options = nullptr;
-    if (std::string(c.muxer) == "mp4")
-        av_dict_set(&options, "movflags", "frag_keyframe+empty_moov+delay_moov+default_base_moof",
-                    0);
-    else av_dict_set(&options, "cluster_time_limit", "1000", 0);
+    Options options;
+    const bool set =
+        std::string(c.muxer) == "mp4"
+            ? options.Set({{"movflags", "frag_keyframe+empty_moov+delay_moov+default_base_moof"}},
+                          error)
+            : options.Set({{"cluster_time_limit", "1000"}}, error);
     s.file->flush_packets = 1;
-    ret = avformat_write_header(s.file, &options);
-    av_dict_free(&options);
-    if (ret < 0) {
-        error = AvError(ret);
+    if (!set ||
+        !Check(avformat_write_header(s.file, &options.entries), "cannot write the header", error) ||
+        !AllTaken(options.entries, std::string("the ") + c.muxer + " muxer", error))
         return false;
-    }
     s.headerWritten = true;
     return true;
 }
@@ -374,15 +450,21 @@ bool VideoWriter::Open(const std::string& path, const VideoFormat& format, std::
 bool VideoWriter::WriteFrame(const uint8_t* rgba, std::string& error) {
     VideoEncoder& s = *state_;
     auto start = std::chrono::steady_clock::now();
-    if (av_frame_make_writable(s.picture) < 0) {
-        error = "out of memory";
+    if (!Check(av_frame_make_writable(s.picture), "cannot allocate a picture", error)) return false;
+    // The read-back is bottom row first: start at the top row and step backwards. swscale
+    // reads four planes and strides whatever the format; RGBA uses the first.
+    const int stride = s.width * 4;
+    const uint8_t* const planes[4] = {rgba + size_t(s.height - 1) * size_t(stride), nullptr,
+                                      nullptr, nullptr};
+    const int strides[4] = {-stride, 0, 0, 0};
+    const int rows =
+        sws_scale(s.scaler, planes, strides, 0, s.height, s.picture->data, s.picture->linesize);
+    if (!Check(rows, "cannot convert the picture", error)) return false;
+    if (rows != s.height) {
+        error = "swscale converted " + std::to_string(rows) + " of the picture's " +
+                std::to_string(s.height) + " rows";
         return false;
     }
-    // The read-back is bottom row first: start at the top row and step backwards.
-    const int stride = s.width * 4;
-    const uint8_t* top = rgba + size_t(s.height - 1) * size_t(stride);
-    const int strides[1] = {-stride};
-    sws_scale(s.scaler, &top, strides, 0, s.height, s.picture->data, s.picture->linesize);
     s.picture->pts = s.framesIn++;
     auto encodeStart = std::chrono::steady_clock::now();
     s.convertSeconds += std::chrono::duration<double>(encodeStart - start).count();
@@ -399,9 +481,7 @@ bool VideoWriter::WriteAudio(const float* stereo, int64_t frames, std::string& e
     constexpr int64_t kSlice = 8192;
     for (int64_t done = 0; ok && done < frames; done += kSlice) {
         int n = int(std::min(kSlice, frames - done));
-        ok = s.Resample(stereo + 2 * done, n);
-        if (!ok) error = "cannot convert the music's samples";
-        else ok = s.EncodeAudio(false, error);
+        ok = s.Resample(stereo + 2 * done, n, error) && s.EncodeAudio(false, error);
     }
     s.encodeSeconds += SecondsSince(start);
     return ok;
@@ -412,19 +492,21 @@ bool VideoWriter::Finish(std::string& error) {
     VideoEncoder& s = *state_;
     if (!s.headerWritten) return false;
     auto start = std::chrono::steady_clock::now();
-    std::string failure;
-    bool ok = s.Encode(s.video, s.videoStream, nullptr, failure);
+    // Every step is tried; the first failure is the one reported.
+    std::string failure, later;
+    auto step = [&](bool ok) {
+        if (!ok && failure.empty()) failure = later;
+        later.clear();
+        return ok;
+    };
+    bool ok = step(s.Encode(s.video, s.videoStream, nullptr, later));
     if (s.audio) {
-        ok = s.Resample(nullptr, 0) && ok;
-        ok = s.EncodeAudio(true, failure) && ok;
-        ok = s.Encode(s.audio, s.audioStream, nullptr, failure) && ok;
+        ok = step(s.Resample(nullptr, 0, later)) && ok;
+        ok = step(s.EncodeAudio(true, later)) && ok;
+        ok = step(s.Encode(s.audio, s.audioStream, nullptr, later)) && ok;
     }
-    int ret = av_write_trailer(s.file);
-    if (ret < 0 && failure.empty()) failure = AvError(ret);
-    ok = ret >= 0 && ok;
-    ret = avio_closep(&s.file->pb);
-    if (ret < 0 && failure.empty()) failure = AvError(ret);
-    ok = ret >= 0 && ok;
+    ok = step(Check(av_write_trailer(s.file), "cannot write the trailer", later)) && ok;
+    ok = step(Check(avio_closep(&s.file->pb), "cannot close the file", later)) && ok;
     s.encodeSeconds += SecondsSince(start);
     if (!ok) error = failure;
     return ok;

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "scripter/verifier.h"
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
-#include "scripter/verifier.h"
 
 using namespace demo;
 using namespace scripter;
@@ -311,6 +311,36 @@ TEST(CheckSource, UnusedItemsWarnAndFailOnlyWithWerror) {
     // A computed index may name any of them: nothing is reported unused.
     EXPECT_EQ(Shown(CheckSource("variables ints 1\nscript 0\n  LOADI 0\n  BINDTEX\n  PUSHI 0\n"
                                 "  MODEL\ntexture 0 target\nmodel 0 program\n  Cube 1\n")),
+              "");
+}
+
+// A mesh binds the texture slots from its texture base on: the slots below the lowest base
+// of all meshes are unused, the others are not; a computed base may be any slot. The base is
+// the first of MESH_ALL's two ints and of MESH_GROUP's and MESH_MATERIAL's three.
+TEST(CheckSource, MeshesUseTheSlotsFromTheirTextureBaseOn) {
+    // The script's lines, then four texture slots and a model.
+    auto check = [](const std::string& script) {
+        return Shown(CheckSource(script + "texture 0 target\ntexture 1 target\ntexture 2 target\n"
+                                          "texture 3 target\nmodel 0 program\n  Cube 1\n"));
+    };
+    // The warnings for slots 0 to count - 1, slot 0 on line `line`.
+    auto unused = [](int line, int count) {
+        std::string lines;
+        for (int slot = 0; slot < count; ++slot)
+            lines += "demo.qvs:" + std::to_string(line + slot) + ":1: warning: texture " +
+                     std::to_string(slot) + " is never used by any script\n";
+        return lines;
+    };
+    const std::string meshAllFrom3 = "  PUSHI 3\n  PUSHI 0\n  PUSHF 1\n  MESH_ALL\n";
+    EXPECT_EQ(check("script 0\n" + meshAllFrom3), unused(6, 3));
+    // The lower base counts, whichever mesh comes last.
+    for (const char* op : {"MESH_GROUP", "MESH_MATERIAL"}) {
+        const std::string from2 =
+            "  PUSHI 2\n  PUSHI 1\n  PUSHI 0\n  PUSHF 1\n  " + std::string(op) + "\n";
+        EXPECT_EQ(check("script 0\n" + meshAllFrom3 + from2), unused(11, 2)) << op;
+        EXPECT_EQ(check("script 0\n" + from2 + meshAllFrom3), unused(11, 2)) << op;
+    }
+    EXPECT_EQ(check("variables ints 1\nscript 0\n  LOADI 0\n  PUSHI 0\n  PUSHF 1\n  MESH_ALL\n"),
               "");
 }
 

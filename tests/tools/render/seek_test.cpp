@@ -8,11 +8,14 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
+#include "platform/headless.h"
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
 
@@ -115,6 +118,62 @@ TEST(Seek, TheSkipperRecordsTextureUseByTheDriversRules) {
     EXPECT_FALSE(second.endsInBlock);
     EXPECT_EQ(gl::glGenTexture(), 1u) << "without a driver, names are handed out from 1";
     gl::UseRecorder(nullptr);
+}
+
+// A frame's record holds what the dependency walk needs: a texture sampled again before the
+// next copy adds nothing and is kept once; after a copy it counts again.
+TEST(Seek, TheSkipperKeepsOneSamplePerTextureBetweenCopies) {
+    gl::UseSkipper(false);
+    auto block = [](uint32_t texture) {
+        gl::glBindTexture(gl::GL_TEXTURE_2D, texture);
+        gl::glBegin(gl::GL_QUADS);
+        gl::glEnd();
+    };
+    block(7), block(3), block(7), block(7);
+    gl::glCopyTexImage2D(gl::GL_TEXTURE_2D, 0, gl::GL_RGB, 0, 0, 8, 8, 0);
+    block(7), block(7);
+    const FrameUse use = gl::TakeFrameUse();
+    std::vector<std::pair<FrameUse::Kind, uint32_t>> events;
+    for (const FrameUse::Event& e : use.events) events.emplace_back(e.kind, e.texture);
+    EXPECT_EQ(events, (std::vector<std::pair<FrameUse::Kind, uint32_t>>{
+                          {kS, 7}, {kS, 3}, {kW, 7}, {kS, 7}}));
+    gl::UseRecorder(nullptr);
+}
+
+// In front of the driver the skipper keeps no record, however long the run: a drawn export
+// of ten minutes once held hundreds of megabytes of it.
+TEST(Seek, TheSkipperBeforeTheDriverKeepsNoRecord) {
+    std::string error;
+    if (!platform::OpenHeadlessContext(16, 16, error)) GTEST_SKIP() << error;
+    gl::UseSkipper(true);
+    for (int frame = 0; frame < 3; ++frame) {
+        gl::SetSkipping(frame % 2 == 1);
+        for (uint32_t i = 0; i < 1000; ++i) {
+            gl::glBindTexture(gl::GL_TEXTURE_2D, 0);
+            gl::glBegin(gl::GL_QUADS);
+            gl::glEnd();
+            gl::glCopyTexImage2D(gl::GL_TEXTURE_2D, 0, gl::GL_RGB, 0, 0, 8, 8, 0);
+        }
+        gl::glBegin(gl::GL_QUADS);
+        const FrameUse use = gl::TakeFrameUse();
+        EXPECT_TRUE(use.events.empty()) << use.events.size() << " events in frame " << frame;
+        EXPECT_TRUE(use.endsInBlock) << "the block state is still told";
+        gl::glEnd();
+    }
+    gl::UseRecorder(nullptr);
+    platform::CloseHeadlessContext();
+}
+
+// The longest run is refused before it is built: a run's frames are counted as LoopFrames
+// makes them.
+TEST(Seek, RunFrameCountIsTheSizeOfTheRun) {
+    for (int32_t fps : {1, 7, 60, 1000})
+        for (int32_t time : {0, 1, 49, 50, 999, 1000, 12345}) {
+            SCOPED_TRACE(std::to_string(time) + " ms at " + std::to_string(fps) + " fps");
+            EXPECT_EQ(tools::RunFrameCount(time, fps),
+                      int64_t(tools::LoopFrames(std::span(&time, 1), fps).size()));
+        }
+    EXPECT_EQ(tools::RunFrameCount(2'000'000'000, 1000), 2'000'000'001);
 }
 
 namespace {
@@ -253,6 +312,21 @@ TEST(Seek, APrimitiveAcrossTwoFramesComesOutAsInTheReplay) {
     demo::DemoFile d = testing_qv::DemoWith({MakeScript(open), MakeScript(close)},
                                             {MakeClip(0, 980, 0, 0), MakeClip(1, 1000, 0, 1)});
     ExpectSeekEqualsReplay(d, "1000:1000:100", 1000, 1000, 100, "open block");
+}
+
+// The current colour is legal inside a block, so a block that a seek skips still sets it
+// for the driver: a later frame that draws without setting a colour comes out as in the
+// replay (green, not the first colour, white). The block stays open over several frames.
+TEST(Seek, AColourSetInsideASkippedBlockReachesTheDriver) {
+    using namespace demo;
+    const Bytes open = Join({PushI(7), Do(BEGIN), PushF(0.2f), PushF(0.9f), PushF(0.4f), Do(COLOR3),
+                             PushF(0), PushF(0), PushF(-5), Do(VERTEX)});
+    const Bytes draw =
+        Join({PushI(0x0DE1), Do(DISABLE), PushF(-3), PushF(3), PushF(3), PushF(-3), Do(RECT)});
+    demo::DemoFile d = testing_qv::DemoWith(
+        {MakeScript(open), MakeScript(Do(END)), MakeScript(draw)},
+        {MakeClip(0, 100, 100, 0), MakeClip(0, 400, 100, 1), MakeClip(1, 600, 5000, 2)});
+    ExpectSeekEqualsReplay(d, "900:900:100", 900, 900, 100, "a colour set in a skipped block");
 }
 
 // Random demos of passes, blocks, state changes and moving operands around a texture copied

@@ -491,6 +491,9 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"clip track 1 start 0 length 5", "t.qvs:1:1: error: clip needs 'script'"},
         {"clip track 256 start 0 length 5 script 0",
          "t.qvs:1:12: error: track must be an integer from 0 to 255, not '256'"},
+        {"clip track 1 start 0 track 2 length 5 script 0",
+         "t.qvs:1:28: error: clip field 'track' given twice"},
+        {"variables ints 1 floats 2 ints 3", "t.qvs:1:32: error: 'ints' given twice"},
         {"clip track 1 colour 3",
          "t.qvs:1:21: error: unknown clip field 'colour' (track, start, length, script, translate, "
          "rotate)"},

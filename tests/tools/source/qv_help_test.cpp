@@ -63,6 +63,27 @@ TEST(QvHelp, HelpAndVersionGoToStdoutWithStatusZero) {
     EXPECT_EQ(RunQv("help --markdown").out, tools::ReferenceMarkdown());
 }
 
+// A texture operation's entry: its code, what it does, then one parameter a line with its
+// name and useful range, in the order the program line gives them.
+TEST(QvHelp, ATextureOperationShowsItsParametersOneALine) {
+    EXPECT_EQ(RunQv("help Disc").out,
+              "Disc (texture operation 12)\n"
+              "  does:    filled disc; it wraps around the edges\n"
+              "  parameters:\n"
+              "    P0 centre x (0 to 511)\n"
+              "    P1 centre y (0 to 511)\n"
+              "    P2 radius (0 to 512)\n"
+              "    P3 colour (0x000000-0xFFFFFF (red lowest))\n"
+              "    P4 layer (0 to 7)\n");
+    EXPECT_EQ(RunQv("help Fill").out,
+              "Fill (texture operation 0)\n"
+              "  does:    every pixel of the layer becomes the colour\n"
+              "  parameters:\n"
+              "    P0 colour (0x000000-0xFFFFFF (red lowest))\n"
+              "    P1 unused (not read)\n"
+              "    P2 layer (0 to 7)\n");
+}
+
 TEST(QvHelp, EveryCommandDescribesItsOptions) {
     const std::pair<const char*, const char*> kCommands[] = {
         {"build", "-o OUT.acs"}, {"dump", "--offsets"}, {"check", "--werror"}, {"trace", "--times"},
