@@ -131,6 +131,16 @@ std::string BmpCause(std::span<const uint8_t> bytes) {
            " bytes, shorter than the 40-byte Windows header the player reads";
 }
 
+// ", compressed (KIND)" for a biCompression other than 0, "" for 0.
+std::string BmpCompressionName(int32_t compression) {
+    static const char* const kNames[] = {
+        "", "RLE8", "RLE4", "bit fields", "JPEG", "PNG", "alpha bit fields"};
+    if (compression == 0) return "";
+    if (compression > 0 && compression < int32_t(std::size(kNames)))
+        return std::string(", compressed (") + kNames[compression] + ")";
+    return ", compression " + std::to_string(compression);
+}
+
 // Rows of a 24-bit BMP start on four-byte boundaries; the padding is dropped here.
 uint64_t BmpRowStride(int32_t width) { return (uint64_t(width) * 3 + 3) / 4 * 4; }
 
@@ -152,11 +162,10 @@ DecodeResult DecodeBmpAsStored(std::span<const uint8_t> bytes, const std::string
                                           : "the file ends inside the palette: " + claimed);
     }
     if (h.bitCount != 24 || h.compression != 0)
-        return Refuse(
-            kBmpCaption, refused + "Only uncompressed 24 bit BMP files supported.",
-            (h.compression != 0 ? "compressed (biCompression " + std::to_string(h.compression) + ")"
-                                : std::to_string(h.bitCount) + " bits per pixel") +
-                ": the player reads only uncompressed 24-bit BMP files");
+        return Refuse(kBmpCaption, refused + "Only uncompressed 24 bit BMP files supported.",
+                      std::to_string(h.bitCount) + " bits per pixel" +
+                          BmpCompressionName(h.compression) +
+                          ": the player reads only uncompressed 24-bit BMP files");
     if (h.width <= 0 || h.height == 0)
         return Refuse(kBmpCaption,
                       refused +

@@ -294,8 +294,9 @@ TEST(DecodeBMP, ReasonsForTheToolsNameTheRealCause) {
     EXPECT_EQ(decode(png).reason, "the file is a PNG image, not a BMP (only its name says BMP)");
     EXPECT_EQ(decode(Bmp(4, 4, 32)).reason,
               "32 bits per pixel: the player reads only uncompressed 24-bit BMP files");
-    EXPECT_EQ(decode(Bmp(4, 4, 24, 1)).reason,
-              "compressed (biCompression 1): the player reads only uncompressed 24-bit BMP files");
+    EXPECT_EQ(decode(Bmp(4, 4, 32, 3)).reason,
+              "32 bits per pixel, compressed (bit fields): the player reads only uncompressed "
+              "24-bit BMP files");
     EXPECT_EQ(decode(Bytes{'B', 'M', 1}).reason,
               "the file is 3 bytes long and ends inside the 54-byte BMP header");
 }
