@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "scripter/verifier.h"
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
+#include "textures/image_loaders.h"
 
 using namespace demo;
 using namespace scripter;
@@ -426,4 +429,90 @@ TEST(CheckSource, ObjGroupsWhoseFacesAreNotTrianglesWarnAtTheirFirstSuchLine) {
               "group 2; the player draws a group's corners three at a time, so this group draws "
               "broken triangles (qv obj triangulates the file)\n"
               "exit 0\n");
+}
+
+// Image files of other projects and of today's tools (BMP, TGA and JPEG suites of image
+// libraries, ImageMagick's output): qv check reports exactly the files the player's loaders
+// refuse, with their reason, and warns about exactly those stored top-down.
+TEST(CheckSource, RealWorldImagesAreReportedAsTheLoadersReadThem) {
+    const std::filesystem::path folder = "/work/shared/realworld";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << folder << " is absent";
+    const std::string dir = testing_qv::FreshFolder();
+    std::filesystem::create_directories(dir + "/data");
+    std::string source = kUsesAll;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name =
+            "img" + std::to_string(names.size()) + entry.path().extension().string();
+        if (!entry.is_regular_file() || textures::ImageKindOf(name) == textures::ImageKind::None)
+            continue;
+        std::filesystem::create_symlink(entry.path(),
+                                        dir + "/data/" + name);  // read in place, never copied
+        source += "texture " + std::to_string(names.size()) + " image \"" + name + "\"\n";
+        names.push_back(entry.path().string());
+    }
+    ASSERT_GT(names.size(), 400u);
+    std::ofstream(dir + "/demo.qvs") << source;
+    const testing_qv::QvResult r = testing_qv::RunQv("check " + dir + "/demo.qvs");
+
+    platform::SetContentRoot(dir);
+    std::string expected;
+    size_t refused = 0, topDown = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string name =
+            "img" + std::to_string(i) + std::filesystem::path(names[i]).extension().string();
+        const textures::DecodeResult d =
+            textures::DecodeImageFile("data\\" + name, textures::ImageKindOf(name));
+        const std::string at = dir + "/demo.qvs:" + std::to_string(7 + i) + ":1: ";
+        const std::string file = "image file '" + dir + "/data/" + name + "'";
+        if (!d.ok) {
+            ++refused;
+            EXPECT_FALSE(d.reason.empty()) << names[i];
+            expected += at + "error: " + file + " does not load: " + d.reason + "\n";
+        } else if (d.storedTopDown) {
+            ++topDown;
+            expected += at + "warning: " + file + " is stored top-down: the player shows it " +
+                        "upside down; flip it with ImageMagick: convert '" + dir + "/data/" + name +
+                        "' -orient bottom-left '" + dir + "/data/" + name + "'\n";
+        }
+    }
+    platform::SetContentRoot(".");
+    EXPECT_EQ(r.err, expected);
+    EXPECT_EQ(r.status, refused > 0 ? 1 : 0);
+    EXPECT_GT(refused, 50u) << "the suites hold many kinds the player does not read";
+    EXPECT_GT(topDown, 5u);
+}
+
+// Rows of a tightly packed image in the opposite order.
+std::vector<uint8_t> RowsReversed(const textures::DecodedImage& image) {
+    const size_t row = image.pixels.size() / size_t(image.height);
+    std::vector<uint8_t> out;
+    for (size_t y = size_t(image.height); y-- > 0;)
+        out.insert(out.end(), image.pixels.begin() + std::ptrdiff_t(y * row),
+                   image.pixels.begin() + std::ptrdiff_t((y + 1) * row));
+    return out;
+}
+
+TEST(RealWorldImages, TodaysToolsFilesLoadAsTheirTwinsInAnotherFormat) {
+    const std::string folder = "/work/shared/realworld/imagemagick/";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << folder << " is absent";
+    platform::SetContentRoot("/");
+    auto decode = [&](const std::string& name) {
+        return textures::DecodeImageFile(folder + name, textures::ImageKindOf(name));
+    };
+    // A 127-pixel-wide BMP (rows padded) and a TGA that carries an image ID (the PNG comment)
+    // hold the pixels of ImageMagick's other file of the same picture. These TGAs store the
+    // top row first under a header that says bottom-left, so their rows come in the opposite
+    // order; a padding or an ID read as pixels would match in neither order.
+    for (const char* picture : {"im6-rgb24-127", "im6-hopper"}) {
+        SCOPED_TRACE(picture);
+        const textures::DecodeResult bmp = decode(std::string(picture) + ".bmp");
+        const textures::DecodeResult tga = decode(std::string(picture) + ".tga");
+        ASSERT_TRUE(bmp.ok) << bmp.reason;
+        ASSERT_TRUE(tga.ok) << tga.reason;
+        EXPECT_FALSE(bmp.storedTopDown || tga.storedTopDown);
+        EXPECT_EQ(bmp.image.width, tga.image.width);
+        EXPECT_EQ(RowsReversed(bmp.image), tga.image.pixels);
+    }
+    platform::SetContentRoot(".");
 }
