@@ -29,6 +29,14 @@ std::string ResolvedPath(const std::string& demoName) {
     return path;
 }
 
+// The ImageMagick command that rewrites a top-down file upright for the player. ImageMagick
+// reads either file upright and writes BMPs bottom-up, so a BMP needs no flip; its TGAs store
+// the top row first under a bottom-left header, so a TGA does.
+std::string FlipCommand(textures::ImageKind kind, const std::string& shown) {
+    return kind == textures::ImageKind::BMP ? "convert " + shown + " " + shown
+                                            : "convert " + shown + " -flip " + shown;
+}
+
 // For a name the player's loaders skip: the name they would read, when there is one.
 std::string RenameHint(const std::string& demoName) {
     std::string lower = demoName;
@@ -80,8 +88,8 @@ struct Checker {
         if (decoded.storedTopDown)
             Warn(p, "image file " + shown +
                         " is stored top-down: the player shows it upside down; flip it with "
-                        "ImageMagick: convert " +
-                        shown + " -orient bottom-left " + shown);
+                        "ImageMagick: " +
+                        FlipCommand(kind, shown));
     }
 
     // Faces of an OBJ model that the drawing does not see as the file's triangles: the first

@@ -407,11 +407,11 @@ TEST(CheckSource, FilesOfTodaysToolsLoadAndTopDownOnesWarn) {
                               {"down.bmp", Bmp(4, -2)},
                               {"topleft.tga", Tga("", 0x20)}}),
               "demo.qvs:9:1: warning: image file 'data/down.bmp' is stored top-down: the player "
-              "shows it upside down; flip it with ImageMagick: convert 'data/down.bmp' -orient "
-              "bottom-left 'data/down.bmp'\n"
+              "shows it upside down; flip it with ImageMagick: convert 'data/down.bmp' "
+              "'data/down.bmp'\n"
               "demo.qvs:10:1: warning: image file 'data/topleft.tga' is stored top-down: the "
               "player shows it upside down; flip it with ImageMagick: convert 'data/topleft.tga' "
-              "-orient bottom-left 'data/topleft.tga'\n"
+              "-flip 'data/topleft.tga'\n"
               "exit 0\n");
 }
 
@@ -471,9 +471,11 @@ TEST(CheckSource, RealWorldImagesAreReportedAsTheLoadersReadThem) {
             expected += at + "error: " + file + " does not load: " + d.reason + "\n";
         } else if (d.storedTopDown) {
             ++topDown;
+            const std::string path = "'" + dir + "/data/" + name + "'";
+            const bool bmp = textures::ImageKindOf(name) == textures::ImageKind::BMP;
             expected += at + "warning: " + file + " is stored top-down: the player shows it " +
-                        "upside down; flip it with ImageMagick: convert '" + dir + "/data/" + name +
-                        "' -orient bottom-left '" + dir + "/data/" + name + "'\n";
+                        "upside down; flip it with ImageMagick: convert " + path +
+                        (bmp ? " " : " -flip ") + path + "\n";
         }
     }
     platform::SetContentRoot(".");
