@@ -28,7 +28,9 @@ void SetRecorderOutput(std::string* out);
 std::string* RecorderOutput();
 bool DriverReadPixels(int32_t w, int32_t h, void* out);
 
-// Bytes of a w x h image in format (GL_RGB or GL_RGBA, unsigned bytes); 0 for bad sizes.
+// Bytes OpenGL reads for a w x h image in format (GL_RGB or GL_RGBA, unsigned bytes) at the
+// unpack alignment of 4 the player keeps: every row but the last padded to four bytes; 0 for
+// bad sizes.
 size_t PixelBytes(int32_t w, int32_t h, uint32_t format);
 
 }  // namespace gl

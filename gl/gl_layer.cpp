@@ -52,8 +52,8 @@ bool ReadPixelsRGBA(int32_t w, int32_t h, void* out) {
 
 size_t PixelBytes(int32_t w, int32_t h, uint32_t format) {
     if (w <= 0 || h <= 0) return 0;
-    size_t components = format == GL_RGBA ? 4 : 3;
-    return size_t(w) * size_t(h) * components;
+    const size_t rowBytes = size_t(w) * (format == GL_RGBA ? 4 : 3);
+    return (rowBytes + 3) / 4 * 4 * (size_t(h) - 1) + rowBytes;
 }
 
 }  // namespace gl

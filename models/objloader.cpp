@@ -31,6 +31,7 @@ struct ObjParser {
     size_t lineNumber = 0;
     std::string error;
     IndexUse positions, texCoords, normals;
+    std::vector<ObjFaceLine>* faceLines = nullptr;
 
     ObjParser(const std::string& file, ObjMesh& m) : fileName(file), mesh(m) {}
 
@@ -128,6 +129,7 @@ struct ObjParser {
         if (!group) return false;
         std::string s(line.substr(2));
         s += ' ';
+        const size_t cornersBefore = group->corners.size();
         while (!s.empty()) {
             size_t slash1 = s.find('/');
             size_t slash2 = slash1 == std::string::npos ? slash1 : s.find('/', slash1 + 1);
@@ -147,6 +149,9 @@ struct ObjParser {
             group->corners.push_back(c);
             s.erase(0, blank + 1);
         }
+        if (faceLines)
+            faceLines->push_back({lineNumber, int32_t(mesh.groups.size() - 1),
+                                  int32_t(group->corners.size() - cornersBefore)});
         return true;
     }
 
@@ -191,9 +196,10 @@ struct ObjParser {
 
 }  // namespace
 
-bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh,
-              std::string& error) {
+bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh, std::string& error,
+              std::vector<ObjFaceLine>* faceLines) {
     ObjParser parser(fileName, mesh);
+    parser.faceLines = faceLines;
     size_t start = 0;
     while (start < text.size()) {
         // A line ends at LF, CR LF or a lone CR; the end characters are not part of it.
@@ -214,11 +220,12 @@ bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh,
     return true;
 }
 
-bool LoadObj(ObjMesh& mesh, const std::string& name, std::string& error) {
+bool LoadObj(ObjMesh& mesh, const std::string& name, std::string& error,
+             std::vector<ObjFaceLine>* faceLines) {
     std::string path = platform::ResolvePath("data\\" + name);
     std::string text;
     if (!core::ReadWholeFile(path, text, &error)) return false;
-    return ParseObj(text, platform::DisplayPath(path), mesh, error);
+    return ParseObj(text, platform::DisplayPath(path), mesh, error, faceLines);
 }
 
 void SetMeshTextureTable(TextureNameTable table) { g_state.textureTable = table; }

@@ -10,19 +10,30 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "models/model_record.h"
 
 namespace models {
 
+// One face line as read: the drawing takes a group's corners three at a time, so only a group
+// whose face lines all have three corners draws the file's triangles.
+struct ObjFaceLine {
+    size_t line = 0;    // from 1
+    int32_t group = 0;  // index in the mesh's groups
+    int32_t corners = 0;
+};
+
 // Parses OBJ text into mesh (entries are appended; face indexes are stored as read). fileName
 // only labels the messages. Returns false with error "FILE, line N: problem" on the first
-// line that does not parse, or on a face index that its list does not hold.
-bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh,
-              std::string& error);
+// line that does not parse, or on a face index that its list does not hold. faceLines, when
+// given, receives every face line.
+bool ParseObj(std::string_view text, const std::string& fileName, ObjMesh& mesh, std::string& error,
+              std::vector<ObjFaceLine>* faceLines = nullptr);
 
 // Reads the file "data\" + name (through the demo path rules) into mesh.
-bool LoadObj(ObjMesh& mesh, const std::string& name, std::string& error);
+bool LoadObj(ObjMesh& mesh, const std::string& name, std::string& error,
+             std::vector<ObjFaceLine>* faceLines = nullptr);
 
 // The texture names of the texture table, by slot from 0. The texture manager sets the
 // accessor once; until then (and for a null accessor) no group binds a texture.

@@ -21,12 +21,13 @@ declare -A allowed=(
   [app]="core demo gl platform textures models scripter timeline"
   [tools/source]="core demo"
   [tools/synth]="core"
+  [tools/objconvert]="core demo models"
   [tools/checks]="$engine tools/source"
   [tools/render]="$engine"
   [tools/video]="$engine tools/render"
   [tools/workbench]="$engine platform/workbench tools/source tools/render"
-  [tools/qv]="$engine platform/workbench tools/source tools/synth tools/checks tools/render
-              tools/video tools/workbench"
+  [tools/qv]="$engine platform/workbench tools/source tools/synth tools/objconvert tools/checks
+              tools/render tools/video tools/workbench"
 )
 # Headers of outside libraries and the only folders that may include them.
 declare -A library_home=(

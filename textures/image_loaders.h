@@ -1,6 +1,7 @@
 // The image-file loaders of texture slots: uncompressed 24-bit BMP, TGA (24 or 32 bits, raw or
 // run-length encoded) and JPEG. Decoding is pure (file bytes in, pixels or the message to show
-// out); loading reads the file, shows the message in a box or uploads the pixels.
+// out); loading reads the file, shows the message in a box or uploads the pixels. The tools
+// (qv check, qv texture) run the same decoders and report their `reason`.
 // Paths are demo-file names ("data\rock.jpg", Windows-1252): messages show them as written,
 // in UTF-8; files are opened through platform::ResolvePath.
 #pragma once
@@ -30,8 +31,13 @@ struct LoaderMessage {
 
 struct DecodeResult {
     bool ok = false;
-    DecodedImage image;     // when ok
-    LoaderMessage message;  // when not ok: the box the loader shows
+    DecodedImage image;          // when ok
+    bool storedTopDown = false;  // when ok: the file stores its top row first (a BMP of negative
+                                 // height, a TGA with a top-left origin); rows are used as
+                                 // stored, so the picture shows upside down
+    LoaderMessage message;       // when not ok: the box the loader shows (its own words)
+    std::string reason;          // when not ok: what is really wrong with the file, for the
+                                 // tools; the file's name is the caller's to add
 };
 
 DecodeResult DecodeBMP(std::span<const uint8_t> bytes, const std::string& path);

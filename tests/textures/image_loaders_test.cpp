@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/byte_reader.h"
+#include "core/sha256.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -220,6 +221,88 @@ TEST(DecodeBMP, V4AndV5HeadersGiveTheTexelsOfTheirClassicTwin) {
         << "one byte short of the pixels";
 }
 
+// A 24-bit BMP whose rows are padded to four bytes with 0xEE; pixel (x, y) of the file is
+// (blue x, green y, red 7).
+Bytes PaddedBmp(int32_t width, int32_t height, int32_t sizeImage = 0) {
+    const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
+    const size_t rows = size_t(std::abs(height));
+    Bytes b = Bmp(width, height, 24, 0, 0, sizeImage, 0);
+    for (size_t y = 0; y < rows; ++y) {
+        for (int32_t x = 0; x < width; ++x) b.insert(b.end(), {uint8_t(x), uint8_t(y), 7});
+        b.resize(b.size() + stride - size_t(width) * 3, 0xEE);
+    }
+    return b;
+}
+
+TEST(DecodeBMP, RowsPaddedToFourBytesAreReadAtAnyWidth) {
+    for (int32_t width : {1, 2, 3, 5, 127}) {
+        SCOPED_TRACE(width);
+        DecodeResult r = DecodeBMP(PaddedBmp(width, 3), "data\\odd.bmp");
+        ASSERT_TRUE(r.ok) << r.reason;
+        ASSERT_EQ(r.image.pixels.size(), size_t(width) * 3 * 3) << "tightly packed";
+        for (int32_t y = 0; y < 3; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* px = &r.image.pixels[(size_t(y) * width + x) * 3];
+                ASSERT_EQ(Bytes(px, px + 3), (Bytes{7, uint8_t(y), uint8_t(x)})) << x << "," << y;
+            }
+    }
+    Bytes sized = PaddedBmp(3, 2, 24);  // biSizeImage counts the padding of both rows
+    EXPECT_TRUE(DecodeBMP(sized, "data\\odd.bmp").ok);
+    Bytes lastRowCut = PaddedBmp(3, 2);
+    lastRowCut.resize(lastRowCut.size() - 3);  // padding of the last row missing: 21 of 24
+    DecodeResult cut = DecodeBMP(lastRowCut, "data\\odd.bmp");
+    EXPECT_EQ(Text(cut), "BMP Unit: Error reading bitmap data");
+    EXPECT_EQ(cut.reason,
+              "the file ends inside the pixel data: 24 bytes wanted from offset 54, 21 there");
+}
+
+TEST(DecodeBMP, TopDownFilesLoadAsStoredAndSaySo) {
+    DecodeResult bottomUp = DecodeBMP(PaddedBmp(3, 2), "data\\a.bmp");
+    DecodeResult topDown = DecodeBMP(PaddedBmp(3, -2), "data\\a.bmp");
+    ASSERT_TRUE(topDown.ok) << topDown.reason;
+    EXPECT_EQ(topDown.image.height, 2);
+    EXPECT_EQ(topDown.image.pixels, bottomUp.image.pixels) << "rows in stored order";
+    EXPECT_TRUE(topDown.storedTopDown);
+    EXPECT_FALSE(bottomUp.storedTopDown);
+}
+
+TEST(DecodeBMP, ReasonsForTheToolsNameTheRealCause) {
+    auto decode = [](const Bytes& b) { return DecodeBMP(b, "data\\x.bmp"); };
+    // An OS/2 file (12-byte header): the loader misreads its fields; the box keeps its words.
+    Bytes os2 = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26, 0,  0,
+                 0,   12,  0, 0, 0, 4, 0, 4, 0, 1, 0,  24, 0};
+    os2.resize(os2.size() + 48, 0x40);
+    DecodeResult r = decode(os2);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(Text(r), "BMP Unit: Error reading palette");
+    EXPECT_EQ(r.reason.rfind("OS/2 BMP header (12 bytes)", 0), 0u) << r.reason;
+    Bytes shortInfo = Bmp(4, 4, 32);  // what lies past its 20 bytes is not a depth
+    PutI32(shortInfo, 14, 20);
+    EXPECT_EQ(decode(shortInfo).reason.rfind("BMP information header of 20 bytes", 0), 0u);
+
+    Bytes brokenTable = Bmp(4, 4);
+    PutI32(brokenTable, 46, -1);
+    EXPECT_EQ(decode(brokenTable).reason,
+              "broken palette size: the palette size (biClrUsed) says 4294967295 colours of 4 "
+              "bytes, but 48 bytes follow the header");
+    Bytes shortTable = Bmp(4, 4, 24, 0, 16);
+    shortTable.resize(54 + 40);
+    EXPECT_EQ(decode(shortTable).reason.rfind("the file ends inside the palette", 0), 0u);
+
+    EXPECT_EQ(decode(Bytes(20, 'B')).reason,
+              "the file does not start with \"BM\": it is not a BMP image");
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    png.resize(200, 0);
+    EXPECT_EQ(decode(png).reason, "the file is a PNG image, not a BMP (only its name says BMP)");
+    EXPECT_EQ(decode(Bmp(4, 4, 32)).reason,
+              "32 bits per pixel: the player reads only uncompressed 24-bit BMP files");
+    EXPECT_EQ(decode(Bmp(4, 4, 32, 3)).reason,
+              "32 bits per pixel, compressed (bit fields): the player reads only uncompressed "
+              "24-bit BMP files");
+    EXPECT_EQ(decode(Bytes{'B', 'M', 1}).reason,
+              "the file is 3 bytes long and ends inside the 54-byte BMP header");
+}
+
 TEST(DecodeBMP, MessagesOfTheLoaderAndItsRefusals) {
     const std::string p = "data\\x.bmp";
     auto text = [&](const Bytes& b) { return Text(DecodeBMP(b, p)); };
@@ -241,12 +324,11 @@ TEST(DecodeBMP, MessagesOfTheLoaderAndItsRefusals) {
     EXPECT_EQ(text(Bmp(4, 4, 8)), refused + "Only uncompressed 24 bit BMP files supported.");
     EXPECT_EQ(text(Bmp(4, 4, 32)), refused + "Only uncompressed 24 bit BMP files supported.");
     EXPECT_EQ(text(Bmp(4, 4, 24, 1)), refused + "Only uncompressed 24 bit BMP files supported.");
-    EXPECT_EQ(text(Bmp(4, -4, 24, 0, 0, 0, 48)),
-              refused + "Only bottom-up BMP files with a width and height above 0 supported.");
-    EXPECT_EQ(text(Bmp(0, 4)),
-              refused + "Only bottom-up BMP files with a width and height above 0 supported.");
-    EXPECT_EQ(text(Bmp(6, 2, 24, 0, 0, 0, 48)),
-              refused + "Only BMP files whose width is a multiple of 4 supported.");
+    const std::string noPicture =
+        refused + "Only BMP files with a width above 0 and a height other than 0 supported.";
+    EXPECT_EQ(text(Bmp(0, 4)), noPicture);
+    EXPECT_EQ(text(Bmp(-4, 4, 24, 0, 0, 0, 48)), noPicture);
+    EXPECT_EQ(text(Bmp(4, 0)), noPicture);
     EXPECT_EQ(text(Bmp(65536, 4, 24, 0, 0, 0, 0)), refused + "Image too large.");
     EXPECT_EQ(text(Bmp(0x40000000, 0x40000000, 24, 0, 0, 0, 0)), refused + "Image too large.")
         << "a width x height product that overflows 32 bits";
@@ -293,8 +375,6 @@ TEST(DecodeTGA, MessagesOfTheLoaderAndItsRefusals) {
     EXPECT_EQ(text(TgaHeader(2, 4, 4, 24, 1)), refused + "Colormapped TGA files not supported.");
     EXPECT_EQ(text(TgaHeader(2, 4, 4, 16)), refused + "Only 24 and 32 bit TGA files supported.");
     EXPECT_EQ(text(TgaHeader(10, 4, 4, 40)), refused + "Only 24 and 32 bit TGA files supported.");
-    EXPECT_EQ(text(TgaHeader(2, 4, 4, 24, 0, 5)),
-              refused + "TGA files with an image ID not supported.");
     EXPECT_EQ(text(TgaHeader(2, 0, 4, 24)),
               refused + "TGA files with a width or height of 0 not supported.");
     EXPECT_EQ(text(TgaHeader(10, 4, 0, 24)),
@@ -314,6 +394,57 @@ TEST(DecodeTGA, MessagesOfTheLoaderAndItsRefusals) {
     EXPECT_EQ(text(over), refused + "Run-length data describes more pixels than the image holds.");
     EXPECT_EQ(text(TgaHeader(10, 4096, 4096, 24)), shortData)
         << "refused before reserving a buffer the data cannot fill";
+}
+
+TEST(DecodeTGA, TheImageIdIsSkippedAndATopLeftOriginReported) {
+    Bytes plain = TgaHeader(2, 2, 1, 24);
+    plain.insert(plain.end(), {1, 2, 3, 4, 5, 6});
+    Bytes withId = TgaHeader(2, 2, 1, 24, 0, 5);
+    withId.insert(withId.end(), {'h', 'e', 'l', 'l', 'o', 1, 2, 3, 4, 5, 6});
+    DecodeResult a = DecodeTGA(plain, "data\\a.tga"), b = DecodeTGA(withId, "data\\b.tga");
+    ASSERT_TRUE(b.ok) << b.reason;
+    EXPECT_EQ(b.image.pixels, a.image.pixels);
+    Bytes rle = TgaHeader(10, 2, 1, 24, 0, 3);
+    rle.insert(rle.end(), {'i', 'd', '!', 0x81, 3, 2, 1});
+    DecodeResult c = DecodeTGA(rle, "data\\c.tga");
+    ASSERT_TRUE(c.ok) << c.reason;
+    EXPECT_EQ(c.image.pixels, (Bytes{1, 2, 3, 1, 2, 3}));
+    withId.resize(18 + 4);
+    EXPECT_EQ(Text(DecodeTGA(withId, "data\\b.tga")),
+              "TGA File Error: Couldn't read file \"data\\b.tga\".");
+    EXPECT_EQ(DecodeTGA(withId, "data\\b.tga").reason, "the file ends inside its 5-byte image ID");
+
+    EXPECT_FALSE(a.storedTopDown);
+    Bytes topLeft = plain;
+    topLeft[17] = 0x20;
+    DecodeResult t = DecodeTGA(topLeft, "data\\t.tga");
+    ASSERT_TRUE(t.ok);
+    EXPECT_TRUE(t.storedTopDown);
+    EXPECT_EQ(t.image.pixels, a.image.pixels) << "rows in stored order";
+}
+
+TEST(DecodeTGA, ReasonsForTheToolsNameTheRealCause) {
+    auto reason = [](const Bytes& b) { return DecodeTGA(b, "data\\t.tga").reason; };
+    EXPECT_EQ(reason(TgaHeader(3, 4, 4, 8)),
+              "image type 3 (greyscale): the player reads true-colour TGAs of 24 or 32 bits");
+    EXPECT_EQ(reason(TgaHeader(2, 4, 4, 24, 1)),
+              "the file carries a colour map (colour-map type 1): the player reads true-colour "
+              "TGAs of 24 or 32 bits, without one");
+    EXPECT_EQ(reason(TgaHeader(2, 4, 4, 16)),
+              "16 bits per pixel: the player reads true-colour TGAs of 24 or 32 bits");
+    EXPECT_EQ(reason(Bytes(5, 0)), "the file is 5 bytes long, shorter than the 18-byte TGA header");
+    Bytes raw = TgaHeader(2, 2, 2, 24);
+    raw.resize(raw.size() + 11);
+    EXPECT_EQ(reason(raw),
+              "the file ends inside the pixel data: 12 bytes wanted from offset 18, 11 there");
+    Bytes rle = TgaHeader(10, 4, 1, 24);
+    rle.insert(rle.end(), {0x81, 1, 2, 3});
+    EXPECT_EQ(reason(rle),
+              "the file ends inside the run-length data, after 2 of the image's 4 "
+              "pixels");
+    Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0};
+    jpeg.resize(40, 0);
+    EXPECT_EQ(reason(jpeg), "the file is a JPEG image, not a TGA (only its name says TGA)");
 }
 
 // --- JPEG ------------------------------------------------------------------------------
@@ -383,6 +514,10 @@ TEST(DecodeJPG, PrintCmykRoundsEachChannelToNearest) {
 TEST(DecodeJPG, UndecodableDataGivesTheLoaderMessage) {
     const std::string message = "BMP Unit: Couldn't load JPG - \"data\\bad.jpg\"";
     EXPECT_EQ(Text(DecodeJPG({}, "data\\bad.jpg")), message);
+    EXPECT_EQ(DecodeJPG(Bytes(100, 0x41), "data\\bad.jpg").reason,
+              "libjpeg: Not a JPEG file: starts with 0x41 0x41");
+    EXPECT_EQ(DecodeJPG(Bytes{'B', 'M', 0, 0}, "data\\bad.jpg").reason,
+              "the file is a BMP image, not a JPEG (only its name says JPEG)");
     EXPECT_EQ(Text(DecodeJPG(Bytes(100, 0x41), "data\\bad.jpg")), message);
     Bytes jpeg = Jpeg(16, 16, false);
     jpeg.resize(20);
@@ -437,6 +572,24 @@ TEST_F(LoaderFiles, SuccessfulLoadsUploadAndStoreTheName) {
               std::string::npos);
     EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 6408, 1, 1, 6408, 5121, sha256:"),
               std::string::npos);
+}
+
+TEST_F(LoaderFiles, ThreeByteRowsReachOpenGlPaddedToItsUnpackAlignment) {
+    Write("odd.bmp", PaddedBmp(3, 2));  // rows of 9 bytes: GL reads them 12 bytes apart
+    uint32_t name = 0;
+    LoadTextureFile("data\\odd.bmp", name);
+    Bytes aligned;
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) aligned.insert(aligned.end(), {7, uint8_t(y), uint8_t(x)});
+        if (y == 0) aligned.resize(aligned.size() + 3, 0);
+    }
+    const std::array<uint8_t, 32> md = core::Sha256(aligned.data(), aligned.size());
+    char digest[17];
+    for (int i = 0; i < 8; ++i) std::snprintf(digest + 2 * i, 3, "%02x", md[size_t(i)]);
+    EXPECT_NE(trace.find("gluBuild2DMipmaps(3553, 3, 3, 2, 6407, 5121, sha256:" +
+                         std::string(digest) + ")"),
+              std::string::npos)
+        << trace;
 }
 
 TEST_F(LoaderFiles, FailuresShowTheirMessageAndKeepTheSlot) {

@@ -11,14 +11,40 @@
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
 #include "models/mdlmanager.h"
+#include "models/objloader.h"
 #include "platform/paths.h"
 #include "scripter/verifier.h"
+#include "textures/image_loaders.h"
 #include "tools/source/demo_source.h"
 
 namespace tools {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A demo-file name resolved as the player resolves it, without a leading "./".
+std::string ResolvedPath(const std::string& demoName) {
+    std::string path = platform::ResolvePath(demoName);
+    if (path.starts_with("./")) path.erase(0, 2);
+    return path;
+}
+
+// The ImageMagick command that rewrites a top-down file upright for the player. ImageMagick
+// reads either file upright and writes BMPs bottom-up, so a BMP needs no flip; its TGAs store
+// the top row first under a bottom-left header, so a TGA does.
+std::string FlipCommand(textures::ImageKind kind, const std::string& shown) {
+    return kind == textures::ImageKind::BMP ? "convert " + shown + " " + shown
+                                            : "convert " + shown + " -flip " + shown;
+}
+
+// For a name the player's loaders skip: the name they would read, when there is one.
+std::string RenameHint(const std::string& demoName) {
+    std::string lower = demoName;
+    for (char& c : lower) c = char(std::tolower(uint8_t(c)));
+    if (!lower.ends_with(".jpeg")) return "";
+    const std::string renamed = demoName.substr(0, demoName.size() - 5) + ".jpg";
+    return "; rename it to " + core::QuoteToken(platform::DisplayPath(ResolvedPath(renamed)));
+}
 
 struct Checker {
     const demo::DemoFile& d;
@@ -31,8 +57,7 @@ struct Checker {
     // A file the demo names: an error when it does not exist, with where it was looked for
     // and the nearest name there. True when it exists.
     bool FileExists(Place p, const char* what, const std::string& demoName) {
-        std::string path = platform::ResolvePath(demoName);
-        if (path.starts_with("./")) path.erase(0, 2);
+        const std::string path = ResolvedPath(demoName);
         std::error_code ec;
         if (fs::is_regular_file(path, ec)) return true;
         const fs::path resolved(path);
@@ -44,6 +69,47 @@ struct Checker {
         if (!nearest.empty()) text += " (nearest: " + core::QuoteToken(nearest) + ")";
         Error(p, text);
         return false;
+    }
+
+    // --- image and OBJ files, as the player's loaders read them --------------------------
+
+    // An image file of a texture slot, run through the player's own decoder: what the loader
+    // refuses is an error with its reason; a file stored top-down loads upside down.
+    void ImageFile(Place p, const std::string& demoName) {
+        const textures::ImageKind kind = textures::ImageKindOf(demoName);
+        const std::string shown = core::QuoteToken(platform::DisplayPath(ResolvedPath(demoName)));
+        if (kind == textures::ImageKind::None)
+            return Error(p, "image file " + shown + " is not loaded: the player reads only " +
+                                "names ending in .bmp, .jpg or .tga" + RenameHint(demoName));
+        if (!FileExists(p, "image file", demoName)) return;
+        const textures::DecodeResult decoded = textures::DecodeImageFile(demoName, kind);
+        if (!decoded.ok)
+            return Error(p, "image file " + shown + " does not load: " + decoded.reason);
+        if (decoded.storedTopDown)
+            Warn(p, "image file " + shown +
+                        " is stored top-down: the player shows it upside down; flip it with "
+                        "ImageMagick: " +
+                        FlipCommand(kind, shown));
+    }
+
+    // Faces of an OBJ model that the drawing does not see as the file's triangles: the first
+    // face line of each group that has other than three corners.
+    void ObjFaces(Place p, const std::string& name) {
+        models::ObjMesh mesh;
+        std::string error;
+        std::vector<models::ObjFaceLine> faces;
+        if (!models::LoadObj(mesh, name, error, &faces)) return;
+        std::vector<bool> warned(mesh.groups.size());
+        for (const models::ObjFaceLine& f : faces) {
+            if (f.corners == 3 || warned[size_t(f.group)]) continue;
+            warned[size_t(f.group)] = true;
+            Warn(p, "OBJ file " +
+                        core::QuoteToken(platform::DisplayPath(ResolvedPath("data\\" + name))) +
+                        ", line " + std::to_string(f.line) + ": a face of " +
+                        std::to_string(f.corners) + " corners in group " + std::to_string(f.group) +
+                        "; the player draws a group's corners three at a time, so this group "
+                        "draws broken triangles (qv obj triangulates the file)");
+        }
     }
 
     void TextureProgram(int32_t slot, const std::string& source) {
@@ -132,7 +198,10 @@ struct Checker {
             models::ModelRecord record;
             std::string error;
             if (!models::LoadModel(source, record, error)) Error(item, error);
-            else if (kind == demo::kModelObj) groups.back() = int32_t(record.mesh.groups.size());
+            else if (kind == demo::kModelObj) {
+                groups.back() = int32_t(record.mesh.groups.size());
+                ObjFaces(item, source.substr(1));
+            }
         }
         return groups;
     }
@@ -142,7 +211,7 @@ struct Checker {
             const std::string& source = d.textureSources[i].bytes;
             if (source.empty() || uint8_t(source[0]) == demo::kTextureNone) continue;
             if (uint8_t(source[0]) == demo::kTextureProgram) TextureProgram(int32_t(i), source);
-            else FileExists({Table::Texture, int32_t(i), -1}, "image file", "data\\" + source);
+            else ImageFile({Table::Texture, int32_t(i), -1}, "data\\" + source);
         }
     }
 

@@ -1,6 +1,7 @@
 // What `qv check` finds in a demo: the scripts' bytecode (through the verifier), the clips,
 // the texture and object programs against their operation tables, the files a demo names
-// (looked up as the player looks them up, beside the demo) and what no script uses. Each
+// (looked up as the player looks them up, beside the demo, and read by the player's own image
+// and OBJ loaders) and what no script uses. Each
 // finding names the item and the byte offset inside it, so that a caller with the source can
 // point at the line that wrote it.
 #pragma once

@@ -27,6 +27,7 @@ const Command kCommands[] = {
     {"trace", tools::RunTrace, tools::kTraceHelp, "print the OpenGL calls of chosen frames"},
     {"texture", tools::RunTexture, tools::kTextureHelp, "build one texture into an image"},
     {"model", tools::RunModel, tools::kModelHelp, "build one model and describe it"},
+    {"obj", tools::RunObj, tools::kObjHelp, "convert an OBJ file into the form the player reads"},
     {"render", tools::RunRender, tools::kRenderHelp, "render frames headless into PNG images"},
     {"play", tools::RunPlay, tools::kPlayHelp, "play a demo or its source in a window, live"},
     {"synth", tools::RunSynth, tools::kSynthHelp, "render a music pattern to a sound file"},

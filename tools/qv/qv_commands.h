@@ -11,11 +11,12 @@ int RunCheck(int argc, char** argv);    // qv check FILE [--werror]
 int RunTrace(int argc, char** argv);    // qv trace DEMO.acs --times T1,T2,... [--size WxH]
 int RunTexture(int argc, char** argv);  // qv texture ...
 int RunModel(int argc, char** argv);    // qv model ...
+int RunObj(int argc, char** argv);      // qv obj FILE.obj -o OUT.obj [--materials a,b,c]
 int RunRender(int argc, char** argv);   // qv render DEMO.acs --time T -o OUT.png ...
 int RunSynth(int argc, char** argv);    // qv synth PATTERN -o OUT.wav
 int RunPlay(int argc, char** argv);     // qv play SOURCE.qvs | DEMO.acs ...
 
 extern const char kBuildHelp[], kDumpHelp[], kCheckHelp[], kTraceHelp[], kTextureHelp[],
-    kModelHelp[], kRenderHelp[], kSynthHelp[], kPlayHelp[];
+    kModelHelp[], kRenderHelp[], kSynthHelp[], kPlayHelp[], kObjHelp[];
 
 }  // namespace tools

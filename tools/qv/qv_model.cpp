@@ -13,6 +13,7 @@
 #include "models/objgen.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
+#include "tools/objconvert/obj_convert.h"
 #include "tools/qv/cli.h"
 #include "tools/qv/qv_commands.h"
 
@@ -68,18 +69,12 @@ void MessageToStderr(const std::string& caption, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
-std::string G9(float f) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", double(f));
-    return buf;
-}
-
 void PrintVertexList(const ModelRecord& m) {
     std::printf("primitive %d count %zu\n", m.primitive, m.vertices.size());
     for (const models::ModelVertex& v : m.vertices)
-        std::printf("%s %s %s %s %s %s %s %s\n", G9(v.nx).c_str(), G9(v.ny).c_str(),
-                    G9(v.nz).c_str(), G9(v.x).c_str(), G9(v.y).c_str(), G9(v.z).c_str(),
-                    G9(v.u).c_str(), G9(v.v).c_str());
+        std::printf("%s %s %s %s %s %s %s %s\n", ObjNumber(v.nx).c_str(), ObjNumber(v.ny).c_str(),
+                    ObjNumber(v.nz).c_str(), ObjNumber(v.x).c_str(), ObjNumber(v.y).c_str(),
+                    ObjNumber(v.z).c_str(), ObjNumber(v.u).c_str(), ObjNumber(v.v).c_str());
 }
 
 void PrintMesh(const ObjMesh& mesh) {
@@ -92,19 +87,15 @@ void PrintMesh(const ObjMesh& mesh) {
     }
 }
 
-// A corner reference "p/t/n" with 1-based indexes.
-std::string CornerRef(int64_t p, int64_t t, int64_t n) {
-    return std::to_string(p + 1) + "/" + std::to_string(t + 1) + "/" + std::to_string(n + 1);
-}
-
 // The vertex list as OBJ: one v, vt and vn per vertex; faces of 4 (quads) or 3 (triangles).
 std::string VertexListAsObj(const ModelRecord& m) {
     std::string out = "# qv model: primitive " + std::to_string(m.primitive) + ", " +
                       std::to_string(m.vertices.size()) + " vertices\n";
-    for (const auto& v : m.vertices) out += "v " + G9(v.x) + " " + G9(v.y) + " " + G9(v.z) + "\n";
-    for (const auto& v : m.vertices) out += "vt " + G9(v.u) + " " + G9(v.v) + "\n";
     for (const auto& v : m.vertices)
-        out += "vn " + G9(v.nx) + " " + G9(v.ny) + " " + G9(v.nz) + "\n";
+        out += "v " + ObjNumber(v.x) + " " + ObjNumber(v.y) + " " + ObjNumber(v.z) + "\n";
+    for (const auto& v : m.vertices) out += "vt " + ObjNumber(v.u) + " " + ObjNumber(v.v) + "\n";
+    for (const auto& v : m.vertices)
+        out += "vn " + ObjNumber(v.nx) + " " + ObjNumber(v.ny) + " " + ObjNumber(v.nz) + "\n";
     size_t corners = m.primitive == models::kPrimitiveQuads       ? 4
                      : m.primitive == models::kPrimitiveTriangles ? 3
                                                                   : 0;
@@ -113,38 +104,14 @@ std::string VertexListAsObj(const ModelRecord& m) {
     for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
         out += "f";
         for (size_t k = first; k < first + corners; ++k)
-            out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
+            out += " " + ObjCornerText(int64_t(k), int64_t(k), int64_t(k));
         out += "\n";
     }
     return out;
 }
 
-// The mesh as OBJ, readable again by the player's loader: groups keep their material as
-// "usemtl material + 1", faces are the groups' corners three at a time.
-std::string MeshAsObj(const ObjMesh& mesh) {
-    std::string out = "# qv model: OBJ mesh\n";
-    for (const auto& p : mesh.positions)
-        out += "v " + G9(p.x) + " " + G9(p.y) + " " + G9(p.z) + "\n";
-    for (const auto& t : mesh.texCoords) out += "vt " + G9(t.u) + " " + G9(t.v) + "\n";
-    for (const auto& n : mesh.normals)
-        out += "vn " + G9(n.x) + " " + G9(n.y) + " " + G9(n.z) + "\n";
-    for (size_t g = 0; g < mesh.groups.size(); ++g) {
-        const models::ModelGroup& group = mesh.groups[g];
-        bool named =
-            group.name.size() > 1 && group.name.find_first_not_of(' ') != std::string::npos;
-        out += named ? "g" + group.name + "\n" : "g group" + std::to_string(g) + "\n";
-        out += "usemtl " + std::to_string(int64_t(group.material) + 1) + "\n";
-        for (size_t first = 0; first + 3 <= group.corners.size(); first += 3) {
-            out += "f";
-            for (size_t k = first; k < first + 3; ++k) {
-                const models::ObjCorner& c = group.corners[k];
-                out += " " + CornerRef(c.position, c.texCoord, c.normal);
-            }
-            out += "\n";
-        }
-    }
-    return out;
-}
+// The mesh as OBJ, readable again by the player's loader.
+std::string MeshAsObj(const ObjMesh& mesh) { return StrictObjText(mesh, "# qv model: OBJ mesh\n"); }
 
 // The model source: the program file (with the leading 0 the demo file stores added), or the
 // demo file's source N. Sets the content root to the demo's folder for OBJ and vertex files.

@@ -18,8 +18,8 @@
 #include "textures/tex_program.h"
 #include "textures/texmanager.h"
 #include "tools/qv/cli.h"
-#include "tools/render/png_writer.h"
 #include "tools/qv/qv_commands.h"
+#include "tools/render/png_writer.h"
 
 namespace tools {
 namespace {
@@ -113,7 +113,9 @@ std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
                " does not end in .bmp, .jpg or .tga; the player builds nothing";
     platform::SetContentRootBeside(demoPath);
     const textures::DecodeResult decoded = textures::DecodeImageFile(path, kind);
-    if (!decoded.ok) return where + ": " + decoded.message.caption + ": " + decoded.message.text;
+    if (!decoded.ok)  // the player's box gives the loader's words; the tool gives the cause
+        return where + ": " + platform::DisplayPath(platform::ResolvePath(path)) + ": " +
+               decoded.reason;
     out = ToRgba(decoded.image);
     return "";
 }

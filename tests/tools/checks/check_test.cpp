@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "scripter/verifier.h"
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
+#include "textures/image_loaders.h"
 
 using namespace demo;
 using namespace scripter;
@@ -351,4 +354,197 @@ TEST(CheckSource, SourceErrorsAreReportedBeforeAnyCheck) {
               "push 3 floats (hz hy hx) before it\n"
               "demo.qvs:3:3: error: unknown mnemonic 'NOPE'\n");
     EXPECT_EQ(c.r.status, 1);
+}
+
+// --- image and OBJ files as the player's loaders read them --------------------------------
+
+namespace {
+
+// A 24-bit BMP of width x height (rows padded to four bytes); a negative height stores it
+// top-down. bits other than 24 only change the header.
+std::string Bmp(int32_t width, int32_t height, int bits = 24) {
+    std::string b(54, '\0');
+    auto put = [&b](size_t at, int32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = char(uint32_t(v) >> (8 * i));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put(14, 40), put(18, width), put(22, height);
+    b[26] = 1, b[28] = char(bits);
+    const size_t stride = (size_t(width) * size_t(bits / 8) + 3) / 4 * 4;
+    return b + std::string(stride * size_t(std::abs(height)), '\x55');
+}
+
+// A 24-bit uncompressed TGA of 2 x 1 pixels with the given image ID and descriptor byte.
+std::string Tga(const std::string& id, char descriptor) {
+    std::string t(18, '\0');
+    t[0] = char(id.size()), t[2] = 2, t[12] = 2, t[14] = 1, t[16] = 24, t[17] = descriptor;
+    return t + id + std::string(6, '\x40');
+}
+
+// Writes source as demo.qvs and files (name, bytes) under data/ into a fresh folder and
+// checks it; returns the findings with the folder cut off.
+std::string CheckWithFiles(const std::string& source,
+                           const std::vector<std::pair<std::string, std::string>>& files) {
+    const std::string dir = testing_qv::FreshFolder();
+    std::system(("mkdir -p " + dir + "/data").c_str());
+    for (const auto& [name, bytes] : files)
+        std::ofstream(dir + "/data/" + name, std::ios::binary) << bytes;
+    std::ofstream(dir + "/demo.qvs") << source;
+    const testing_qv::QvResult r = testing_qv::RunQv("check " + dir + "/demo.qvs");
+    std::string out = r.err + "exit " + std::to_string(r.status) + "\n";
+    for (size_t at; (at = out.find(dir + "/")) != std::string::npos;) out.erase(at, dir.size() + 1);
+    return out;
+}
+
+// A script that may bind any texture and draw any model, so nothing is reported unused.
+const std::string kUsesAll =
+    "variables ints 1\nscript 0\n  LOADI 0\n  BINDTEX\n  LOADI 0\n"
+    "  MODEL\n";
+
+}  // namespace
+
+TEST(CheckSource, ImagesThePlayerRefusesAreErrorsWithTheLoadersReason) {
+    const std::string png = "\x89PNG\r\n\x1a\n" + std::string(40, '\0');
+    EXPECT_EQ(CheckWithFiles(kUsesAll + "texture 0 image \"wall.png\"\n"
+                                        "texture 1 image \"photo.JPEG\"\n"
+                                        "texture 2 image \"alpha.bmp\"\n"
+                                        "texture 3 image \"renamed.jpg\"\n"
+                                        "texture 4 image \"grey.tga\"\n",
+                             {{"wall.png", png},
+                              {"photo.JPEG", png},
+                              {"alpha.bmp", Bmp(4, 4, 32)},
+                              {"renamed.jpg", png},
+                              {"grey.tga", std::string("\0\0\3", 3) + std::string(40, '\0')}}),
+              "demo.qvs:7:1: error: image file 'data/wall.png' is not loaded: the player reads "
+              "only names ending in .bmp, .jpg or .tga\n"
+              "demo.qvs:8:1: error: image file 'data/photo.JPEG' is not loaded: the player reads "
+              "only names ending in .bmp, .jpg or .tga; rename it to 'data/photo.jpg'\n"
+              "demo.qvs:9:1: error: image file 'data/alpha.bmp' does not load: 32 bits per pixel: "
+              "the player reads only uncompressed 24-bit BMP files\n"
+              "demo.qvs:10:1: error: image file 'data/renamed.jpg' does not load: the file is a "
+              "PNG image, not a JPEG (only its name says JPEG)\n"
+              "demo.qvs:11:1: error: image file 'data/grey.tga' does not load: image type 3 "
+              "(greyscale): the player reads true-colour TGAs of 24 or 32 bits\n"
+              "exit 1\n");
+}
+
+TEST(CheckSource, FilesOfTodaysToolsLoadAndTopDownOnesWarn) {
+    EXPECT_EQ(CheckWithFiles(kUsesAll + "texture 0 image \"odd.bmp\"\ntexture 1 image \"id.tga\"\n"
+                                        "texture 2 image \"down.bmp\"\n"
+                                        "texture 3 image \"topleft.tga\"\n",
+                             {{"odd.bmp", Bmp(127, 3)},
+                              {"id.tga", Tga("a comment", 0)},
+                              {"down.bmp", Bmp(4, -2)},
+                              {"topleft.tga", Tga("", 0x20)}}),
+              "demo.qvs:9:1: warning: image file 'data/down.bmp' is stored top-down: the player "
+              "shows it upside down; flip it with ImageMagick: convert 'data/down.bmp' "
+              "'data/down.bmp'\n"
+              "demo.qvs:10:1: warning: image file 'data/topleft.tga' is stored top-down: the "
+              "player shows it upside down; flip it with ImageMagick: convert 'data/topleft.tga' "
+              "-flip 'data/topleft.tga'\n"
+              "exit 0\n");
+}
+
+TEST(CheckSource, ObjGroupsWhoseFacesAreNotTrianglesWarnAtTheirFirstSuchLine) {
+    const std::string obj =
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n"
+        "g tris\nf 1/1/1 2/1/1 3/1/1\nf 1/1/1 3/1/1 4/1/1\n"
+        "g quads\nf 1/1/1 2/1/1 3/1/1\nf 1/1/1 2/1/1 3/1/1 4/1/1\nf 1/1/1 2/1/1 3/1/1 4/1/1\n"
+        "g pair\nf 1/1/1 2/1/1\n";
+    EXPECT_EQ(CheckWithFiles(kUsesAll + "model 0 obj \"m.obj\"\n", {{"m.obj", obj}}),
+              "demo.qvs:7:1: warning: OBJ file 'data/m.obj', line 12: a face of 4 corners in "
+              "group 1; the player draws a group's corners three at a time, so this group draws "
+              "broken triangles (qv obj triangulates the file)\n"
+              "demo.qvs:7:1: warning: OBJ file 'data/m.obj', line 15: a face of 2 corners in "
+              "group 2; the player draws a group's corners three at a time, so this group draws "
+              "broken triangles (qv obj triangulates the file)\n"
+              "exit 0\n");
+}
+
+// Image files of other projects and of today's tools (BMP, TGA and JPEG suites of image
+// libraries, ImageMagick's output): qv check reports exactly the files the player's loaders
+// refuse, with their reason, and warns about exactly those stored top-down.
+TEST(CheckSource, RealWorldImagesAreReportedAsTheLoadersReadThem) {
+    const std::filesystem::path folder = "/work/shared/realworld";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << folder << " is absent";
+    const std::string dir = testing_qv::FreshFolder();
+    std::filesystem::create_directories(dir + "/data");
+    std::string source = kUsesAll;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name =
+            "img" + std::to_string(names.size()) + entry.path().extension().string();
+        if (!entry.is_regular_file() || textures::ImageKindOf(name) == textures::ImageKind::None)
+            continue;
+        std::filesystem::create_symlink(entry.path(),
+                                        dir + "/data/" + name);  // read in place, never copied
+        source += "texture " + std::to_string(names.size()) + " image \"" + name + "\"\n";
+        names.push_back(entry.path().string());
+    }
+    ASSERT_GT(names.size(), 400u);
+    std::ofstream(dir + "/demo.qvs") << source;
+    const testing_qv::QvResult r = testing_qv::RunQv("check " + dir + "/demo.qvs");
+
+    platform::SetContentRoot(dir);
+    std::string expected;
+    size_t refused = 0, topDown = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string name =
+            "img" + std::to_string(i) + std::filesystem::path(names[i]).extension().string();
+        const textures::DecodeResult d =
+            textures::DecodeImageFile("data\\" + name, textures::ImageKindOf(name));
+        const std::string at = dir + "/demo.qvs:" + std::to_string(7 + i) + ":1: ";
+        const std::string file = "image file '" + dir + "/data/" + name + "'";
+        if (!d.ok) {
+            ++refused;
+            EXPECT_FALSE(d.reason.empty()) << names[i];
+            expected += at + "error: " + file + " does not load: " + d.reason + "\n";
+        } else if (d.storedTopDown) {
+            ++topDown;
+            const std::string path = "'" + dir + "/data/" + name + "'";
+            const bool bmp = textures::ImageKindOf(name) == textures::ImageKind::BMP;
+            expected += at + "warning: " + file + " is stored top-down: the player shows it " +
+                        "upside down; flip it with ImageMagick: convert " + path +
+                        (bmp ? " " : " -flip ") + path + "\n";
+        }
+    }
+    platform::SetContentRoot(".");
+    EXPECT_EQ(r.err, expected);
+    EXPECT_EQ(r.status, refused > 0 ? 1 : 0);
+    EXPECT_GT(refused, 50u) << "the suites hold many kinds the player does not read";
+    EXPECT_GT(topDown, 5u);
+}
+
+// Rows of a tightly packed image in the opposite order.
+std::vector<uint8_t> RowsReversed(const textures::DecodedImage& image) {
+    const size_t row = image.pixels.size() / size_t(image.height);
+    std::vector<uint8_t> out;
+    for (size_t y = size_t(image.height); y-- > 0;)
+        out.insert(out.end(), image.pixels.begin() + std::ptrdiff_t(y * row),
+                   image.pixels.begin() + std::ptrdiff_t((y + 1) * row));
+    return out;
+}
+
+TEST(RealWorldImages, TodaysToolsFilesLoadAsTheirTwinsInAnotherFormat) {
+    const std::string folder = "/work/shared/realworld/imagemagick/";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << folder << " is absent";
+    platform::SetContentRoot("/");
+    auto decode = [&](const std::string& name) {
+        return textures::DecodeImageFile(folder + name, textures::ImageKindOf(name));
+    };
+    // A 127-pixel-wide BMP (rows padded) and a TGA that carries an image ID (the PNG comment)
+    // hold the pixels of ImageMagick's other file of the same picture. These TGAs store the
+    // top row first under a header that says bottom-left, so their rows come in the opposite
+    // order; a padding or an ID read as pixels would match in neither order.
+    for (const char* picture : {"im6-rgb24-127", "im6-hopper"}) {
+        SCOPED_TRACE(picture);
+        const textures::DecodeResult bmp = decode(std::string(picture) + ".bmp");
+        const textures::DecodeResult tga = decode(std::string(picture) + ".tga");
+        ASSERT_TRUE(bmp.ok) << bmp.reason;
+        ASSERT_TRUE(tga.ok) << tga.reason;
+        EXPECT_FALSE(bmp.storedTopDown || tga.storedTopDown);
+        EXPECT_EQ(bmp.image.width, tga.image.width);
+        EXPECT_EQ(RowsReversed(bmp.image), tga.image.pixels);
+    }
+    platform::SetContentRoot(".");
 }

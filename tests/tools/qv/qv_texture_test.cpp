@@ -132,3 +132,19 @@ TEST_F(QvTexture, UsageErrorsExitWithTwo) {
     EXPECT_EQ(Qv({"demo.acs", "--slot", "-1", "--raw", "x"}), 2);
     EXPECT_EQ(Qv({"--program", Path("missing.bin"), "--raw", Path("x")}), 1);
 }
+
+TEST_F(QvTexture, ARefusedImageIsReportedWithItsFileAndTheRealCause) {
+    std::string bmp(54, '\0');  // a palette of 0x01000000 colours in a 54-byte file
+    bmp[0] = 'B', bmp[1] = 'M', bmp[14] = 40, bmp[18] = 4, bmp[22] = 1, bmp[28] = 24, bmp[49] = 1;
+    WriteBytes(dir / "data" / "bad.bmp", bmp);
+    demo::DemoFile demo;
+    demo.textureCount = 1;
+    demo.textureSources.push_back({7, "bad.bmp"});
+    WriteBytes(dir / "demo.acs", demo::WriteDemoFile(demo));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Qv({Path("demo.acs"), "--slot", "0", "--raw", Path("x.rgba")}), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "qv texture: slot 0: " + Path("data/bad.bmp") +
+                  ": broken palette size: the palette size (biClrUsed) says 16777216 colours of 4 "
+                  "bytes, but 0 bytes follow the header\n");
+}
