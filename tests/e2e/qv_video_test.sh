@@ -233,6 +233,9 @@ ln -s /dev/full "$work/full.mkv"
 "$qv" render "$work/music.acs" --video "$work/int.mp4" --size 160x120 --fps 30 --to 600000 \
     2>"$work/err" &
 pid=$!
+# A background job starts with SIGINT ignored until qv render catches it, just after the file
+# is started: wait for the file, so that a slow start under load does not lose the signal.
+for _ in $(seq 100); do [ -s "$work/int.mp4" ] && break; sleep 0.1; done
 sleep 1
 kill -INT "$pid"
 wait "$pid"

@@ -1,6 +1,7 @@
 #include "tools/render/seek.h"
 
 #include <set>
+#include <utility>
 
 #include "app/engine.h"
 #include "platform/message_box.h"
@@ -120,25 +121,36 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
     return RunFrames(frames, replay ? nullptr : &draw, nullptr, onWanted);
 }
 
+namespace {
+
+// Which of frames (those before `time`) to draw, from their uses. The frames from `time` on
+// are unknown here: take them to sample every texture an earlier frame copied into, and to go
+// on with the block the last frame left open. Takes the uses: a long run's record is large.
+std::vector<bool> DrawBefore(std::vector<gl::FrameUse> uses, std::vector<LoopFrame>& frames,
+                             int32_t time) {
+    std::set<uint32_t> written;
+    for (const gl::FrameUse& use : uses)
+        for (const gl::FrameUse::Event& e : use.events)
+            if (e.kind == gl::FrameUse::Write) written.insert(e.texture);
+    gl::FrameUse later;
+    for (uint32_t texture : written) later.events.push_back({gl::FrameUse::Sample, texture});
+    later.startsInBlock = !uses.empty() && uses.back().endsInBlock;
+    if (uses.size() == frames.size()) uses.push_back(std::move(later));
+    frames.push_back({time, true});
+    std::vector<bool> draw = FramesToDraw(uses, frames);
+    frames.pop_back();
+    draw.pop_back();
+    return draw;
+}
+
+}  // namespace
+
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
                   int32_t fps, bool& startupFailed) {
     std::vector<LoopFrame> frames = LoopFrames(std::span(&time, 1), fps);
     frames.pop_back();  // the frame at `time` is the caller's
-    std::vector<gl::FrameUse> uses = RecordUses(file, width, height, frames);
-    // The frames from `time` on are unknown here: take them to sample every texture an
-    // earlier frame copied into, and to go on with the block the last frame left open.
-    gl::FrameUse later;
-    for (const gl::FrameUse& use : uses)
-        for (const gl::FrameUse::Event& e : use.events)
-            if (e.kind == gl::FrameUse::Write)
-                later.events.push_back({gl::FrameUse::Sample, e.texture});
-    later.startsInBlock = !uses.empty() && uses.back().endsInBlock;
-    std::vector<LoopFrame> planned = frames;
-    planned.push_back({time, true});
-    std::vector<gl::FrameUse> plannedUses = uses;
-    if (uses.size() == frames.size()) plannedUses.push_back(later);
-    std::vector<bool> draw = FramesToDraw(plannedUses, planned);
-    draw.pop_back();
+    const std::vector<bool> draw =
+        DrawBefore(RecordUses(file, width, height, frames), frames, time);
     startupFailed = !StartOnDriver(file, width, height);
     if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
     RunResult result = RunFrames(frames, &draw, nullptr, nullptr);

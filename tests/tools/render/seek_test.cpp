@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -327,6 +328,35 @@ TEST(Seek, AColourSetInsideASkippedBlockReachesTheDriver) {
         {MakeScript(open), MakeScript(Do(END)), MakeScript(draw)},
         {MakeClip(0, 100, 100, 0), MakeClip(0, 400, 100, 1), MakeClip(1, 600, 5000, 2)});
     ExpectSeekEqualsReplay(d, "900:900:100", 900, 900, 100, "a colour set in a skipped block");
+}
+
+// A video that starts late seeks to its first frame: the copies into textures before it,
+// which its frames sample, are drawn, so the decoded frames equal the full replay's. The
+// random demos' copies (256 x 256, so the picture must hold them) all end before --from.
+TEST(Seek, AVideoThatStartsLateHasTheFullReplaysFrames) {
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        const std::string demo = testing_qv::WriteDemo(RandomDemo(seed));
+        const std::filesystem::path dir = std::filesystem::path(demo).parent_path();
+        std::string frames[2];
+        for (int replay = 0; replay < 2; ++replay) {
+            const std::string video = (dir / (replay ? "replay.mkv" : "seek.mkv")).string();
+            testing_qv::QvResult r =
+                testing_qv::RunQv("render " + demo + " --video " + video +
+                                  " --lossless --from 2200 --to 2300 --size 256x256 --fps 50" +
+                                  (replay ? " --replay" : ""));
+            ASSERT_EQ(r.status, 0) << r.err;
+            const std::string raw = video + ".rgb";
+            ASSERT_EQ(
+                std::system(
+                    ("ffmpeg -v error -i " + video + " -f rawvideo -pix_fmt rgb24 " + raw).c_str()),
+                0);
+            frames[replay] = ReadFile(raw);
+        }
+        EXPECT_EQ(frames[0].size(), 6u * 256 * 256 * 3);
+        EXPECT_TRUE(frames[0] == frames[1]) << "the seek's frames differ from the replay's";
+        std::filesystem::remove_all(dir);
+    }
 }
 
 // Random demos of passes, blocks, state changes and moving operands around a texture copied
