@@ -18,7 +18,7 @@ using models::Vec2;
 using models::Vec3;
 
 constexpr int32_t kAbsent = -1;                   // a corner without texture coordinate or normal
-constexpr size_t kMostClippedCorners = 256;       // larger polygons are fanned (clipping is cubic)
+constexpr size_t kMostClippedCorners = 64;        // larger polygons are fanned (clipping is cubic)
 constexpr int32_t kMostNumberedMaterial = 65536;  // a larger "usemtl N" is taken as a name
 
 struct SourceCorner {
@@ -392,7 +392,11 @@ struct MeshBuilder {
     int32_t zeroTexCoord = kAbsent;
     std::map<std::array<float, 3>, int32_t> normalIndex;
 
-    explicit MeshBuilder(const SourceObj& source) : obj(source) {}
+    const std::string& fileName;
+    std::vector<std::string>& notes;
+
+    MeshBuilder(const SourceObj& source, const std::string& file, std::vector<std::string>& n)
+        : obj(source), fileName(file), notes(n) {}
 
     int32_t ZeroTexCoord() {
         if (zeroTexCoord == kAbsent) {
@@ -407,16 +411,22 @@ struct MeshBuilder {
         return it->second;
     }
 
+    std::vector<Triangle> Triangulate(size_t line, const std::vector<Vec3>& points, Vec3 normal) {
+        if (points.size() == 3 || IsConvex(points, normal)) return Fan(points.size());
+        if (points.size() <= kMostClippedCorners) return ClipEars(points, normal);
+        notes.push_back(fileName + ", line " + std::to_string(line) + ": a concave polygon of " +
+                        std::to_string(points.size()) + " corners is fanned (more than " +
+                        std::to_string(kMostClippedCorners) +
+                        " corners are not clipped), so it may cover more than its area");
+        return Fan(points.size());
+    }
+
     void Face(const SourceFace& face, models::ModelGroup& group) {
         std::vector<Vec3> points;
         for (const SourceCorner& c : face.corners)
             points.push_back(obj.positions[size_t(c.position)]);
         const Vec3 normal = NewellNormal(points);
-        const std::vector<Triangle> triangles =
-            points.size() == 3 || points.size() > kMostClippedCorners || IsConvex(points, normal)
-                ? Fan(points.size())
-                : ClipEars(points, normal);
-        for (const Triangle& t : triangles)
+        for (const Triangle& t : Triangulate(face.line, points, normal))
             for (size_t k : t) {
                 const SourceCorner& c = face.corners[k];
                 group.corners.push_back({c.position,
@@ -438,7 +448,7 @@ bool ConvertObj(std::string_view text, const std::string& fileName,
     const SourceObj& obj = reader.obj;
     std::map<std::string, int32_t> numbers;
     if (!NumberMaterials(obj, options, fileName, numbers, out.materials, error)) return false;
-    MeshBuilder b(obj);
+    MeshBuilder b(obj, fileName, reader.notes);
     b.mesh.positions = obj.positions;
     b.mesh.texCoords = obj.texCoords;
     b.mesh.normals = obj.normals;

@@ -106,6 +106,22 @@ TEST(ObjConvert, AConcavePolygonIsClippedNotFanned) {
         area += z / 2;
     }
     EXPECT_DOUBLE_EQ(area, 3.0) << "the triangles cover the L and nothing else";
+
+    // A star of 70 corners is past what is clipped: it is fanned, and said so.
+    std::string star;
+    for (int k = 0; k < 70; ++k) {
+        const double radius = k % 2 ? 1 : 2, angle = k * 2 * M_PI / 70;
+        star += "v " + std::to_string(radius * std::cos(angle)) + " " +
+                std::to_string(radius * std::sin(angle)) + " 0\n";
+    }
+    star += "f";
+    for (int k = 1; k <= 70; ++k) star += " " + std::to_string(k);
+    l = ConvertAndLoad(star + "\n");
+    EXPECT_EQ(l.mesh.groups[0].corners.size(), 68u * 3);
+    EXPECT_EQ(l.conversion.notes,
+              std::vector<std::string>{"in.obj, line 71: a concave polygon of 70 corners is fanned "
+                                       "(more than 64 corners are not clipped), so it may cover "
+                                       "more than its area"});
 }
 
 TEST(ObjConvert, MissingTextureCoordinatesAndNormalsGetSharedEntries) {
