@@ -108,6 +108,12 @@ WindowOutcome CreateWindowAndContext(int32_t width, int32_t height, bool fullscr
         DestroyWindowOnly();
         return WindowOutcome::ActivateFailed;
     }
+    // The visual only shows the picture: the demo draws into the frame surface, whose format
+    // is exactly the pixel format above, whatever depth and colour sizes the visual has.
+    if (!gl::OpenFrameSurface(width, height)) {
+        DestroyWindowOnly();
+        return WindowOutcome::PixelFormatFailed;
+    }
     return WindowOutcome::Opened;
 }
 
@@ -153,7 +159,10 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
 void CloseGLWindow() {
     if (g_win.captionTimer) SDL_RemoveTimer(g_win.captionTimer);
     g_win.captionTimer = 0;
-    if (g_win.context) SDL_GL_MakeCurrent(g_win.window, nullptr);
+    if (g_win.context) {
+        gl::CloseFrameSurface();
+        SDL_GL_MakeCurrent(g_win.window, nullptr);
+    }
     DestroyWindowOnly();
 }
 
@@ -218,6 +227,7 @@ bool PollWindowEvent(WindowEvent& event) {
         (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
         event.kind = WindowEvent::Quit;
     } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        gl::ResizeFrameSurface(e.window.data1, e.window.data2);
         event.kind = WindowEvent::Resized;
         event.width = e.window.data1;
         event.height = e.window.data2;
