@@ -78,6 +78,27 @@ void DestroyWindowOnly() {
     g_win.window = nullptr;
 }
 
+// A new context on the window, current, drawing into a new frame surface of the client size
+// width x height. The visual only shows the picture: the demo draws into the frame surface,
+// whose format is exactly the pixel format asked for, whatever sizes the visual has. On
+// failure the window is gone too.
+WindowOutcome CreateCurrentContext(int32_t width, int32_t height) {
+    g_win.context = SDL_GL_CreateContext(g_win.window);
+    if (!g_win.context) {
+        DestroyWindowOnly();
+        return WindowOutcome::ContextFailed;
+    }
+    if (SDL_GL_MakeCurrent(g_win.window, g_win.context) != 0) {
+        DestroyWindowOnly();
+        return WindowOutcome::ActivateFailed;
+    }
+    if (!gl::OpenFrameSurface(width, height)) {
+        DestroyWindowOnly();
+        return WindowOutcome::PixelFormatFailed;
+    }
+    return WindowOutcome::Opened;
+}
+
 WindowOutcome CreateWindowAndContext(int32_t width, int32_t height, bool fullscreen,
                                      const std::string& caption) {
     Uint32 flags = SDL_WINDOW_OPENGL;
@@ -99,22 +120,7 @@ WindowOutcome CreateWindowAndContext(int32_t width, int32_t height, bool fullscr
             return WindowOutcome::FullscreenRefused;
         }
     }
-    g_win.context = SDL_GL_CreateContext(g_win.window);
-    if (!g_win.context) {
-        DestroyWindowOnly();
-        return WindowOutcome::ContextFailed;
-    }
-    if (SDL_GL_MakeCurrent(g_win.window, g_win.context) != 0) {
-        DestroyWindowOnly();
-        return WindowOutcome::ActivateFailed;
-    }
-    // The visual only shows the picture: the demo draws into the frame surface, whose format
-    // is exactly the pixel format above, whatever depth and colour sizes the visual has.
-    if (!gl::OpenFrameSurface(width, height)) {
-        DestroyWindowOnly();
-        return WindowOutcome::PixelFormatFailed;
-    }
-    return WindowOutcome::Opened;
+    return CreateCurrentContext(width, height);
 }
 
 }  // namespace
