@@ -79,9 +79,9 @@ void DestroyWindowOnly() {
 }
 
 // A new context on the window, current, drawing into a new frame surface of the client size
-// width x height. The visual only shows the picture: the demo draws into the frame surface,
-// whose format is exactly the pixel format asked for, whatever sizes the visual has. On
-// failure the window is gone too.
+// width x height, and the GL layer routed to it. The visual only shows the picture: the demo
+// draws into the frame surface, whose format is exactly the pixel format asked for, whatever
+// sizes the visual has. On failure the window is gone too.
 WindowOutcome CreateCurrentContext(int32_t width, int32_t height) {
     g_win.context = SDL_GL_CreateContext(g_win.window);
     if (!g_win.context) {
@@ -96,6 +96,7 @@ WindowOutcome CreateCurrentContext(int32_t width, int32_t height) {
         DestroyWindowOnly();
         return WindowOutcome::PixelFormatFailed;
     }
+    gl::UseDriver(SwapWindow);  // which also forgets a block the last context left open
     return WindowOutcome::Opened;
 }
 
@@ -156,7 +157,6 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
     if (outcome != WindowOutcome::Opened) return outcome;
     if (fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_GL_SetSwapInterval(0);  // the loop draws as often as it can
-    gl::UseDriver(SwapWindow);
     g_win.captionTimer = SDL_AddTimer(kCaptionPeriodMs, PostCaptionTimer, nullptr);
     SDL_RaiseWindow(g_win.window);
     return WindowOutcome::Opened;
