@@ -27,6 +27,15 @@ void SetDriverSwap(void (*swap)());
 void SetRecorderOutput(std::string* out);
 std::string* RecorderOutput();
 bool DriverReadPixels(int32_t w, int32_t h, void* out);
+// Copies the frame surface onto the window's back buffer (outside a glBegin block only).
+void PresentFrameSurface();
+
+// glBegin(mode) opens a block unless one is open or the mode is not a primitive (GL_POLYGON,
+// 9, is the last): the driver refuses both.
+constexpr uint32_t kLastPrimitive = 0x0009;
+constexpr bool OpensBlock(bool inBlock, uint32_t mode) {
+    return !inBlock && mode <= kLastPrimitive;
+}
 
 // Bytes OpenGL reads for a w x h image in format (GL_RGB or GL_RGBA, unsigned bytes) at the
 // unpack alignment of 4 the player keeps: every row but the last padded to four bytes; 0 for

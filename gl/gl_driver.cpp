@@ -9,11 +9,21 @@ namespace gl {
 namespace {
 
 void (*g_swap)() = nullptr;
+bool g_inBlock = false;  // between a glBegin the driver accepted and its glEnd
 
 #define QGL_FORWARD(name, params, args) \
     void Drv_##name params { ::name args; }
 QGL_PLAIN_CALLS(QGL_FORWARD)
 #undef QGL_FORWARD
+
+void Drv_glBeginBlock(uint32_t mode) {
+    if (OpensBlock(g_inBlock, mode)) g_inBlock = true;
+    ::glBegin(mode);
+}
+void Drv_glEndBlock() {
+    g_inBlock = false;
+    ::glEnd();
+}
 
 uint32_t Drv_glGenTexture() {
     GLuint name = 0;
@@ -36,24 +46,37 @@ void Drv_gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, i
     ::gluBuild2DMipmaps(target, internalFormat, w, h, format, type, pixels);
 }
 void Drv_SwapBuffers() {
-    if (g_swap) g_swap();
-    else ::glFinish();
+    if (!g_swap) ::glFinish();
+    else if (!g_inBlock) {
+        PresentFrameSurface();
+        g_swap();
+    }
 }
 
-const Backend kDriver = {
+Backend MakeDriver() {
+    Backend b = {
 // clang-format off
 #define QGL_ENTRY(name, params, args) Drv_##name,
-    QGL_PLAIN_CALLS(QGL_ENTRY)
+        QGL_PLAIN_CALLS(QGL_ENTRY)
 #undef QGL_ENTRY
-    Drv_glGenTexture, Drv_glDeleteTexture, Drv_glLightfv, Drv_glTexImage2D,
-    Drv_gluBuild2DMipmaps, Drv_SwapBuffers,
-    // clang-format on
-};
+        Drv_glGenTexture, Drv_glDeleteTexture, Drv_glLightfv, Drv_glTexImage2D,
+        Drv_gluBuild2DMipmaps, Drv_SwapBuffers,
+        // clang-format on
+    };
+    b.glBegin = Drv_glBeginBlock;
+    b.glEnd = Drv_glEndBlock;
+    return b;
+}
+
+const Backend kDriver = MakeDriver();
 
 }  // namespace
 
 const Backend& DriverBackend() { return kDriver; }
-void SetDriverSwap(void (*swap)()) { g_swap = swap; }
+void SetDriverSwap(void (*swap)()) {
+    g_swap = swap;
+    g_inBlock = false;  // a new context
+}
 
 bool DriverReadPixels(int32_t w, int32_t h, void* out) {
     // An error still pending comes from the frame's drawing (a script popping an empty matrix

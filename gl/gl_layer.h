@@ -81,8 +81,28 @@ void SwapBuffers();
 // --- backends --------------------------------------------------------------------------
 
 // Routes every call to the real OpenGL driver of the current context. swap presents the
-// back buffer (the platform supplies it; null for headless contexts).
+// window's back buffer (the platform supplies it; null for headless contexts), after the
+// frame surface has been copied there. A frame that ends inside a glBegin block cannot be
+// copied (the driver refuses every other call in a block): the window keeps its last picture.
 void UseDriver(void (*swap)());
+
+// --- the frame surface ------------------------------------------------------------------
+
+// Under the driver every frame is drawn into one off-screen framebuffer of the player's pixel
+// format: 8 bits per colour and no alpha, 16 depth bits, no stencil. What a window system
+// gives for that request varies: Mesa gives an X window 8-bit colour with 32 depth bits and
+// a surfaceless EGL context 10 bits per colour, and the two round and blend differently.
+// One surface for all makes the window, its shots, qv render and video frames the same bytes.
+// ReadPixelsRGBA and glCopyTexImage2D read it.
+
+// Creates it at width x height in the current context and draws into it from now on; the
+// viewport and scissor box start at its size, as a new window's do. False when the driver
+// cannot make exactly that format (nothing stays created).
+bool OpenFrameSurface(int32_t width, int32_t height);
+// Follows the window's new client size; the picture is lost, as a resized back buffer's is.
+void ResizeFrameSurface(int32_t width, int32_t height);
+// Deletes it; its context must still be current.
+void CloseFrameSurface();
 
 // Routes every call to the recorder, which appends one line per call (with '\n') to *out.
 // Texture names are handed out 1, 2, 3, ... from the moment the recorder is installed.

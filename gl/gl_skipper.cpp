@@ -22,8 +22,6 @@
 namespace gl {
 namespace {
 
-constexpr uint32_t kLastPrimitive = 0x0009;  // GL_POLYGON: glBegin refuses modes above it
-
 enum class Kind { State, Current };
 
 // The calls with a rule of their own are set in SkipperBackend(); of the others, these four
@@ -70,7 +68,7 @@ QGL_PLAIN_CALLS(QGL_SKIP)
 #undef QGL_SKIP
 
 void Skp_glBegin(uint32_t mode) {
-    if (!g_state.inBlock && mode <= kLastPrimitive) {
+    if (OpensBlock(g_state.inBlock, mode)) {
         g_state.inBlock = true;
         Note(FrameUse::Sample, g_state.bound);
     }

@@ -12,7 +12,6 @@ namespace {
 
 struct HeadlessState {
     EGLDisplay display = EGL_NO_DISPLAY;
-    EGLSurface surface = EGL_NO_SURFACE;
     EGLContext context = EGL_NO_CONTEXT;
 };
 HeadlessState g_headless;
@@ -41,37 +40,22 @@ bool OpenHeadlessContext(int32_t width, int32_t height, std::string& error) {
     EGLint major = 0, minor = 0;
     if (!eglInitialize(h.display, &major, &minor)) return Fail(error, "EGL initialisation failed");
     if (!eglBindAPI(EGL_OPENGL_API)) return Fail(error, "EGL has no desktop OpenGL");
-    const EGLint configAttribs[] = {
-        EGL_SURFACE_TYPE,
-        EGL_PBUFFER_BIT,
-        EGL_RENDERABLE_TYPE,
-        EGL_OPENGL_BIT,
-        EGL_RED_SIZE,
-        8,
-        EGL_GREEN_SIZE,
-        8,
-        EGL_BLUE_SIZE,
-        8,
-        EGL_ALPHA_SIZE,
-        0,
-        EGL_DEPTH_SIZE,
-        16,
-        EGL_STENCIL_SIZE,
-        0,
-        EGL_NONE,
-    };
+    // The configuration's colour and depth sizes do not matter: no surface of it is made.
+    // (Asked for 8 bits per colour, Mesa picks a 10-bit configuration: more bits rank first.)
+    // The surface type is the default window otherwise, which a surfaceless display lacks.
+    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+                                    EGL_OPENGL_BIT, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint found = 0;
     if (!eglChooseConfig(h.display, configAttribs, &config, 1, &found) || found < 1)
-        return Fail(error, "no EGL configuration with RGB and a depth buffer");
-    const EGLint surfaceAttribs[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-    h.surface = eglCreatePbufferSurface(h.display, config, surfaceAttribs);
-    if (h.surface == EGL_NO_SURFACE) return Fail(error, "cannot create the off-screen surface");
+        return Fail(error, "no EGL configuration for OpenGL");
     // No version or profile asked for: Mesa then gives a compatibility context.
     h.context = eglCreateContext(h.display, config, EGL_NO_CONTEXT, nullptr);
     if (h.context == EGL_NO_CONTEXT) return Fail(error, "cannot create an OpenGL context");
-    if (!eglMakeCurrent(h.display, h.surface, h.surface, h.context))
-        return Fail(error, "cannot make the OpenGL context current");
+    if (!eglMakeCurrent(h.display, EGL_NO_SURFACE, EGL_NO_SURFACE, h.context))
+        return Fail(error, "cannot make the OpenGL context current without a surface");
+    if (!gl::OpenFrameSurface(width, height))
+        return Fail(error, "no off-screen framebuffer with 8-bit RGB and 16 depth bits");
     gl::UseDriver(nullptr);  // a frame is presented by finishing it: nothing to swap to
     return true;
 }
@@ -79,9 +63,9 @@ bool OpenHeadlessContext(int32_t width, int32_t height, std::string& error) {
 void CloseHeadlessContext() {
     HeadlessState& h = g_headless;
     if (h.display == EGL_NO_DISPLAY) return;
+    if (h.context != EGL_NO_CONTEXT && eglGetCurrentContext() == h.context) gl::CloseFrameSurface();
     eglMakeCurrent(h.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (h.context != EGL_NO_CONTEXT) eglDestroyContext(h.display, h.context);
-    if (h.surface != EGL_NO_SURFACE) eglDestroySurface(h.display, h.surface);
     eglTerminate(h.display);
     h = HeadlessState{};
 }

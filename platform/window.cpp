@@ -78,6 +78,28 @@ void DestroyWindowOnly() {
     g_win.window = nullptr;
 }
 
+// A new context on the window, current, drawing into a new frame surface of the client size
+// width x height, and the GL layer routed to it. The visual only shows the picture: the demo
+// draws into the frame surface, whose format is exactly the pixel format asked for, whatever
+// sizes the visual has. On failure the window is gone too.
+WindowOutcome CreateCurrentContext(int32_t width, int32_t height) {
+    g_win.context = SDL_GL_CreateContext(g_win.window);
+    if (!g_win.context) {
+        DestroyWindowOnly();
+        return WindowOutcome::ContextFailed;
+    }
+    if (SDL_GL_MakeCurrent(g_win.window, g_win.context) != 0) {
+        DestroyWindowOnly();
+        return WindowOutcome::ActivateFailed;
+    }
+    if (!gl::OpenFrameSurface(width, height)) {
+        DestroyWindowOnly();
+        return WindowOutcome::PixelFormatFailed;
+    }
+    gl::UseDriver(SwapWindow);  // which also forgets a block the last context left open
+    return WindowOutcome::Opened;
+}
+
 WindowOutcome CreateWindowAndContext(int32_t width, int32_t height, bool fullscreen,
                                      const std::string& caption) {
     Uint32 flags = SDL_WINDOW_OPENGL;
@@ -99,16 +121,7 @@ WindowOutcome CreateWindowAndContext(int32_t width, int32_t height, bool fullscr
             return WindowOutcome::FullscreenRefused;
         }
     }
-    g_win.context = SDL_GL_CreateContext(g_win.window);
-    if (!g_win.context) {
-        DestroyWindowOnly();
-        return WindowOutcome::ContextFailed;
-    }
-    if (SDL_GL_MakeCurrent(g_win.window, g_win.context) != 0) {
-        DestroyWindowOnly();
-        return WindowOutcome::ActivateFailed;
-    }
-    return WindowOutcome::Opened;
+    return CreateCurrentContext(width, height);
 }
 
 }  // namespace
@@ -144,7 +157,6 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
     if (outcome != WindowOutcome::Opened) return outcome;
     if (fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_GL_SetSwapInterval(0);  // the loop draws as often as it can
-    gl::UseDriver(SwapWindow);
     g_win.captionTimer = SDL_AddTimer(kCaptionPeriodMs, PostCaptionTimer, nullptr);
     SDL_RaiseWindow(g_win.window);
     return WindowOutcome::Opened;
@@ -153,7 +165,10 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
 void CloseGLWindow() {
     if (g_win.captionTimer) SDL_RemoveTimer(g_win.captionTimer);
     g_win.captionTimer = 0;
-    if (g_win.context) SDL_GL_MakeCurrent(g_win.window, nullptr);
+    if (g_win.context) {
+        gl::CloseFrameSurface();
+        SDL_GL_MakeCurrent(g_win.window, nullptr);
+    }
     DestroyWindowOnly();
 }
 
@@ -218,6 +233,7 @@ bool PollWindowEvent(WindowEvent& event) {
         (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
         event.kind = WindowEvent::Quit;
     } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        gl::ResizeFrameSurface(e.window.data1, e.window.data2);
         event.kind = WindowEvent::Resized;
         event.width = e.window.data1;
         event.height = e.window.data2;

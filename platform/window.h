@@ -1,7 +1,9 @@
 // The player window: one SDL2 window with a double-buffered OpenGL compatibility context
-// (RGBA, 32 colour bits, 16 depth bits, no stencil, alpha or accumulation bits), its events
-// translated into the messages the frame loop knows (Windows virtual-key codes, size changes,
-// the one-second caption timer, quit) and the buffer swap. One window per process.
+// (RGBA, 32 colour bits, 16 depth bits, no stencil, alpha or accumulation bits; frames are
+// drawn into the GL layer's frame surface of that format and copied to the window at each
+// swap), its events translated into the messages the frame loop knows (Windows virtual-key
+// codes, size changes, the one-second caption timer, quit) and the buffer swap. One window
+// per process.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -22,7 +24,7 @@ enum class WindowOutcome {
     VideoUnavailable,   // the video subsystem could not start (no window class)
     FullscreenRefused,  // the mode width x height could not be set: open windowed instead
     WindowFailed,
-    PixelFormatFailed,  // no visual with the pixel format above
+    PixelFormatFailed,  // no visual or frame surface with the pixel format above
     ContextFailed,
     ActivateFailed,
 };
@@ -33,6 +35,7 @@ enum class WindowOutcome {
 // counts as failed unless the mode and the window size actually obtained are the requested
 // ones (some servers report success and change nothing). The context is current afterwards,
 // the GL layer routes to the driver (gl::SwapBuffers presents), and the caption timer runs.
+// A size change that PollWindowEvent reports has resized the frame surface already.
 WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
                            const std::string& captionCp1252);
 

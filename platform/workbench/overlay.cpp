@@ -108,7 +108,7 @@ void KeepFrame(int32_t width, int32_t height) {
     glBindTexture(GL_TEXTURE_2D, g_overlay.texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glReadBuffer(GL_BACK);
+    // From the GL layer's frame surface, bound for reading, where the demo's frame is.
     glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, width, height, 0);
     g_overlay.width = width;
     g_overlay.height = height;

@@ -14,12 +14,12 @@ void StopOverlay();
 
 // Opens an ImGui frame; the caller then builds its windows with ImGui calls.
 void BeginOverlayFrame();
-// Draws the frame's ImGui windows onto the back buffer.
+// Draws the frame's ImGui windows onto the frame.
 void EndOverlayFrame();
 
-// Keeps the back buffer (width x height) as the picture to draw the overlay over later.
+// Keeps the frame (width x height) as the picture to draw the overlay over later.
 void KeepFrame(int32_t width, int32_t height);
-// Draws the picture kept last over the whole back buffer (nothing when none is kept).
+// Draws the picture kept last over the whole frame (nothing when none is kept).
 void DrawKeptFrame(int32_t width, int32_t height);
 
 }  // namespace platform
