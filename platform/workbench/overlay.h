@@ -1,7 +1,9 @@
-// Dear ImGui on the window of `qv play`: its SDL2 input and OpenGL 2 drawing, and the copy of
+// Dear ImGui on the window of `qv play`: its SDL2 input and OpenGL drawing, and the copy of
 // the demo's last frame that the overlay is drawn over while nothing new is drawn (paused).
-// The overlay draws after the demo's frame, outside the GL layer, and puts back every piece
-// of OpenGL state it touches, so that the next demo frame finds the state the demo left.
+// The overlay draws after the demo's frame, outside the GL layer (the one exception, listed
+// in overlay.cpp), and puts back every piece of OpenGL state it touches from its own storage,
+// so that the next demo frame finds the state the demo left. Never call it while the frame
+// is inside a glBegin block: the driver would refuse the reads and the drawing.
 #pragma once
 #include <cstdint>
 
