@@ -41,4 +41,12 @@ float ClipProgress(const demo::Clip& clip, int32_t localTime);
 
 int32_t CurrentClip(int track);  // for tests and tools
 
+// For tools: the track whose script raised the fatal error, and the last track whose script
+// ran out of its instruction budget, since ResetTimeline (-1: none).
+int FatalTrack();
+int LastBudgetTrack();
+// Whether RunTimeline prints the fatal report (on by default; a tool's silent rehearsal run
+// turns it off so that the author reads each report once).
+void PrintFatalReports(bool on);
+
 }  // namespace timeline

@@ -226,6 +226,13 @@ void StopOverlay() {
     g_overlay = OverlayState{};
 }
 
+void ForgetOverlayTextures() {
+    g_overlay.fontTexture = 0;
+    g_overlay.keptTexture = 0;
+    g_overlay.keptWidth = g_overlay.keptHeight = 0;
+    g_overlay.textureWidth = g_overlay.textureHeight = 0;
+}
+
 void BeginOverlayFrame() {
     if (!g_overlay.fontTexture) {
         SavedGlState saved;

@@ -14,6 +14,10 @@ namespace platform {
 bool StartOverlay();
 void StopOverlay();
 
+// After the window's context was replaced: the overlay's textures went with the old one and
+// are made anew when next needed.
+void ForgetOverlayTextures();
+
 // Opens an ImGui frame; the caller then builds its windows with ImGui calls.
 void BeginOverlayFrame();
 // Draws the frame's ImGui windows onto the back buffer.

@@ -2,6 +2,11 @@
 
 namespace tools {
 
+void SlipBehind(Transport& t) {
+    const double most = double(t.TimeMs()) + kMostLagMs;
+    if (t.clockMs > most) t.clockMs = most;
+}
+
 double TakeElapsedMs(WallClock& c, double nowMs) {
     const double elapsed = nowMs - c.lastMs;
     c.lastMs = nowMs;

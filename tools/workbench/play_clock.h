@@ -5,7 +5,15 @@
 #include <cstddef>
 #include <deque>
 
+#include "tools/workbench/workbench.h"
+
 namespace tools {
+
+// When the frames cannot keep up with the wall clock, the playhead slips: playing time runs
+// at most kMostLagMs of demo time ahead of the frame shown, so that every frame of the grid
+// still runs (later than the wall clock says) and the loop gets back to the window's events.
+inline constexpr double kMostLagMs = 100;
+void SlipBehind(Transport& t);
 
 struct WallClock {
     double lastMs = 0;
