@@ -131,7 +131,7 @@ private:
     WallClock clock_{NowMs()};
     std::string errors_;    // the last build, content or script errors, for the overlay
     double overlayMs_ = 0;  // time spent drawing the overlay, for QV_PLAY_STATS
-    int64_t overlayFrames_ = 0, framesShown_ = 0;
+    int64_t overlayFrames_ = 0, framesShown_ = 0, runsDone_ = 0, runsStopped_ = 0;
 };
 
 // Keys that make a run under way pointless: its target changes, or the session ends.
@@ -264,7 +264,11 @@ void Session::RunAndShow() {
     const RunResult run = RunToTime(
         build_, width_, height_, t_.TimeMs(), t_.fps, [this] { return StopRequested(); },
         startupFailed);
-    if (run.end == RunEnd::Stopped) return;  // the events come first; runWanted_ stays
+    if (run.end == RunEnd::Stopped) {
+        ++runsStopped_;
+        return;  // the events come first; runWanted_ stays
+    }
+    ++runsDone_;
     runWanted_ = false;
     halted_ = false;
     endsInBlock_ = false;
@@ -473,8 +477,9 @@ int Session::Run() {
     }
     if (std::getenv("QV_PLAY_STATS"))
         std::fprintf(stderr,
-                     "qv play: stats: %lld frames shown in %.0f ms; overlay %.3f ms per frame "
-                     "over %lld frames\n",
+                     "qv play: stats: %lld runs done, %lld stopped; %lld frames shown in %.0f "
+                     "ms; overlay %.3f ms per frame over %lld frames\n",
+                     static_cast<long long>(runsDone_), static_cast<long long>(runsStopped_),
                      static_cast<long long>(framesShown_), NowMs() - began,
                      overlayFrames_ ? overlayMs_ / double(overlayFrames_) : 0.0,
                      static_cast<long long>(overlayFrames_));

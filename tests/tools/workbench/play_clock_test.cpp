@@ -21,3 +21,23 @@ TEST(FrameTimes, KeepsTheLatestIntervalsAndTheirRate) {
     NotePresent(f, 4000 + 100);
     EXPECT_FLOAT_EQ(f.ms.back(), 100);
 }
+
+TEST(PlayClock, ThePlayheadSlipsWhenFramesCannotKeepUp) {
+    Transport t;
+    t.fps = 1000;
+    t.speed = 16;
+    bool wrapped = false;
+    // A second of wall clock at 16x: 16,000 frames due, one runs.
+    EXPECT_EQ(Advance(t, 1000, wrapped), 16000);
+    t.frame += 1;
+    SlipBehind(t);
+    EXPECT_DOUBLE_EQ(t.clockMs, t.TimeMs() + kMostLagMs);
+    // Every frame still runs: the next one due is the next of the grid, not a jump.
+    EXPECT_LE(Advance(t, 0, wrapped) - t.frame, int64_t(kMostLagMs));
+    // Keeping up, nothing slips.
+    Transport u;
+    Advance(u, 10, wrapped);
+    const double clock = u.clockMs;
+    SlipBehind(u);
+    EXPECT_DOUBLE_EQ(u.clockMs, clock);
+}
