@@ -35,6 +35,8 @@ press() {
 # The source: a quad turned by a frame counter (script state that only a run from time 0
 # gets right) and moved by the time; from 3000 ms a second script on track 1 adds with an
 # empty stack.
+#   write_source COLOUR [SCRIPT_1] [MORE]: the red of the quad, script 1's instructions
+#   (default the failing ADDI), more lines at the end.
 write_source() {
     cat >"$work/run/e2e.qvs" <<QVS
 title "e2e"
@@ -73,9 +75,10 @@ script 0
     RECT
     POPMATRIX
 script 1
-    ADDI
+    ${2:-ADDI}
 clip track 0 start 0 length 100000 script 0
 clip track 1 start 3000 length 100000 script 1
+${3:-}
 QVS
 }
 mkdir -p "$work/run" "$work/ref"
@@ -110,11 +113,11 @@ start_play() {
     title="$1"; shift
     (
         cd "$work/run" || exit
-        exec timeout -s KILL 60 "$qv" play "$title.qvs" --size 160x120 --no-audio "$@" \
+        exec timeout -s KILL 180 "$qv" play "$title.qvs" --size 160x120 --no-audio "$@" \
             2>"$work/run/stderr"
     ) &
     play_pid=$!
-    wait_for 15 has_window "qv play: $title"
+    wait_for 30 has_window "qv play: $title"
 }
 # gone_within SECONDS: qv play has ended by then; the exit status is in $status.
 play_gone() { ! kill -0 "$play_pid" 2>/dev/null; }
@@ -160,6 +163,23 @@ press Right Right
 wait_for 5 grep -q "paused at .*script error" "$work/run/stderr" &&
     pass "a stack error pauses the session" || fail "no pause after the stack error"
 kill -0 "$play_pid" 2>/dev/null || fail "the stack error ended qv play"
+# Each pause for the error (a seek may have stopped at 3000 ms on its way) has one report.
+[ "$(grep -c "clip 1 on track 1, demo time 3000 ms" "$work/run/stderr")" = \
+    "$(grep -c "paused at .*script error" "$work/run/stderr")" ] &&
+    pass "the report names the failed clip and track, once per pause" ||
+    fail "the report of the clip that failed is not there once per pause"
+write_source 0.2 "LOADI 0"
+wait_for 5 grep -q "reloaded at 4000 ms" "$work/run/stderr" &&
+    pass "after the fix the reload stays at the playhead" ||
+    fail "the reload after the fix left the playhead"
+same_as_render 4000 "after the fix"
+write_source 0.2 "LOADI 0" 'texture 0 image "missing.jpg"'
+wait_for 5 grep -q "image file 'data/missing.jpg' not found" "$work/run/stderr" &&
+    pass "a missing image is named as qv check names it" || fail "no message names the missing image"
+wait_for 5 lines_at_least 2 "reloaded at 4000 ms" && same_as_render 4000 "without the image" ||
+    fail "no reload without the image"
+write_source 0.2
+wait_for 5 lines_at_least 3 "reloaded at 4000 ms" || fail "no reload after the image fix"
 press Home; same_as_render 0 "a seek after the stack error"
 
 # With the overlay on (Tab), shots stay the demo's frames: the overlay draws after them.
@@ -277,6 +297,45 @@ else
 fi
 [ $failures = "$failures_before" ] || { echo "--- qv play stderr"; cat "$work/run/stderr"; }
 failures_before=$failures
+
+# Paused with the overlay shown, the screen beside the overlay's window is the frame the last
+# run drew, kept under the overlay.
+cat >"$work/run/kept.qvs" <<'QVS'
+title "kept"
+script 0
+    PUSHI 3553
+    ENABLE
+    PUSHI 0
+    BINDTEX
+    PUSHF 1
+    PUSHF 1
+    PUSHF 1
+    COLOR3
+    PUSHF -1
+    PUSHF 1.333
+    PUSHF 1
+    PUSHF -1.333
+    RECT
+texture 0 program
+    SinePlasma 32 16 0
+clip track 0 start 0 length 100000 script 0
+QVS
+if start_play kept --start 1000 --paused --size 640x480; then
+    press Tab
+    sleep 1
+    import -window "$(window_id)" "$work/kept-window.png" 2>/dev/null
+    "$qv" build "$work/run/kept.qvs" -o "$work/ref/kept.acs" &&
+        "$qv" render "$work/ref/kept.acs" --time 1000 --size 640x480 -o "$work/ref/kept.png" 2>/dev/null
+    beside() { convert "$1" -crop 80x480+560+0 +repage "$2"; }
+    beside "$work/kept-window.png" "$work/kept-a.png" && beside "$work/ref/kept.png" "$work/kept-b.png"
+    [ "$(compare -metric AE "$work/kept-a.png" "$work/kept-b.png" null: 2>&1)" = 0 ] &&
+        pass "the paused overlay is drawn over the kept frame" ||
+        fail "beside the paused overlay the screen is not the frame"
+    press Escape
+    gone_within 5 || fail "Escape did not end qv play"
+else
+    fail "no qv play window for the kept-frame demo"
+fi
 
 # A script caught in an endless loop from 1000 ms: each frame runs out of its instruction
 # budget. Started at 8000 ms, the run there re-simulates hundreds of such frames; a seek

@@ -14,6 +14,7 @@
 #include "app/engine.h"
 #include "gl/gl_layer.h"
 #include "platform/audio.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "platform/workbench/file_watch.h"
@@ -32,6 +33,15 @@ namespace tools {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The engine's message boxes (the player's own texts) go to stderr; the count tells a run
+// that showed one, whose cause the session then names in the words of `qv check`.
+int64_t g_boxesShown = 0;
+
+void PrintMessage(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "qv play: %s: %s\n", caption.c_str(), text.c_str());
+    ++g_boxesShown;
+}
 
 double NowMs() {
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
@@ -87,6 +97,9 @@ private:
     void WriteShot();
     void ReportFatal(int32_t atMs);
     void ContentFailed();
+    // After a start-up that showed a message box: the files `qv check` finds missing or
+    // broken, on stderr and in the overlay. False when it finds none.
+    bool ReportContentErrors();
     void StartReload();
     void FinishReload();
     // Handles the events taken during a run, then every pending one. True: quit.
@@ -261,6 +274,7 @@ void Session::RedrawPausedOverlay() {
 
 void Session::RunAndShow() {
     bool startupFailed = false;
+    const int64_t boxesBefore = g_boxesShown;
     const RunResult run = RunToTime(
         build_, width_, height_, t_.TimeMs(), t_.fps, [this] { return StopRequested(); },
         startupFailed);
@@ -270,6 +284,7 @@ void Session::RunAndShow() {
     }
     ++runsDone_;
     runWanted_ = false;
+    if (lastGood_) errors_.clear();  // a reload's own errors replace the last version's
     halted_ = false;
     endsInBlock_ = false;
     keptFrame_ = -1;
@@ -278,6 +293,7 @@ void Session::RunAndShow() {
     else if (run.end == RunEnd::Quit)
         Halt("the demo quits at " + std::to_string(run.lastTime) + " ms, before this frame");
     else {
+        if (g_boxesShown != boxesBefore) ReportContentErrors();
         const std::string burnt = scripter::BudgetsExhausted() ? BudgetClipText(build_) : "";
         if (!burnt.empty()) {
             std::fprintf(stderr,
@@ -295,13 +311,18 @@ void Session::RunAndShow() {
     t_.clockMs = t_.TimeMs();
 }
 
-void Session::ContentFailed() {
+bool Session::ReportContentErrors() {
     const std::string why = ContentErrorsText(build_);
     for (size_t at = 0, end; at < why.size(); at = end + 1) {
         end = why.find('\n', at);
         std::fprintf(stderr, "qv play: %s\n", why.substr(at, end - at).c_str());
     }
-    errors_ = why.empty() ? "the demo's content does not load (see stderr)\n" : why;
+    if (!why.empty()) errors_ = why;
+    return !why.empty();
+}
+
+void Session::ContentFailed() {
+    if (!ReportContentErrors()) errors_ = "the demo's content does not load (see stderr)\n";
     if (lastGood_) {
         std::fprintf(stderr,
                      "qv play: the new content does not load; the last good version is shown "
@@ -330,7 +351,6 @@ void Session::StartReload() {
 
 void Session::FinishReload() {
     lastGood_.reset();
-    if (!halted_) errors_.clear();
     std::fprintf(stderr, "qv play: reloaded at %d ms in %lld ms\n", int(t_.TimeMs()),
                  static_cast<long long>(NowMs() - reloadBeganMs_));
 }
@@ -491,8 +511,11 @@ int Session::Run() {
 }  // namespace
 
 int RunSession(const PlayOptions& o, Build build) {
+    platform::SetMessageSink(PrintMessage);
     Session session(o, std::move(build));
-    return session.Run();
+    const int status = session.Run();
+    platform::SetMessageSink(nullptr);
+    return status;
 }
 
 }  // namespace tools
