@@ -388,6 +388,7 @@ fi
 failures_before=$failures
 
 # Playing far behind: 16,000 grid frames per second are due; the window still answers.
+write_source 1 "LOADI 0"  # no stack error at 3000 ms to pause it
 if start_play e2e --fps 1000 --speed 16 --size 640x480; then
     xdotool windowfocus "$(window_id)"
     sleep 3  # long enough for a loop that runs every due frame between events to fall far behind
