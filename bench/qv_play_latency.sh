@@ -46,8 +46,8 @@ spin:
     CMPSET
     PUSHI @spin
     JEQ
-clip track 0 start 0 length 100000 script 0
-clip track 2 start 50000 length 100000 script 1
+clip track 0 start 0 length 400000 script 0
+clip track 2 start 200000 length 100000 script 1
 QVS
 
 play_gone() { ! kill -0 "$play_pid" 2>/dev/null; }
@@ -105,6 +105,6 @@ echo "$before $after $(getconf CLK_TCK)" |
     awk '{printf "paused with the overlay, CPU:     %.1f %%\n", ($2 - $1) * 100 / $3 / 5}'
 echo "Escape while paused:              $(escape) ms"
 
-start --paused --start 70000
+start --paused --start 220000
 sleep 2  # the run to 70 s goes through 20 s of frames that exhaust their budget
 echo "Escape during a long run:         $(escape) ms"

@@ -200,12 +200,16 @@ void Session::Show(bool shot) {
     if (!ok) return ReportFatal(t_.TimeMs());
     if (shot) WriteShot();
     // A frame that ends inside a glBegin block takes no other drawing until it ends: no
-    // overlay and no kept picture over it.
+    // overlay and no kept picture over it. The picture is kept only while paused (a copy of
+    // the whole frame is too dear for every frame played): pausing with the overlay shown
+    // draws the frame anew once.
     keptFrame_ = -1;
     if (!endsInBlock_ && overlayOk_ && (overlayOn_ || t_.paused)) {
         const double began = NowMs();
-        platform::KeepFrame(width_, height_);
-        keptFrame_ = t_.frame;
+        if (t_.paused) {
+            platform::KeepFrame(width_, height_);
+            keptFrame_ = t_.frame;
+        }
         if (overlayOn_) DrawOverlayNow();
         overlayMs_ += NowMs() - began;
         overlayFrames_ += overlayOn_;
