@@ -12,13 +12,8 @@ qv="$(cd "${1:?usage: bench/qv_play_latency.sh BUILD_DIR}" && pwd)/qv"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_play_latency.XXXXXX")"
 xvfb_pid=""
 play_pid=""
-cleanup() {
-    [ -n "$play_pid" ] && { pkill -KILL -P "$play_pid"; kill -KILL "$play_pid"; } 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
 source "$(dirname "$0")/../tests/e2e/x_session.sh"
+trap end_x_session EXIT
 start_x_session
 
 cat >"$work/bench.qvs" <<'QVS'

@@ -12,17 +12,11 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/qv_play.XXXXXX")"
 xvfb_pid=""
 play_pid=""
 failures=0
-cleanup() {
-    # play_pid is timeout's: its child goes first, or it would live on without its limit.
-    [ -n "$play_pid" ] && { pkill -KILL -P "$play_pid"; kill -KILL "$play_pid"; } 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/x_session.sh"
+trap end_x_session EXIT
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
-source "$(dirname "$0")/x_session.sh"
 start_x_session
 
 title="e2e"  # the caption of the session under test is "qv play: $title"
