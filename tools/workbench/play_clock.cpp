@@ -13,6 +13,11 @@ double TakeElapsedMs(WallClock& c, double nowMs) {
     return elapsed;
 }
 
+void RestartAfterRun(WallClock& c, Transport& t, double nowMs) {
+    c.lastMs = nowMs;
+    t.clockMs = t.TimeMs();
+}
+
 void NotePresent(FrameTimes& f, double nowMs) {
     f.ms.push_back(float(nowMs - f.lastPresentMs));
     f.lastPresentMs = nowMs;

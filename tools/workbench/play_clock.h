@@ -22,6 +22,10 @@ struct WallClock {
 // The time since the last look (or restart), which becomes the last look.
 double TakeElapsedMs(WallClock& c, double nowMs);
 
+// After a run (seek, reload, loop wrap) that ended at nowMs: the time it took is not playing
+// time, so playing goes on from the frame it showed.
+void RestartAfterRun(WallClock& c, Transport& t, double nowMs);
+
 // The latest kFrameTimesKept intervals between presented frames, oldest first.
 inline constexpr size_t kFrameTimesKept = 120;
 

@@ -310,9 +310,7 @@ void Session::RunAndShow() {
         music_.Follow(t_);
     }
     if (lastGood_) FinishReload();
-    // The run's time is not playing time.
-    clock_.lastMs = NowMs();
-    t_.clockMs = t_.TimeMs();
+    RestartAfterRun(clock_, t_, NowMs());
 }
 
 bool Session::ReportContentErrors() {

@@ -41,3 +41,21 @@ TEST(PlayClock, ThePlayheadSlipsWhenFramesCannotKeepUp) {
     SlipBehind(u);
     EXPECT_DOUBLE_EQ(u.clockMs, clock);
 }
+
+TEST(PlayClock, ARunsOwnTimeIsNoPlayingTime) {
+    // A seek to 2 s that took 700 ms of wall clock: playing goes on from 2 s, frame by frame.
+    Transport t;
+    t.frame = FrameAtOrBefore(2000, t.fps);
+    WallClock c{1000};
+    RestartAfterRun(c, t, 1700);
+    bool wrapped = false;
+    EXPECT_EQ(Advance(t, TakeElapsedMs(c, 1717), wrapped), t.frame + 1);
+    // A loop shorter than a seek still plays: after the wrap's run it does not wrap at once.
+    Transport loop;
+    loop.loopA = 60;
+    loop.loopB = 66;  // 1000 to 1100 ms
+    loop.frame = 60;
+    RestartAfterRun(c, loop, 5000);
+    EXPECT_EQ(Advance(loop, TakeElapsedMs(c, 5017), wrapped), 61);
+    EXPECT_FALSE(wrapped);
+}
