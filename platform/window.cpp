@@ -18,6 +18,7 @@ struct WindowState {
     SDL_TimerID captionTimer = 0;
     Uint32 timerEvent = Uint32(-1);
     bool videoStarted = false;
+    bool presentingHeld = false;
 };
 WindowState g_win;
 RawEventHook g_rawEventHook = nullptr;
@@ -32,7 +33,9 @@ Uint32 PostCaptionTimer(Uint32 interval, void*) {
     return interval;
 }
 
-void SwapWindow() { SDL_GL_SwapWindow(g_win.window); }
+void SwapWindow() {
+    if (!g_win.presentingHeld) SDL_GL_SwapWindow(g_win.window);
+}
 
 void RequestPixelFormat() {
     SDL_GL_ResetAttributes();
@@ -161,6 +164,30 @@ WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
     SDL_RaiseWindow(g_win.window);
     return WindowOutcome::Opened;
 }
+
+bool ReplaceGLContext() {
+    if (!g_win.window || !g_win.context) return false;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(g_win.window, &width, &height);
+    gl::CloseFrameSurface();  // the old context's, while it is current
+    SDL_GLContext fresh = SDL_GL_CreateContext(g_win.window);
+    if (fresh && SDL_GL_MakeCurrent(g_win.window, fresh) == 0 &&
+        gl::OpenFrameSurface(width, height)) {
+        SDL_GL_DeleteContext(g_win.context);
+        g_win.context = fresh;
+        SDL_GL_SetSwapInterval(0);
+        gl::UseDriver(SwapWindow);  // which also forgets a block the last context left open
+        return true;
+    }
+    // The old context goes on, with a frame surface of its own again.
+    SDL_GL_MakeCurrent(g_win.window, g_win.context);
+    if (fresh) SDL_GL_DeleteContext(fresh);
+    gl::OpenFrameSurface(width, height);
+    gl::UseDriver(SwapWindow);
+    return false;
+}
+
+void HoldPresenting(bool hold) { g_win.presentingHeld = hold; }
 
 void CloseGLWindow() {
     if (g_win.captionTimer) SDL_RemoveTimer(g_win.captionTimer);

@@ -39,6 +39,14 @@ enum class WindowOutcome {
 WindowOutcome OpenGLWindow(int32_t width, int32_t height, bool fullscreen,
                            const std::string& captionCp1252);
 
+// Replaces the window's OpenGL context with a new one of the same pixel format, current
+// afterwards: nothing of the old context (state, textures) survives. False, with the old
+// context still current, when no new one can be made.
+bool ReplaceGLContext();
+// While held, gl::SwapBuffers presents nothing: the window goes on showing the frame
+// presented last (a workbench's run to a time draws frames nobody is to see).
+void HoldPresenting(bool hold);
+
 // Destroys context and window (the display mode returns with the window).
 void CloseGLWindow();
 

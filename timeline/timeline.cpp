@@ -14,6 +14,9 @@ struct TimelineState {
     std::span<const demo::Clip> clips;
     std::span<const demo::Script> scripts;
     std::array<Track, demo::kTrackCount> tracks{};
+    int fatalTrack = -1;
+    int budgetTrack = -1;
+    bool printFatalReports = true;
 };
 
 TimelineState g_state;
@@ -84,7 +87,13 @@ void LoadTimeline(std::span<const demo::Clip> clips, std::span<const demo::Scrip
 
 void ResetTimeline() {
     for (Track& track : g_state.tracks) track.currentClip = kNotSelected;
+    g_state.fatalTrack = -1;
+    g_state.budgetTrack = -1;
 }
+
+int FatalTrack() { return g_state.fatalTrack; }
+int LastBudgetTrack() { return g_state.budgetTrack; }
+void PrintFatalReports(bool on) { g_state.printFatalReports = on; }
 
 std::string FatalReport(int track, int32_t t) {
     const scripter::FatalSite* site = scripter::FatalErrorSite();
@@ -100,10 +109,13 @@ std::string FatalReport(int track, int32_t t) {
 void RunTimeline(int32_t t) {
     scripter::SetTargetPassDepth(0);
     for (int k = 0; k < demo::kTrackCount; ++k) {
+        const int64_t budgets = scripter::BudgetsExhausted();
         RunTrack(k, t);
+        if (scripter::BudgetsExhausted() != budgets) g_state.budgetTrack = k;
         if (scripter::FatalErrorRaised()) {
+            g_state.fatalTrack = k;
             // The box shows the player's own text; the author also needs to know where.
-            std::fprintf(stderr, "%s\n", FatalReport(k, t).c_str());
+            if (g_state.printFatalReports) std::fprintf(stderr, "%s\n", FatalReport(k, t).c_str());
             return;
         }
     }

@@ -47,4 +47,12 @@ using TrackSelection = std::array<int32_t, demo::kTrackCount>;
 TrackSelection SaveTracks();
 void RestoreTracks(const TrackSelection& selection);
 
+// For tools: the track whose script raised the fatal error, and the last track whose script
+// ran out of its instruction budget, since ResetTimeline (-1: none).
+int FatalTrack();
+int LastBudgetTrack();
+// Whether RunTimeline prints the fatal report (on by default; a tool's silent rehearsal run
+// turns it off so that the author reads each report once).
+void PrintFatalReports(bool on);
+
 }  // namespace timeline

@@ -1,7 +1,9 @@
-// Dear ImGui on the window of `qv play`: its SDL2 input and OpenGL 2 drawing, and the copy of
+// Dear ImGui on the window of `qv play`: its SDL2 input and OpenGL drawing, and the copy of
 // the demo's last frame that the overlay is drawn over while nothing new is drawn (paused).
-// The overlay draws after the demo's frame, outside the GL layer, and puts back every piece
-// of OpenGL state it touches, so that the next demo frame finds the state the demo left.
+// The overlay draws after the demo's frame, outside the GL layer (the one exception, listed
+// in overlay.cpp), and puts back every piece of OpenGL state it touches from its own storage,
+// so that the next demo frame finds the state the demo left. Never call it while the frame
+// is inside a glBegin block: the driver would refuse the reads and the drawing.
 #pragma once
 #include <cstdint>
 
@@ -11,6 +13,10 @@ namespace platform {
 // events. False when the backends cannot start (the session goes on without an overlay).
 bool StartOverlay();
 void StopOverlay();
+
+// After the window's context was replaced: the overlay's textures went with the old one and
+// are made anew when next needed.
+void ForgetOverlayTextures();
 
 // Opens an ImGui frame; the caller then builds its windows with ImGui calls.
 void BeginOverlayFrame();

@@ -1,7 +1,8 @@
 # Sourced by the end-to-end tests that drive a window: a private Xvfb of 800x600 (so that the
 # default full-screen 800x600 is the screen's own mode) and the helpers that wait for windows.
-# The caller sets $work (a scratch folder) and kills $xvfb_pid when it is done; fail and pass
-# report a check and count the failures in $failures.
+# The caller sets $work (a scratch folder) and kills $xvfb_pid when it is done, or has
+# end_x_session do it on exit; fail and pass report a check and count the failures in
+# $failures.
 
 # start_x_session: starts the server, exports DISPLAY, and sets xvfb_pid.
 start_x_session() {
@@ -32,3 +33,12 @@ has_window() { [ -n "$(window_line "$1")" ]; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
+
+# end_x_session: for `trap end_x_session EXIT` in scripts that start qv play under
+# `timeout` as $play_pid: its child goes first (killing timeout alone would leave it running
+# without its limit), then the server and $work.
+end_x_session() {
+    [ -n "${play_pid:-}" ] && { pkill -KILL -P "$play_pid"; kill -KILL "$play_pid"; } 2>/dev/null
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}

@@ -11,7 +11,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "tools/qv/qv_commands.h"
@@ -40,14 +39,6 @@ extern const char kPlayHelp[] =
     "Each frame shown at time T is the frame of qv render --time T at the same size and fps;\n"
     "times are taken to the frame of the grid at or before them.\n";
 
-namespace {
-
-void PrintMessage(const std::string& caption, const std::string& text) {
-    std::fprintf(stderr, "qv play: %s: %s\n", caption.c_str(), text.c_str());
-}
-
-}  // namespace
-
 int RunPlay(int argc, char** argv) {
     PlayOptions options;
     const std::string error = ParsePlayOptions(argc, argv, options);
@@ -63,10 +54,7 @@ int RunPlay(int argc, char** argv) {
     Build build;
     std::string errors;
     if (!LoadBuild(options.path, build, errors)) return 1;
-    platform::SetMessageSink(PrintMessage);
-    const int status = RunSession(options, std::move(build));
-    platform::SetMessageSink(nullptr);
-    return status;
+    return RunSession(options, std::move(build));
 }
 
 }  // namespace tools

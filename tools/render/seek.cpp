@@ -6,6 +6,7 @@
 #include "app/engine.h"
 #include "platform/message_box.h"
 #include "scripter/scripter.h"
+#include "timeline/timeline.h"
 
 namespace tools {
 namespace {
@@ -62,9 +63,14 @@ std::vector<bool> FramesToDraw(std::span<const gl::FrameUse> uses,
 }
 
 RunResult RunFrames(std::span<const LoopFrame> frames, const std::vector<bool>* draw,
-                    std::vector<gl::FrameUse>* uses, const WantedFrameFn& onWanted) {
+                    std::vector<gl::FrameUse>* uses, const WantedFrameFn& onWanted,
+                    const StopFn& stop) {
     RunResult result;
     for (size_t i = 0; i < frames.size(); ++i) {
+        if (stop && stop()) {
+            result.end = RunEnd::Stopped;
+            return result;
+        }
         const bool drawn = !draw || i >= draw->size() || (*draw)[i];
         gl::SetSkipping(!drawn);
         result.framesRun = i + 1;
@@ -88,16 +94,19 @@ namespace {
 // What each frame does with textures, from a run that draws nothing and says nothing: its
 // start-up and its frames are repeated afterwards, messages and all.
 std::vector<gl::FrameUse> RecordUses(const app::OpenDemoFile& file, int32_t width, int32_t height,
-                                     std::span<const LoopFrame> frames) {
+                                     std::span<const LoopFrame> frames, const StopFn& stop,
+                                     bool& stopped) {
     const platform::MessageSink sink = platform::CurrentMessageSink();
     platform::SetMessageSink(IgnoreMessage);
+    timeline::PrintFatalReports(false);
     gl::UseSkipper(false);
     std::vector<gl::FrameUse> uses;
     app::ResetEngine();
     if (app::RunStartup(file, width, height, app::StartupHooks{})) {
         gl::TakeFrameUse();  // start-up is no frame
-        RunFrames(frames, nullptr, &uses, nullptr);
+        stopped = RunFrames(frames, nullptr, &uses, nullptr, stop).end == RunEnd::Stopped;
     }
+    timeline::PrintFatalReports(true);
     platform::SetMessageSink(sink);
     app::ResetEngine();
     return uses;
@@ -115,7 +124,9 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
                     std::span<const LoopFrame> frames, bool replay, const WantedFrameFn& onWanted,
                     bool& startupFailed) {
     std::vector<bool> draw;
-    if (!replay) draw = FramesToDraw(RecordUses(file, width, height, frames), frames);
+    bool stopped = false;
+    if (!replay)
+        draw = FramesToDraw(RecordUses(file, width, height, frames, nullptr, stopped), frames);
     startupFailed = !StartOnDriver(file, width, height);
     if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
     return RunFrames(frames, replay ? nullptr : &draw, nullptr, onWanted);
@@ -146,14 +157,17 @@ std::vector<bool> DrawBefore(std::vector<gl::FrameUse> uses, std::vector<LoopFra
 }  // namespace
 
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
-                  int32_t fps, bool& startupFailed) {
+                  int32_t fps, bool& startupFailed, const StopFn& stop) {
+    startupFailed = false;
     std::vector<LoopFrame> frames = LoopFrames(std::span(&time, 1), fps);
     frames.pop_back();  // the frame at `time` is the caller's
-    const std::vector<bool> draw =
-        DrawBefore(RecordUses(file, width, height, frames), frames, time);
+    bool stopped = false;
+    std::vector<gl::FrameUse> uses = RecordUses(file, width, height, frames, stop, stopped);
+    if (stopped) return RunResult{RunEnd::Stopped, 0, 0};
+    const std::vector<bool> draw = DrawBefore(std::move(uses), frames, time);
     startupFailed = !StartOnDriver(file, width, height);
     if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
-    RunResult result = RunFrames(frames, &draw, nullptr, nullptr);
+    RunResult result = RunFrames(frames, &draw, nullptr, nullptr, stop);
     gl::SetSkipping(false);
     return result;
 }

@@ -54,12 +54,15 @@ struct RunResult {
 
 // Called with each wanted frame drawn, before its swap; false stops the run.
 using WantedFrameFn = std::function<bool(size_t frame, int32_t time)>;
+// Asked before each frame; true stops the run there (RunEnd::Stopped). Null: never.
+using StopFn = std::function<bool()>;
 
 // Runs the frames after start-up. draw: which frames to draw (null: all; a frame past its end
 // is drawn). uses: when given, receives what each frame did with textures (the skipper must
 // be the active backend). The run stops after a frame whose script quits or fails.
 RunResult RunFrames(std::span<const LoopFrame> frames, const std::vector<bool>* draw,
-                    std::vector<gl::FrameUse>* uses, const WantedFrameFn& onWanted);
+                    std::vector<gl::FrameUse>* uses, const WantedFrameFn& onWanted,
+                    const StopFn& stop = nullptr);
 
 // Start-up and the run on the driver of the current context (width x height), drawing only
 // the frames a wanted one depends on; replay draws every frame instead. startupFailed tells a
@@ -71,8 +74,9 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
 // Start-up and the loop frames before `time` (at fps), drawing only what the frames from
 // `time` on can depend on: for every texture, its last copy before `time` (and what that copy
 // needs), as if each later frame sampled every texture. Afterwards every frame is drawn; the
-// caller draws the frame at `time` and on.
+// caller draws the frame at `time` and on. stop can cut either run short (a workbench whose
+// author pressed a key).
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
-                  int32_t fps, bool& startupFailed);
+                  int32_t fps, bool& startupFailed, const StopFn& stop = nullptr);
 
 }  // namespace tools

@@ -2,10 +2,20 @@
 
 namespace tools {
 
+void SlipBehind(Transport& t) {
+    const double most = double(t.TimeMs()) + kMostLagMs;
+    if (t.clockMs > most) t.clockMs = most;
+}
+
 double TakeElapsedMs(WallClock& c, double nowMs) {
     const double elapsed = nowMs - c.lastMs;
     c.lastMs = nowMs;
     return elapsed;
+}
+
+void RestartAfterRun(WallClock& c, Transport& t, double nowMs) {
+    c.lastMs = nowMs;
+    t.clockMs = t.TimeMs();
 }
 
 void NotePresent(FrameTimes& f, double nowMs) {

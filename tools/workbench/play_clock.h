@@ -5,7 +5,15 @@
 #include <cstddef>
 #include <deque>
 
+#include "tools/workbench/workbench.h"
+
 namespace tools {
+
+// When the frames cannot keep up with the wall clock, the playhead slips: playing time runs
+// at most kMostLagMs of demo time ahead of the frame shown, so that every frame of the grid
+// still runs (later than the wall clock says) and the loop gets back to the window's events.
+inline constexpr double kMostLagMs = 100;
+void SlipBehind(Transport& t);
 
 struct WallClock {
     double lastMs = 0;
@@ -13,6 +21,10 @@ struct WallClock {
 
 // The time since the last look (or restart), which becomes the last look.
 double TakeElapsedMs(WallClock& c, double nowMs);
+
+// After a run (seek, reload, loop wrap) that ended at nowMs: the time it took is not playing
+// time, so playing goes on from the frame it showed.
+void RestartAfterRun(WallClock& c, Transport& t, double nowMs);
 
 // The latest kFrameTimesKept intervals between presented frames, oldest first.
 inline constexpr size_t kFrameTimesKept = 120;

@@ -1,10 +1,22 @@
 #include "tools/workbench/play_run.h"
 
+#include <cstdio>
+
+#include "platform/window.h"
+#include "platform/workbench/overlay.h"
+
 namespace tools {
 
 RunResult RunToTime(const Build& build, int32_t width, int32_t height, int32_t timeMs, int32_t fps,
-                    bool& startupFailed) {
-    return RunUpTo(build.file, width, height, timeMs, fps, startupFailed);
+                    const StopFn& stop, bool& startupFailed) {
+    // The driver frees the old context's textures with it: memory stays flat over any
+    // number of runs.
+    if (platform::ReplaceGLContext()) platform::ForgetOverlayTextures();
+    else std::fprintf(stderr, "qv play: no fresh OpenGL context; this run starts on the last\n");
+    platform::HoldPresenting(true);
+    const RunResult run = RunUpTo(build.file, width, height, timeMs, fps, startupFailed, stop);
+    platform::HoldPresenting(false);
+    return run;
 }
 
 }  // namespace tools

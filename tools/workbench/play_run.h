@@ -1,6 +1,8 @@
-// One run of the demo for `qv play`: start-up, then every frame of the grid before a time
-// (tools/render/seek.h: only the frames whose pixels later frames can see are drawn). The
-// caller draws the frame at that time.
+// One run of the demo for `qv play`: a fresh OpenGL context (so that no state, texture or
+// open glBegin block of the frames shown before survives: every run starts as `qv render`
+// does), start-up, then every frame of the grid before a time (tools/render/seek.h: only the
+// frames whose pixels later frames can see are drawn). Nothing is presented meanwhile: the
+// window keeps its last frame until the caller draws and presents the frame at that time.
 #pragma once
 #include <cstdint>
 
@@ -9,9 +11,10 @@
 
 namespace tools {
 
-// startupFailed tells a start-up that failed (its message has been shown) from a run that
-// ended early.
+// stop is asked between frames: a run it stops ends with RunEnd::Stopped and leaves nothing
+// worth keeping. startupFailed tells a start-up that failed (its message has been shown) from
+// a run that ended early.
 RunResult RunToTime(const Build& build, int32_t width, int32_t height, int32_t timeMs, int32_t fps,
-                    bool& startupFailed);
+                    const StopFn& stop, bool& startupFailed);
 
 }  // namespace tools

@@ -2,7 +2,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -11,6 +14,7 @@
 #include "app/engine.h"
 #include "gl/gl_layer.h"
 #include "platform/audio.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/window.h"
 #include "platform/workbench/file_watch.h"
@@ -29,6 +33,15 @@ namespace tools {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The engine's message boxes (the player's own texts) go to stderr; the count tells a run
+// that showed one, whose cause the session then names in the words of `qv check`.
+int64_t g_boxesShown = 0;
+
+void PrintMessage(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "qv play: %s: %s\n", caption.c_str(), text.c_str());
+    ++g_boxesShown;
+}
 
 double NowMs() {
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
@@ -74,49 +87,94 @@ public:
     int Run();
 
 private:
-    // Runs the demo from its start to just before the transport's frame, then shows it.
-    // False when the demo's content could not be loaded.
-    bool SeekAndShow(bool shot);
+    // The run the transport asks for (start, seek, step back, reload, loop wrap, resize): a
+    // fresh context, start-up and the frames before the playhead, then the frame shown.
+    // Events stop it; it is then carried out again after they have been handled.
+    void RunAndShow();
     // Draws and presents the frame at the transport's time; with shot, writes it first.
     void Show(bool shot);
-    void Halt(const char* why);
+    void Halt(const std::string& why);
     void WriteShot();
-    void ReportFatal();
-    void Reload();
-    bool HandleEvent(const platform::WindowEvent& e);  // true: quit
+    void ReportFatal(int32_t atMs);
+    void ContentFailed();
+    // After a start-up that showed a message box: the files `qv check` finds missing or
+    // broken, on stderr and in the overlay. False when it finds none.
+    bool ReportContentErrors();
+    void StartReload();
+    void FinishReload();
+    // Handles the events taken during a run, then every pending one. True: quit.
+    bool TakeEvents();
+    void HandleEvent(const platform::WindowEvent& e);
+    void HandleKey(int virtualKey);
+    // Asked between the frames of a run: takes the pending events (at most every few ms)
+    // and says whether one of them makes the run pointless (quit, a seek, a resize).
+    bool StopRequested();
     void PollReload();
+    // Runs the next frame of the grid when it is due; false when none is.
+    bool PlayDueFrame();
+    void ToggleOverlay();
+    // While nothing runs, the overlay over the kept picture, drawn only after input.
+    void RedrawPausedOverlay();
     // Draws the overlay onto the back buffer (after the demo's frame or the kept picture).
     void DrawOverlayNow();
-    void ToggleOverlay();
 
     PlayOptions o_;
     Build build_;
+    std::optional<Build> lastGood_;  // during a reload: what to go back to if it does not load
+    double reloadBeganMs_ = 0;
     Transport t_;
     int32_t width_, height_;
-    bool halted_ = false;  // a script error or quit: nothing runs until the next seek
+    bool runWanted_ = true;
+    bool shotWanted_ = false;  // F12: write the next frame shown
+    bool quit_ = false;
+    bool halted_ = false;       // a script error or quit: nothing plays until the next run
+    bool endsInBlock_ = false;  // the frame shown ends inside a glBegin block
     bool shiftDown_ = false;
-    bool shotPending_ = false;
+    std::deque<platform::WindowEvent> queued_;  // taken during a run, handled after it
+    double lastPollMs_ = 0;
     MusicPlayback music_;
     platform::FileWatch watch_;
     bool watching_ = false;
     ReloadDebounce reload_;
     bool overlayOk_ = false, overlayOn_ = false;
+    int overlayRedraws_ = 0;      // paused: overlay frames still to draw after the last input
+    int64_t keptFrame_ = -1;      // the frame whose picture the overlay keeps; -1: none
     int32_t overlaySeekMs_ = -1;  // a click on the strip, carried out by the loop
     FrameTimes frames_{{}, NowMs()};
-    std::string errors_;  // the last build or script errors, for the overlay
+    WallClock clock_{NowMs()};
+    std::string errors_;    // the last build, content or script errors, for the overlay
+    double overlayMs_ = 0;  // time spent drawing the overlay, for QV_PLAY_STATS
+    int64_t overlayFrames_ = 0, framesShown_ = 0, runsDone_ = 0, runsStopped_ = 0;
 };
 
-void Session::Halt(const char* why) {
+// Keys that make a run under way pointless: its target changes, or the session ends.
+bool StopsARun(Action a) {
+    switch (a) {
+        case Action::Back1s:
+        case Action::Ahead1s:
+        case Action::Back10s:
+        case Action::Ahead10s:
+        case Action::Home:
+        case Action::StepBack:
+        case Action::StepAhead:
+        case Action::Quit: return true;
+        default: return false;
+    }
+}
+
+void Session::Halt(const std::string& why) {
     halted_ = true;
     t_.paused = true;
     music_.Follow(t_);
     std::fprintf(stderr, "qv play: paused at %s (%d ms): %s\n", FormatClock(t_.TimeMs()).c_str(),
-                 int(t_.TimeMs()), why);
+                 int(t_.TimeMs()), why.c_str());
 }
 
-void Session::ReportFatal() {
-    errors_ = FatalErrorText(build_, t_.TimeMs());
-    Halt("script error; fix the source or seek elsewhere");
+void Session::ReportFatal(int32_t atMs) {
+    errors_ = FatalErrorText(build_, atMs);
+    Halt(atMs == t_.TimeMs() ? "script error; fix the source or seek elsewhere"
+                             : "script error at " + std::to_string(atMs) +
+                                   " ms, before this frame; fix the source or seek elsewhere");
 }
 
 void Session::WriteShot() {
@@ -138,20 +196,36 @@ void Session::Show(bool shot) {
     const bool ok = app::DrawFrame(t_.TimeMs());
     // Taken every frame: the skipper collects what a frame does with textures until then.
     const gl::FrameUse use = gl::TakeFrameUse();
-    if (!ok) return ReportFatal();
+    endsInBlock_ = use.endsInBlock;
+    if (!ok) return ReportFatal(t_.TimeMs());
     if (shot) WriteShot();
-    // A frame that ends inside a glBegin block takes no other drawing until it ends.
-    if (overlayOn_ && !use.endsInBlock) {
-        platform::KeepFrame(width_, height_);
-        DrawOverlayNow();
+    // A frame that ends inside a glBegin block takes no other drawing until it ends: no
+    // overlay and no kept picture over it. The picture is kept only while paused (a copy of
+    // the whole frame is too dear for every frame played): pausing with the overlay shown
+    // draws the frame anew once.
+    keptFrame_ = -1;
+    if (!endsInBlock_ && overlayOk_ && (overlayOn_ || t_.paused)) {
+        const double began = NowMs();
+        if (t_.paused) {
+            platform::KeepFrame(width_, height_);
+            keptFrame_ = t_.frame;
+        }
+        if (overlayOn_) DrawOverlayNow();
+        overlayMs_ += NowMs() - began;
+        overlayFrames_ += overlayOn_;
     }
     gl::SwapBuffers();
+    ++framesShown_;
     NotePresent(frames_, NowMs());
     if (scripter::QuitFlag()) Halt("the demo quits here");
-    else if (scripter::BudgetsExhausted() != budgetsBefore)
+    else if (scripter::BudgetsExhausted() != budgetsBefore) {
+        const std::string clip = BudgetClipText(build_);
+        errors_ = "instruction budget used up by " + clip + "\n";
         Halt(
             "a script ran out of its instruction budget (10,000,000 per clip run; an endless "
-            "loop?) in this frame, which the player draws on without its rest");
+            "loop?) in this frame, which the player draws on without its rest: " +
+            clip);
+    }
 }
 
 void Session::DrawOverlayNow() {
@@ -177,98 +251,187 @@ void Session::DrawOverlayNow() {
 void Session::ToggleOverlay() {
     if (!overlayOk_) return;
     overlayOn_ = !overlayOn_;
-    // While paused the picture is drawn anew, with or without the overlay.
-    if (t_.paused) SeekAndShow(false);
+    if (!t_.paused && !halted_) return;  // the next frame shows it
+    if (overlayOn_) overlayRedraws_ = 3;
+    else if (keptFrame_ == t_.frame && !endsInBlock_) {
+        platform::DrawKeptFrame(width_, height_);
+        gl::SwapBuffers();
+    }
 }
 
-bool Session::SeekAndShow(bool shot) {
-    halted_ = false;
-    bool startupFailed = false;
-    const RunResult run = RunToTime(build_, width_, height_, t_.TimeMs(), t_.fps, startupFailed);
-    if (startupFailed) {
-        Halt("the demo's content cannot be loaded");
-        return false;
+void Session::RedrawPausedOverlay() {
+    if (!overlayOn_ || endsInBlock_ || overlayRedraws_ <= 0) return;
+    if (NowMs() - frames_.lastPresentMs < 16) return;
+    if (keptFrame_ != t_.frame) {
+        runWanted_ = true;  // the picture under the overlay is drawn anew
+        return;
     }
-    if (run.end == RunEnd::Fatal) {
-        t_.frame = FrameAtOrBefore(run.lastTime, t_.fps);
-        ReportFatal();
-    } else if (run.end == RunEnd::Quit) {
-        t_.frame = FrameAtOrBefore(run.lastTime, t_.fps);
-        Halt("the demo quits before this time");
-    } else {
-        Show(shot);
+    --overlayRedraws_;
+    const double began = NowMs();
+    platform::DrawKeptFrame(width_, height_);
+    DrawOverlayNow();
+    overlayMs_ += NowMs() - began;
+    ++overlayFrames_;
+    gl::SwapBuffers();
+    frames_.lastPresentMs = NowMs();
+}
+
+void Session::RunAndShow() {
+    bool startupFailed = false;
+    const int64_t boxesBefore = g_boxesShown;
+    const RunResult run = RunToTime(
+        build_, width_, height_, t_.TimeMs(), t_.fps, [this] { return StopRequested(); },
+        startupFailed);
+    if (run.end == RunEnd::Stopped) {
+        ++runsStopped_;
+        return;  // the events come first; runWanted_ stays
+    }
+    ++runsDone_;
+    runWanted_ = false;
+    if (lastGood_) errors_.clear();  // a reload's own errors replace the last version's
+    halted_ = false;
+    endsInBlock_ = false;
+    keptFrame_ = -1;
+    if (startupFailed) ContentFailed();
+    else if (run.end == RunEnd::Fatal) ReportFatal(run.lastTime);
+    else if (run.end == RunEnd::Quit)
+        Halt("the demo quits at " + std::to_string(run.lastTime) + " ms, before this frame");
+    else {
+        if (g_boxesShown != boxesBefore) ReportContentErrors();
+        const std::string burnt = scripter::BudgetsExhausted() ? BudgetClipText(build_) : "";
+        if (!burnt.empty()) {
+            std::fprintf(stderr,
+                         "qv play: %s ran out of its instruction budget in the frames before "
+                         "this one (an endless loop?)\n",
+                         burnt.c_str());
+            errors_ = "instruction budget used up by " + burnt + " before this frame\n";
+        }
+        Show(std::exchange(shotWanted_, false));
         music_.Follow(t_);
     }
-    return true;
+    if (lastGood_) FinishReload();
+    RestartAfterRun(clock_, t_, NowMs());
 }
 
-void Session::Reload() {
-    const auto began = Clock::now();
-    Build fresh;
-    if (!LoadBuild(o_.path, fresh, errors_)) {
-        std::fprintf(stderr, "qv play: the source has errors; the last good version plays on\n");
-        return;
+bool Session::ReportContentErrors() {
+    const std::string why = ContentErrorsText(build_);
+    for (size_t at = 0, end; at < why.size(); at = end + 1) {
+        end = why.find('\n', at);
+        std::fprintf(stderr, "qv play: %s\n", why.substr(at, end - at).c_str());
     }
-    Build last = std::move(build_);
-    build_ = std::move(fresh);
-    if (!SeekAndShow(false)) {
+    if (!why.empty()) errors_ = why;
+    return !why.empty();
+}
+
+void Session::ContentFailed() {
+    if (!ReportContentErrors()) errors_ = "the demo's content does not load (see stderr)\n";
+    if (lastGood_) {
         std::fprintf(stderr,
-                     "qv play: the new content does not load; the last good version "
-                     "plays on\n");
-        build_ = std::move(last);
-        SeekAndShow(false);
+                     "qv play: the new content does not load; the last good version is shown "
+                     "again\n");
+        build_ = std::move(*lastGood_);
+        lastGood_.reset();
+        runWanted_ = true;
         return;
     }
-    if (!halted_) errors_.clear();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
+    Halt("the demo's content does not load; fix it and save to reload");
+}
+
+void Session::StartReload() {
+    Build fresh;
+    std::string errors;
+    if (!LoadBuild(o_.path, fresh, errors)) {
+        errors_ = errors;
+        std::fprintf(stderr, "qv play: the source has errors; the last good version stays\n");
+        return;
+    }
+    if (!lastGood_) lastGood_ = std::move(build_);
+    build_ = std::move(fresh);
+    reloadBeganMs_ = NowMs();
+    runWanted_ = true;
+}
+
+void Session::FinishReload() {
+    lastGood_.reset();
     std::fprintf(stderr, "qv play: reloaded at %d ms in %lld ms\n", int(t_.TimeMs()),
-                 static_cast<long long>(ms));
+                 static_cast<long long>(NowMs() - reloadBeganMs_));
 }
 
 void Session::PollReload() {
     if (!watching_) return;
     const platform::FileChanges changes = watch_.TakeChanges();
+    const std::string& musicFile = (lastGood_ ? *lastGood_ : build_).musicFile;
     for (const platform::FileChange& change : changes.files)
-        if (MattersForReload(change.path, o_.path, build_.musicFile))
+        if (MattersForReload(change.path, o_.path, musicFile))
             NoteChange(reload_, NowMs(), change.path, change.settled);
     if (changes.overflowed) NoteChange(reload_, NowMs());  // changes were lost: reload anyway
-    if (TakeDueReload(reload_, NowMs())) Reload();
+    if (TakeDueReload(reload_, NowMs())) StartReload();
 }
 
-bool Session::HandleEvent(const platform::WindowEvent& e) {
+bool Session::StopRequested() {
+    const double now = NowMs();
+    if (now - lastPollMs_ < 5) return false;
+    lastPollMs_ = now;
+    platform::WindowEvent e;
+    while (platform::PollWindowEvent(e)) queued_.push_back(e);
+    for (const platform::WindowEvent& q : queued_) {
+        if (q.kind == platform::WindowEvent::Quit) return true;
+        if (q.kind == platform::WindowEvent::Resized && (q.width != width_ || q.height != height_))
+            return true;
+        if (q.kind == platform::WindowEvent::KeyDown &&
+            StopsARun(ActionForKey(q.virtualKey, false)))
+            return true;
+    }
+    return false;
+}
+
+bool Session::TakeEvents() {
+    while (!queued_.empty() && !quit_) {
+        const platform::WindowEvent e = queued_.front();
+        queued_.pop_front();
+        HandleEvent(e);
+    }
+    platform::WindowEvent e;
+    while (!quit_ && platform::PollWindowEvent(e)) HandleEvent(e);
+    return quit_;
+}
+
+void Session::HandleEvent(const platform::WindowEvent& e) {
+    overlayRedraws_ = 3;  // the overlay answers the mouse too
     switch (e.kind) {
-        case platform::WindowEvent::Quit: return true;
+        case platform::WindowEvent::Quit: quit_ = true; return;
         case platform::WindowEvent::Resized:
-            if (e.width == width_ && e.height == height_) return false;
+            if (e.width == width_ && e.height == height_) return;
             width_ = e.width;
             height_ = e.height;
-            SeekAndShow(false);
-            return false;
+            runWanted_ = true;
+            return;
         case platform::WindowEvent::KeyUp:
             if (e.virtualKey == 16) shiftDown_ = false;
-            return false;
-        case platform::WindowEvent::KeyDown: break;
-        default: return false;
+            return;
+        case platform::WindowEvent::KeyDown: HandleKey(e.virtualKey); return;
+        default: return;
     }
-    if (e.virtualKey == 16) shiftDown_ = true;
+}
+
+void Session::HandleKey(int virtualKey) {
+    if (virtualKey == 16) shiftDown_ = true;
     const bool wasPaused = t_.paused;
     const double speed = t_.speed;
-    const Action action = ActionForKey(e.virtualKey, shiftDown_);
-    if (action == Action::ToggleOverlay) {
-        ToggleOverlay();
-        return false;
-    }
+    const Action action = ActionForKey(virtualKey, shiftDown_);
+    if (action == Action::ToggleOverlay) return ToggleOverlay();
     switch (Apply(t_, action)) {
-        case Move::Quit: return true;
-        case Move::Seek: SeekAndShow(false); break;
+        case Move::Quit: quit_ = true; break;
+        case Move::Seek: runWanted_ = true; break;
         case Move::Step:
-            if (halted_) SeekAndShow(false);
+            if (halted_ || runWanted_) runWanted_ = true;
             else Show(false);
             break;
         case Move::Reshow:
-            if (t_.paused || halted_) SeekAndShow(true);
-            else shotPending_ = true;
+            shotWanted_ = true;
+            // The back buffer holds nothing usable after a swap: while nothing plays the
+            // frame is drawn anew.
+            if (t_.paused || halted_) runWanted_ = true;
             break;
         case Move::None:
             if (halted_ && !t_.paused) {
@@ -278,7 +441,22 @@ bool Session::HandleEvent(const platform::WindowEvent& e) {
             if (wasPaused != t_.paused || speed != t_.speed) music_.Follow(t_);
             break;
     }
-    return false;
+}
+
+bool Session::PlayDueFrame() {
+    const double elapsed = TakeElapsedMs(clock_, NowMs());
+    bool wrapped = false;
+    const int64_t due = Advance(t_, elapsed, wrapped);
+    if (wrapped) {
+        runWanted_ = true;
+        return true;
+    }
+    if (due == t_.frame) return false;
+    // One frame of the grid at a time, the window's events between them; every frame runs.
+    t_.frame += 1;
+    Show(std::exchange(shotWanted_, false));
+    SlipBehind(t_);
+    return true;
 }
 
 int Session::Run() {
@@ -301,53 +479,48 @@ int Session::Run() {
     watching_ = watch_.Start(folder.string(), error);
     if (!watching_) std::fprintf(stderr, "qv play: no reload on changes: %s\n", error.c_str());
 
-    SeekAndShow(false);
-    WallClock clock{NowMs()};
-    platform::WindowEvent event;
-    for (;;) {
-        while (platform::PollWindowEvent(event))
-            if (HandleEvent(event)) {
-                platform::StopOverlay();
-                platform::CloseGLWindow();
-                return 0;
-            }
+    const double began = NowMs();
+    while (!TakeEvents()) {
         PollReload();
         if (overlaySeekMs_ >= 0) {
             t_.frame = FrameAtOrBefore(std::exchange(overlaySeekMs_, -1), t_.fps);
             t_.clockMs = t_.TimeMs();
-            SeekAndShow(false);
+            runWanted_ = true;
         }
-        if (overlayOn_ && (t_.paused || halted_) && NowMs() - frames_.lastPresentMs > 16) {
-            // Nothing runs: the overlay goes over the picture kept from the last frame.
-            platform::DrawKeptFrame(width_, height_);
-            DrawOverlayNow();
-            gl::SwapBuffers();
-            frames_.lastPresentMs = NowMs();
-        }
-        const double elapsed = TakeElapsedMs(clock, NowMs());
-        bool wrapped = false;
-        const int64_t due = halted_ ? t_.frame : Advance(t_, elapsed, wrapped);
-        if (wrapped) {
-            SeekAndShow(std::exchange(shotPending_, false));
+        if (runWanted_) {
+            RunAndShow();
             continue;
         }
-        if (due == t_.frame) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!t_.paused && !halted_) {
+            if (!PlayDueFrame()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
-        // Every frame of the grid up to the due one runs and is shown, as in the player's loop.
-        while (t_.frame < due && !halted_) {
-            t_.frame += 1;
-            Show(t_.frame == due && std::exchange(shotPending_, false));
-        }
+        RedrawPausedOverlay();
+        // Nothing runs: the session waits for the author, looking a hundred times a second.
+        if (!runWanted_ && overlayRedraws_ <= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (std::getenv("QV_PLAY_STATS"))
+        std::fprintf(stderr,
+                     "qv play: stats: %lld runs done, %lld stopped; %lld frames shown in %.0f "
+                     "ms; overlay %.3f ms per frame over %lld frames\n",
+                     static_cast<long long>(runsDone_), static_cast<long long>(runsStopped_),
+                     static_cast<long long>(framesShown_), NowMs() - began,
+                     overlayFrames_ ? overlayMs_ / double(overlayFrames_) : 0.0,
+                     static_cast<long long>(overlayFrames_));
+    platform::StopOverlay();
+    platform::CloseGLWindow();
+    return 0;
 }
 
 }  // namespace
 
 int RunSession(const PlayOptions& o, Build build) {
+    platform::SetMessageSink(PrintMessage);
     Session session(o, std::move(build));
-    return session.Run();
+    const int status = session.Run();
+    platform::SetMessageSink(nullptr);
+    return status;
 }
 
 }  // namespace tools

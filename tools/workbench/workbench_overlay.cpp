@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "timeline/timeline.h"
@@ -11,8 +12,10 @@
 namespace tools {
 namespace {
 
-constexpr float kRowHeight = 7;
+// A row per track, tall enough for its label in the overlay's font (13 pixels).
+constexpr float kRowHeight = 11;
 constexpr float kLabelWidth = 24;
+constexpr float kLabelSize = 13;
 
 ImU32 TrackColour(int track) {
     return ImColor::HSV(float(track % 10) / 10.0f, track < 10 ? 0.55f : 0.35f, 0.85f);
@@ -24,11 +27,8 @@ int32_t DrawStrip(const OverlayView& v, int32_t endMs) {
     const ImVec2 origin = ImGui::GetCursorScreenPos();
     const float height = kRowHeight * demo::kTrackCount;
     ImGui::InvisibleButton("strip", ImVec2(width, height));
-    const float spanX = width - kLabelWidth;
-    auto xOf = [&](int64_t ms) {
-        return origin.x + kLabelWidth +
-               spanX * float(std::clamp<int64_t>(ms, 0, endMs)) / float(endMs);
-    };
+    const StripAxis axis{origin.x + kLabelWidth, std::max(width - kLabelWidth, 1.0f), endMs};
+    auto xOf = [&axis](int64_t ms) { return StripX(axis, ms); };
     ImDrawList* draw = ImGui::GetWindowDrawList();
     draw->AddRectFilled(origin, ImVec2(origin.x + width, origin.y + height),
                         IM_COL32(20, 20, 24, 220));
@@ -48,16 +48,17 @@ int32_t DrawStrip(const OverlayView& v, int32_t endMs) {
     for (int track = 0; track < demo::kTrackCount; track += 5) {
         char label[8];
         std::snprintf(label, sizeof label, "%d", track);
-        draw->AddText(ImGui::GetFont(), kRowHeight + 2,
-                      ImVec2(origin.x, origin.y + kRowHeight * float(track)),
-                      IM_COL32(200, 200, 200, 255), label);
+        // Centred on the track's row, in the full-size font (a smaller one blurs to nothing).
+        draw->AddText(ImGui::GetFont(), kLabelSize,
+                      ImVec2(origin.x + 2,
+                             origin.y + kRowHeight * float(track) + (kRowHeight - kLabelSize) / 2),
+                      IM_COL32(230, 230, 230, 255), label);
     }
     const float head = xOf(v.timeMs);
     draw->AddLine(ImVec2(head, origin.y), ImVec2(head, origin.y + height),
                   IM_COL32(255, 60, 60, 255), 2);
-    if (!ImGui::IsItemActive() || spanX <= 0) return -1;
-    const float at = (ImGui::GetIO().MousePos.x - origin.x - kLabelWidth) / spanX;
-    return int32_t(std::clamp(at, 0.0f, 1.0f) * float(endMs));
+    if (!ImGui::IsItemActive()) return -1;
+    return StripTimeAt(axis, ImGui::GetIO().MousePos.x);
 }
 
 void DrawRunningClips(const OverlayView& v) {
@@ -97,6 +98,15 @@ int32_t StripEndMs(std::span<const demo::Clip> clips) {
     int64_t end = 1000;
     for (const demo::Clip& c : clips) end = std::max(end, int64_t(c.start) + c.length);
     return int32_t(std::min<int64_t>(end, INT32_MAX));
+}
+
+float StripX(const StripAxis& a, int64_t ms) {
+    return a.left + a.width * float(std::clamp<int64_t>(ms, 0, a.endMs)) / float(a.endMs);
+}
+
+int32_t StripTimeAt(const StripAxis& a, float x) {
+    const double at = std::clamp(double(x - a.left) / double(a.width), 0.0, 1.0);
+    return int32_t(std::lround(at * double(a.endMs)));
 }
 
 int32_t DrawOverlay(const OverlayView& v) {

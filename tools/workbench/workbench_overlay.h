@@ -27,6 +27,18 @@ struct OverlayView {
 // The right end of the strip: past the end of the last clip, at least one second.
 int32_t StripEndMs(std::span<const demo::Clip> clips);
 
+// Where the strip's time axis lies on screen: from left to left + width pixels, 0 to endMs.
+// Drawing and clicking both go through it, so a click seeks to the time drawn under the
+// pointer.
+struct StripAxis {
+    float left = 0, width = 1;
+    int32_t endMs = 1000;
+};
+// The x of a time (clamped to the axis).
+float StripX(const StripAxis& a, int64_t ms);
+// The time at x (clamped to 0 .. endMs).
+int32_t StripTimeAt(const StripAxis& a, float x);
+
 // Draws the overlay into the open ImGui frame. Returns the demo time a click or drag on the
 // strip asks for, or -1.
 int32_t DrawOverlay(const OverlayView& v);
