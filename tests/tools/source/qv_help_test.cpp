@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "demo/object_ops.h"
 #include "demo/opcodes.h"
@@ -48,7 +50,73 @@ TEST(Reference, OperandsAreNamedInPushOrder) {
     EXPECT_EQ(tools::DescribeOperands(demo::QUIT), "nothing");
     EXPECT_NE(tools::ReferenceEntry("Disc")->find("P2 radius (0 to 512)"), std::string::npos);
     EXPECT_NE(tools::ReferenceEntry("Cube")->find("subdivisions n (1 to 10)"), std::string::npos);
-    EXPECT_FALSE(tools::ReferenceEntry("box"));
+    EXPECT_FALSE(tools::ReferenceEntry("boxes"));
+}
+
+// Names are found without case too; a name that is no entry suggests the nearest ones.
+TEST(Reference, NamesIgnoreCaseAndSuggestTheNearest) {
+    EXPECT_EQ(tools::ReferenceEntry("box"), tools::ReferenceEntry("BOX"));
+    const std::string rotate = tools::ReferenceEntry("rotate").value_or("");
+    EXPECT_NE(rotate.find("ROTATE (instruction 30)"), std::string::npos) << rotate;
+    EXPECT_NE(rotate.find("Rotate (texture operation 9)"), std::string::npos) << rotate;
+    EXPECT_EQ(tools::ReferenceEntry("Rotate")->substr(0, 28), "Rotate (texture operation 9)");
+    const std::vector<std::string_view> mnemonics = tools::NamesOf(tools::NameKind::Mnemonic);
+    EXPECT_EQ(tools::DidYouMean(tools::NearestNames("BOXX", mnemonics)), " (did you mean BOX?)");
+    EXPECT_EQ(tools::DidYouMean(tools::NearestNames("push", mnemonics)),
+              " (did you mean PUSHI or PUSHF?)");
+    EXPECT_EQ(tools::DidYouMean(tools::NearestNames("NOPE", mnemonics)), "");
+    EXPECT_EQ(tools::DidYouMean(tools::NearestNames(std::string(5000, 'B'), mnemonics)), "");
+
+    testing_qv::QvResult r = RunQv("help box");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, 20), "BOX (instruction 92)");
+    r = RunQv("help BOXX");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "qv help: no command, instruction or operation is named 'BOXX' (did you mean "
+              "BOX?)\n");
+    r = RunQv("help rendr");
+    EXPECT_NE(r.err.find("(did you mean render?)"), std::string::npos) << r.err;
+}
+
+// The engine's habits are in the entries of the instructions they concern: the transform
+// that carries over from track to track, and the screen passes with what each needs.
+TEST(Reference, EntriesSayWhatAnAuthorMustKnow) {
+    auto entry = [](const char* name) { return tools::ReferenceEntry(name).value_or(""); };
+    EXPECT_NE(entry("PUSHMATRIX").find("not reset between clips"), std::string::npos);
+    EXPECT_NE(entry("CLIPXFORM").find("carries over"), std::string::npos);
+    EXPECT_NE(entry("BLUR_DRAW").find("TRANSLATE by (0, 0, -2.4142)"), std::string::npos)
+        << entry("BLUR_DRAW");
+    for (const char* pass : {"TARGET_BEGIN", "TARGET_END", "BLUR_BEGIN", "BLUR_END"})
+        EXPECT_NE(entry(pass).find("the whole back buffer"), std::string::npos) << pass;
+    EXPECT_NE(entry("RECT").find("DISABLE 2929"), std::string::npos);
+    const std::string md = tools::ReferenceMarkdown();
+    EXPECT_NE(md.find("- `BLUR_DRAW`: The overlay is a quad"), std::string::npos);
+
+    // Every "thing worth knowing" of the showcase names an instruction whose entry has a
+    // note, or a texture operation (whose entry says it all).
+    std::ifstream in(std::string(QV_SOURCE_DIR) + "/docs/showcase.md");
+    const std::string showcase{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+    size_t at = showcase.find("## Things worth knowing");
+    ASSERT_NE(at, std::string::npos);
+    int bullets = 0;
+    while ((at = showcase.find("\n- **", at)) != std::string::npos) {
+        ++at;
+        const std::string bullet = showcase.substr(at, showcase.find("\n- ", at) - at);
+        bool covered = false;
+        for (size_t tick = bullet.find('`'); tick != std::string::npos;
+             tick = bullet.find('`', bullet.find('`', tick + 1) + 1)) {
+            const std::string name = bullet.substr(tick + 1, bullet.find('`', tick + 1) - tick - 1);
+            const int code = demo::FindOpcode(name);
+            covered = covered || (code >= 0 && !demo::kOpcodes[size_t(code)].note.empty()) ||
+                      entry(name.c_str()).find("texture operation") != std::string::npos;
+            if (bullet.find('`', tick + 1) == std::string::npos) break;
+        }
+        ++bullets;
+        EXPECT_TRUE(covered) << bullet;
+    }
+    EXPECT_GE(bullets, 10);
 }
 
 TEST(QvHelp, HelpAndVersionGoToStdoutWithStatusZero) {
