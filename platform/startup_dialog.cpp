@@ -162,7 +162,7 @@ bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice) {
     // FLTK ends the process when it cannot connect; the player says why instead.
     Display* display = nullptr;
     if (!RetryConnecting([&display] { return (display = XOpenDisplay(nullptr)) != nullptr; })) {
-        ShowMessage("Quorvanel Error",
+        ShowMessage(kErrorCaption,
                     std::string("Cannot open the display '") + XDisplayName(nullptr) +
                         "' for the startup window",
                     MessageIcon::Error);

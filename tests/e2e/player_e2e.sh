@@ -243,6 +243,14 @@ case_missing_demo_file() {
     start_player "$d"
     expect_fatal_box "$d" 'wtf?' 'Script file not found' &&
         has_window "$DIALOG" && fail "dialog shown without a demo file"
+    # stderr also says which file was looked for, where, and how to start the player.
+    if grep -qF "quorvanel: looked for demo.acs in '$(cd "$d" && pwd -P)': cannot open the file" \
+            "$d/stderr" && grep -qF 'qv play DEMO.acs|SOURCE.qvs' "$d/stderr" &&
+            grep -qF "cd into the demo's folder" "$d/stderr"; then
+        pass "without a demo file stderr says where it looked and how to start"
+    else
+        fail "no hint on stderr without a demo file: $(cat "$d/stderr")"
+    fi
 }
 
 case_wrong_magic() {

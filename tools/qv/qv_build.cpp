@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "tools/qv/cli.h"
-#include "tools/source/demo_source.h"
 #include "tools/qv/qv_commands.h"
+#include "tools/source/demo_source.h"
 
 namespace tools {
 
@@ -21,14 +21,20 @@ int RunBuild(int argc, char** argv) {
     const char* source = nullptr;
     const char* output = nullptr;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
-        else if (!source && argv[i][0] != '-') source = argv[i];
-        else source = output = nullptr, i = argc;
+        if (std::strcmp(argv[i], "-o") == 0) {
+            if (i + 1 == argc)
+                return UsageError("build", "-o needs the demo file to write", kBuildHelp);
+            output = argv[++i];
+        } else if (!source && argv[i][0] != '-') {
+            source = argv[i];
+        } else {
+            return UsageError("build", Unexpected(argv[i]), kBuildHelp);
+        }
     }
-    if (!source || !output) {
-        std::fputs(kBuildHelp, stderr);
-        return kExitUsage;
-    }
+    if (!source) return UsageError("build", "no demo source given", kBuildHelp);
+    if (!output)
+        return UsageError("build", "-o is missing: name the demo file to write (-o OUT.acs)",
+                          kBuildHelp);
     std::vector<uint8_t> text;
     if (!ReadInput("build", source, text)) return kExitErrors;
     demo::DemoFile demo;

@@ -30,6 +30,7 @@
 #include "scripter/scripter.h"
 #include "timeline/timeline.h"
 #include "tools/source/demo_source.h"
+#include "tools/qv/cli.h"
 #include "tools/render/png_writer.h"
 #include "tools/qv/qv_commands.h"
 #include "tools/render/seek.h"
@@ -53,16 +54,18 @@ extern const char kPlayHelp[] =
     "  --speed X      playing speed, 0.0625 to 16 (music only at 1)\n"
     "Keys: Space pause, Left/Right -/+1 s (Shift: 10 s), Home to 0, ',' '.' one frame back/\n"
     "ahead while paused, '[' ']' loop start/end here, '\\' no loop, '-' '=' half/double speed,\n"
-    "F12 writes shot-MS.png into the working folder, Escape quits.\n"
+    "F12 writes shot-MS.png into the working folder, Tab shows or hides the overlay (time,\n"
+    "frame rate, the tracks and their clips, where a click seeks, errors), Escape quits.\n"
     "Each frame shown at time T is the frame of qv render --time T at the same size and fps;\n"
-    "times are taken to the frame of the grid at or before them.\n";
+    "times are taken to the frame of the grid at or before them.\n"
+    "Exit status: 0 done, 1 errors, 2 wrong arguments.\n";
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 void PrintMessage(const std::string& caption, const std::string& text) {
-    std::fprintf(stderr, "qv play: %s: %s\n", caption.c_str(), text.c_str());
+    ReportMessageBox("play", caption, text);
 }
 
 // One build of the demo: the demo file's bytes as the player opens them, and for a source

@@ -149,6 +149,41 @@ TEST(QvHelp, EveryCommandDescribesItsOptions) {
     }
 }
 
+TEST(QvHelp, EveryHelpEndsWithTheExitStatusAndListsWhatItWrites) {
+    for (const char* command :
+         {"build", "dump", "check", "trace", "texture", "model", "render", "synth", "play"})
+        EXPECT_NE(RunQv(std::string(command) + " --help").out.find("Exit status:"),
+                  std::string::npos)
+            << command;
+    const std::string synth = RunQv("synth --help").out;
+    for (const char* format : {".wav", ".flac", ".ogg", ".mp3"})
+        EXPECT_NE(synth.find(format), std::string::npos) << format;
+    EXPECT_NE(RunQv("play --help").out.find("Tab shows or hides the overlay"), std::string::npos);
+}
+
+// Wrong arguments name what is wrong, as "qv COMMAND: ..." before the usage.
+TEST(QvHelp, UsageErrorsNameTheOffendingArgument) {
+    const std::pair<const char*, const char*> kCases[] = {
+        {"build --bogus", "qv build: unexpected argument '--bogus'\n"},
+        {"build a.qvs", "qv build: -o is missing: name the demo file to write (-o OUT.acs)\n"},
+        {"build a.qvs -o", "qv build: -o needs the demo file to write\n"},
+        {"dump a.acs --bogus", "qv dump: unexpected argument '--bogus'\n"},
+        {"dump", "qv dump: no demo file given\n"},
+        {"synth p.synth", "qv synth: -o is missing: name the sound file to write\n"},
+        {"synth p.synth -x", "qv synth: unexpected argument '-x'\n"},
+        {"texture a.acs --slot x -o t.png", "qv texture: --slot needs a slot number, 0 or more\n"},
+        {"texture a.acs --slot 0", "qv texture: give either --raw OUT.rgba or -o OUT.png\n"},
+        {"model a.acs --index 0 --bogus", "qv model: unexpected argument '--bogus'\n"},
+        {"model a.acs", "qv model: give either --program PROG.bin or DEMO --index N\n"},
+    };
+    for (const auto& [args, first] : kCases) {
+        testing_qv::QvResult r = RunQv(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), first) << args;
+        EXPECT_NE(r.err.find("usage: qv "), std::string::npos) << args;
+    }
+}
+
 TEST(QvHelp, MistakesGoToStderrWithTheCommandNamed) {
     testing_qv::QvResult r = RunQv("--nonsense");
     EXPECT_EQ(r.status, 2);
@@ -191,6 +226,66 @@ TEST(QvHelp, OutputsToStdoutAndPngNames) {
     r = RunQv("texture --program " + dir + "/p.bin -o -");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(1, 3), "PNG");
+    // qv render writes PNG bytes too, so it refuses another name (a folder of frames names
+    // its own files).
+    r = RunQv("render " + dir + "/a.qvs --time 100 -o " + dir + "/f.jpg");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "qv render: '" + dir + "/f.jpg': the output is a PNG image; name it .png\n");
+    r = RunQv("render " + dir + "/a.qvs --frames 100:200:100 -o " + dir + "/shots/f%03d.jpg");
+    EXPECT_EQ(r.status, 2);
+}
+
+// The engine's messages in a tool are the tool's lines: "qv render: ...", without the
+// player's caption "Quorvanel Error".
+TEST(QvHelp, EngineMessagesCarryTheToolsPrefix) {
+    const std::string dir = testing_qv::FreshFolder();
+    std::ofstream(dir + "/short.acs", std::ios::binary) << "abc";
+    testing_qv::QvResult r = RunQv("render " + dir + "/short.acs --time 100 -o " + dir + "/f.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qv render: " + dir + "/short.acs: file ends inside the title (no byte 26)\n");
+}
+
+// Every command that reads a demo file reads a demo source too, built in memory: the same
+// output as for the demo file `qv build` makes of it. What a source is, qv check decides as
+// qv play does: the name ends in .qvs, in any case.
+TEST(QvCommands, EveryCommandTakesASource) {
+    const std::string dir = testing_qv::FreshFolder();
+    std::ofstream(dir + "/a.qvs") << "title \"A\"\nscript\n  PUSHI 0\n  BINDTEX\n  PUSHF 0\n"
+                                     "  PUSHF 0\n  PUSHF -5\n  TRANSLATE\n  PUSHI 0\n  MODEL\n"
+                                     "clip track 0 start 0 length 1000 script 0\n"
+                                     "texture 0 program\n  Fill 0x2080FF 0 0\n"
+                                     "model 0 program\n  Cube 1\n";
+    ASSERT_EQ(RunQv("build " + dir + "/a.qvs -o " + dir + "/a.acs").status, 0);
+    for (const std::string args : {"dump %", "trace % --times 0,100", "texture % --slot 0 -o -",
+                                   "model % --index 0", "check %"}) {
+        auto with = [&args, &dir](const char* file) {
+            std::string a = args;
+            return RunQv(a.replace(a.find('%'), 1, dir + "/" + file));
+        };
+        const testing_qv::QvResult fromSource = with("a.qvs"), fromFile = with("a.acs");
+        EXPECT_EQ(fromSource.status, 0) << args << fromSource.err;
+        EXPECT_EQ(fromSource.out, fromFile.out) << args;
+        EXPECT_FALSE(fromSource.out.empty() && args != "check %") << args;
+    }
+    ASSERT_EQ(RunQv("render " + dir + "/a.qvs --time 100 -o " + dir + "/s.png").status, 0);
+    ASSERT_EQ(RunQv("render " + dir + "/a.acs --time 100 -o " + dir + "/f.png").status, 0);
+    EXPECT_EQ(std::system(("cmp -s " + dir + "/s.png " + dir + "/f.png").c_str()), 0);
+
+    // A source with errors gives them, as qv build does.
+    std::ofstream(dir + "/bad.qvs") << "script\n  NOPE\n";
+    for (const char* command : {"render % --time 100 -o x.png", "trace % --times 0", "dump %"}) {
+        std::string args = command;
+        testing_qv::QvResult r = RunQv(args.replace(args.find('%'), 1, dir + "/bad.qvs"));
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err, dir + "/bad.qvs:2:3: error: unknown mnemonic 'NOPE'\n") << command;
+    }
+    // Any case of .qvs is a source; any other name is a demo file, whatever it holds.
+    std::ofstream(dir + "/BAD.QVS") << "script\n  NOPE\n";
+    EXPECT_EQ(RunQv("check " + dir + "/BAD.QVS").err,
+              dir + "/BAD.QVS:2:3: error: unknown mnemonic 'NOPE'\n");
+    std::ofstream(dir + "/bad.txt") << "script\n  NOPE\n";
+    EXPECT_EQ(RunQv("check " + dir + "/bad.txt").err,
+              "qv check: " + dir + "/bad.txt: file ends inside the title (no byte 26)\n");
 }
 
 }  // namespace
