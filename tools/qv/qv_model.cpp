@@ -96,7 +96,8 @@ std::string CornerRef(int64_t p, int64_t t, int64_t n) {
     return std::to_string(p + 1) + "/" + std::to_string(t + 1) + "/" + std::to_string(n + 1);
 }
 
-// The vertex list as OBJ: one v, vt and vn per vertex; faces of 4 (quads) or 3 (triangles).
+// The vertex list as OBJ: one v, vt and vn per vertex, and triangles: the player's OBJ loader
+// draws every three corners as one, so a quad becomes two (a b c, a c d).
 std::string VertexListAsObj(const ModelRecord& m) {
     std::string out = "# qv model: primitive " + std::to_string(m.primitive) + ", " +
                       std::to_string(m.vertices.size()) + " vertices\n";
@@ -109,11 +110,14 @@ std::string VertexListAsObj(const ModelRecord& m) {
                                                                   : 0;
     if (corners == 0) return out;
     out += "g model\n";
-    for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
+    auto triangle = [&out](size_t a, size_t b, size_t c) {
         out += "f";
-        for (size_t k = first; k < first + corners; ++k)
-            out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
+        for (size_t k : {a, b, c}) out += " " + CornerRef(int64_t(k), int64_t(k), int64_t(k));
         out += "\n";
+    };
+    for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
+        triangle(first, first + 1, first + 2);
+        if (corners == 4) triangle(first, first + 2, first + 3);
     }
     return out;
 }
