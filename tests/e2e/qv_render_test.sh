@@ -70,7 +70,8 @@ for bad in "--time 10" "$work/demo.acs --time -5 -o x.png" "$work/demo.acs --tim
     [ $? = 2 ] || fail "qv render $bad: not refused with status 2"
 done
 "$qv" render "$work/missing.acs" --time 0 -o "$work/m.png" 2>"$work/err"
-[ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
+[ $? = 1 ] && grep -qxF "qv render: $work/missing.acs: cannot open the file (No such file or directory)" \
+    "$work/err" && pass "a missing demo file is reported" \
     || fail "missing demo file: $(cat "$work/err")"
 
 # A script's own OpenGL error (a second POPMATRIX on a fresh frame underflows the stack) does

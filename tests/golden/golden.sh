@@ -117,13 +117,20 @@ check_readme() {
     return "$failed"
 }
 
+# update_pictures NAME FROM TO TIME...: renders NAME (render_NAME), then copies FROM-TIME.png
+# to TO-TIME.png for each time.
+update_pictures() {
+    local name="$1" from="$2" to="$3" t
+    shift 3
+    "render_$name" || { echo "golden: $name cannot be rendered" >&2; return 1; }
+    for t in "$@"; do cp "$from-$t.png" "$to-$t.png"; done
+}
+
 update_readme() {
-    local t
-    render_readme || { echo "golden: the README frames cannot be rendered" >&2; return 1; }
-    for t in $readme_times; do
-        cp "$build/tests/golden/readme/frames/nightfall-$t.png" "$readme_images/nightfall-$t.png"
-    done
-    echo "updated readme (docs/images/nightfall-*.png)"
+    # shellcheck disable=SC2086  # the times are words
+    update_pictures readme "$build/tests/golden/readme/frames/nightfall" \
+        "$readme_images/nightfall" $readme_times &&
+        echo "updated readme (docs/images/nightfall-*.png)"
 }
 
 # The docs' complete example: one time in each scene, and its background alone (the example
@@ -173,12 +180,9 @@ check_example() {
 }
 
 update_example() {
-    local t
-    render_example || { echo "golden: the example cannot be rendered" >&2; return 1; }
-    for t in $example_times; do
-        cp "$build/tests/golden/example/frames/example-$t.png" "$here/ref/example-$t.png"
-    done
-    echo "updated example"
+    # shellcheck disable=SC2086  # the times are words
+    update_pictures example "$build/tests/golden/example/frames/example" "$here/ref/example" \
+        $example_times && echo "updated example"
 }
 
 check_case() {

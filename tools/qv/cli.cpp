@@ -79,6 +79,24 @@ std::string Unexpected(std::string_view argument) {
     return "unexpected argument " + core::QuoteToken(argument);
 }
 
+std::string ParseInputAndOutput(int argc, char** argv, const char*& input, const char*& output,
+                                const char* inputName, const char* outputName) {
+    input = output = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0) {
+            if (i + 1 == argc) return std::string("-o needs the ") + outputName + " to write";
+            output = argv[++i];
+        } else if (!input && argv[i][0] != '-') {
+            input = argv[i];
+        } else {
+            return Unexpected(argv[i]);
+        }
+    }
+    if (!input) return std::string("no ") + inputName + " given";
+    if (!output) return std::string("-o is missing: name the ") + outputName + " to write";
+    return "";
+}
+
 bool WantsHelp(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;

@@ -41,6 +41,12 @@ int UsageError(std::string_view command, const std::string& error, const char* h
 // "unexpected argument 'ARG'", the error of an argument no command option takes.
 std::string Unexpected(std::string_view argument);
 
+// The arguments "INPUT -o OUTPUT", in either order, of a command that turns one file into
+// another. Returns an error text naming what is wrong or missing ("-o is missing: name the
+// OUTPUT to write"), or "" when both are there.
+std::string ParseInputAndOutput(int argc, char** argv, const char*& input, const char*& output,
+                                const char* inputName, const char* outputName);
+
 // True when the arguments ask for help (--help or -h).
 bool WantsHelp(int argc, char** argv);
 

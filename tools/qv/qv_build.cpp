@@ -20,21 +20,9 @@ extern const char kBuildHelp[] =
 int RunBuild(int argc, char** argv) {
     const char* source = nullptr;
     const char* output = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0) {
-            if (i + 1 == argc)
-                return UsageError("build", "-o needs the demo file to write", kBuildHelp);
-            output = argv[++i];
-        } else if (!source && argv[i][0] != '-') {
-            source = argv[i];
-        } else {
-            return UsageError("build", Unexpected(argv[i]), kBuildHelp);
-        }
-    }
-    if (!source) return UsageError("build", "no demo source given", kBuildHelp);
-    if (!output)
-        return UsageError("build", "-o is missing: name the demo file to write (-o OUT.acs)",
-                          kBuildHelp);
+    const std::string error =
+        ParseInputAndOutput(argc, argv, source, output, "demo source", "demo file");
+    if (!error.empty()) return UsageError("build", error, kBuildHelp);
     std::vector<uint8_t> text;
     if (!ReadInput("build", source, text)) return kExitErrors;
     demo::DemoFile demo;

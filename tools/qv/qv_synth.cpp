@@ -25,21 +25,10 @@ extern const char kSynthHelp[] =
 int RunSynth(int argc, char** argv) {
     const char* input = nullptr;
     const char* output = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0) {
-            if (i + 1 == argc)
-                return UsageError("synth", "-o needs the sound file to write", kSynthHelp);
-            output = argv[++i];
-        } else if (!input && argv[i][0] != '-') {
-            input = argv[i];
-        } else {
-            return UsageError("synth", Unexpected(argv[i]), kSynthHelp);
-        }
-    }
-    if (!input) return UsageError("synth", "no pattern file given", kSynthHelp);
-    if (!output)
-        return UsageError("synth", "-o is missing: name the sound file to write", kSynthHelp);
-    std::string text, error;
+    std::string error =
+        ParseInputAndOutput(argc, argv, input, output, "pattern file", "sound file");
+    if (!error.empty()) return UsageError("synth", error, kSynthHelp);
+    std::string text;
     if (!core::ReadWholeFile(input, text, &error)) {
         std::fprintf(stderr, "qv synth: %s\n", error.c_str());
         return 1;

@@ -165,7 +165,7 @@ TEST(QvHelp, EveryHelpEndsWithTheExitStatusAndListsWhatItWrites) {
 TEST(QvHelp, UsageErrorsNameTheOffendingArgument) {
     const std::pair<const char*, const char*> kCases[] = {
         {"build --bogus", "qv build: unexpected argument '--bogus'\n"},
-        {"build a.qvs", "qv build: -o is missing: name the demo file to write (-o OUT.acs)\n"},
+        {"build a.qvs", "qv build: -o is missing: name the demo file to write\n"},
         {"build a.qvs -o", "qv build: -o needs the demo file to write\n"},
         {"dump a.acs --bogus", "qv dump: unexpected argument '--bogus'\n"},
         {"dump", "qv dump: no demo file given\n"},
