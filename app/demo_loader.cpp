@@ -1,5 +1,7 @@
 #include "app/demo_loader.h"
 
+#include <utility>
+
 #include "core/file_io.h"
 #include "platform/message_box.h"
 
@@ -13,18 +15,27 @@ State g_state;
 
 // Short files are not the runtime's crash here but a message naming file and section.
 void ShowReadError(const demo::DemoResult& r) {
-    platform::ShowMessage("Quorvanel Error", r.message, platform::MessageIcon::Error);
+    platform::ShowMessage(platform::kErrorCaption, r.message, platform::MessageIcon::Error);
 }
 
 }  // namespace
 
+void ShowScriptFileNotFound() { platform::ShowMessage("wtf?", "Script file not found"); }
+
 bool ReadTitle(const std::string& path, OpenDemoFile& file) {
-    g_state = State{};
-    file = OpenDemoFile{path, {}, 0};
-    if (!core::ReadWholeFile(path, file.bytes)) {
-        platform::ShowMessage("wtf?", "Script file not found");
+    std::vector<uint8_t> bytes;
+    if (!core::ReadWholeFile(path, bytes)) {
+        g_state = State{};
+        file = OpenDemoFile{path, {}, 0};
+        ShowScriptFileNotFound();
         return false;
     }
+    return ReadTitleFrom(path, std::move(bytes), file);
+}
+
+bool ReadTitleFrom(const std::string& path, std::vector<uint8_t> bytes, OpenDemoFile& file) {
+    g_state = State{};
+    file = OpenDemoFile{path, std::move(bytes), 0};
     demo::DemoResult r =
         demo::ParseTitle(file.bytes, path, g_state.demo.title, file.sectionsOffset);
     if (!r.Ok()) {

@@ -24,6 +24,13 @@ struct OpenDemoFile {
 // "wtf?".
 bool ReadTitle(const std::string& path, OpenDemoFile& file);
 
+// The same for a demo file whose bytes the caller has read (or built from a source); path
+// names it in messages.
+bool ReadTitleFrom(const std::string& path, std::vector<uint8_t> bytes, OpenDemoFile& file);
+
+// The box of a demo file that cannot be opened: "Script file not found" / "wtf?".
+void ShowScriptFileNotFound();
+
 // Continues after the title: magic, the nine sections, then "closes" the file (its bytes are
 // released). Wrong magic: "ne. heut nich" / "error".
 bool LoadDemoSections(OpenDemoFile file);

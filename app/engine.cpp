@@ -44,7 +44,7 @@ bool BuildTexturesAndModels(void (*textureLoadHook)()) {
     models::SetMeshTextureTable(textures::TextureNames);
     std::string error;
     if (models::LoadModels(app::Demo(), error)) return true;
-    platform::ShowMessage("Quorvanel Error", error, platform::MessageIcon::Error);
+    platform::ShowMessage(platform::kErrorCaption, error, platform::MessageIcon::Error);
     return false;
 }
 

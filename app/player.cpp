@@ -80,7 +80,7 @@ bool RunFrameLoop() {
 }  // namespace
 
 void ShowError(const std::string& text) {
-    platform::ShowMessage("Quorvanel Error", text, platform::MessageIcon::Error);
+    platform::ShowMessage(platform::kErrorCaption, text, platform::MessageIcon::Error);
 }
 
 bool RunPlayer(OpenDemoFile file, int32_t width, int32_t height, bool fullscreen,

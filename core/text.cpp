@@ -1,5 +1,8 @@
 #include "core/text.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace core {
 namespace {
 
@@ -95,6 +98,23 @@ bool IsValidUtf8(const std::string& bytes) {
 
 std::string DisplayText(const std::string& bytes) {
     return IsValidUtf8(bytes) ? bytes : Cp1252ToUtf8(bytes);
+}
+
+int EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    std::vector<int> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = int(j);
+    for (size_t i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = lower(a[i - 1]) == lower(b[j - 1]);
+            const int next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
 }
 
 }  // namespace core

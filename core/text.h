@@ -40,4 +40,8 @@ bool IsValidUtf8(const std::string& bytes);
 // when already UTF-8 (plain ASCII is), otherwise read as Windows-1252.
 std::string DisplayText(const std::string& bytes);
 
+// Edit distance (insertions, deletions, substitutions) between a and b, ASCII letters compared
+// without case: how far a typed name is from a known one.
+int EditDistanceIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace core

@@ -27,6 +27,8 @@ struct OpcodeInfo {
     std::string_view intNames, floatNames;
     std::string_view summary;
     std::string_view example;
+    // What an author must know beyond the summary (a habit of the engine, a trap), or empty.
+    std::string_view note;
 };
 
 // The mnemonics of the assembler, as they are written in the source files.
@@ -239,6 +241,27 @@ constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
     doc(PATH,          "path", "", "draws path [path] whole", "PUSHI 0\nPATH");
     doc(PATHPART,      "path", "amount", "draws the first amount (0 to 1) of path [path]", "PUSHI 0\nPROGRESS\nPATHPART");
     doc(QUIT,          "", "", "ends the demo after this frame; the script goes on", "QUIT");
+
+    // The habits of the engine an author meets, at the instruction they concern.
+    auto note = [&t](int code, std::string_view text) { t[code].note = text; };
+    note(JMP, "Loops built from CMPSET and JEQ are not counted: use them for loops of more than 50 turns.");
+    note(PUSHMATRIX, "The transform is not reset between clips: each frame starts from the identity, and every track's script starts with the transform the scripts before it left. Wrap what a script moves in PUSHMATRIX ... POPMATRIX, so that the tracks after it start where it did; qv check warns about a script that leaves them unbalanced.");
+    note(POPMATRIX, "Pair it with a PUSHMATRIX of the same script: a script that pops more than it pushed undoes the transform of the scripts before it, one that pushes more leaves its transform to the tracks after it.");
+    note(TRANSLATE, "The move stays for the rest of the frame, in the later tracks' scripts too: wrap it in PUSHMATRIX ... POPMATRIX.");
+    note(ROTATE, "The rotation stays for the rest of the frame, in the later tracks' scripts too: wrap it in PUSHMATRIX ... POPMATRIX.");
+    note(CLIPXFORM, "It multiplies onto the current transform, which carries over from the scripts before (wrap it in PUSHMATRIX ... POPMATRIX). Every script that ends normally sets the clip transform to zero, a called one (CALL) and a SHADOW pass too: apply it before the first CALL or SHADOW.");
+    note(CALL, "The called script sets the clip transform to zero when it ends: use CLIPXFORM before the first CALL. What it does to the transform stays in effect for the caller.");
+    note(SHADOW, "The whole script runs again from its first instruction, so put SHADOW near the start, and place the object with TRANSLATE and ROTATE rather than CLIPXFORM: the pass ends by setting the clip transform to zero.");
+    note(RECT, "As a background it must not write depth at z = -1, in front of everything else: DISABLE 2929 (the depth test) before it and ENABLE 2929 after it, or it hides whatever later tracks draw behind z = -1.");
+    note(BINDTEX, "Texturing is on from the start: to draw untextured, bind a slot written as `none` (an index outside the table works too, but qv check reports it).");
+    note(TARGET_BEGIN, "Clears the whole back buffer (colour and depth), whatever the viewport: put passes on track 0 or at the start of a script, the visible scene after them. Saves the transform (the pass draws with it, and TARGET_END restores it) and draws into the 256 x 256 lower-left corner with the window's projection, so the picture comes out squeezed by the window's aspect: show it on a face of the same aspect (BOX with hx = 1.3333, hy = 1 for 4:3). The window must be at least 256 pixels tall.");
+    note(TARGET_END, "Copies the lower-left 256 x 256 pixels into the slot (a `target` texture), clears the whole back buffer again and restores the transform saved by TARGET_BEGIN: the visible scene comes after it.");
+    note(BLUR_BEGIN, "Clears the whole back buffer (colour and depth): put it on track 0 or at the start of a script, the visible scene after BLUR_END. Saves the transform (BLUR_END restores it) and draws into an 8 x 8 corner with the window's projection.");
+    note(BLUR_END, "Copies the 8 x 8 corner into the blur texture, clears the whole back buffer again and restores the transform saved by BLUR_BEGIN; BLUR_DRAW shows the result.");
+    note(BLUR_DRAW, "The overlay is a quad 2 units tall and 8/3 wide at z = 0 of the current transform, where the camera cannot see it: put the pass's own translate in front of it, PUSHMATRIX, TRANSLATE by (0, 0, -2.4142), BLUR_DRAW, POPMATRIX. At 1 / tan 22.5 = 2.4142 it fills the 45-degree view exactly. Colour, depth test and blending are the script's (DISABLE 2929, ENABLE 3042 and BLEND 770 1 add the glow); it leaves the blur texture bound.");
+    note(PARTICLES, "Each particle shows the texture's corner 0 to 0.1 only: draw the sprite's dot there (a texture program's Disc 25 25 16).");
+    note(MODEL, "Generated models have no scale operand: size them in the object program (Shrink, Grow). Their normals are stored as absolute values, so light from one side lights both.");
+    note(LIGHT, "ENABLE 2903 (GL_COLOR_MATERIAL) lets COLOR3 colour lit objects.");
     // clang-format on
     return t;
 }

@@ -80,7 +80,11 @@ inline constexpr std::array<TexOpInfo, kTexOpCount> kTexOps = [] {
          3, 2, {Num("block width", 1, 512), Num("block height", 1, 512), Lay()}},
         {"SinePlasma", "grey sum of a sine in x and a sine in y (16: one period across)",
          3, 2, {Num("x frequency"), Num("y frequency"), Lay()}},
-        {"ColorKeyMask", "lowers the alpha where the layer's colour lies near the key",
+        {"ColorKeyMask", "lowers the alpha by the distance d from the key (sum of channel "
+                         "differences + 1): alpha x (1 - d / tolerance), so a band from d = "
+                         "tolerance to 3 x tolerance becomes transparent and the key itself "
+                         "barely changes; to key out black, key a colour a little away from it "
+                         "(0x101010 with tolerance 20)",
          3, 2, {Col("key colour"), Num("tolerance", 0, 766), Lay()}},
         {"NestedSinePlasma", "SinePlasma with the phases fed through depth - 1 nested sines",
          6, 2, {Num("x frequency"), Num("y frequency"), Lay(), Num("depth", 0, 64),

@@ -7,6 +7,9 @@ namespace platform {
 
 enum class MessageIcon { None, Error };
 
+// The caption of the player's own errors (the window, the demo file, content that fails).
+inline constexpr char kErrorCaption[] = "Quorvanel Error";
+
 // Shows the box and returns when it is closed. The line "caption: text" goes to stderr as
 // well, and alone when there is no display. Texts that are not UTF-8 are read as
 // Windows-1252 (names from the demo file).

@@ -11,6 +11,7 @@
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 
 namespace platform {
@@ -111,6 +112,17 @@ void OnCloseBox(Fl_Widget*, void*) {
     OnQuit(nullptr, nullptr);
 }
 
+// The first use of a face can take seconds on a fresh system, where fontconfig builds its cache
+// then. Every face is opened, and the texts measured, before the window is mapped, so that the
+// window is never shown blank meanwhile: it paints as soon as it appears.
+void OpenFaces() {
+    for (const FaceSize& face : {kFontA, kFontB, kFontC}) {
+        fl_font(face.font, face.size);
+        fl_width("now showing: Resolution: windowed Start Quit 800x600");
+        fl_width(g_dialog.titleLabel.c_str());  // a character the face lacks loads another
+    }
+}
+
 void BuildWindow() {
     int x = Fl::w() / 2 - kOuterWidth / 2 + kFrame;
     int y = Fl::h() / 2 - kOuterHeight / 2 + kFrame + kCaption;
@@ -162,7 +174,7 @@ bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice) {
     // FLTK ends the process when it cannot connect; the player says why instead.
     Display* display = nullptr;
     if (!RetryConnecting([&display] { return (display = XOpenDisplay(nullptr)) != nullptr; })) {
-        ShowMessage("Quorvanel Error",
+        ShowMessage(kErrorCaption,
                     std::string("Cannot open the display '") + XDisplayName(nullptr) +
                         "' for the startup window",
                     MessageIcon::Error);
@@ -173,6 +185,7 @@ bool RunStartupDialog(const std::string& titleCp1252, StartupChoice& choice) {
     // Fontconfig stands in the closest installed face when Verdana itself is missing.
     Fl::set_font(kFontPlain, " Verdana");
     Fl::set_font(kFontBold, "BVerdana");
+    OpenFaces();
     BuildWindow();
     g_dialog.window->show();
     Fl::run();

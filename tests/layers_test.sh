@@ -25,7 +25,7 @@ declare -A allowed=(
   [tools/checks]="$engine tools/source"
   [tools/render]="$engine"
   [tools/video]="$engine tools/render"
-  [tools/workbench]="$engine platform/workbench tools/source tools/render"
+  [tools/workbench]="$engine platform/workbench tools/source tools/checks tools/render"
   [tools/qv]="$engine platform/workbench tools/source tools/synth tools/objconvert tools/checks
               tools/render tools/video tools/workbench"
 )

@@ -122,6 +122,15 @@ region_stat() {
 has_ink() { local sd min; read -r sd min <<<"$(region_stat "$@")"; awk -v m="$min" 'BEGIN{exit !(m < 0.4)}'; }
 is_blank() { local sd min; read -r sd min <<<"$(region_stat "$@")"; awk -v s="$sd" 'BEGIN{exit !(s < 0.01)}'; }
 
+# dialog_painted X Y: a screenshot of the dialog (client origin X Y) into $work/dialog.png
+# shows its first text and both buttons.
+dialog_painted() {
+    import -window root "$work/dialog.png" 2>/dev/null &&
+        has_ink "$work/dialog.png" 70 10 $(($1 + 5)) $(($2 + 2)) &&
+        has_ink "$work/dialog.png" 95 25 $(($1 + 5)) $(($2 + 147)) &&
+        has_ink "$work/dialog.png" 95 25 $(($1 + 115)) $(($2 + 147))
+}
+
 # --- the cases
 
 case_dialog_layout_and_quit() {
@@ -131,7 +140,10 @@ case_dialog_layout_and_quit() {
     local w h x y
     read -r w h x y <<<"$(window_geometry "$DIALOG")"
     [ "$w $h" = "214 175" ] || fail "dialog client size $w x $h, expected 214 x 175"
-    import -window root "$work/dialog.png"
+    # The window can be mapped well before its first paint (a first start on a fresh system
+    # loads its fonts then): wait for the controls, not for the window.
+    wait_for 20 dialog_painted "$x" "$y" ||
+        echo "note: the dialog showed no controls within 20 s; checking the last screenshot"
     local cx=$x cy=$y ok=1
     # Texts and controls where the layout puts them (client coordinates).
     has_ink "$work/dialog.png" 70 10 $((cx + 5)) $((cy + 2)) || { ok=0; fail "no 'now showing:' text"; }
@@ -243,6 +255,14 @@ case_missing_demo_file() {
     start_player "$d"
     expect_fatal_box "$d" 'wtf?' 'Script file not found' &&
         has_window "$DIALOG" && fail "dialog shown without a demo file"
+    # stderr also says which file was looked for, where, and how to start the player.
+    if grep -qF "quorvanel: looked for demo.acs in '$(cd "$d" && pwd -P)': cannot open the file" \
+            "$d/stderr" && grep -qF 'qv play DEMO.acs|SOURCE.qvs' "$d/stderr" &&
+            grep -qF "cd into the demo's folder" "$d/stderr"; then
+        pass "without a demo file stderr says where it looked and how to start"
+    else
+        fail "no hint on stderr without a demo file: $(cat "$d/stderr")"
+    fi
 }
 
 case_wrong_magic() {

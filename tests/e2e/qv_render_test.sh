@@ -80,7 +80,8 @@ done
 timeout 20 "$qv" render "$work/demo.acs" --time 999999 --fps 1000 -o "$work/x.png" --size 8x8 2>"$work/err"
 [ $? = 0 ] || fail "the longest run is refused: $(head -1 "$work/err")"
 "$qv" render "$work/missing.acs" --time 0 -o "$work/m.png" 2>"$work/err"
-[ $? = 1 ] && grep -q 'Script file not found' "$work/err" && pass "a missing demo file is reported" \
+[ $? = 1 ] && grep -qxF "qv render: $work/missing.acs: cannot open the file (No such file or directory)" \
+    "$work/err" && pass "a missing demo file is reported" \
     || fail "missing demo file: $(cat "$work/err")"
 
 # A script's own OpenGL error (a second POPMATRIX on a fresh frame underflows the stack) does

@@ -6,7 +6,10 @@
 #   golden.sh update BUILD_DIR [CASE...]  write the references anew (all cases by default)
 # The case named `readme` is the README's three frames of the bundled demo (BUILD_DIR/demos/
 # nightfall), rendered with the README's own command; their references are the pictures in
-# docs/images/, so the front page cannot show what the player no longer draws.
+# docs/images/, so the front page cannot show what the player no longer draws. The case named
+# `example` is the docs' complete example (BUILD_DIR/demos/example), one frame in each of its
+# scenes; each must also differ from the example's background alone, so that a background
+# that hides the scene cannot pass.
 # A case's header line says what to render, for example
 #   ; golden: size 128x96 frames 500:2000:500
 # (the frames argument of `qv render`: START:END:STEP in ms). Work files go to
@@ -114,13 +117,72 @@ check_readme() {
     return "$failed"
 }
 
+# update_pictures NAME FROM TO TIME...: renders NAME (render_NAME), then copies FROM-TIME.png
+# to TO-TIME.png for each time.
+update_pictures() {
+    local name="$1" from="$2" to="$3" t
+    shift 3
+    "render_$name" || { echo "golden: $name cannot be rendered" >&2; return 1; }
+    for t in "$@"; do cp "$from-$t.png" "$to-$t.png"; done
+}
+
 update_readme() {
-    local t
-    render_readme || { echo "golden: the README frames cannot be rendered" >&2; return 1; }
-    for t in $readme_times; do
-        cp "$build/tests/golden/readme/frames/nightfall-$t.png" "$readme_images/nightfall-$t.png"
+    # shellcheck disable=SC2086  # the times are words
+    update_pictures readme "$build/tests/golden/readme/frames/nightfall" \
+        "$readme_images/nightfall" $readme_times &&
+        echo "updated readme (docs/images/nightfall-*.png)"
+}
+
+# The docs' complete example: one time in each scene, and its background alone (the example
+# without the clips after clip 0) at the same times.
+example_times="10000 55000"
+example_min_pixels=6000  # of 120000: the scene's objects cover far more than that
+
+render_example() {
+    local work="$build/tests/golden/example" demo="$build/demos/example/demo.acs" t
+    [ -f "$demo" ] || { echo "$demo is not built (cmake --build $build --target example)" >&2; return 1; }
+    rm -rf "$work"
+    mkdir -p "$work/frames"
+    ln -s "$build/demos/example/data" "$work/data"
+    grep -vE '^clip [1-9]' "$here/../../demos/example.qvs" >"$work/background.qvs"
+    for t in $example_times; do
+        if ! "$qv" render "$demo" --time "$t" -o "$work/frames/example-$t.png" --size 400x300 \
+                2>"$work/messages" || [ -s "$work/messages" ] ||
+            ! "$qv" render "$work/background.qvs" --time "$t" -o "$work/background-$t.png" \
+                --size 400x300 2>"$work/messages" || [ -s "$work/messages" ]; then
+            sed 's/^/     /' "$work/messages"
+            return 1
+        fi
     done
-    echo "updated readme (docs/images/nightfall-*.png)"
+}
+
+check_example() {
+    local work="$build/tests/golden/example" failed=0 t problem ae
+    if ! problem="$(render_example 2>&1)"; then
+        echo "FAIL example: cannot render"
+        echo "$problem"
+        return 1
+    fi
+    for t in $example_times; do
+        same_picture example "$t" "$work/frames/example-$t.png" "$here/ref/example-$t.png" \
+            "$work" || failed=1
+        ae="$(compare -metric AE "$work/background-$t.png" "$work/frames/example-$t.png" null: 2>&1)"
+        if ! [[ "$ae" =~ ^[0-9.e+]+$ ]] ||
+            ! awk -v a="$ae" -v m="$example_min_pixels" 'BEGIN { exit !(a + 0 >= m) }'; then
+            echo "FAIL example at $t ms: only $ae pixels differ from the background alone"
+            echo "     (at least $example_min_pixels expected: the scene is hidden)"
+            failed=1
+        else
+            echo "ok   example at $t ms shows more than its background ($ae pixels differ)"
+        fi
+    done
+    return "$failed"
+}
+
+update_example() {
+    # shellcheck disable=SC2086  # the times are words
+    update_pictures example "$build/tests/golden/example/frames/example" "$here/ref/example" \
+        $example_times && echo "updated example"
 }
 
 check_case() {
@@ -158,12 +220,12 @@ update_case() {
 
 if [ "$mode" = update ] && [ $# = 0 ]; then
     for src in "$here"/cases/*.qvs; do set -- "$@" "$(basename "$src" .qvs)"; done
-    set -- "$@" readme
+    set -- "$@" readme example
 fi
 status=0
 for name in "$@"; do
-    if [ "$name" = readme ]; then
-        "${mode}_readme" || status=1
+    if [ "$name" = readme ] || [ "$name" = example ]; then
+        "${mode}_$name" || status=1
         continue
     fi
     [ -f "$here/cases/$name.qvs" ] || { echo "golden: no case $here/cases/$name.qvs" >&2; status=1; continue; }

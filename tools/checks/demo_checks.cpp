@@ -1,13 +1,14 @@
 #include "tools/checks/demo_checks.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
 #include "core/byte_reader.h"
 #include "core/quote.h"
+#include "core/text.h"
 #include "demo/object_ops.h"
+#include "demo/opcodes.h"
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
 #include "models/mdlmanager.h"
@@ -238,6 +239,65 @@ struct Checker {
                          "model " + std::to_string(i) + " is never used by any script");
     }
 
+    // PUSHMATRIX and POPMATRIX of each script, in the order they are written. The transform
+    // is not reset between clips, so what a script leaves on the matrix stack reaches the tracks
+    // after it (and a push without its pop grows the stack every frame). A script CALLed by
+    // its index (PUSHI k, CALL) may leave a transform for its caller to pop, as a shared pose
+    // does: its balance counts in its callers instead.
+    void MatrixBalance() {
+        const size_t n = d.scripts.size();
+        std::vector<int> net(n, 0);
+        std::vector<bool> called(n, false);
+        for (size_t i = 0; i < n; ++i)
+            EachInstruction(d.scripts[i], [&](int64_t, uint8_t op, int64_t callee) {
+                net[i] += (op == demo::PUSHMATRIX) - (op == demo::POPMATRIX);
+                if (callee >= 0 && size_t(callee) < n) called[size_t(callee)] = true;
+            });
+        for (size_t i = 0; i < n; ++i) {
+            if (called[i]) continue;
+            std::vector<std::pair<int64_t, bool>> pushes;  // what is not undone yet: offset, CALL
+            EachInstruction(d.scripts[i], [&](int64_t pc, uint8_t op, int64_t callee) {
+                int change = (op == demo::PUSHMATRIX) - (op == demo::POPMATRIX);
+                if (callee >= 0 && size_t(callee) < n) change = net[size_t(callee)];
+                for (; change > 0; --change) pushes.emplace_back(pc, op == demo::CALL);
+                for (; change < 0; ++change) {
+                    if (!pushes.empty()) {
+                        pushes.pop_back();
+                        continue;
+                    }
+                    Warn({Table::Script, int32_t(i), pc},
+                         "POPMATRIX without a PUSHMATRIX before it in this script: it takes the "
+                         "transform saved by another script, not one of its own");
+                    break;
+                }
+            });
+            for (auto [at, call] : pushes)
+                Warn({Table::Script, int32_t(i), at},
+                     std::string(call ? "the script this CALL runs leaves a PUSHMATRIX"
+                                      : "PUSHMATRIX") +
+                         " without a POPMATRIX after it in this script: the transform is not reset "
+                         "between clips, so the tracks after it inherit this script's, and the "
+                         "matrix stack grows every frame");
+        }
+    }
+
+    // Calls visit(offset, opcode, callee) for each instruction of the script in written
+    // order; callee is the script a CALL right after a PUSHI names, else -1.
+    template <typename Visit>
+    static void EachInstruction(const demo::Script& script, Visit visit) {
+        const size_t end = std::min(size_t(std::max(script.length, 0)), script.code.size());
+        int64_t pushed = -1;  // the value of the PUSHI just before, if any
+        for (size_t pc = 0; pc < end;) {
+            const uint8_t op = script.code[pc];
+            const size_t length = size_t(demo::InstructionLength(op));
+            if (pc + length > end) break;  // cut off: the player stops there
+            visit(int64_t(pc), op, op == demo::CALL ? pushed : -1);
+            pushed =
+                op == demo::PUSHI ? int64_t(int32_t(demo::InlineBits(&script.code[pc + 1]))) : -1;
+            pc += length;
+        }
+    }
+
     void Clips() {
         for (size_t i = 0; i < d.clips.size(); ++i) {
             const demo::Clip& c = d.clips[i];
@@ -253,22 +313,6 @@ struct Checker {
     }
 };
 
-int Distance(std::string_view a, std::string_view b) {
-    std::vector<int> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = int(j);
-    for (size_t i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = int(i);
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const bool same = std::tolower(uint8_t(a[i - 1])) == std::tolower(uint8_t(b[j - 1]));
-            const int next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-            diagonal = row[j];
-            row[j] = next;
-        }
-    }
-    return row[b.size()];
-}
-
 }  // namespace
 
 std::string NearestName(const std::string& folder, const std::string& name) {
@@ -279,7 +323,7 @@ std::string NearestName(const std::string& folder, const std::string& name) {
     int bestDistance = int(name.size() / 2) + 1;  // farther than that is no hint
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string candidate = it->path().filename().string();
-        const int distance = Distance(name, candidate);
+        const int distance = core::EditDistanceIgnoringCase(name, candidate);
         if (distance < bestDistance ||
             (distance == bestDistance && !best.empty() && candidate < best)) {
             best = candidate;
@@ -295,6 +339,7 @@ std::vector<CheckFinding> CheckDemo(const demo::DemoFile& demo) {
     std::vector<int32_t> groups = c.Models();
     c.Scripts(std::move(groups));
     c.Clips();
+    c.MatrixBalance();
     if (!demo.musicFile.bytes.empty())
         c.FileExists({Table::Music, 0, -1}, "music file", demo.musicFile.bytes);
     return std::move(c.out);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/quote.h"
 #include "tools/qv/cli.h"
@@ -77,9 +79,15 @@ int Help(int argc, char** argv) {
         std::fputs(entry->c_str(), stdout);
         return tools::kExitOk;
     }
+    std::vector<std::string_view> names;
+    for (const Command& c : kCommands) names.emplace_back(c.name);
+    for (tools::NameKind kind : {tools::NameKind::Mnemonic, tools::NameKind::TextureOperation,
+                                 tools::NameKind::ObjectOperation})
+        for (std::string_view name : tools::NamesOf(kind)) names.push_back(name);
+    const std::string hint = tools::DidYouMean(tools::NearestNames(argv[0], names));
     return tools::Complain("help", "no command, instruction or operation is named " +
                                        core::QuoteToken(argv[0]) +
-                                       " (qv help --markdown lists them)");
+                                       (hint.empty() ? " (qv help --markdown lists them)" : hint));
 }
 
 }  // namespace

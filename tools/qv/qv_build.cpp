@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "tools/qv/cli.h"
-#include "tools/source/demo_source.h"
 #include "tools/qv/qv_commands.h"
+#include "tools/source/demo_source.h"
 
 namespace tools {
 
@@ -20,15 +20,9 @@ extern const char kBuildHelp[] =
 int RunBuild(int argc, char** argv) {
     const char* source = nullptr;
     const char* output = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
-        else if (!source && argv[i][0] != '-') source = argv[i];
-        else source = output = nullptr, i = argc;
-    }
-    if (!source || !output) {
-        std::fputs(kBuildHelp, stderr);
-        return kExitUsage;
-    }
+    const std::string error =
+        ParseInputAndOutput(argc, argv, source, output, "demo source", "demo file");
+    if (!error.empty()) return UsageError("build", error, kBuildHelp);
     std::vector<uint8_t> text;
     if (!ReadInput("build", source, text)) return kExitErrors;
     demo::DemoFile demo;

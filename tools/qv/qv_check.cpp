@@ -17,26 +17,23 @@
 
 #include "demo/demo_file.h"
 #include "platform/paths.h"
-#include "tools/qv/cli.h"
 #include "tools/checks/demo_checks.h"
-#include "tools/source/demo_source.h"
+#include "tools/qv/cli.h"
 #include "tools/qv/qv_commands.h"
+#include "tools/source/demo_source.h"
+#include "tools/workbench/workbench.h"
 
 namespace tools {
 
 extern const char kCheckHelp[] =
     "usage: qv check FILE [--werror]\n"
-    "Checks a demo file (.acs) or a demo source (any other name) and reports every problem\n"
+    "Checks a demo file or a demo source (named .qvs) and reports every problem\n"
     "found, one per line as FILE:LINE:COL: error|warning: TEXT (on a demo file:\n"
     "FILE: script N at OFFSET: ...). Files the demo names are looked up beside FILE.\n"
     "  --werror   treat warnings as errors\n"
     "Exit status: 0 clean, 1 errors, 2 wrong arguments.\n";
 
 namespace {
-
-bool IsSourceName(const std::string& path) {
-    return !(path.size() >= 4 && (path.ends_with(".acs") || path.ends_with(".ACS")));
-}
 
 const std::vector<ItemLines>& TableLines(const SourceMap& map, Table t) {
     switch (t) {
@@ -90,7 +87,7 @@ int RunCheck(int argc, char** argv) {
     std::vector<uint8_t> bytes;
     if (!ReadInput("check", path, bytes)) return kExitErrors;
     demo::DemoFile demo;
-    const bool source = IsSourceName(path);
+    const bool source = IsSourcePath(path);  // as qv play and every other command decide
     SourceResult parsed;
     if (source) {
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());

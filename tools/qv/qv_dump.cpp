@@ -1,22 +1,23 @@
-// qv dump DEMO.acs [--offsets]: writes a demo file as demo source (docs/demo-source.md) to
-// stdout.
+// qv dump DEMO.acs|SOURCE.qvs [--offsets]: writes a demo file as demo source
+// (docs/demo-source.md) to stdout; a source is built first, so its dump is its normal form.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "tools/qv/cli.h"
-#include "tools/source/demo_source.h"
 #include "tools/qv/qv_commands.h"
+#include "tools/source/demo_source.h"
 
 namespace tools {
 
 extern const char kDumpHelp[] =
-    "usage: qv dump DEMO.acs [--offsets]\n"
+    "usage: qv dump DEMO.acs|SOURCE.qvs [--offsets]\n"
     "Writes the demo file as demo source to standard output; qv build turns it back into\n"
-    "the same bytes.\n"
+    "the same bytes. A demo source (.qvs) is built in memory first.\n"
     "  --offsets   show each instruction's byte offset as a comment (\"; at 12\"), the offsets\n"
-    "              that qv check and the player's script errors name\n";
+    "              that qv check and the player's script errors name\n"
+    "Exit status: 0 written, 1 errors, 2 wrong arguments.\n";
 
 int RunDump(int argc, char** argv) {
     const char* path = nullptr;
@@ -24,14 +25,11 @@ int RunDump(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--offsets") == 0) offsets = true;
         else if (!path && argv[i][0] != '-') path = argv[i];
-        else path = nullptr, i = argc;
+        else return UsageError("dump", Unexpected(argv[i]), kDumpHelp);
     }
-    if (!path) {
-        std::fputs(kDumpHelp, stderr);
-        return kExitUsage;
-    }
+    if (!path) return UsageError("dump", "no demo file given", kDumpHelp);
     std::vector<uint8_t> bytes;
-    if (!ReadInput("dump", path, bytes)) return kExitErrors;
+    if (!ReadDemoInput("dump", path, bytes)) return kExitErrors;
     demo::DemoFile demo;
     const demo::DemoResult r = demo::ParseDemoFile(bytes, path, demo);
     if (!r.Ok()) return Complain("dump", r.message);

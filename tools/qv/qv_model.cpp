@@ -1,4 +1,4 @@
-// qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]
+// qv model (--program PROG.bin | DEMO.acs|SOURCE.qvs --index N) [--obj OUT.obj]
 //
 // Builds one model as the player would and prints its record: "primitive P count N", then per
 // vertex "nx ny nz x y z u v" (each %.9g). An OBJ model prints its mesh instead: the counts,
@@ -20,11 +20,12 @@
 namespace tools {
 
 extern const char kModelHelp[] =
-    "usage: qv model (--program PROG.bin | DEMO.acs --index N) [--obj OUT.obj]\n"
+    "usage: qv model (--program PROG.bin | DEMO.acs|SOURCE.qvs --index N) [--obj OUT.obj]\n"
     "Builds one model as the player builds it and prints its counts and bounds.\n"
     "  --program PROG.bin  an object program (a model source without its marker 0)\n"
-    "  DEMO.acs --index N  model N of a demo file (program, OBJ or vertex file)\n"
-    "  --obj OUT.obj       also write it as an OBJ file ('-': only that, to standard output)\n";
+    "  DEMO.acs --index N  model N of a demo file or source (program, OBJ or vertex file)\n"
+    "  --obj OUT.obj       also write it as an OBJ file ('-': only that, to standard output)\n"
+    "Exit status: 0 done, 1 errors, 2 wrong arguments.\n";
 namespace {
 
 using models::ModelRecord;
@@ -37,32 +38,30 @@ struct ModelArgs {
     std::string obj;      // --obj OUT.obj
 };
 
-int Usage() {
-    std::fputs(kModelHelp, stderr);
-    return kExitUsage;
-}
-
-bool ParseArgs(int argc, char** argv, ModelArgs& a) {
+// Returns an error text, or "" when the arguments are complete.
+std::string ParseArgs(int argc, char** argv, ModelArgs& a) {
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (arg == "--program" && hasValue) {
+        const bool takesValue = arg == "--program" || arg == "--index" || arg == "--obj";
+        if (takesValue && i + 1 == argc) return arg + " needs a value";
+        if (arg == "--program") {
             a.program = argv[++i];
-        } else if (arg == "--index" && hasValue) {
+        } else if (arg == "--index") {
             char* end = nullptr;
             a.index = std::strtol(argv[++i], &end, 10);
-            if (*argv[i] == '\0' || *end != '\0' || a.index < 0) return false;
-        } else if (arg == "--obj" && hasValue) {
+            if (*argv[i] == '\0' || *end != '\0' || a.index < 0)
+                return "--index needs a model number, 0 or more";
+        } else if (arg == "--obj") {
             a.obj = argv[++i];
         } else if (arg.starts_with("--") || !a.demo.empty()) {
-            return false;
+            return Unexpected(arg);
         } else {
             a.demo = arg;
         }
     }
     bool fromProgram = !a.program.empty() && a.demo.empty() && a.index < 0;
     bool fromDemo = a.program.empty() && !a.demo.empty() && a.index >= 0;
-    return fromProgram || fromDemo;
+    return fromProgram || fromDemo ? "" : "give either --program PROG.bin or DEMO --index N";
 }
 
 void MessageToStderr(const std::string& caption, const std::string& text) {
@@ -87,7 +86,8 @@ void PrintMesh(const ObjMesh& mesh) {
     }
 }
 
-// The vertex list as OBJ: one v, vt and vn per vertex; faces of 4 (quads) or 3 (triangles).
+// The vertex list as OBJ: one v, vt and vn per vertex, and triangles: the player's OBJ loader
+// draws every three corners as one, so a quad becomes two (a b c, a c d).
 std::string VertexListAsObj(const ModelRecord& m) {
     std::string out = "# qv model: primitive " + std::to_string(m.primitive) + ", " +
                       std::to_string(m.vertices.size()) + " vertices\n";
@@ -101,11 +101,14 @@ std::string VertexListAsObj(const ModelRecord& m) {
                                                                   : 0;
     if (corners == 0) return out;
     out += "g model\n";
-    for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
+    auto triangle = [&out](size_t a, size_t b, size_t c) {
         out += "f";
-        for (size_t k = first; k < first + corners; ++k)
-            out += " " + ObjCornerText(int64_t(k), int64_t(k), int64_t(k));
+        for (size_t k : {a, b, c}) out += " " + ObjCornerText(int64_t(k), int64_t(k), int64_t(k));
         out += "\n";
+    };
+    for (size_t first = 0; first + corners <= m.vertices.size(); first += corners) {
+        triangle(first, first + 1, first + 2);
+        if (corners == 4) triangle(first, first + 2, first + 3);
     }
     return out;
 }
@@ -118,7 +121,9 @@ std::string MeshAsObj(const ObjMesh& mesh) { return StrictObjText(mesh, "# qv mo
 bool ModelSource(const ModelArgs& a, std::string& source) {
     std::vector<uint8_t> bytes;
     const std::string& path = a.program.empty() ? a.demo : a.program;
-    if (!ReadInput("model", path, bytes)) return false;
+    if (!(a.program.empty() ? ReadDemoInput("model", path, bytes)
+                            : ReadInput("model", path, bytes)))
+        return false;
     if (!a.program.empty()) {
         source.assign(1, char(demo::kModelProgram));
         source.append(bytes.begin(), bytes.end());
@@ -146,7 +151,8 @@ bool ModelSource(const ModelArgs& a, std::string& source) {
 
 int RunModel(int argc, char** argv) {
     ModelArgs a;
-    if (!ParseArgs(argc, argv, a)) return Usage();
+    if (const std::string error = ParseArgs(argc, argv, a); !error.empty())
+        return UsageError("model", error, kModelHelp);
     platform::SetMessageSink(MessageToStderr);
     std::string source;
     if (!ModelSource(a, source)) return 1;

@@ -35,9 +35,11 @@ extern const char kPlayHelp[] =
     "  --speed X      playing speed, 0.0625 to 16 (music only at 1)\n"
     "Keys: Space pause, Left/Right -/+1 s (Shift: 10 s), Home to 0, ',' '.' one frame back/\n"
     "ahead while paused, '[' ']' loop start/end here, '\\' no loop, '-' '=' half/double speed,\n"
-    "F12 writes shot-MS.png into the working folder, Escape quits.\n"
+    "F12 writes shot-MS.png into the working folder, Tab shows or hides the overlay (time,\n"
+    "frame rate, the tracks and their clips, where a click seeks, errors), Escape quits.\n"
     "Each frame shown at time T is the frame of qv render --time T at the same size and fps;\n"
-    "times are taken to the frame of the grid at or before them.\n";
+    "times are taken to the frame of the grid at or before them.\n"
+    "Exit status: 0 done, 1 errors, 2 wrong arguments.\n";
 
 int RunPlay(int argc, char** argv) {
     PlayOptions options;

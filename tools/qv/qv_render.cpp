@@ -24,6 +24,7 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
+#include "tools/qv/cli.h"
 #include "tools/qv/qv_commands.h"
 #include "tools/render/frame_names.h"
 #include "tools/render/png_writer.h"
@@ -33,10 +34,12 @@
 namespace tools {
 
 extern const char kRenderHelp[] =
-    "usage: qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/|PATTERN |\n"
+    "usage: qv render DEMO.acs|SOURCE.qvs (--time T -o OUT.png |\n"
+    "                 --frames START:END:STEP -o DIR/|PATTERN |\n"
     "                 --video OUT.mp4|.mkv|.webm [--from MS] [--to MS] [--lossless])\n"
     "                 [--size WxH] [--fps F] [--replay]\n"
     "Renders frames of the demo headless, as the player draws them, into PNG images or a video.\n"
+    "A demo source (.qvs) is built in memory first.\n"
     "  --time T                 the frame at demo time T ms, written to -o OUT.png\n"
     "  --frames START:END:STEP  every STEP ms from START to END, into DIR/ (frame_T.png) or a\n"
     "                           PATTERN such as 'shots/f%05d.png', numbered from 0\n"
@@ -49,7 +52,8 @@ extern const char kRenderHelp[] =
     "  --replay                 draw every frame of the run; by default only the frames a\n"
     "                           written picture depends on are drawn (the pictures are the same)\n"
     "The run starts at 0 ms; its first frame only selects the clips and draws none, so the\n"
-    "frame at 0 ms is always empty (black).\n";
+    "frame at 0 ms is always empty (black).\n"
+    "Exit status: 0 written, 1 errors, 2 wrong arguments.\n";
 
 namespace {
 
@@ -171,7 +175,7 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
 
 // Message boxes of the demo become lines on stderr: a renderer must not wait for a click.
 void PrintMessage(const std::string& caption, const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    ReportMessageBox("render", caption, text);
 }
 
 // The first wanted time at or after frame `from`, or `last`.
@@ -256,7 +260,10 @@ int RenderDemo(const RenderOptions& o) {
     }
     platform::SetContentRootBeside(o.demoPath);
     app::OpenDemoFile demoFile;
-    if (!app::ReadTitle(o.demoPath, demoFile)) return 1;
+    std::vector<uint8_t> bytes;
+    if (!ReadDemoInput("render", o.demoPath, bytes) ||
+        !app::ReadTitleFrom(o.demoPath, std::move(bytes), demoFile))
+        return 1;
     std::string error;
     if (!platform::OpenHeadlessContext(o.width, o.height, error)) {
         std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
@@ -280,6 +287,10 @@ int RunRender(int argc, char** argv) {
         std::fprintf(stderr, "qv render: %s\n%s", error.c_str(), kRenderHelp);
         return 2;
     }
+    // Images are written as PNG whatever their name says; a folder of frames names its own.
+    const bool namesItsImages =
+        !options.toVideo && !(options.framesToFolder && !options.framesByPattern);
+    if (namesItsImages && !CheckPngName("render", options.output)) return 2;
     platform::SetMessageSink(PrintMessage);
     int status = RenderDemo(options);
     platform::SetMessageSink(nullptr);

@@ -1,4 +1,4 @@
-// qv synth PATTERN -o OUT.(wav|ogg|flac): renders a synthesizer pattern file to a sound file.
+// qv synth PATTERN -o OUT.(wav|flac|ogg|mp3): renders a synthesizer pattern file to a sound file.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,23 +13,22 @@
 namespace tools {
 
 extern const char kSynthHelp[] =
-    "usage: qv synth PATTERN -o OUT.wav|OUT.ogg|OUT.flac\n"
+    "usage: qv synth PATTERN -o OUT.wav|OUT.flac|OUT.ogg|OUT.mp3\n"
     "Renders a music pattern (see docs/synth.md) to a sound file.\n"
-    "  -o OUT   the sound file; its extension picks the format (.wav, .ogg, .flac)\n";
+    "  -o OUT   the sound file; its extension picks the format:\n"
+    "             .wav   16-bit PCM\n"
+    "             .flac  FLAC, 16-bit\n"
+    "             .ogg   Ogg Vorbis\n"
+    "             .mp3   MPEG layer III\n"
+    "Exit status: 0 written, 1 errors, 2 wrong arguments.\n";
 
 int RunSynth(int argc, char** argv) {
     const char* input = nullptr;
     const char* output = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
-        else if (!input) input = argv[i];
-        else input = nullptr, i = argc;  // a second input: usage below
-    }
-    if (!input || !output) {
-        std::fputs(kSynthHelp, stderr);
-        return kExitUsage;
-    }
-    std::string text, error;
+    std::string error =
+        ParseInputAndOutput(argc, argv, input, output, "pattern file", "sound file");
+    if (!error.empty()) return UsageError("synth", error, kSynthHelp);
+    std::string text;
     if (!core::ReadWholeFile(input, text, &error)) {
         std::fprintf(stderr, "qv synth: %s\n", error.c_str());
         return 1;

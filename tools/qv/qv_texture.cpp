@@ -1,6 +1,6 @@
 // qv texture: one texture as the player builds it, written as raw RGBA or as a PNG.
 //   qv texture --program PROG.bin (--raw OUT.rgba | -o OUT.png)
-//   qv texture DEMO.acs --slot N (--raw OUT.rgba | -o OUT.png)
+//   qv texture DEMO.acs|SOURCE.qvs --slot N (--raw OUT.rgba | -o OUT.png)
 // --raw writes width x height x 4 bytes, row 0 (the bottom of the texture) first; the PNG shows
 // the texture as it appears on screen, row 0 at the bottom.
 #include <cstdio>
@@ -42,23 +42,29 @@ int Fail(const std::string& text) {
     return 1;
 }
 
-bool ParseArgs(int argc, char** argv, TextureArgs& a) {
+// Returns an error text, or "" when the arguments are complete.
+std::string ParseArgs(int argc, char** argv, TextureArgs& a) {
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--program" && hasValue) a.programPath = argv[++i];
-        else if (arg == "--slot" && hasValue) {
+        const bool takesValue =
+            arg == "--program" || arg == "--slot" || arg == "--raw" || arg == "-o";
+        if (takesValue && i + 1 == argc) return arg + " needs a value";
+        if (arg == "--program") a.programPath = argv[++i];
+        else if (arg == "--slot") {
             char* end = nullptr;
             a.slot = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || a.slot < 0) return false;
-        } else if (arg == "--raw" && hasValue) a.rawPath = argv[++i];
-        else if (arg == "-o" && hasValue) a.pngPath = argv[++i];
+            if (*argv[i] == '\0' || *end != '\0' || a.slot < 0)
+                return "--slot needs a slot number, 0 or more";
+        } else if (arg == "--raw") a.rawPath = argv[++i];
+        else if (arg == "-o") a.pngPath = argv[++i];
         else if (arg.rfind('-', 0) != 0 && a.demoPath.empty()) a.demoPath = arg;
-        else return false;
+        else return Unexpected(arg);
     }
-    const bool oneSource = a.programPath.empty() != (a.demoPath.empty() || a.slot < 0);
-    const bool oneOutput = a.rawPath.empty() != a.pngPath.empty();
-    return oneSource && oneOutput && (a.programPath.empty() || a.demoPath.empty());
+    const bool fromProgram = !a.programPath.empty() && a.demoPath.empty() && a.slot < 0;
+    const bool fromDemo = a.programPath.empty() && !a.demoPath.empty() && a.slot >= 0;
+    if (!fromProgram && !fromDemo) return "give either --program PROG.bin or DEMO --slot N";
+    if (a.rawPath.empty() == a.pngPath.empty()) return "give either --raw OUT.rgba or -o OUT.png";
+    return "";
 }
 
 // Runs one program on working images of its own from the given random state.
@@ -81,11 +87,10 @@ Rgba ToRgba(const textures::DecodedImage& image) {
     return out;
 }
 
-// Slot `slot` of the demo as the player builds it into out; returns why it cannot, or "".
-std::string BuildSlot(const std::string& demoPath, long slot, Rgba& out) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!core::ReadWholeFile(demoPath, bytes, &error)) return error;
+// Slot `slot` of the demo (bytes, read from demoPath) as the player builds it into out;
+// returns why it cannot, or "".
+std::string BuildSlot(const std::string& demoPath, const std::vector<uint8_t>& bytes, long slot,
+                      Rgba& out) {
     demo::DemoFile demo;
     const demo::DemoResult read = demo::ParseDemoFile(bytes, demoPath, demo);
     if (!read.Ok()) return read.message.empty() ? demoPath + ": not a demo file" : read.message;
@@ -131,19 +136,19 @@ bool WriteRaw(const std::string& path, const Rgba& image, std::string& error) {
 }  // namespace
 
 extern const char kTextureHelp[] =
-    "usage: qv texture (--program PROG.bin | DEMO.acs --slot N) (--raw OUT.rgba | -o OUT.png)\n"
+    "usage: qv texture (--program PROG.bin | DEMO.acs|SOURCE.qvs --slot N)\n"
+    "                  (--raw OUT.rgba | -o OUT.png)\n"
     "Builds one 512 x 512 texture as the player builds it.\n"
     "  --program PROG.bin  a texture program (the slot's bytes after the marker 2)\n"
-    "  DEMO.acs --slot N   texture slot N of a demo file (program or image file)\n"
+    "  DEMO.acs --slot N   texture slot N of a demo file or source (program or image file)\n"
     "  --raw OUT.rgba      write the RGBA bytes, bottom row first\n"
-    "  -o OUT.png          write a PNG image ('-': to standard output)\n";
+    "  -o OUT.png          write a PNG image ('-': to standard output)\n"
+    "Exit status: 0 written, 1 errors, 2 wrong arguments.\n";
 
 int RunTexture(int argc, char** argv) {
     TextureArgs args;
-    if (!ParseArgs(argc, argv, args)) {
-        std::fputs(kTextureHelp, stderr);
-        return kExitUsage;
-    }
+    if (const std::string error = ParseArgs(argc, argv, args); !error.empty())
+        return UsageError("texture", error, kTextureHelp);
     if (!args.pngPath.empty() && !CheckPngName("texture", args.pngPath)) return kExitUsage;
     Rgba image;
     std::string error;
@@ -151,8 +156,11 @@ int RunTexture(int argc, char** argv) {
         std::vector<uint8_t> program;
         if (!ReadInput("texture", args.programPath, program)) return kExitErrors;
         image = RunProgram(program, 0);
-    } else if (error = BuildSlot(args.demoPath, args.slot, image); !error.empty()) {
-        return Fail(error);
+    } else {
+        std::vector<uint8_t> bytes;
+        if (!ReadDemoInput("texture", args.demoPath, bytes)) return kExitErrors;
+        if (error = BuildSlot(args.demoPath, bytes, args.slot, image); !error.empty())
+            return Fail(error);
     }
     const bool written =
         args.rawPath.empty()

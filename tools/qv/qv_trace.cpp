@@ -1,4 +1,4 @@
-// qv trace DEMO.acs --times T1,T2,... [--size WxH]
+// qv trace DEMO.acs|SOURCE.qvs --times T1,T2,... [--size WxH]
 // Runs the player's start-up sequence and one frame per listed demo time under the GL
 // recorder and prints every call, one per line:
 //   startup / the start-up calls / for each time "frame T", its calls, "SwapBuffers()".
@@ -25,12 +25,14 @@
 namespace tools {
 
 extern const char kTraceHelp[] =
-    "usage: qv trace DEMO.acs --times T1,T2,... [--size WxH]\n"
+    "usage: qv trace DEMO.acs|SOURCE.qvs --times T1,T2,... [--size WxH]\n"
     "Runs the demo on the recorder and prints every OpenGL call, one frame per listed time.\n"
+    "A demo source (.qvs) is built in memory first.\n"
     "  --times T1,T2,...  demo times in ms. The first is the run's first frame, which only\n"
     "                     selects the clips and runs no script; list an earlier time first\n"
     "                     (--times 0,5000) to see the frame at 5000 ms\n"
-    "  --size WxH         window size (default 800x600)\n";
+    "  --size WxH         window size (default 800x600)\n"
+    "Exit status: 0 done (also when the demo quits), 1 a fatal message, 2 wrong arguments.\n";
 namespace {
 
 struct TraceOptions {
@@ -82,7 +84,10 @@ void RecordMessageBox(const std::string& caption, const std::string& text) {
 int TraceDemo(const TraceOptions& o) {
     platform::SetContentRootBeside(o.demoPath);
     app::OpenDemoFile demoFile;
-    if (!app::ReadTitle(o.demoPath, demoFile)) return 1;
+    std::vector<uint8_t> bytes;
+    if (!ReadDemoInput("trace", o.demoPath, bytes) ||
+        !app::ReadTitleFrom(o.demoPath, std::move(bytes), demoFile))
+        return 1;
     gl::RecordLine("startup");
     if (!app::RunStartup(std::move(demoFile), o.width, o.height, app::StartupHooks{})) return 1;
     for (int32_t t : o.times) {

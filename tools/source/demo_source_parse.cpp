@@ -17,6 +17,7 @@
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
 #include "tools/source/demo_source.h"
+#include "tools/source/reference.h"
 #include "tools/source/script_assembler.h"
 #include "tools/source/source_line.h"
 #include "tools/source/source_text.h"
@@ -186,7 +187,10 @@ struct SourceParser : LineReader {
     bool TextureProgramLine(const std::string& word) {
         int op = FindName(demo::kTexOps, word);
         if (op < 0) op = NumberedOp(word, 255);
-        if (op < 0) return Fail("unknown texture operation " + core::QuoteToken(word));
+        if (op < 0)
+            return FailUnknownWord(
+                at - 1, "unknown texture operation " + core::QuoteToken(word) +
+                            DidYouMean(NearestNames(word, NamesOf(NameKind::TextureOperation))));
         demo::TexOperation record{uint8_t(op), {}};
         while (More()) {
             if (tokens[at].quoted) return Fail("a label must follow a parameter value");
@@ -206,7 +210,8 @@ struct SourceParser : LineReader {
 
     bool PathLine(const std::string& word) {
         if (word != "segment")
-            return Fail("expected 'segment', '.count' or '.byte', not " + core::QuoteToken(word));
+            return FailUnknownWord(
+                at - 1, "expected 'segment', '.count' or '.byte', not " + core::QuoteToken(word));
         demo::PathSegment s;
         const std::pair<int16_t*, const char*> fields[] = {{&s.x0, "x0"}, {&s.y0, "y0"},
                                                            {&s.x1, "x1"}, {&s.y1, "y1"},
@@ -255,7 +260,12 @@ struct SourceParser : LineReader {
         }
         int op = FindName(demo::kObjectOps, word);
         if (op < 0) op = NumberedOp(word, demo::kSelectAll - 1);
-        if (op < 0) return Fail("unknown object operation " + core::QuoteToken(word));
+        if (op < 0) {
+            std::vector<std::string_view> names = NamesOf(NameKind::ObjectOperation);
+            names.insert(names.end(), {"SelectAll", "SelectBox"});
+            return FailUnknownWord(at - 1, "unknown object operation " + core::QuoteToken(word) +
+                                               DidYouMean(NearestNames(word, names)));
+        }
         int64_t param = 0;
         if (More() && !Integer(param, 0, 255, "parameter")) return false;
         out.push_back(char(op));
@@ -513,6 +523,19 @@ struct SourceParser : LineReader {
         return true;
     }
 
+    // Whether the directive on this line opens a block of lines (script code, a program,
+    // path segments, raw bytes) rather than standing on its line alone.
+    bool OpensBlock() const {
+        const std::string& directive = tokens[0].text;
+        auto has = [this](std::string_view word) {
+            return std::any_of(tokens.begin() + 1, tokens.end(),
+                               [word](const Token& t) { return !t.quoted && t.text == word; });
+        };
+        if (directive == "texture" || directive == "model") return has("program");
+        if (directive == "path") return !has("raw");
+        return directive == "script" || directive == "trailing" || directive == "after-end";
+    }
+
     using Directive = bool (SourceParser::*)();
     static const std::map<std::string_view, Directive>& Directives() {
         static const std::map<std::string_view, Directive> kDirectives = {
@@ -546,15 +569,13 @@ struct SourceParser : LineReader {
                 FinishBlock();  // its errors belong to its own lines; this directive is new
                 at = 1;
                 if ((this->*directive->second)()) return true;
-                OpenBlock(BlockKind::Skip, std::nullopt);
+                // The lines of a block that failed would only repeat its error; the line
+                // after a one-line item is read for its own errors.
+                OpenBlock(OpensBlock() ? BlockKind::Skip : BlockKind::None, std::nullopt);
                 return false;
             }
         }
-        if (block.kind == BlockKind::None)
-            return Fail(
-                "expected a directive (title, script, clip, track, texture, path, "
-                "variables, music, model, trailing, count, after-end), not " +
-                Shown(tokens[0]));
+        if (block.kind == BlockKind::None) return Fail(ExpectedDirective(tokens[0]));
         return BlockLine();
     }
 

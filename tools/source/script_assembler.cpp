@@ -36,9 +36,12 @@ bool ScriptAssembler::Line(LineReader& in) {
     if (op < 0) {
         std::string upper = word;
         for (char& c : upper) c = char(std::toupper(uint8_t(c)));
-        return in.FailToken(
-            wordToken, "unknown mnemonic " + core::QuoteToken(word) +
-                           (demo::FindOpcode(upper) >= 0 ? " (mnemonics are upper case)" : ""));
+        if (demo::FindOpcode(upper) >= 0)
+            return in.FailToken(wordToken, "unknown mnemonic " + core::QuoteToken(word) +
+                                               " (mnemonics are upper case)");
+        return in.FailUnknownWord(wordToken,
+                                  "unknown mnemonic " + core::QuoteToken(word) +
+                                      DidYouMean(NearestNames(word, NamesOf(NameKind::Mnemonic))));
     }
     code.push_back(uint8_t(op));
     std::string operand;

@@ -60,12 +60,22 @@ bool IsLabelName(std::string_view s) {
     return true;
 }
 
+std::string ExpectedDirective(const Token& found) {
+    return "expected a directive (title, script, clip, track, texture, path, variables, music, "
+           "model, trailing, count, after-end), not " +
+           Shown(found);
+}
+
 SourcePos LineReader::PosOf(size_t index) const {
     return {lineNumber, index < tokens.size() ? tokens[index].column : endColumn};
 }
 bool LineReader::Fail(const std::string& message) { return FailToken(at, message); }
 bool LineReader::FailToken(size_t index, const std::string& message) {
     return FailAt(PosOf(index), message);
+}
+bool LineReader::FailUnknownWord(size_t index, const std::string& message) {
+    const bool atLineStart = index < tokens.size() && tokens[index].column == 1;
+    return FailToken(index, atLineStart ? ExpectedDirective(tokens[index]) : message);
 }
 bool LineReader::FailAt(SourcePos pos, const std::string& message) {
     diagnostics.push_back({pos, Severity::Error, message});

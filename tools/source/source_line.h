@@ -37,6 +37,9 @@ std::string Shown(const Token& t);
 // Letters, digits and '_', not starting with a digit.
 bool IsLabelName(std::string_view s);
 
+// What a line that belongs to no item is told: every directive keyword, then the word found.
+std::string ExpectedDirective(const Token& found);
+
 struct LineReader {
     std::string fileName;
     std::vector<Diagnostic> diagnostics;
@@ -49,6 +52,9 @@ struct LineReader {
     bool Fail(const std::string& message);
     bool FailToken(size_t index, const std::string& message);
     bool FailAt(SourcePos pos, const std::string& message);
+    // A word the block does not know. At column 1, where directives are written, it is most
+    // likely a misspelt directive, and is reported as one; indented, with message.
+    bool FailUnknownWord(size_t index, const std::string& message);
     SourcePos PosOf(size_t index) const;
     int Errors() const { return CountErrors(diagnostics); }
 

@@ -38,8 +38,10 @@ using Clock = std::chrono::steady_clock;
 // that showed one, whose cause the session then names in the words of `qv check`.
 int64_t g_boxesShown = 0;
 
+// The player's error caption is not the tool's: "qv play: TEXT" for it, else "CAPTION: TEXT".
 void PrintMessage(const std::string& caption, const std::string& text) {
-    std::fprintf(stderr, "qv play: %s: %s\n", caption.c_str(), text.c_str());
+    if (caption == platform::kErrorCaption) std::fprintf(stderr, "qv play: %s\n", text.c_str());
+    else std::fprintf(stderr, "qv play: %s: %s\n", caption.c_str(), text.c_str());
     ++g_boxesShown;
 }
 

@@ -242,6 +242,31 @@ TEST(CheckSource, StackErrorsPointAtTheInstructionWithItsOperands) {
               "demo.qvs:4:5: error: PUSHI overflows the int stack (it holds 32 values)\n");
 }
 
+// The transform carries over from one track's script to the next: a script that leaves the
+// matrix stack unbalanced is warned about, at the instruction without its partner.
+TEST(CheckSource, UnbalancedMatrixStackIsWarnedAbout) {
+    EXPECT_EQ(Shown(CheckSource("script 0\n  PUSHMATRIX\n  POPMATRIX\n  PUSHMATRIX\n"
+                                "  PUSHMATRIX\n  POPMATRIX\nscript 1\n  POPMATRIX\n"
+                                "  PUSHMATRIX\n  POPMATRIX\n")),
+              "demo.qvs:4:3: warning: PUSHMATRIX without a POPMATRIX after it in this script: "
+              "the transform is not reset between clips, so the tracks after it inherit this "
+              "script's, and the matrix stack grows every frame\n"
+              "demo.qvs:8:3: warning: POPMATRIX without a PUSHMATRIX before it in this script: "
+              "it takes the transform saved by another script, not one of its own\n");
+    // Balanced in a loop, and the operand bytes of PUSHI 25 (PUSHMATRIX's code) are no push.
+    EXPECT_EQ(Shown(CheckSource("script 0\nloop:\n  PUSHMATRIX\n  PUSHI 25\n  P_COUNT\n"
+                                "  POPMATRIX\n  PUSHI @loop\n  JMP\n")),
+              "");
+    // A called script that leaves its pose for the caller to pop: balanced in the caller.
+    const std::string pose = "script 0\n  PUSHMATRIX\n  CLIPXFORM\nscript 1\n  PUSHI 0\n  CALL\n";
+    EXPECT_EQ(Shown(CheckSource(pose + "  POPMATRIX\n")), "");
+    EXPECT_EQ(Shown(CheckSource(pose)),
+              "demo.qvs:6:3: warning: the script this CALL runs leaves a PUSHMATRIX without a "
+              "POPMATRIX after it in this script: "
+              "the transform is not reset between clips, so the tracks after it inherit this "
+              "script's, and the matrix stack grows every frame\n");
+}
+
 TEST(CheckSource, JumpsAndIndicesOutsideTheirTables) {
     EXPECT_EQ(Shown(CheckSource("script 0\n    PUSHI 99\n    JMP\n")),
               "demo.qvs:3:5: error: jump target 99 outside the code (length 6) (JMP)\n");

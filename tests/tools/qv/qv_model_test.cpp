@@ -75,10 +75,17 @@ TEST(QvModel, PrintsTheRecordOfAProgram) {
     size_t lines = 0;
     for (char c : r.out) lines += c == '\n';
     EXPECT_EQ(lines, 49u);
+    // Each quad is written as two triangles, which the player's loader reads back.
     std::string obj = ReadText(f.root / "sphere.obj");
     size_t faces = 0;
     for (size_t p = 0; (p = obj.find("\nf ", p)) != std::string::npos; ++p) ++faces;
-    EXPECT_EQ(faces, 12u);
+    EXPECT_EQ(faces, 24u);
+    EXPECT_NE(obj.find("\nf 1/1/1 2/2/2 3/3/3\nf 1/1/1 3/3/3 4/4/4\n"), std::string::npos) << obj;
+    models::ObjMesh back;
+    std::string error;
+    ASSERT_TRUE(models::ParseObj(obj, "sphere.obj", back, error)) << error;
+    ASSERT_EQ(back.groups.size(), 1u);
+    EXPECT_EQ(back.groups[0].corners.size(), 72u);
 }
 
 TEST(QvModel, ReadsEveryKindFromADemoFile) {

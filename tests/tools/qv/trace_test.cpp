@@ -122,8 +122,11 @@ TEST(Trace, AFatalErrorInACalledScriptNamesThatScriptAndTheCallersClip) {
 
 TEST(Trace, DemoFileFailuresAreMessageLinesWithExitOne) {
     std::string folder = testing_qv::FreshFolder();
+    // A file that is not there is the tool's own message, not the player's box.
     testing_qv::QvResult r = RunQv("trace " + folder + "/missing.acs --times 0");
-    EXPECT_EQ(r.out, "MessageBox(\"wtf?\", \"Script file not found\")\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "qv trace: " + folder +
+                         "/missing.acs: cannot open the file (No such file or directory)\n");
     EXPECT_EQ(r.status, 1);
 
     std::string wrongMagic = demo::WriteDemoFile(QuittingDemo());

@@ -449,7 +449,9 @@ TEST(DemoSource, DumpShowsLabelsNamesAndColours) {
 
 TEST(DemoSource, ErrorsNameFileAndLine) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"title \"x\"\nscript\n  PUSH 1", "t.qvs:3:3: error: unknown mnemonic 'PUSH'"},
+        {"title \"x\"\nscript\n  PUSH 1",
+         "t.qvs:3:3: error: unknown mnemonic 'PUSH' (did you mean PUSHI or PUSHF?)"},
+        {"script\n  BOXX", "t.qvs:2:3: error: unknown mnemonic 'BOXX' (did you mean BOX?)"},
         {"script\n  pushi 1",
          "t.qvs:2:3: error: unknown mnemonic 'pushi' (mnemonics are upper case)"},
         {"script\n  PUSHI @nowhere\n  JMP", "t.qvs:2:9: error: undefined label 'nowhere'"},
@@ -502,7 +504,8 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"texture 0 image \"\\x02x\"",
          "t.qvs:1:17: error: an image file name cannot be empty or start with byte 2: "
          "the player would read another kind of source (use raw)"},
-        {"texture 0 program\n  Blurr 1 2", "t.qvs:2:9: error: unknown texture operation 'Blurr'"},
+        {"texture 0 program\n  Blurr 1 2",
+         "t.qvs:2:3: error: unknown texture operation 'Blurr' (did you mean Blur?)"},
         {"texture 0 program\n  Fill \"x\"",
          "t.qvs:2:8: error: a label must follow a parameter value"},
         {"texture 0 picture \"a\"",
@@ -511,7 +514,11 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"path 0\n  segment 1 2 3 4 5 40000",
          "t.qvs:2:21: error: cy must be an integer from -32768 to 32767, not '40000'"},
         {"model 0 program\n  SelectBox 0 0 0 1 1", "t.qvs:2:22: error: missing max z"},
-        {"model 0 program\n  Op254", "t.qvs:2:8: error: unknown object operation 'Op254'"},
+        {"model 0 program\n  Op254", "t.qvs:2:3: error: unknown object operation 'Op254'"},
+        {"model 0 program\n  Smoothen",
+         "t.qvs:2:3: error: unknown object operation 'Smoothen' (did you mean Smooth?)"},
+        {"path 0\n  segmnt 1 2 3 4 5 6",
+         "t.qvs:2:3: error: expected 'segment', '.count' or '.byte', not 'segmnt'"},
         {"model 0 file \"\\x01a\"",
          "t.qvs:1:14: error: a vertex-file path cannot be empty or start with byte 1: "
          "the player would read another kind of source (use raw)"},
@@ -543,12 +550,49 @@ TEST(DemoSource, EveryErrorOfAFileIsReported) {
     EXPECT_EQ(BuildError(source),
               "t.qvs:4:9: error: BOX takes its operands from the stacks, not from its line: push "
               "3 floats (hz hy hx) before it\n"
-              "t.qvs:5:5: error: unknown mnemonic 'PUSH'\n"
+              "t.qvs:5:5: error: unknown mnemonic 'PUSH' (did you mean PUSHI or PUSHF?)\n"
               "t.qvs:6:9: error: undefined label 'nowhere'\n"
               "t.qvs:7:8: error: script 5 is out of order: the next script is 1\n"
               "t.qvs:9:1: error: clip needs 'script'\n"
               "t.qvs:11:14: error: parameter must be an integer from -2147483648 to 4294967295, "
               "not 'x'");
+}
+
+// A one-line item that fails (a clip, a title) leaves the next line to be read on its own,
+// and a word at column 1 that its block does not know is taken for a misspelt directive.
+TEST(DemoSource, AFailedLineDoesNotHideTheNextOne) {
+    const std::string directives =
+        "expected a directive (title, script, clip, track, texture, path, variables, music, "
+        "model, trailing, count, after-end), not ";
+    EXPECT_EQ(BuildError("clip track 1 start 0 length 5 script x\n"
+                         "clp track 1 start 0 length 5 script 0\n"
+                         "title 3\n"
+                         "  QUIT\n"),
+              "t.qvs:1:38: error: script must be an integer from -2147483648 to 2147483647, not "
+              "'x'\n"
+              "t.qvs:2:1: error: " +
+                  directives +
+                  "'clp'\n"
+                  "t.qvs:3:7: error: expected the title as a quoted string\n"
+                  "t.qvs:4:3: error: " +
+                  directives + "'QUIT'");
+    EXPECT_EQ(BuildError("script\n  QUIT\nclp track 1\ntexture 0 program\n  Fill 0 0 0\n"
+                         "modl 0 program\nmodel 0 program\n  Cube 1\nmusik \"a.ogg\"\n"
+                         "path 0\nsegmnt 1 2 3 4 5 6\n"),
+              "t.qvs:3:1: error: " + directives +
+                  "'clp'\n"
+                  "t.qvs:6:1: error: " +
+                  directives +
+                  "'modl'\n"
+                  "t.qvs:9:1: error: " +
+                  directives +
+                  "'musik'\n"
+                  "t.qvs:11:1: error: " +
+                  directives + "'segmnt'");
+    // A block that failed still keeps its lines quiet; indented unknown words stay what they are.
+    EXPECT_EQ(BuildError("script 3\n  NOPE\nscript\n  NOPE\n"),
+              "t.qvs:1:8: error: script 3 is out of order: the next script is 0\n"
+              "t.qvs:4:3: error: unknown mnemonic 'NOPE'");
 }
 
 TEST(DemoSource, ColumnsCountCharactersAndStopAtTheErrorLimit) {
