@@ -194,8 +194,7 @@ constexpr char kMusicOnDisk[] = "m\xC3\xBCsic.flac";
 #endif
 TEST_F(SoundFiles, AWindowsMusicNameDecodesItsFileOnDisk) {
     std::string error;
-    ASSERT_TRUE(
-        WriteSoundFile(dir.string() + "/" + kMusicOnDisk, 22050, Tone(22050, 0.2), error))
+    ASSERT_TRUE(WriteSoundFile(dir.string() + "/" + kMusicOnDisk, 22050, Tone(22050, 0.2), error))
         << error;
     platform::SetContentRoot(dir.string());
     const std::string path = platform::ResolvePath("M\xDCSIC.flac");
