@@ -55,18 +55,24 @@ bool MusicDecoder::Open(const std::string& path, std::string& error) {
     std::string soundError = SoundErrorText(sf_strerror(nullptr));
     if (OpenTracker(path)) return true;
     error = soundError;
+#ifdef QV_NO_OPENMPT
+    error += " (this build decodes no tracker modules)";
+#endif
     return false;
 }
 
 void MusicDecoder::Seek(int64_t frame) {
     if (sound_) sf_seek(sound_, frame, SEEK_SET);
+#ifndef QV_NO_OPENMPT
     if (module_) openmpt_module_set_position_seconds(module_, double(frame) / rate_);
+#endif
 }
 
 int64_t MusicDecoder::ReadStereo(float* out, int64_t frames) {
+#ifndef QV_NO_OPENMPT
     if (module_)
-        return openmpt_module_read_interleaved_float_stereo(module_, rate_, size_t(frames),
-                                                            out);
+        return openmpt_module_read_interleaved_float_stereo(module_, rate_, size_t(frames), out);
+#endif
     int64_t done = 0;
     while (sound_ && done < frames) {
         sf_count_t want = std::min<int64_t>(kChunkFrames, frames - done);
@@ -83,21 +89,27 @@ int64_t MusicDecoder::ReadStereo(float* out, int64_t frames) {
     return done;
 }
 
+#ifdef QV_NO_OPENMPT
+bool MusicDecoder::OpenTracker(const std::string&) { return false; }
+#else
 bool MusicDecoder::OpenTracker(const std::string& path) {
     std::vector<uint8_t> bytes;
     if (!core::ReadWholeFile(path, bytes) || bytes.empty()) return false;
-    module_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(),
-                                                 openmpt_log_func_silent, nullptr, nullptr,
-                                                 nullptr, nullptr, nullptr, nullptr);
+    module_ =
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!module_) return false;
     rate_ = kTrackerRate;
     frames_ = int64_t(openmpt_module_get_duration_seconds(module_) * rate_);
     return true;
 }
+#endif
 
 void MusicDecoder::Close() {
     if (sound_) sf_close(sound_);
+#ifndef QV_NO_OPENMPT
     if (module_) openmpt_module_destroy(module_);
+#endif
     sound_ = nullptr;
     module_ = nullptr;
 }

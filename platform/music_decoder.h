@@ -1,8 +1,13 @@
 // The music decoders shared by every audio output: one file decoded with libsndfile or
-// libopenmpt into interleaved stereo floats, piece by piece from its start.
+// libopenmpt into interleaved stereo floats, piece by piece from its start. A build with
+// QV_NO_OPENMPT (a Windows build whose libraries left libopenmpt out) has libsndfile alone.
 #pragma once
-#include <libopenmpt/libopenmpt.h>
 #include <sndfile.h>
+#ifdef QV_NO_OPENMPT
+struct openmpt_module;
+#else
+#include <libopenmpt/libopenmpt.h>
+#endif
 
 #include <cstdint>
 #include <string>
