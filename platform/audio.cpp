@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -20,12 +19,6 @@ constexpr Uint16 kDeviceBufferFrames = 1024;
 // SDL reports only its buffer size. When the callback returns, the buffer it filled waits
 // behind the one the device is playing: two buffers are handed but not heard yet.
 constexpr int64_t kBuffersInFlight = 2;
-
-int64_t SteadyNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // Written by the audio thread under a sequence counter (odd while a write is under way), read
 // by the main thread without a lock. The fields are stored with release and loaded with

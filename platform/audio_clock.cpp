@@ -1,10 +1,17 @@
 #include "platform/audio_clock.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "core/numeric.h"
 
 namespace platform {
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 int64_t FramesIn(int64_t ns, int32_t sampleRate) {
     // Whole seconds and the rest apart: hours of nanoseconds times the rate overflow 64 bits,

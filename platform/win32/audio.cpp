@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -24,12 +23,6 @@ namespace {
 
 constexpr int64_t kBufferFrames = 1024;
 constexpr int kBufferCount = 3;
-
-int64_t SteadyNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 struct Block {
     WAVEHDR header{};

@@ -3,14 +3,11 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "core/text.h"
+#include "platform/message_sink.h"
 
 namespace platform {
 namespace {
-
-MessageSink g_sink = nullptr;
 
 // Names from the demo file are ANSI bytes already and pass unchanged; a text that is UTF-8
 // (a path as the C runtime reported it, say) is put into the ANSI code page.
@@ -30,18 +27,8 @@ std::string AnsiText(const std::string& text) {
 
 }  // namespace
 
-void SetMessageSink(MessageSink sink) { g_sink = sink; }
-MessageSink CurrentMessageSink() { return g_sink; }
-
-// The "caption: text" line also goes to stderr, where a console or Wine's terminal shows it.
 void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
-    if (g_sink) {
-        g_sink(caption, text);
-        return;
-    }
-    std::fprintf(stderr, "%s: %s\n", core::DisplayText(caption).c_str(),
-                 core::DisplayText(text).c_str());
-    std::fflush(stderr);
+    if (SinkOrLogMessage(caption, text)) return;
     const UINT type = MB_OK | (icon == MessageIcon::Error ? MB_ICONERROR : 0);
     MessageBoxA(nullptr, AnsiText(text).c_str(), AnsiText(caption).c_str(), type);
 }
