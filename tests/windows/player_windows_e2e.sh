@@ -254,7 +254,7 @@ case_virtual_desktop_changes_the_mode() {
     if wait_for 20 desktop_is_640; then pass "full screen 640x480 changes Wine's display mode to 640 x 480"
     else fail "display mode: desktop $(window_geometry '.*Wine desktop'), stderr $(cat "$d/stderr")"; fi
     grep -q "Fullscreen-mode" "$d/stderr" && fail "the mode change was refused"
-    press '.*Wine desktop' Escape
+    press '>> mode.*' Escape
     wait_for 10 exited "$d" || fail "Escape did not end the full-screen run"
     [ "$(status_of "$d")" = 0 ] || fail "full-screen run: exit status $(status_of "$d")"
     virtual_desktop off
