@@ -9,7 +9,7 @@ export LC_ALL=C.UTF-8
 
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:?usage: player_windows_e2e.sh BUILD_DIR WINE_ROOT}" && pwd)"
-wine_root="${2:?usage: player_windows_e2e.sh BUILD_DIR WINE_ROOT}"
+wine_root="$(mkdir -p "${2:?usage: player_windows_e2e.sh BUILD_DIR WINE_ROOT}" && cd "$2" && pwd)"
 linux_build="${QV_LINUX_BUILD:-$here/../../build}"
 player="$build/quorvanel.exe"
 wine=("$here/wine.sh" "$wine_root")
