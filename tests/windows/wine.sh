@@ -12,7 +12,7 @@ command="${2:?usage: wine.sh ROOT start|run|stop ...}"
 shift 2
 mkdir -p "$root/home"
 root="$(cd "$root" && pwd)"  # Wine takes absolute prefixes only
-export WINEPREFIX="$root/prefix" HOME="$root/home" WINEDEBUG=-all
+export WINEPREFIX="$root/prefix" HOME="$root/home" WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers: nothing here needs .NET or HTML.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 server=/usr/lib/wine/wineserver64
