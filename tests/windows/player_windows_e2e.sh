@@ -140,7 +140,8 @@ choose_resolution() {
 }
 
 # virtual_desktop on|off: Wine's desktop in one X window of 1024x768, whose display modes
-# can be changed, or every window on the X screen itself.
+# can be changed, or every window on the X screen itself. The desktop process reads the
+# setting when it starts: the wineserver starts anew.
 virtual_desktop() {
     if [ "$1" = on ]; then
         "${wine[@]}" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
@@ -148,6 +149,8 @@ virtual_desktop() {
     else
         "${wine[@]}" wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f
     fi
+    "${wine[@]}" stop
+    "${wine[@]}" start
 } >/dev/null 2>&1
 
 # --- the cases
@@ -261,8 +264,6 @@ case_virtual_desktop_changes_the_mode() {
     wait_for 20 exited "$d" || fail "Escape did not end the full-screen run"
     [ "$(status_of "$d")" = 0 ] || fail "full-screen run: exit status $(status_of "$d")"
     virtual_desktop off
-    "${wine[@]}" stop
-    "${wine[@]}" start
 }
 
 case_missing_demo_file() {
