@@ -303,6 +303,8 @@ run_case() {
     for d in "$work"/*/; do [ -s "$d/pid" ] && stop_player "${d%/}"; done
 }
 
+# Every window on the X screen itself to begin with, whatever an interrupted run left set.
+virtual_desktop off
 run_case case_dialog_layout_and_quit
 run_case case_fullscreen_fps_escape
 run_case case_f1_moves_the_demo_time
