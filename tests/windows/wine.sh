@@ -32,7 +32,8 @@ case "$command" in
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || /usr/lib/wine/wine wineboot -i
         fi
-        "$server" -p
+        # Detached from the caller's output, which ctest waits on until every writer is gone.
+        "$server" -p </dev/null >/dev/null 2>&1
         ;;
     run)
         program="${1:?usage: wine.sh ROOT run PROGRAM ARGS...}"
