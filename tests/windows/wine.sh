@@ -34,6 +34,9 @@ case "$command" in
         fi
         # Detached from the caller's output, which ctest waits on until every writer is gone.
         "$server" -p </dev/null >/dev/null 2>&1
+        # Wine's services start with the first program and would hold its output open; they
+        # start here instead, detached.
+        /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
         ;;
     run)
         program="${1:?usage: wine.sh ROOT run PROGRAM ARGS...}"
