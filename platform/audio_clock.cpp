@@ -1,14 +1,24 @@
 #include "platform/audio_clock.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "core/numeric.h"
 
 namespace platform {
 
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 int64_t FramesIn(int64_t ns, int32_t sampleRate) {
-    // 128-bit product: hours of nanoseconds times the rate overflow 64 bits.
-    return ns <= 0 ? 0 : int64_t(__int128(ns) * sampleRate / 1000000000);
+    // Whole seconds and the rest apart: hours of nanoseconds times the rate overflow 64 bits,
+    // and 32-bit targets have no 128-bit integers. The rest times the rate stays below 2^61.
+    if (ns <= 0) return 0;
+    constexpr int64_t kNsPerSecond = 1000000000;
+    return ns / kNsPerSecond * sampleRate + ns % kNsPerSecond * sampleRate / kNsPerSecond;
 }
 
 int64_t HeardFrame(const CallbackMark& mark, const ClockParams& params, int64_t nowNs,

@@ -27,6 +27,9 @@ struct ClockParams {
 int64_t HeardFrame(const CallbackMark& mark, const ClockParams& params, int64_t nowNs,
                    int64_t previous);
 
+// The steady clock in nanoseconds, the time base of the marks.
+int64_t SteadyNs();
+
 // Frames played in ns nanoseconds at sampleRate (truncated; 0 for negative spans).
 int64_t FramesIn(int64_t ns, int32_t sampleRate);
 

@@ -3,15 +3,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <vector>
 
 #include "core/text.h"
 
 namespace platform {
 namespace {
-
-std::string g_root = ".";
 
 bool Exists(const std::string& path) {
     struct stat st;
@@ -78,25 +75,18 @@ bool FindEntry(const std::string& folder, const std::string& component, std::str
 
 }  // namespace
 
-void SetContentRoot(const std::string& folder) { g_root = folder.empty() ? "." : folder; }
-
-void SetContentRootBeside(const std::string& path) {
-    SetContentRoot(std::filesystem::path(path).parent_path().string());
-}
-const std::string& ContentRoot() { return g_root; }
-
 std::string ResolvePath(const std::string& demoName) {
     std::string name = demoName;
     for (char& c : name)
         if (c == '\\') c = '/';
     bool absolute = !name.empty() && name[0] == '/';
-    std::string base = absolute ? "" : g_root + "/";
+    std::string base = absolute ? "" : ContentRoot() + "/";
     std::string direct = base + name;
     if (name.empty() || Exists(direct)) return direct;
     std::string directUtf8 = base + core::Cp1252ToUtf8(name);
     if (Exists(directUtf8)) return directUtf8;
 
-    std::string path = absolute ? "" : g_root;
+    std::string path = absolute ? "" : ContentRoot();
     for (const std::string& component : SplitComponents(name)) {
         std::string entry;
         if (component == "." || component == ".." || !FindEntry(path, component, entry))

@@ -16,26 +16,6 @@
 
 namespace platform {
 
-void ChooseResolution(StartupChoice& choice, int index) {
-    if (index < 0 || index >= kResolutionCount) return;
-    choice.width = kResolutions[index].width;
-    choice.height = kResolutions[index].height;
-}
-
-bool ClickWindowed(StartupChoice& choice, bool wasChecked) {
-    choice.fullscreen = wasChecked;
-    return !wasChecked;
-}
-
-std::string TitleLabel(const std::string& titleCp1252) {
-    std::string label;
-    for (char c : core::Cp1252ToUtf8(titleCp1252)) {
-        if (c == '@') label += '@';
-        label += c;
-    }
-    return label;
-}
-
 namespace {
 
 // The window was laid out for an outer size of 220 x 200 with the classic dialog frame

@@ -23,7 +23,8 @@ constexpr int32_t kWrap = kLayerSize - 1;  // WrapIndex of any int32 is v & kWra
 // loader picks one for the processor at hand (GCC function multi-versioning). Both compute the
 // same bytes: the loops are integer or exactly rounded IEEE double arithmetic. Sanitizer builds
 // keep one version: the dynamic loader runs the selectors before the sanitizer runtime starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+// Windows executables have no such selectors (ifunc) either.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32) && \
     !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define QV_HOT_LOOP __attribute__((target_clones("avx2", "default")))
 #else

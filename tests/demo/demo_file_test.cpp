@@ -9,6 +9,7 @@
 #include "core/byte_reader.h"
 #include "demo/demo_file.h"
 #include "platform/message_box.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -224,10 +225,7 @@ void CollectMessage(const std::string& caption, const std::string& text) {
 // Files in a folder of this process's own, so that parallel runs from other build folders
 // cannot meet.
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-    static const std::string kDir = [] {
-        std::string pattern = testing::TempDir() + "qv-demo-file-XXXXXX";
-        return std::string(mkdtemp(pattern.data())) + "/";
-    }();
+    static const std::string kDir = MakeTempFolder("qv-demo-file").string() + "/";
     std::string path = kDir + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);

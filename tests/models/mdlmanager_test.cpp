@@ -142,6 +142,7 @@ TEST(ModelManager, FirstFailureStopsLoadingWithTheFileNamed) {
     EXPECT_NE(error.find("\2erts.bin: cannot open the file"), std::string::npos) << error;
 }
 
+#ifndef _WIN32  // UTF-8 names on disk are Linux's; Windows takes the ANSI bytes as they are
 // OBJ and vertex-file names in the demo file are Windows-1252; the disk names them in UTF-8.
 TEST(ModelManager, WindowsNamesLoadFromTheirUtf8FilesAndErrorsShowUtf8) {
     ContentFolder folder;
@@ -158,3 +159,4 @@ TEST(ModelManager, WindowsNamesLoadFromTheirUtf8FilesAndErrorsShowUtf8) {
     EXPECT_EQ(error, "model 0: " + (folder.root / "kurz\xC3\xBC.bin").string() +
                          ": the vertex file announces 2 vertices but ends after 1 (40 bytes)");
 }
+#endif

@@ -625,6 +625,7 @@ TEST_F(LoaderFiles, EachLoaderReadsItsOwnFormatWhateverTheName) {
     EXPECT_EQ(g_messages[0].text, "Couldn't load JPG - \"data\\really_a_bmp.tga\"");
 }
 
+#ifndef _WIN32  // UTF-8 names on disk are Linux's; Windows takes the ANSI bytes as they are
 // Names in the demo file are Windows-1252; the files on disk and the messages are UTF-8.
 TEST_F(LoaderFiles, WindowsNamesLoadFromTheirUtf8FilesAndMessagesShowUtf8) {
     Write("b\xC3\xA4r.bmp", Bmp(4, 2));
@@ -642,3 +643,4 @@ TEST_F(LoaderFiles, WindowsNamesLoadFromTheirUtf8FilesAndMessagesShowUtf8) {
         << g_messages[1].text;
     EXPECT_EQ(g_messages[2].text, "File not found  - data\\n\xC3\xB6ne.tga");
 }
+#endif

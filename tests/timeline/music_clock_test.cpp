@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <thread>
 
 #include "platform/audio.h"
@@ -59,6 +60,16 @@ TEST(HeardFrame, StopsAtTheEndOfTheMusic) {
     EXPECT_EQ(HeardFrame(ended, Params(), 10000 * kMs, 0), 90000);
 }
 
+TEST(FramesIn, TruncatesAndStaysExactOverHours) {
+    EXPECT_EQ(platform::FramesIn(-5, 44100), 0);
+    EXPECT_EQ(platform::FramesIn(999999999, 44100), 44099);
+    EXPECT_EQ(platform::FramesIn(1000000000, 44100), 44100);
+    // A hundred hours, and a frame less one nanosecond: the product needs more than 64 bits.
+    const int64_t hours = int64_t(360000) * 1000000000;
+    EXPECT_EQ(platform::FramesIn(hours + 20833, 48000), int64_t(360000) * 48000);
+    EXPECT_EQ(platform::FramesIn(hours + 20834, 48000), int64_t(360000) * 48000 + 1);
+}
+
 TEST(FramesToMs, SecondsAsFloatTimesThousandRounded) {
     EXPECT_EQ(FramesToMs(66150, 44100), 1500);  // 1.5 s exactly
     EXPECT_EQ(FramesToMs(0, 44100), 0);
@@ -80,7 +91,7 @@ protected:
     static std::vector<float> Tone(int rate, double seconds) {
         std::vector<float> s;
         for (int i = 0; i < int(rate * seconds); ++i) {
-            float v = 0.5f * float(std::sin(2 * M_PI * 440.0 * i / rate));
+            float v = 0.5f * float(std::sin(2 * std::numbers::pi * 440.0 * i / rate));
             s.push_back(v);
             s.push_back(-v);
         }
@@ -150,7 +161,10 @@ TEST_F(SoundFiles, ProtrackerModulePlaysThroughTheTrackerDecoder) {
 
     DecodedSound sound;
     std::string error;
-    ASSERT_TRUE(DecodeMusicFile(path, sound, error)) << error;
+    const bool decoded = DecodeMusicFile(path, sound, error);
+    if (!decoded && error.ends_with("(this build decodes no tracker modules)"))
+        GTEST_SKIP() << error;
+    ASSERT_TRUE(decoded) << error;
     EXPECT_EQ(sound.sampleRate, 44100);
     // 64 rows at speed 6 and 125 BPM: 64 * 6 * 20 ms, plus the decoder's short fade-out.
     EXPECT_NEAR(double(sound.stereo.size()) / 2 / 44100.0, 7.68, 0.15);
@@ -171,11 +185,16 @@ TEST_F(SoundFiles, AFileOfNeitherKindIsRefusedWithAReason) {
     EXPECT_EQ(error, "No such file or directory");
 }
 
-// The music file name in the demo file is Windows-1252; the file on disk is named in UTF-8.
-TEST_F(SoundFiles, AWindowsMusicNameDecodesItsUtf8File) {
+// The music file name in the demo file is Windows-1252. Linux names the file on disk in UTF-8;
+// Windows takes the ANSI bytes as they are, in libsndfile as in the player.
+#ifdef _WIN32
+constexpr char kMusicOnDisk[] = "m\xFCsic.flac";
+#else
+constexpr char kMusicOnDisk[] = "m\xC3\xBCsic.flac";
+#endif
+TEST_F(SoundFiles, AWindowsMusicNameDecodesItsFileOnDisk) {
     std::string error;
-    ASSERT_TRUE(
-        WriteSoundFile((dir / "m\xC3\xBCsic.flac").string(), 22050, Tone(22050, 0.2), error))
+    ASSERT_TRUE(WriteSoundFile(dir.string() + "/" + kMusicOnDisk, 22050, Tone(22050, 0.2), error))
         << error;
     platform::SetContentRoot(dir.string());
     const std::string path = platform::ResolvePath("M\xDCSIC.flac");
@@ -185,6 +204,7 @@ TEST_F(SoundFiles, AWindowsMusicNameDecodesItsUtf8File) {
     EXPECT_EQ(sound.sampleRate, 22050);
 }
 
+#ifndef _WIN32
 // SDL's dummy driver keeps no real time: the clock falls back to the steady clock started by
 // PlayMusic, says so in one line, and still starts at 0 and never goes backwards.
 TEST(Muzax, WithoutARealDeviceTheDemoRunsOnTheSteadyClock) {
@@ -210,3 +230,4 @@ TEST(Muzax, WithoutARealDeviceTheDemoRunsOnTheSteadyClock) {
     }
     EXPECT_GE(previous, 25);
 }
+#endif
