@@ -41,11 +41,11 @@ session() {
     cp "$2" "$dir/demo.acs"
     (
         cd "$dir" || exit
-        exec timeout -s KILL 60 "$qv" play demo.acs --start 500 --paused --size 160x120 \
+        exec timeout -s KILL 120 "$qv" play demo.acs --start 500 --paused --size 160x120 \
             --no-audio 2>"$dir/stderr"
     ) &
     play_pid=$!
-    if ! wait_for 15 has_window "qv play: .*"; then
+    if ! wait_for 45 has_window "qv play: .*"; then
         wait_for 5 play_gone
         wait "$play_pid"; local status=$?
         play_pid=""
