@@ -22,8 +22,8 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 size_t Bytes(const app::Checkpoint& c) {
-    size_t n = sizeof c + c.engine.machine.intVars.size() * 4 +
-               c.engine.machine.floatVars.size() * 4;
+    size_t n =
+        sizeof c + c.engine.machine.intVars.size() * 4 + c.engine.machine.floatVars.size() * 4;
     for (const gl::MatrixStack& s : c.gl.stacks) n += s.items.size() * 64;
     for (const gl::TextureImage& t : c.gl.textures) n += t.rgba.size();
     return n;

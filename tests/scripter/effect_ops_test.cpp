@@ -14,10 +14,10 @@
 #include "models/objloader.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
-#include "tests/support/script_builder.h"
 #include "scripter/effects.h"
 #include "scripter/passes.h"
 #include "scripter/scripter.h"
+#include "tests/support/script_builder.h"
 #include "tests/support/temp_folder.h"
 #include "textures/texmanager.h"
 

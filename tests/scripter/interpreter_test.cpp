@@ -6,8 +6,8 @@
 
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
-#include "tests/support/script_builder.h"
 #include "scripter/scripter.h"
+#include "tests/support/script_builder.h"
 
 using namespace demo;
 using namespace scripter;

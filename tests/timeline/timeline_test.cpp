@@ -5,8 +5,8 @@
 
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
-#include "tests/support/script_builder.h"
 #include "scripter/scripter.h"
+#include "tests/support/script_builder.h"
 #include "timeline/timeline.h"
 
 using namespace testing_scripts;

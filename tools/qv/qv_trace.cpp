@@ -13,13 +13,13 @@
 
 #include "app/demo_loader.h"
 #include "app/engine.h"
+#include "core/command_line.h"
 #include "core/quote.h"
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "scripter/scripter.h"
 #include "tools/qv/cli.h"
-#include "core/command_line.h"
 #include "tools/qv/qv_commands.h"
 
 namespace tools {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "app/frame_loop.h"
-#include "core/quote.h"
 #include "core/command_line.h"
+#include "core/quote.h"
 
 namespace tools {
 namespace {
@@ -41,9 +41,9 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
         } else if (arg == "--paused") {
             o.paused = true;
         } else if (arg == "--size") {
-            error = needs(
-                value && core::ParseSize(value, o.width, o.height) && o.width <= 8192 && o.height <= 8192,
-                "--size needs WIDTHxHEIGHT, each 1 to 8192");
+            error = needs(value && core::ParseSize(value, o.width, o.height) && o.width <= 8192 &&
+                              o.height <= 8192,
+                          "--size needs WIDTHxHEIGHT, each 1 to 8192");
             ++i;
         } else if (arg == "--fullscreen") {
             o.fullscreen = true;
