@@ -10,11 +10,8 @@ set -uo pipefail
 export LC_ALL=C.UTF-8
 qv="$(cd "${1:?usage: bench/qv_play_latency.sh BUILD_DIR}" && pwd)/qv"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_play_latency.XXXXXX")"
-xvfb_pid=""
-play_pid=""
 source "$(dirname "$0")/../tests/e2e/x_session.sh"
-trap end_x_session EXIT
-start_x_session
+open_x_session
 
 cat >"$work/bench.qvs" <<'QVS'
 title "bench"

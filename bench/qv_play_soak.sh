@@ -12,11 +12,8 @@ build="$(cd "${1:?usage: bench/qv_play_soak.sh BUILD_DIR [SEEKS] [RELOADS]}" && 
 seeks="${2:-1000}"
 reloads="${3:-100}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_play_soak.XXXXXX")"
-xvfb_pid=""
-play_pid=""
 source "$(dirname "$0")/../tests/e2e/x_session.sh"
-trap end_x_session EXIT
-start_x_session
+open_x_session
 
 cp -r "$build/demos/nightfall" "$work/demo"
 cp "$work/demo/demo.acs" "$work/original.acs"

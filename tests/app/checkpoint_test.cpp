@@ -85,26 +85,6 @@ int DifferingFrames(const demo::DemoFile& d, int at, int last, bool restore = tr
     return differing;
 }
 
-demo::DemoFile DemoWith(std::vector<demo::Script> scripts, std::vector<demo::Clip> clips) {
-    demo::DemoFile d;
-    d.title = "checkpoint";
-    d.scriptCount = int32_t(scripts.size());
-    d.scripts = std::move(scripts);
-    d.clipCount = int32_t(clips.size());
-    d.clips = std::move(clips);
-    return d;
-}
-
-// Two render-target slots and a program texture, as the random demos of the seek tests use.
-void AddTextures(demo::DemoFile& d) {
-    std::vector<uint8_t> program =
-        demo::EncodeTexProgram({{demo::kFill, {{0x336699, ""}, {0, ""}, {0, ""}}}});
-    const std::string programSlot =
-        char(demo::kTextureProgram) + std::string(program.begin(), program.end());
-    d.textureSources = {{0, ""}, {0, ""}, {int32_t(programSlot.size()), programSlot}};
-    d.textureCount = 3;
-}
-
 Bytes Light(int32_t light, int32_t pname, float a, float b, float c, float e) {
     return Join(
         {PushF(e), PushF(c), PushF(b), PushF(a), PushI(light), PushI(pname), Do(demo::LIGHT)});
@@ -203,7 +183,7 @@ demo::DemoFile StatefulDemo() {
                   MakeClip(3, 120, 40, 3), MakeClip(4, 0, 100000, 4), MakeClip(5, 0, 100000, 5),
                   MakeClip(6, 20, 140, 6), MakeClip(7, 200, 100000, 7)});
     d.intVarCount = 2;
-    AddTextures(d);
+    AddRenderTargets(d);
     return d;
 }
 

@@ -9,15 +9,8 @@ export LC_ALL=C.UTF-8
 qv="$(cd "${1:?usage: qv_play_fuzz_test.sh BUILD_DIR}" && pwd)/qv"
 seeds="$(cd "$(dirname "$0")/../../fuzz/seeds/demo_fuzz" && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_play_fuzz.XXXXXX")"
-xvfb_pid=""
-play_pid=""
-failures=0
 source "$(dirname "$0")/x_session.sh"
-trap end_x_session EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok:   $*"; }
-
-start_x_session
+open_x_session
 
 # mutate SEED IN OUT: IN with a few bytes past the title changed, chosen by SEED.
 mutate() {

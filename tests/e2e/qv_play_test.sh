@@ -9,15 +9,8 @@ set -uo pipefail
 export LC_ALL=C.UTF-8
 qv="$(cd "${1:?usage: qv_play_test.sh BUILD_DIR}" && pwd)/qv"
 work="$(mktemp -d "${TMPDIR:-/tmp}/qv_play.XXXXXX")"
-xvfb_pid=""
-play_pid=""
-failures=0
 source "$(dirname "$0")/x_session.sh"
-trap end_x_session EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok:   $*"; }
-
-start_x_session
+open_x_session
 
 title="e2e"  # the caption of the session under test is "qv play: $title"
 window_id() { window_line "qv play: $title" | awk '{print $1}'; }

@@ -17,6 +17,15 @@ start_x_session() {
     export SDL_AUDIODRIVER=dummy  # no sound card needed: the clock falls back to the steady clock
 }
 
+# open_x_session: a server for a script that starts qv play as $play_pid and leaves its
+# cleanup to end_x_session on exit.
+open_x_session() {
+    xvfb_pid=""
+    play_pid=""
+    trap end_x_session EXIT
+    start_x_session
+}
+
 # wait_for SECONDS COMMAND...: polls COMMAND every 50 ms until it succeeds.
 wait_for() {
     local deadline=$(( $(date +%s%N) + ${1} * 1000000000 )); shift

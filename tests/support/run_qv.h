@@ -11,6 +11,7 @@
 #include <string>
 
 #include "demo/demo_file.h"
+#include "tests/support/script_builder.h"
 
 namespace testing_qv {
 
@@ -50,15 +51,6 @@ inline std::string WriteDemo(const demo::DemoFile& demo, const std::string& name
     return path;
 }
 
-// A demo holding only these scripts and clips (counts filled in).
-inline demo::DemoFile DemoWith(std::vector<demo::Script> scripts, std::vector<demo::Clip> clips) {
-    demo::DemoFile d;
-    d.title = "test";
-    d.scriptCount = int32_t(scripts.size());
-    d.scripts = std::move(scripts);
-    d.clipCount = int32_t(clips.size());
-    d.clips = std::move(clips);
-    return d;
-}
+using testing_scripts::DemoWith;
 
 }  // namespace testing_qv

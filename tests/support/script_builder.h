@@ -6,9 +6,15 @@
 #include <initializer_list>
 #include <vector>
 
+#include <string>
+#include <utility>
+
 #include "demo/clip.h"
+#include "demo/demo_file.h"
 #include "demo/opcodes.h"
 #include "demo/script.h"
+#include "demo/tex_program.h"
+#include "demo/texture_ops.h"
 
 namespace testing_scripts {
 
@@ -59,6 +65,27 @@ inline demo::Clip MakeClip(uint8_t track, int32_t start, int32_t length, int32_t
     c.length = length;
     c.scriptIndex = script;
     return c;
+}
+
+// A demo holding only these scripts and clips (counts filled in).
+inline demo::DemoFile DemoWith(std::vector<demo::Script> scripts, std::vector<demo::Clip> clips) {
+    demo::DemoFile d;
+    d.title = "test";
+    d.scriptCount = int32_t(scripts.size());
+    d.scripts = std::move(scripts);
+    d.clipCount = int32_t(clips.size());
+    d.clips = std::move(clips);
+    return d;
+}
+
+// Texture slots 0 and 1 empty (render targets), slot 2 a program filling it with 0x336699.
+inline void AddRenderTargets(demo::DemoFile& d) {
+    std::vector<uint8_t> program =
+        demo::EncodeTexProgram({{demo::kFill, {{0x336699, ""}, {0, ""}, {0, ""}}}});
+    const std::string programSlot =
+        char(demo::kTextureProgram) + std::string(program.begin(), program.end());
+    d.textureSources = {{0, ""}, {0, ""}, {int32_t(programSlot.size()), programSlot}};
+    d.textureCount = 3;
 }
 
 }  // namespace testing_scripts

@@ -256,13 +256,7 @@ demo::DemoFile RandomDemo(uint32_t seed) {
         MakeClip(2, 0, 3000, 2),
     };
     demo::DemoFile d = testing_qv::DemoWith(std::move(scripts), std::move(clips));
-    // Two render targets and a program texture.
-    std::vector<uint8_t> program =
-        demo::EncodeTexProgram({{demo::kFill, {{0x336699, ""}, {0, ""}, {0, ""}}}});
-    const std::string programSlot =
-        char(demo::kTextureProgram) + std::string(program.begin(), program.end());
-    d.textureSources = {{0, ""}, {0, ""}, {int32_t(programSlot.size()), programSlot}};
-    d.textureCount = 3;
+    AddRenderTargets(d);
     return d;
 }
 
