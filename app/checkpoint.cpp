@@ -1,18 +1,31 @@
 #include "app/checkpoint.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "scripter/scripter.h"
+
 namespace app {
 
-bool CaptureCheckpoint(Checkpoint& out) {
+bool CaptureCheckpoint(Checkpoint& out, bool withWrittenTextures) {
     out.engine = scripter::SaveEngineState();
     out.tracks = timeline::SaveTracks();
-    return gl::CaptureDriverState(out.engine.machine.capabilities, out.engine.passes.written,
-                                  out.gl);
+    const std::vector<uint32_t> none;
+    return gl::CaptureDriverState(out.engine.machine.capabilities,
+                                  withWrittenTextures ? out.engine.passes.written : none, out.gl);
 }
 
 void RestoreCheckpoint(const Checkpoint& checkpoint) {
+    // Capabilities the frames after the checkpoint named, on a context that ran them.
+    std::vector<uint32_t> namedSince;
+    for (uint32_t cap : scripter::NamedCapabilities())
+        if (std::find(checkpoint.engine.machine.capabilities.begin(),
+                      checkpoint.engine.machine.capabilities.end(),
+                      cap) == checkpoint.engine.machine.capabilities.end())
+            namedSince.push_back(cap);
     scripter::RestoreEngineState(checkpoint.engine);
     timeline::RestoreTracks(checkpoint.tracks);
-    gl::RestoreDriverState(checkpoint.gl);
+    gl::RestoreDriverState(checkpoint.gl, namedSince);
 }
 
 }  // namespace app

@@ -17,10 +17,13 @@ struct Checkpoint {
 };
 
 // False when the state cannot be read back completely (the frame ended inside a glBegin
-// block, or the driver reported an error): such a frame is no checkpoint.
-bool CaptureCheckpoint(Checkpoint& out);
+// block, or the driver reported an error): such a frame is no checkpoint. Without the
+// written textures' pixels, the checkpoint is for the context it was taken on, whose
+// textures the caller keeps as they were (a seek's first pass, which writes none).
+bool CaptureCheckpoint(Checkpoint& out, bool withWrittenTextures = true);
 
-// On a context where the demo's start-up has run (the same textures under the same names).
+// On a context where the demo's start-up has run (the same textures under the same names),
+// fresh or the one the checkpoint was taken on, run on past it.
 void RestoreCheckpoint(const Checkpoint& checkpoint);
 
 }  // namespace app

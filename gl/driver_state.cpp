@@ -2,6 +2,8 @@
 // the layer's own header, as in the driver backend.
 #include "gl/driver_state.h"
 
+#include "gl/gl_layer.h"
+
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -177,7 +179,7 @@ bool CaptureTexture(uint32_t name, TextureImage& image) {
     ::glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &image.wrapT);
     if (image.width <= 0 || image.height <= 0) return true;  // no image: nothing to keep
     image.rgba.resize(size_t(image.width) * size_t(image.height) * 4);
-    ::glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    // RGBA rows are whole words: the pack alignment the engine keeps reads them unpadded.
     ::glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
     return ::glGetError() == GL_NO_ERROR;
 }
@@ -185,7 +187,6 @@ bool CaptureTexture(uint32_t name, TextureImage& image) {
 void RestoreTexture(const TextureImage& image) {
     ::glBindTexture(GL_TEXTURE_2D, image.name);
     if (!image.rgba.empty()) {
-        ::glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         ::glTexImage2D(GL_TEXTURE_2D, 0, image.internalFormat, image.width, image.height, 0,
                        GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
     }
@@ -235,7 +236,7 @@ bool CaptureDriverState(std::span<const uint32_t> extraCapabilities,
     return ok && ::glGetError() == GL_NO_ERROR;
 }
 
-void RestoreDriverState(const DriverState& s) {
+void RestoreDriverState(const DriverState& s, std::span<const uint32_t> namedSince) {
     ClearErrors();
     for (const TextureImage& image : s.textures) RestoreTexture(image);
     ::glBindTexture(GL_TEXTURE_2D, s.boundTexture);
@@ -252,6 +253,7 @@ void RestoreDriverState(const DriverState& s) {
     ::glMatrixMode(GL_MODELVIEW);
     ::glLoadIdentity();
     for (uint32_t i = 0; i < s.lights.size(); ++i) RestoreLight(GL_LIGHT0 + i, s.lights[i]);
+    for (uint32_t cap : namedSince) ::glDisable(cap);
     for (const auto& [cap, enabled] : s.capabilities) {
         if (enabled) ::glEnable(cap);
         else ::glDisable(cap);
@@ -267,6 +269,7 @@ void RestoreDriverState(const DriverState& s) {
     ::glLineWidth(s.lineWidth);
     for (int i = 0; i < 3; ++i) RestoreStack(i, s.stacks[size_t(i)]);
     ::glMatrixMode(uint32_t(s.matrixMode));
+    SkipperRestored(s.boundTexture);
 }
 
 }  // namespace gl

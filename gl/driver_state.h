@@ -62,7 +62,11 @@ bool CaptureDriverState(std::span<const uint32_t> extraCapabilities,
                         std::span<const uint32_t> copiedTextures, DriverState& out);
 
 // Puts the state back on the current context, which holds the same texture names (the same
-// start-up ran on it).
-void RestoreDriverState(const DriverState& state);
+// start-up ran on it). On a context that ran on past the capture, namedSince lists the
+// capabilities scripts named since: a capability the state does not hold was never touched
+// before the capture, so it goes back to OpenGL's default, off (the capabilities that start
+// on are all in the fixed list). The skipper learns the bound texture and that no block is
+// open.
+void RestoreDriverState(const DriverState& state, std::span<const uint32_t> namedSince = {});
 
 }  // namespace gl

@@ -135,10 +135,16 @@ struct FrameUse {
 // Routes every call through the skipper: in front of the driver (keeping the swap UseDriver
 // set), or with overDriver false in front of nothing, handing out texture names 1, 2, 3, ...
 // (a run that only finds out what frames use). Starts drawing, outside any block, nothing
-// bound. Only the run in front of nothing records texture use; in front of the driver
-// TakeFrameUse tells the block state alone, so that a drawn run of any length keeps its memory
-// flat.
+// bound. The run in front of nothing records texture use; in front of the driver
+// TakeFrameUse tells the block state alone unless RecordFrameUse asks for more, so that a
+// drawn run of any length keeps its memory flat.
 void UseSkipper(bool overDriver);
+// In front of the driver: record texture use too (a seek's first pass, which skips every
+// frame and then draws those that later pictures need), or stop recording it.
+void RecordFrameUse(bool record);
+// After the driver's state was put back behind the layer's back (a checkpoint restored): no
+// block is open and boundTexture is bound.
+void SkipperRestored(uint32_t boundTexture);
 // While skipping, the driver sees every state change in order but no glBegin, glEnd,
 // glVertex3f, glClear, glCopyTexImage2D or swap, so that later frames find exactly the state
 // a drawn run leaves; the calls the driver would refuse inside a block are dropped for it.

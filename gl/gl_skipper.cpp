@@ -12,8 +12,8 @@
 // What a skipped frame would have put on the screen is gone; what it copied into a texture is
 // gone too. In front of nothing, the skipper records, per frame, which textures each block
 // sampled and which ones a copy wrote, so that the caller can tell which frames a wanted
-// picture depends on and draw exactly those. In front of the driver it records no use: a
-// drawn run of any length keeps its memory flat.
+// picture depends on and draw exactly those. In front of the driver it records no use unless
+// asked to (the first pass of a seek): a drawn run of any length keeps its memory flat.
 #include <algorithm>
 #include <string_view>
 
@@ -39,15 +39,16 @@ struct State {
     bool inBlock = false;   // between a glBegin the driver would accept and its glEnd
     uint32_t bound = 0;     // the texture bound to GL_TEXTURE_2D
     uint32_t nextName = 1;  // texture names handed out when there is no driver
+    bool recordUse = false;
     FrameUse use;
 };
 State g_state;
 
-// Notes a texture use of the frame for the run that analyses (the one without a driver). A
-// sample repeated since the frame's last write adds nothing to what the frame needs, so a
-// frame's record holds at most one event per texture between two copies.
+// Notes a texture use of the frame for a run that analyses. A sample repeated since the
+// frame's last write adds nothing to what the frame needs, so a frame's record holds at most
+// one event per texture between two copies.
 void Note(FrameUse::Kind kind, uint32_t texture) {
-    if (g_state.downstream) return;
+    if (!g_state.recordUse) return;
     std::vector<FrameUse::Event>& events = g_state.use.events;
     if (kind == FrameUse::Sample)
         for (auto e = events.rbegin(); e != events.rend() && e->kind == FrameUse::Sample; ++e)
@@ -160,7 +161,16 @@ const Backend kSkipper = MakeSkipper();
 void UseSkipper(bool overDriver) {
     g_state = State{};
     g_state.downstream = overDriver ? &DriverBackend() : nullptr;
+    g_state.recordUse = !overDriver;
     g_backend = &kSkipper;
+}
+
+void RecordFrameUse(bool record) { g_state.recordUse = record || !g_state.downstream; }
+
+void SkipperRestored(uint32_t boundTexture) {
+    g_state.inBlock = false;
+    g_state.bound = boundTexture;
+    g_state.use = FrameUse{};
 }
 
 void SetSkipping(bool skipping) { g_state.skipping = skipping; }

@@ -436,6 +436,8 @@ void SetClipTransform(float tx, float ty, float tz, float rx, float ry, float rz
 bool QuitFlag() { return M().quit; }
 bool FatalErrorRaised() { return M().fatal; }
 int64_t BudgetsExhausted() { return M().budgetsExhausted; }
+
+const std::vector<uint32_t>& NamedCapabilities() { return M().capabilities; }
 int32_t TargetPassDepth() { return M().targetPassDepth; }
 void SetTargetPassDepth(int32_t depth) { M().targetPassDepth = depth; }
 

@@ -42,6 +42,8 @@ bool FatalErrorRaised();
 // Top-level script runs cut short by the instruction budget since the engine was reset (the
 // player draws on; a workbench stops to say so).
 int64_t BudgetsExhausted();
+// Every capability ENABLE or DISABLE has named since the reset, each once.
+const std::vector<uint32_t>& NamedCapabilities();
 int32_t TargetPassDepth();
 void SetTargetPassDepth(int32_t depth);
 

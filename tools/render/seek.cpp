@@ -1,8 +1,11 @@
 #include "tools/render/seek.h"
 
+#include <algorithm>
 #include <set>
+#include <string>
 #include <utility>
 
+#include "app/checkpoint.h"
 #include "app/engine.h"
 #include "platform/message_box.h"
 #include "scripter/scripter.h"
@@ -10,8 +13,6 @@
 
 namespace tools {
 namespace {
-
-void IgnoreMessage(const std::string&, const std::string&) {}
 
 // Marks frame i drawn when it writes a texture that a later drawn frame samples first, then
 // for a drawn frame moves the textures it samples into `pending` (they must come from an
@@ -62,24 +63,39 @@ std::vector<bool> FramesToDraw(std::span<const gl::FrameUse> uses,
     return draw;
 }
 
-RunResult RunFrames(std::span<const LoopFrame> frames, const std::vector<bool>* draw,
-                    std::vector<gl::FrameUse>* uses, const WantedFrameFn& onWanted,
-                    const StopFn& stop) {
+namespace {
+
+void IgnoreMessage(const std::string&, const std::string&) {}
+
+// What a run of frames does besides running them.
+struct RunHooks {
+    const std::vector<bool>* draw = nullptr;    // which frames to draw (null: all)
+    std::vector<gl::FrameUse>* uses = nullptr;  // receives what each frame did with textures
+    WantedFrameFn onWanted;
+    StopFn stop;
+    std::function<void(size_t frame)> beforeFrame;
+};
+
+// Runs frames in order. A frame past the end of draw is drawn. The run stops after a frame
+// whose script quits or fails.
+RunResult RunFrames(std::span<const LoopFrame> frames, const RunHooks& hooks) {
     RunResult result;
     for (size_t i = 0; i < frames.size(); ++i) {
-        if (stop && stop()) {
+        if (hooks.stop && hooks.stop()) {
             result.end = RunEnd::Stopped;
             return result;
         }
-        const bool drawn = !draw || i >= draw->size() || (*draw)[i];
+        if (hooks.beforeFrame) hooks.beforeFrame(i);
+        const bool drawn = !hooks.draw || i >= hooks.draw->size() || (*hooks.draw)[i];
         gl::SetSkipping(!drawn);
         result.framesRun = i + 1;
         result.lastTime = frames[i].time;
         if (!app::DrawFrame(frames[i].time)) result.end = RunEnd::Fatal;
-        else if (frames[i].wanted && onWanted && !onWanted(i, frames[i].time))
+        else if (frames[i].wanted && hooks.onWanted && !hooks.onWanted(i, frames[i].time))
             result.end = RunEnd::Stopped;
         else gl::SwapBuffers();
-        if (uses) uses->push_back(gl::TakeFrameUse());
+        gl::FrameUse use = gl::TakeFrameUse();
+        if (hooks.uses) hooks.uses->push_back(std::move(use));
         if (result.end != RunEnd::Done) return result;
         if (scripter::QuitFlag()) {
             result.end = RunEnd::Quit;
@@ -89,56 +105,10 @@ RunResult RunFrames(std::span<const LoopFrame> frames, const std::vector<bool>* 
     return result;
 }
 
-namespace {
-
-// What each frame does with textures, from a run that draws nothing and says nothing: its
-// start-up and its frames are repeated afterwards, messages and all.
-std::vector<gl::FrameUse> RecordUses(const app::OpenDemoFile& file, int32_t width, int32_t height,
-                                     std::span<const LoopFrame> frames, const StopFn& stop,
-                                     bool& stopped) {
-    const platform::MessageSink sink = platform::CurrentMessageSink();
-    platform::SetMessageSink(IgnoreMessage);
-    timeline::PrintFatalReports(false);
-    gl::UseSkipper(false);
-    std::vector<gl::FrameUse> uses;
-    app::ResetEngine();
-    if (app::RunStartup(file, width, height, app::StartupHooks{})) {
-        gl::TakeFrameUse();  // start-up is no frame
-        stopped = RunFrames(frames, nullptr, &uses, nullptr, stop).end == RunEnd::Stopped;
-    }
-    timeline::PrintFatalReports(true);
-    platform::SetMessageSink(sink);
-    app::ResetEngine();
-    return uses;
-}
-
-// Start-up on the driver behind the skipper; false (message shown) when it fails.
-bool StartOnDriver(const app::OpenDemoFile& file, int32_t width, int32_t height) {
-    gl::UseSkipper(true);
-    return app::RunStartup(file, width, height, app::StartupHooks{});
-}
-
-}  // namespace
-
-RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height,
-                    std::span<const LoopFrame> frames, bool replay, const WantedFrameFn& onWanted,
-                    bool& startupFailed) {
-    std::vector<bool> draw;
-    bool stopped = false;
-    if (!replay)
-        draw = FramesToDraw(RecordUses(file, width, height, frames, nullptr, stopped), frames);
-    startupFailed = !StartOnDriver(file, width, height);
-    if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
-    return RunFrames(frames, replay ? nullptr : &draw, nullptr, onWanted);
-}
-
-namespace {
-
-// Which of frames (those before `time`) to draw, from their uses. The frames from `time` on
-// are unknown here: take them to sample every texture an earlier frame copied into, and to go
-// on with the block the last frame left open. Takes the uses: a long run's record is large.
-std::vector<bool> DrawBefore(std::vector<gl::FrameUse> uses, std::vector<LoopFrame>& frames,
-                             int32_t time) {
+// Which of frames to draw, from their uses, so that the frames after them come out as in a
+// full replay. Those frames are unknown here: take them to sample every texture one of these
+// frames copied into, and to go on with the block the last one left open.
+std::vector<bool> DrawBefore(std::vector<gl::FrameUse> uses, std::span<const LoopFrame> frames) {
     std::set<uint32_t> written;
     for (const gl::FrameUse& use : uses)
         for (const gl::FrameUse::Event& e : use.events)
@@ -146,28 +116,183 @@ std::vector<bool> DrawBefore(std::vector<gl::FrameUse> uses, std::vector<LoopFra
     gl::FrameUse later;
     for (uint32_t texture : written) later.events.push_back({gl::FrameUse::Sample, texture});
     later.startsInBlock = !uses.empty() && uses.back().endsInBlock;
-    if (uses.size() == frames.size()) uses.push_back(std::move(later));
-    frames.push_back({time, true});
-    std::vector<bool> draw = FramesToDraw(uses, frames);
-    frames.pop_back();
+    uses.push_back(std::move(later));
+    std::vector<LoopFrame> withLater(frames.begin(), frames.end());
+    withLater.push_back({0, true});
+    std::vector<bool> draw = FramesToDraw(uses, withLater);
     draw.pop_back();
     return draw;
 }
 
+// Messages and fatal reports off while frames run a second time.
+class Silence {
+public:
+    Silence() : sink_(platform::CurrentMessageSink()) {
+        platform::SetMessageSink(IgnoreMessage);
+        timeline::PrintFatalReports(false);
+    }
+    ~Silence() {
+        timeline::PrintFatalReports(true);
+        platform::SetMessageSink(sink_);
+    }
+    Silence(const Silence&) = delete;
+    Silence& operator=(const Silence&) = delete;
+
+private:
+    platform::MessageSink sink_;
+};
+
+struct TakenCheckpoint {
+    size_t frame;  // the state before this frame
+    app::Checkpoint state;
+};
+
+// A seek's first pass over frames: every frame skipped, its texture use recorded, and a
+// checkpoint before the first frame, then before the first frame kCheckpointEveryMs after
+// the last checkpoint (unless the frame before ended inside a block).
+RunResult SkipAndRecord(std::span<const LoopFrame> frames, const StopFn& stop,
+                        std::vector<gl::FrameUse>& uses,
+                        std::vector<TakenCheckpoint>& checkpoints) {
+    const std::vector<bool> none(frames.size(), false);
+    RunHooks hooks;
+    hooks.draw = &none;
+    hooks.uses = &uses;
+    hooks.stop = stop;
+    hooks.beforeFrame = [&](size_t i) {
+        if (i == 0 || uses.back().endsInBlock ||
+            frames[i].time - frames[checkpoints.back().frame].time < kCheckpointEveryMs)
+            return;
+        TakenCheckpoint taken{i, {}};
+        if (app::CaptureCheckpoint(taken.state, false)) checkpoints.push_back(std::move(taken));
+    };
+    gl::RecordFrameUse(true);
+    const RunResult result = RunFrames(frames, hooks);
+    gl::RecordFrameUse(false);
+    return result;
+}
+
+// The latest checkpoint at or before frame.
+const TakenCheckpoint& LatestAtOrBefore(const std::vector<TakenCheckpoint>& checkpoints,
+                                        size_t frame) {
+    return *std::find_if(checkpoints.rbegin(), checkpoints.rend(),
+                         [frame](const TakenCheckpoint& c) { return c.frame <= frame; });
+}
+
+// Runs frames[from, to) with draw, whose entries are for all frames.
+RunResult RunSlice(std::span<const LoopFrame> frames, const std::vector<bool>& draw, size_t from,
+                   size_t to, const StopFn& stop) {
+    const std::vector<bool> slice(draw.begin() + std::ptrdiff_t(from),
+                                  draw.begin() + std::ptrdiff_t(to));
+    RunHooks hooks;
+    hooks.draw = &slice;
+    hooks.stop = stop;
+    return RunFrames(frames.subspan(from, to - from), hooks);
+}
+
+// Draws the frames of draw, each stretch of consecutive ones from the latest checkpoint
+// before it (or from where the run stands, when that is nearer), then puts the state after
+// the last frame back (end). The textures keep what the drawn frames copied.
+RunResult DrawStretches(std::span<const LoopFrame> frames, const std::vector<bool>& draw,
+                        const std::vector<TakenCheckpoint>& checkpoints, const TakenCheckpoint& end,
+                        const StopFn& stop) {
+    size_t at = frames.size();  // the frame the run stands before
+    for (size_t a = 0; a < frames.size(); ++a) {
+        if (!draw[a]) continue;
+        size_t b = a;
+        while (b < frames.size() && draw[b]) ++b;
+        const TakenCheckpoint& from = LatestAtOrBefore(checkpoints, a);
+        if (at > a || from.frame > at) {
+            app::RestoreCheckpoint(from.state);
+            at = from.frame;
+        }
+        const RunResult run = RunSlice(frames, draw, at, b, stop);
+        if (run.end == RunEnd::Stopped) return run;
+        at = a = b;
+    }
+    if (at < frames.size()) app::RestoreCheckpoint(end.state);
+    return RunResult{};
+}
+
+// Runs frames (none of them wanted) on the driver so that the frames after them come out as
+// in a full replay. The first pass skips them all; then the frames that must be drawn are
+// drawn from checkpoints, and the state after the last frame is put back. When the last frame
+// ends inside a block, there is no such state to put back: the run goes back once, to the
+// last checkpoint before the first frame to draw, and on to the end. A block left open before
+// the frames leaves no checkpoint at all: then every frame is drawn.
+RunResult CatchUp(std::span<const LoopFrame> frames, const StopFn& stop) {
+    if (frames.empty()) return RunResult{};
+    std::vector<TakenCheckpoint> checkpoints(1, TakenCheckpoint{0, {}});
+    if (!app::CaptureCheckpoint(checkpoints[0].state, false)) {
+        RunHooks all;
+        all.stop = stop;
+        return RunFrames(frames, all);
+    }
+    std::vector<gl::FrameUse> uses;
+    const RunResult first = SkipAndRecord(frames, stop, uses, checkpoints);
+    if (first.end != RunEnd::Done) return first;
+    const bool endsInBlock = uses.back().endsInBlock;
+    const std::vector<bool> draw = DrawBefore(std::move(uses), frames);
+    const size_t firstDrawn = size_t(std::find(draw.begin(), draw.end(), true) - draw.begin());
+    if (firstDrawn == frames.size()) return first;  // the first pass left the state as it is
+    const Silence silence;  // these frames have said what they say in the first pass
+    TakenCheckpoint end{frames.size(), {}};
+    RunResult again;
+    if (!endsInBlock && app::CaptureCheckpoint(end.state, false)) {
+        again = DrawStretches(frames, draw, checkpoints, end, stop);
+    } else {
+        const TakenCheckpoint& from = LatestAtOrBefore(checkpoints, firstDrawn);
+        app::RestoreCheckpoint(from.state);
+        again = RunSlice(frames, draw, from.frame, frames.size(), stop);
+    }
+    return again.end == RunEnd::Stopped ? again : first;
+}
+
+// Start-up on the driver behind the skipper, from an engine as at program start (a caller
+// may have run a start-up before); false (message shown) when it fails.
+bool StartOnDriver(const app::OpenDemoFile& file, int32_t width, int32_t height) {
+    app::ResetEngine();
+    gl::UseSkipper(true);
+    return app::RunStartup(file, width, height, app::StartupHooks{});
+}
+
+// A result of frames run from frame `offset` of the whole run.
+RunResult Offset(RunResult r, size_t offset) {
+    if (r.framesRun > 0) r.framesRun += offset;
+    return r;
+}
+
 }  // namespace
+
+RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height,
+                    std::span<const LoopFrame> frames, bool replay, const WantedFrameFn& onWanted,
+                    bool& startupFailed) {
+    startupFailed = !StartOnDriver(file, width, height);
+    if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
+    RunHooks drawn;
+    drawn.onWanted = onWanted;
+    if (replay) return RunFrames(frames, drawn);
+    // From wanted frame to wanted frame: the frames between are caught up, the wanted one drawn.
+    RunResult result;
+    for (size_t begin = 0; begin < frames.size();) {
+        size_t wanted = begin;
+        while (wanted < frames.size() && !frames[wanted].wanted) ++wanted;
+        const RunResult between = CatchUp(frames.subspan(begin, wanted - begin), nullptr);
+        if (between.end != RunEnd::Done) return Offset(between, begin);
+        if (wanted == frames.size()) break;
+        result = Offset(RunFrames(frames.subspan(wanted, 1), drawn), wanted);
+        if (result.end != RunEnd::Done) return result;
+        begin = wanted + 1;
+    }
+    return result;
+}
 
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
                   int32_t fps, bool& startupFailed, const StopFn& stop) {
-    startupFailed = false;
     std::vector<LoopFrame> frames = LoopFrames(std::span(&time, 1), fps);
     frames.pop_back();  // the frame at `time` is the caller's
-    bool stopped = false;
-    std::vector<gl::FrameUse> uses = RecordUses(file, width, height, frames, stop, stopped);
-    if (stopped) return RunResult{RunEnd::Stopped, 0, 0};
-    const std::vector<bool> draw = DrawBefore(std::move(uses), frames, time);
     startupFailed = !StartOnDriver(file, width, height);
     if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
-    RunResult result = RunFrames(frames, &draw, nullptr, nullptr, stop);
+    const RunResult result = CatchUp(frames, stop);
     gl::SetSkipping(false);
     return result;
 }

@@ -5,11 +5,17 @@
 // textures copied in earlier frames. A full replay draws every frame; a seek runs every frame
 // too (all that state evolves), but draws only the frames whose pixels a wanted picture can
 // see: the wanted frames themselves and, recursively, the last frame before each of them that
-// copied into a texture it samples. The others run under the GL layer's skipper, which keeps
-// the driver's state exactly as drawing would. Which frames those are is found by a first run
-// that draws nothing at all; the second run then draws them. The pictures are byte for byte
-// those of the full replay, because the driver sees the same state in the same order and
-// every texture a picture samples holds the same pixels.
+// copied into a texture it samples.
+//
+// Which frames those are is found by a first pass that draws nothing: under the GL layer's
+// skipper the driver's state evolves exactly as drawing would, the skipper records what each
+// frame does with textures, and a checkpoint of the run's state is taken every quarter second
+// of demo time. The run then goes back to the last checkpoint before the first frame that
+// must be drawn and runs on from there, drawing those frames: at most a quarter second is
+// simulated twice. The pictures are byte for byte those of the full replay, because the
+// driver sees the same state in the same order and every texture a picture samples holds the
+// same pixels (the first pass wrote none, and every copy a picture needs is drawn after the
+// checkpoint).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -57,12 +63,9 @@ using WantedFrameFn = std::function<bool(size_t frame, int32_t time)>;
 // Asked before each frame; true stops the run there (RunEnd::Stopped). Null: never.
 using StopFn = std::function<bool()>;
 
-// Runs the frames after start-up. draw: which frames to draw (null: all; a frame past its end
-// is drawn). uses: when given, receives what each frame did with textures (the skipper must
-// be the active backend). The run stops after a frame whose script quits or fails.
-RunResult RunFrames(std::span<const LoopFrame> frames, const std::vector<bool>* draw,
-                    std::vector<gl::FrameUse>* uses, const WantedFrameFn& onWanted,
-                    const StopFn& stop = nullptr);
+// A seek's first pass takes a checkpoint before the first frame at least this much demo
+// time after the last one.
+constexpr int32_t kCheckpointEveryMs = 250;
 
 // Start-up and the run on the driver of the current context (width x height), drawing only
 // the frames a wanted one depends on; replay draws every frame instead. startupFailed tells a
@@ -74,7 +77,7 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
 // Start-up and the loop frames before `time` (at fps), drawing only what the frames from
 // `time` on can depend on: for every texture, its last copy before `time` (and what that copy
 // needs), as if each later frame sampled every texture. Afterwards every frame is drawn; the
-// caller draws the frame at `time` and on. stop can cut either run short (a workbench whose
+// caller draws the frame at `time` and on. stop can cut the run short (a workbench whose
 // author pressed a key).
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
                   int32_t fps, bool& startupFailed, const StopFn& stop = nullptr);

@@ -362,3 +362,80 @@ TEST(Seek, RandomDemosGiveTheFullReplaysPictures) {
                                "seed " + std::to_string(seed));
     }
 }
+
+// A seek goes back to a checkpoint on the context its first pass ran on. A capability that
+// pass switched on after the checkpoint (depth clamping, which no frame had named before) is
+// off again for the frames drawn from there: the copy at 500 ms leaves the far rectangle
+// clipped, as in the replay, though clamping is on from 1000 ms.
+TEST(Seek, ACapabilityNamedAfterTheCheckpointIsOffAgainWhenTheSeekGoesBack) {
+    using namespace demo;
+    constexpr int32_t kDepthClamp = 0x864F, kDepthTest = 0x0B71;
+    const Bytes writer = Join(
+        {Do(TARGET_BEGIN),  PushI(kDepthTest), Do(DISABLE), PushI(0x0DE1), Do(DISABLE), PushF(1),
+         PushF(1),          PushF(0),          Do(COLOR3),  PushF(0),      PushF(0),    PushF(-150),
+         Do(TRANSLATE),     PushF(-50),        PushF(-50),  PushF(50),     PushF(50),   Do(RECT),
+         PushI(kDepthTest), Do(ENABLE),        PushI(0),    Do(TARGET_END)});
+    const Bytes clamp = Join({PushI(kDepthClamp), Do(ENABLE)});
+    const Bytes reader = Join(
+        {PushF(0), PushF(0), PushF(-2), Do(TRANSLATE), PushI(0), Do(BINDTEX), ScreenRect(1, true)});
+    demo::DemoFile d = testing_qv::DemoWith(
+        {MakeScript(writer), MakeScript(clamp), MakeScript(reader)},
+        {MakeClip(0, 0, 500, 0), MakeClip(1, 1000, 100, 1), MakeClip(2, 1500, 3000, 2)});
+    AddRenderTargets(d);
+    ExpectSeekEqualsReplay(d, "2000:2000:100", 2000, 2000, 100, "depth clamp named late");
+}
+
+namespace {
+
+// A render target written by every frame before 500 ms (track 1) and sampled from 1500 ms on
+// (track 2), with the given clips around: a seek to 2000 ms draws the last copy alone (its
+// rectangle samples a texture no copy writes), from a checkpoint, and then puts the state
+// after 1980 ms back.
+demo::DemoFile CopiedEarly(std::vector<demo::Clip> clips, std::vector<demo::Script> scripts) {
+    using namespace demo;
+    const Bytes writer =
+        Join({Do(TARGET_BEGIN), PushI(2),    Do(BINDTEX),   PushI(0x0DE1), Do(DISABLE),
+              PushF(0.9f),      PushF(0.6f), PushF(0.2f),   Do(COLOR3),    PushF(0),
+              PushF(0),         PushF(-3),   Do(TRANSLATE), PushF(-2),     PushF(-2),
+              PushF(2),         PushF(2),    Do(RECT),      PushI(0),      Do(TARGET_END)});
+    const Bytes reader = Join({PushF(-1), PushF(0), PushF(-4), Do(TRANSLATE), PushI(0), Do(BINDTEX),
+                               ScreenRect(1, true)});
+    scripts.insert(scripts.begin(), {MakeScript(writer), MakeScript(reader)});
+    clips.insert(clips.begin(), {MakeClip(1, 0, 500, 0), MakeClip(2, 1500, 3000, 1)});
+    demo::DemoFile d = testing_qv::DemoWith(std::move(scripts), std::move(clips));
+    d.intVarCount = 1;
+    AddRenderTargets(d);
+    return d;
+}
+
+}  // namespace
+
+// After the copies a seek needs are drawn from a checkpoint, the run goes on from the state
+// after the last frame before the wanted one, not from the copy's: a frame counter shows it
+// (drawn first, in front of the sampled target).
+TEST(Seek, AfterTheCopiesTheRunGoesOnFromTheLastFramesState) {
+    using namespace demo;
+    const Bytes counter =
+        Join({LoadI(0),   PushI(1),    Do(ADDI),      StoreI(0), PushI(0x0DE1), Do(DISABLE),
+              LoadI(0),   Do(ITOF),    PushF(0.004f), Do(MULF),  PushF(0.3f),   PushF(0.3f),
+              Do(COLOR3), PushF(0.5f), PushF(0),      PushF(-3), Do(TRANSLATE), PushF(0),
+              PushF(-1),  PushF(1),    PushF(1),      Do(RECT)});
+    ExpectSeekEqualsReplay(CopiedEarly({MakeClip(0, 0, 5000, 2)}, {MakeScript(counter)}),
+                           "2000:2000:100", 2000, 2000, 100, "frame counter");
+}
+
+// The run goes back to a checkpoint while the first pass's last frame has left a block open.
+// A light switched on by the first frame after that checkpoint, before any block of that
+// frame closes, must reach the driver: after a restore the skipper knows no block is open.
+TEST(Seek, AfterGoingBackNoBlockIsOpen) {
+    using namespace demo;
+    constexpr int32_t kFrameMs = 20;  // 50 fps
+    const int32_t checkpointMs =
+        (tools::kCheckpointEveryMs + kFrameMs - 1) / kFrameMs * kFrameMs;  // the second one
+    const Bytes light = Join({PushI(0x0B50), Do(ENABLE)});                 // in that frame alone
+    const Bytes open = Join({PushI(7), Do(BEGIN)});
+    ExpectSeekEqualsReplay(CopiedEarly({MakeClip(0, checkpointMs, kFrameMs / 2, 2),
+                                        MakeClip(4, 1980, kFrameMs / 2, 3)},
+                                       {MakeScript(light), MakeScript(open)}),
+                           "2000:2000:100", 2000, 2000, 100, "a block open at the end");
+}
