@@ -7,7 +7,11 @@
 // glEnd (it would raise GL_INVALID_OPERATION and ignore them): since the skipped glBegin never
 // reached the driver, the skipper keeps track of the open block itself, with the driver's
 // rules, and drops those calls for it. Current colour, normal and texture coordinate are legal
-// in and out of a block, so they always pass.
+// in and out of a block, so they always pass; while skipping, only the last of each before
+// the next call that reaches the driver (or the frame's end) does, which gives the driver the
+// same state: nothing reads them in between (no vertex reaches it), and a colour that colour
+// material copies into the material arrives before the glEnable or glDisable that ends that.
+// A skipped sphere sets them thousands of times per frame.
 //
 // What a skipped frame would have put on the screen is gone; what it copied into a texture is
 // gone too. In front of nothing, the skipper records, per frame, which textures each block
@@ -33,6 +37,15 @@ constexpr Kind KindOf(std::string_view name) {
                : Kind::State;
 }
 
+// The current vertex attributes a skipped frame set last, not yet passed on.
+struct Held {
+    enum ColorCall : uint8_t { None, Color3, Color4 };
+    ColorCall color = None;
+    float rgba[4] = {};
+    bool normal = false, texCoord = false;
+    float n[3] = {}, st[2] = {};
+};
+
 struct State {
     const Backend* downstream = nullptr;  // the driver, or null for a run that only analyses
     bool skipping = false;
@@ -41,6 +54,7 @@ struct State {
     uint32_t nextName = 1;  // texture names handed out when there is no driver
     bool recordUse = false;
     FrameUse use;
+    Held held;
 };
 State g_state;
 
@@ -56,6 +70,17 @@ void Note(FrameUse::Kind kind, uint32_t texture) {
     events.push_back({kind, texture});
 }
 
+void PassHeld() {
+    Held& h = g_state.held;
+    if (!g_state.downstream) return;
+    if (h.color == Held::Color3) g_state.downstream->glColor3f(h.rgba[0], h.rgba[1], h.rgba[2]);
+    if (h.color == Held::Color4)
+        g_state.downstream->glColor4f(h.rgba[0], h.rgba[1], h.rgba[2], h.rgba[3]);
+    if (h.normal) g_state.downstream->glNormal3f(h.n[0], h.n[1], h.n[2]);
+    if (h.texCoord) g_state.downstream->glTexCoord2f(h.st[0], h.st[1]);
+    h = Held{};
+}
+
 // Whether a call that the driver refuses inside a block goes through.
 bool PassesState() { return g_state.downstream && !g_state.inBlock; }
 
@@ -63,10 +88,41 @@ bool PassesState() { return g_state.downstream && !g_state.inBlock; }
     void Pass_##name params {                                                                 \
         constexpr bool kCurrent = KindOf(#name) == Kind::Current;                             \
         if (!g_state.downstream) return;                                                      \
+        if (!kCurrent) PassHeld();                                                            \
         if (kCurrent || !g_state.skipping || !g_state.inBlock) g_state.downstream->name args; \
     }
 QGL_PLAIN_CALLS(QGL_SKIP)
 #undef QGL_SKIP
+
+// The current attributes: held while skipping.
+void Skp_glColor3f(float r, float g, float b) {
+    if (!g_state.downstream) return;
+    if (!g_state.skipping) return Pass_glColor3f(r, g, b);
+    g_state.held.color = Held::Color3;
+    g_state.held.rgba[0] = r, g_state.held.rgba[1] = g, g_state.held.rgba[2] = b;
+}
+
+void Skp_glColor4f(float r, float g, float b, float a) {
+    if (!g_state.downstream) return;
+    if (!g_state.skipping) return Pass_glColor4f(r, g, b, a);
+    g_state.held.color = Held::Color4;
+    g_state.held.rgba[0] = r, g_state.held.rgba[1] = g, g_state.held.rgba[2] = b;
+    g_state.held.rgba[3] = a;
+}
+
+void Skp_glNormal3f(float x, float y, float z) {
+    if (!g_state.downstream) return;
+    if (!g_state.skipping) return Pass_glNormal3f(x, y, z);
+    g_state.held.normal = true;
+    g_state.held.n[0] = x, g_state.held.n[1] = y, g_state.held.n[2] = z;
+}
+
+void Skp_glTexCoord2f(float s, float t) {
+    if (!g_state.downstream) return;
+    if (!g_state.skipping) return Pass_glTexCoord2f(s, t);
+    g_state.held.texCoord = true;
+    g_state.held.st[0] = s, g_state.held.st[1] = t;
+}
 
 void Skp_glBegin(uint32_t mode) {
     if (OpensBlock(g_state.inBlock, mode)) {
@@ -97,29 +153,34 @@ void Skp_glCopyTexImage2D(uint32_t target, int32_t level, uint32_t internalForma
 }
 
 void Skp_glBindTexture(uint32_t target, uint32_t name) {
+    PassHeld();
     if (!g_state.inBlock && target == GL_TEXTURE_2D) g_state.bound = name;
     if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
         g_state.downstream->glBindTexture(target, name);
 }
 
 uint32_t Skp_glGenTexture() {
+    PassHeld();
     if (!g_state.downstream) return g_state.inBlock ? 0 : g_state.nextName++;
     return PassesState() || !g_state.skipping ? g_state.downstream->glGenTexture() : 0;
 }
 
 void Skp_glDeleteTexture(uint32_t name) {
+    PassHeld();
     if (!g_state.inBlock && g_state.bound == name) g_state.bound = 0;
     if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
         g_state.downstream->glDeleteTexture(name);
 }
 
 void Skp_glLightfv(uint32_t light, uint32_t pname, const float p[4]) {
+    PassHeld();
     if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
         g_state.downstream->glLightfv(light, pname, p);
 }
 
 void Skp_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,
                       int32_t border, uint32_t format, uint32_t type, const void* pixels) {
+    PassHeld();
     if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
         g_state.downstream->glTexImage2D(target, level, internalFormat, w, h, border, format, type,
                                          pixels);
@@ -127,6 +188,7 @@ void Skp_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, in
 
 void Skp_gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, int32_t h,
                            uint32_t format, uint32_t type, const void* pixels) {
+    PassHeld();
     if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
         g_state.downstream->gluBuild2DMipmaps(target, internalFormat, w, h, format, type, pixels);
 }
@@ -151,6 +213,10 @@ Backend MakeSkipper() {
     b.glClear = Skp_glClear;
     b.glCopyTexImage2D = Skp_glCopyTexImage2D;
     b.glBindTexture = Skp_glBindTexture;
+    b.glColor3f = Skp_glColor3f;
+    b.glColor4f = Skp_glColor4f;
+    b.glNormal3f = Skp_glNormal3f;
+    b.glTexCoord2f = Skp_glTexCoord2f;
     return b;
 }
 
@@ -171,11 +237,16 @@ void SkipperRestored(uint32_t boundTexture) {
     g_state.inBlock = false;
     g_state.bound = boundTexture;
     g_state.use = FrameUse{};
+    g_state.held = Held{};  // the restore set the current attributes
 }
 
-void SetSkipping(bool skipping) { g_state.skipping = skipping; }
+void SetSkipping(bool skipping) {
+    if (!skipping) PassHeld();
+    g_state.skipping = skipping;
+}
 
 FrameUse TakeFrameUse() {
+    PassHeld();  // a checkpoint reads the frame's last current attributes back
     FrameUse use = std::move(g_state.use);
     use.endsInBlock = g_state.inBlock;
     g_state.use = FrameUse{};

@@ -439,3 +439,41 @@ TEST(Seek, AfterGoingBackNoBlockIsOpen) {
                                        {MakeScript(light), MakeScript(open)}),
                            "2000:2000:100", 2000, 2000, 100, "a block open at the end");
 }
+
+// While skipping, the skipper passes on only the last colour, normal and texture coordinate
+// before the next state call. Colour material copies the colour into the material until it is
+// switched off, so the colour set while it is on must reach the driver before that: the lit
+// sphere at 1000 ms keeps the green material of the skipped frames, not the white set after.
+TEST(Seek, AColourThatColourMaterialKeepsReachesTheDriverBeforeItIsSwitchedOff) {
+    using namespace demo;
+    constexpr int32_t kLighting = 0x0B50, kLight0 = 0x4000, kColorMaterial = 0x0B57;
+    const Bytes keep =
+        Join({PushI(kLighting), Do(ENABLE), PushI(kLight0), Do(ENABLE), PushI(kColorMaterial),
+              Do(ENABLE), PushF(0.1f), PushF(0.8f), PushF(0.3f), Do(COLOR3), PushI(kColorMaterial),
+              Do(DISABLE), PushF(1), PushF(1), PushF(1), Do(COLOR3)});
+    const Bytes sphere = Join({PushI(0x0DE1), Do(DISABLE), PushF(0), PushF(0), PushF(-4),
+                               Do(TRANSLATE), PushI(16), PushF(1), Do(SPHERE)});
+    demo::DemoFile d = testing_qv::DemoWith({MakeScript(keep), MakeScript(sphere)},
+                                            {MakeClip(0, 0, 100, 0), MakeClip(1, 0, 5000, 1)});
+    ExpectSeekEqualsReplay(d, "1000:1000:100", 1000, 1000, 100, "colour material");
+}
+
+// A checkpoint holds the current colour the frame before it set last, though the skipper was
+// still holding it back: the copy drawn right after the checkpoint uses that colour.
+TEST(Seek, ACheckpointHoldsTheColourItsFrameSetLast) {
+    using namespace demo;
+    constexpr int32_t kFrameMs = 20;  // 50 fps
+    const int32_t checkpointMs = (tools::kCheckpointEveryMs + kFrameMs - 1) / kFrameMs * kFrameMs;
+    const Bytes writer = Join({Do(TARGET_BEGIN), PushI(2), Do(BINDTEX), PushI(0x0DE1), Do(DISABLE),
+                               PushF(0), PushF(0), PushF(-3), Do(TRANSLATE), PushF(-2), PushF(-2),
+                               PushF(2), PushF(2), Do(RECT), PushI(0), Do(TARGET_END)});
+    const Bytes reader = Join({PushF(-1), PushF(0), PushF(-4), Do(TRANSLATE), PushI(0), Do(BINDTEX),
+                               ScreenRect(1, true)});
+    const Bytes setter = Join(
+        {Do(LOCALTIME), Do(ITOF), PushF(0.003f), Do(MULF), PushF(0.5f), PushF(0.5f), Do(COLOR3)});
+    demo::DemoFile d = testing_qv::DemoWith(
+        {MakeScript(writer), MakeScript(reader), MakeScript(setter)},
+        {MakeClip(0, 0, checkpointMs, 0), MakeClip(1, 1500, 3000, 1), MakeClip(2, 0, 5000, 2)});
+    AddRenderTargets(d);
+    ExpectSeekEqualsReplay(d, "2000:2000:100", 2000, 2000, 100, "colour at the checkpoint");
+}
