@@ -151,6 +151,11 @@ void SkipperRestored(uint32_t boundTexture);
 void SetSkipping(bool skipping);
 // The texture use since the last call (the previous frame boundary).
 FrameUse TakeFrameUse();
+// True while no vertex reaches a driver (the skipper skipping, or in front of nothing). An
+// effect may then leave its vertices out, provided it makes the same glBegin and glEnd calls
+// and leaves the same current colour, normal and texture coordinate behind: a skipped frame
+// then costs its scripts, not its geometry.
+bool VerticesDropped();
 
 // Reads back the current read buffer as RGBA rows, bottom row first (driver only; the tools'
 // image output). Returns false under the recorder, or when the read-back raises an OpenGL

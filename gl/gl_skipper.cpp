@@ -245,6 +245,10 @@ void SetSkipping(bool skipping) {
     g_state.skipping = skipping;
 }
 
+bool VerticesDropped() {
+    return g_backend == &kSkipper && (g_state.skipping || !g_state.downstream);
+}
+
 FrameUse TakeFrameUse() {
     PassHeld();  // a checkpoint reads the frame's last current attributes back
     FrameUse use = std::move(g_state.use);

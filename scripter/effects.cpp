@@ -222,6 +222,20 @@ void DrawSphere(int32_t n, float r) {
     if (n < 4 || r <= 0) return;
     const std::vector<Trig>& longitudes = Angles(AngleSet::SphereLongitude, n);
     const std::vector<Trig>& latitudes = Angles(AngleSet::SphereLatitude, n);
+    if (gl::VerticesDropped()) {
+        // The strips' blocks, and the normal and texture coordinate of the last vertex: the
+        // second of the pair at longitude n of the last strip.
+        const int32_t c = n / 2 - 1;
+        Extended dir[3];
+        SphereDirection(latitudes[size_t(c)], longitudes[size_t(n)], dir);
+        for (int32_t strip = 0; strip < n / 2; ++strip) {
+            gl::glBegin(gl::GL_TRIANGLE_STRIP);
+            gl::glEnd();
+        }
+        gl::glNormal3f(float(dir[0]), float(dir[1]), float(dir[2]));
+        gl::glTexCoord2f(float(1 - Extended(n) / n), float(Extended(2 * c) / n));
+        return;
+    }
     for (int32_t c = 0; c < n / 2; ++c) {
         const Trig &phi0 = latitudes[size_t(c)], &phi1 = latitudes[size_t(c) + 1];
         float t0 = float(Extended(2 * c) / n), t1 = float(Extended(2 * c + 2) / n);
@@ -246,6 +260,14 @@ void DrawRays(int32_t n, float r, float k) {
     if (n < 4 || r <= 0) return;
     const std::vector<Trig>& longitudes = Angles(AngleSet::RayLongitude, n);
     const std::vector<Trig>& latitudes = Angles(AngleSet::RayLatitude, n);
+    if (gl::VerticesDropped()) {  // the blocks, and the colour of the last outer end
+        for (int32_t e = 0; e < n / 2; ++e) {
+            gl::glBegin(gl::GL_LINES);
+            gl::glEnd();
+        }
+        gl::glColor4f(1, 1, 1, 0);
+        return;
+    }
     for (int32_t e = 0; e < n / 2; ++e) {
         const Trig& phi = latitudes[size_t(e)];
         gl::glBegin(gl::GL_LINES);
@@ -358,6 +380,7 @@ void DrawPath(std::string_view pathString, float amount) {
     const Extended a = amount * (1.0L / count + 1);
     gl::glLineWidth(5);
     gl::glBegin(gl::GL_LINES);
+    if (gl::VerticesDropped()) return gl::glEnd();  // a path sets nothing but its vertices
     for (int32_t i = 0; i < count; ++i) {
         if (Extended(i) / (count + 1) > a) break;
         demo::PathSegment s;
@@ -382,6 +405,12 @@ void DrawVertexList(int32_t mode, int32_t vertexCount, std::span<const float> v)
     // Never past the list, whatever the record's count says.
     size_t n = std::min<size_t>(size_t(std::max(vertexCount, 0)), v.size() / 8);
     gl::glBegin(uint32_t(mode));
+    if (gl::VerticesDropped() && n > 0) {  // the last vertex's normal and texture coordinate
+        const float* p = &v[(n - 1) * 8];
+        gl::glNormal3f(p[0], p[1], p[2]);
+        gl::glTexCoord2f(p[6], p[7]);
+        n = 0;
+    }
     for (size_t i = 0; i < n; ++i) {
         const float* p = &v[i * 8];
         gl::glNormal3f(p[0], p[1], p[2]);
