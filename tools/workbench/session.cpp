@@ -145,6 +145,7 @@ private:
     FrameTimes frames_{{}, NowMs()};
     WallClock clock_{NowMs()};
     std::string errors_;    // the last build, content or script errors, for the overlay
+    const bool stats_ = std::getenv("QV_PLAY_STATS") != nullptr;  // timings on stderr
     double overlayMs_ = 0;  // time spent drawing the overlay, for QV_PLAY_STATS
     int64_t overlayFrames_ = 0, framesShown_ = 0, runsDone_ = 0, runsStopped_ = 0;
 };
@@ -279,6 +280,7 @@ void Session::RedrawPausedOverlay() {
 }
 
 void Session::RunAndShow() {
+    const double began = NowMs();
     bool startupFailed = false;
     const int64_t boxesBefore = g_boxesShown;
     const RunResult run = RunToTime(
@@ -310,6 +312,9 @@ void Session::RunAndShow() {
         }
         Show(std::exchange(shotWanted_, false));
         music_.Follow(t_);
+        if (stats_)
+            std::fprintf(stderr, "qv play: stats: run to %d ms shown in %.0f ms\n",
+                         int(t_.TimeMs()), NowMs() - began);
     }
     if (lastGood_) FinishReload();
     RestartAfterRun(clock_, t_, NowMs());
@@ -502,7 +507,7 @@ int Session::Run() {
         if (!runWanted_ && overlayRedraws_ <= 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (std::getenv("QV_PLAY_STATS"))
+    if (stats_)
         std::fprintf(stderr,
                      "qv play: stats: %lld runs done, %lld stopped; %lld frames shown in %.0f "
                      "ms; overlay %.3f ms per frame over %lld frames\n",
