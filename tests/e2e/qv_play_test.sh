@@ -95,7 +95,8 @@ same_as_render() {
     else fail "$2: shot at $1 ms differs from qv render"; fi
 }
 
-# start_play TITLE ARGS...: qv play TITLE.qvs ARGS in the run folder, its stderr kept.
+# start_play TITLE ARGS...: qv play TITLE.qvs ARGS in the run folder, its stderr kept. A
+# machine loaded by other builds has taken over 30 s to show the window.
 start_play() {
     title="$1"; shift
     (
@@ -104,7 +105,7 @@ start_play() {
             2>"$work/run/stderr"
     ) &
     play_pid=$!
-    wait_for 30 has_window "qv play: $title"
+    wait_for 60 has_window "qv play: $title"
 }
 # gone_within SECONDS: qv play has ended by then; the exit status is in $status.
 play_gone() { ! kill -0 "$play_pid" 2>/dev/null; }
