@@ -42,8 +42,13 @@ session() {
         wait_for 5 play_gone
         wait "$play_pid"; local status=$?
         play_pid=""
-        [ "$status" = 1 ] && grep -q "qv play:" "$dir/stderr" &&
-            pass "$1: refused with a message" || fail "$1: no window, status $status"
+        if [ "$status" = 1 ] && grep -q "qv play:" "$dir/stderr"; then
+            pass "$1: refused with a message"
+        else
+            fail "$1: no window, status $status"
+            echo "--- its stderr"; tail -5 "$dir/stderr"
+            echo "--- the windows"; xwininfo -root -tree | grep -E '^ +0x' | head -5
+        fi
         return
     fi
     local id; id="$(window_line 'qv play: .*' | awk '{print $1}')"
