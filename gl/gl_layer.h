@@ -132,15 +132,13 @@ struct FrameUse {
     bool endsInBlock = false;
 };
 
-// Routes every call through the skipper: in front of the driver (keeping the swap UseDriver
-// set), or with overDriver false in front of nothing, handing out texture names 1, 2, 3, ...
-// (a run that only finds out what frames use). Starts drawing, outside any block, nothing
-// bound. The run in front of nothing records texture use; in front of the driver
+// Routes every call through the skipper in front of the driver (keeping the swap UseDriver
+// set). Starts drawing, outside any block, nothing bound, recording no texture use:
 // TakeFrameUse tells the block state alone unless RecordFrameUse asks for more, so that a
 // drawn run of any length keeps its memory flat.
-void UseSkipper(bool overDriver);
-// In front of the driver: record texture use too (a seek's first pass, which skips every
-// frame and then draws those that later pictures need), or stop recording it.
+void UseSkipper();
+// Record texture use too (a seek's first pass, which skips every frame and then draws those
+// that later pictures need), or stop recording it.
 void RecordFrameUse(bool record);
 // After the driver's state was put back behind the layer's back (a checkpoint restored): no
 // block is open and boundTexture is bound.
@@ -151,10 +149,10 @@ void SkipperRestored(uint32_t boundTexture);
 void SetSkipping(bool skipping);
 // The texture use since the last call (the previous frame boundary).
 FrameUse TakeFrameUse();
-// True while no vertex reaches a driver (the skipper skipping, or in front of nothing). An
-// effect may then leave its vertices out, provided it makes the same glBegin and glEnd calls
-// and leaves the same current colour, normal and texture coordinate behind: a skipped frame
-// then costs its scripts, not its geometry.
+// True while the skipper skips: no vertex reaches the driver. An effect may then leave its
+// vertices out, provided it makes the same glBegin and glEnd calls and leaves the same
+// current colour, normal and texture coordinate behind: a skipped frame then costs its
+// scripts, not its geometry.
 bool VerticesDropped();
 
 // Reads back the current read buffer as RGBA rows, bottom row first (driver only; the tools'

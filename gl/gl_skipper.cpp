@@ -1,4 +1,4 @@
-// The skipper: a backend in front of the driver (or of nothing) that can run frames without
+// The skipper: a backend in front of the driver that can run frames without
 // rasterising them while the driver's state evolves exactly as if they had been drawn.
 //
 // Skipping leaves out only what writes pixels and holds no state: glBegin, glEnd, glVertex3f,
@@ -14,10 +14,10 @@
 // A skipped sphere sets them thousands of times per frame.
 //
 // What a skipped frame would have put on the screen is gone; what it copied into a texture is
-// gone too. In front of nothing, the skipper records, per frame, which textures each block
-// sampled and which ones a copy wrote, so that the caller can tell which frames a wanted
-// picture depends on and draw exactly those. In front of the driver it records no use unless
-// asked to (the first pass of a seek): a drawn run of any length keeps its memory flat.
+// gone too. Asked to (the first pass of a seek), the skipper records, per frame, which textures
+// each block sampled and which ones a copy wrote, so that the caller can tell which frames a
+// wanted picture depends on and draw exactly those. Otherwise it records no use: a drawn run
+// of any length keeps its memory flat.
 #include <algorithm>
 #include <string_view>
 
@@ -47,11 +47,10 @@ struct Held {
 };
 
 struct State {
-    const Backend* downstream = nullptr;  // the driver, or null for a run that only analyses
+    const Backend* driver = nullptr;
     bool skipping = false;
-    bool inBlock = false;   // between a glBegin the driver would accept and its glEnd
-    uint32_t bound = 0;     // the texture bound to GL_TEXTURE_2D
-    uint32_t nextName = 1;  // texture names handed out when there is no driver
+    bool inBlock = false;  // between a glBegin the driver would accept and its glEnd
+    uint32_t bound = 0;    // the texture bound to GL_TEXTURE_2D
     bool recordUse = false;
     FrameUse use;
     Held held;
@@ -72,38 +71,38 @@ void Note(FrameUse::Kind kind, uint32_t texture) {
 
 void PassHeld() {
     Held& h = g_state.held;
-    if (!g_state.downstream) return;
-    if (h.color == Held::Color3) g_state.downstream->glColor3f(h.rgba[0], h.rgba[1], h.rgba[2]);
+    if (h.color == Held::Color3) g_state.driver->glColor3f(h.rgba[0], h.rgba[1], h.rgba[2]);
     if (h.color == Held::Color4)
-        g_state.downstream->glColor4f(h.rgba[0], h.rgba[1], h.rgba[2], h.rgba[3]);
-    if (h.normal) g_state.downstream->glNormal3f(h.n[0], h.n[1], h.n[2]);
-    if (h.texCoord) g_state.downstream->glTexCoord2f(h.st[0], h.st[1]);
+        g_state.driver->glColor4f(h.rgba[0], h.rgba[1], h.rgba[2], h.rgba[3]);
+    if (h.normal) g_state.driver->glNormal3f(h.n[0], h.n[1], h.n[2]);
+    if (h.texCoord) g_state.driver->glTexCoord2f(h.st[0], h.st[1]);
     h = Held{};
 }
 
-// Whether a call that the driver refuses inside a block goes through.
-bool PassesState() { return g_state.downstream && !g_state.inBlock; }
+// Whether a call that the driver refuses inside a block reaches it: always while drawing
+// (the driver refuses it itself), and while skipping outside a block the skipper keeps.
+bool Passes() { return !g_state.skipping || !g_state.inBlock; }
 
-#define QGL_SKIP(name, params, args)                                                          \
-    void Pass_##name params {                                                                 \
-        constexpr bool kCurrent = KindOf(#name) == Kind::Current;                             \
-        if (!g_state.downstream) return;                                                      \
-        if (!kCurrent) PassHeld();                                                            \
-        if (kCurrent || !g_state.skipping || !g_state.inBlock) g_state.downstream->name args; \
+// The calls that draw reach the driver only while drawing.
+bool Draws() { return !g_state.skipping; }
+
+#define QGL_SKIP(name, params, args)                              \
+    void Pass_##name params {                                     \
+        constexpr bool kCurrent = KindOf(#name) == Kind::Current; \
+        if (!kCurrent) PassHeld();                                \
+        if (kCurrent || Passes()) g_state.driver->name args;      \
     }
 QGL_PLAIN_CALLS(QGL_SKIP)
 #undef QGL_SKIP
 
 // The current attributes: held while skipping.
 void Skp_glColor3f(float r, float g, float b) {
-    if (!g_state.downstream) return;
     if (!g_state.skipping) return Pass_glColor3f(r, g, b);
     g_state.held.color = Held::Color3;
     g_state.held.rgba[0] = r, g_state.held.rgba[1] = g, g_state.held.rgba[2] = b;
 }
 
 void Skp_glColor4f(float r, float g, float b, float a) {
-    if (!g_state.downstream) return;
     if (!g_state.skipping) return Pass_glColor4f(r, g, b, a);
     g_state.held.color = Held::Color4;
     g_state.held.rgba[0] = r, g_state.held.rgba[1] = g, g_state.held.rgba[2] = b;
@@ -111,14 +110,12 @@ void Skp_glColor4f(float r, float g, float b, float a) {
 }
 
 void Skp_glNormal3f(float x, float y, float z) {
-    if (!g_state.downstream) return;
     if (!g_state.skipping) return Pass_glNormal3f(x, y, z);
     g_state.held.normal = true;
     g_state.held.n[0] = x, g_state.held.n[1] = y, g_state.held.n[2] = z;
 }
 
 void Skp_glTexCoord2f(float s, float t) {
-    if (!g_state.downstream) return;
     if (!g_state.skipping) return Pass_glTexCoord2f(s, t);
     g_state.held.texCoord = true;
     g_state.held.st[0] = s, g_state.held.st[1] = t;
@@ -129,72 +126,68 @@ void Skp_glBegin(uint32_t mode) {
         g_state.inBlock = true;
         Note(FrameUse::Sample, g_state.bound);
     }
-    if (g_state.downstream && !g_state.skipping) g_state.downstream->glBegin(mode);
+    if (Draws()) g_state.driver->glBegin(mode);
 }
 
 void Skp_glEnd() {
     g_state.inBlock = false;  // a glEnd outside a block is refused and changes nothing either
-    if (g_state.downstream && !g_state.skipping) g_state.downstream->glEnd();
+    if (Draws()) g_state.driver->glEnd();
 }
 
 void Skp_glVertex3f(float x, float y, float z) {
-    if (g_state.downstream && !g_state.skipping) g_state.downstream->glVertex3f(x, y, z);
+    if (Draws()) g_state.driver->glVertex3f(x, y, z);
 }
 
 void Skp_glClear(uint32_t mask) {
-    if (g_state.downstream && !g_state.skipping) g_state.downstream->glClear(mask);
+    if (Draws()) g_state.driver->glClear(mask);
 }
 
 void Skp_glCopyTexImage2D(uint32_t target, int32_t level, uint32_t internalFormat, int32_t x,
                           int32_t y, int32_t w, int32_t h, int32_t border) {
     if (!g_state.inBlock && target == GL_TEXTURE_2D) Note(FrameUse::Write, g_state.bound);
-    if (g_state.downstream && !g_state.skipping)
-        g_state.downstream->glCopyTexImage2D(target, level, internalFormat, x, y, w, h, border);
+    if (Draws())
+        g_state.driver->glCopyTexImage2D(target, level, internalFormat, x, y, w, h, border);
 }
 
 void Skp_glBindTexture(uint32_t target, uint32_t name) {
     PassHeld();
     if (!g_state.inBlock && target == GL_TEXTURE_2D) g_state.bound = name;
-    if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
-        g_state.downstream->glBindTexture(target, name);
+    if (Passes()) g_state.driver->glBindTexture(target, name);
 }
 
 uint32_t Skp_glGenTexture() {
     PassHeld();
-    if (!g_state.downstream) return g_state.inBlock ? 0 : g_state.nextName++;
-    return PassesState() || !g_state.skipping ? g_state.downstream->glGenTexture() : 0;
+    return Passes() ? g_state.driver->glGenTexture() : 0;
 }
 
 void Skp_glDeleteTexture(uint32_t name) {
     PassHeld();
     if (!g_state.inBlock && g_state.bound == name) g_state.bound = 0;
-    if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
-        g_state.downstream->glDeleteTexture(name);
+    if (Passes()) g_state.driver->glDeleteTexture(name);
 }
 
 void Skp_glLightfv(uint32_t light, uint32_t pname, const float p[4]) {
     PassHeld();
-    if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
-        g_state.downstream->glLightfv(light, pname, p);
+    if (Passes()) g_state.driver->glLightfv(light, pname, p);
 }
 
 void Skp_glTexImage2D(uint32_t target, int32_t level, int32_t internalFormat, int32_t w, int32_t h,
                       int32_t border, uint32_t format, uint32_t type, const void* pixels) {
     PassHeld();
-    if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
-        g_state.downstream->glTexImage2D(target, level, internalFormat, w, h, border, format, type,
-                                         pixels);
+    if (Passes())
+        g_state.driver->glTexImage2D(target, level, internalFormat, w, h, border, format, type,
+                                     pixels);
 }
 
 void Skp_gluBuild2DMipmaps(uint32_t target, int32_t internalFormat, int32_t w, int32_t h,
                            uint32_t format, uint32_t type, const void* pixels) {
     PassHeld();
-    if (g_state.downstream && (!g_state.skipping || !g_state.inBlock))
-        g_state.downstream->gluBuild2DMipmaps(target, internalFormat, w, h, format, type, pixels);
+    if (Passes())
+        g_state.driver->gluBuild2DMipmaps(target, internalFormat, w, h, format, type, pixels);
 }
 
 void Skp_SwapBuffers() {
-    if (g_state.downstream && !g_state.skipping) g_state.downstream->SwapBuffers();
+    if (Draws()) g_state.driver->SwapBuffers();
 }
 
 Backend MakeSkipper() {
@@ -224,14 +217,13 @@ const Backend kSkipper = MakeSkipper();
 
 }  // namespace
 
-void UseSkipper(bool overDriver) {
+void UseSkipper() {
     g_state = State{};
-    g_state.downstream = overDriver ? &DriverBackend() : nullptr;
-    g_state.recordUse = !overDriver;
+    g_state.driver = &DriverBackend();
     g_backend = &kSkipper;
 }
 
-void RecordFrameUse(bool record) { g_state.recordUse = record || !g_state.downstream; }
+void RecordFrameUse(bool record) { g_state.recordUse = record; }
 
 void SkipperRestored(uint32_t boundTexture) {
     g_state.inBlock = false;
@@ -245,9 +237,7 @@ void SetSkipping(bool skipping) {
     g_state.skipping = skipping;
 }
 
-bool VerticesDropped() {
-    return g_backend == &kSkipper && (g_state.skipping || !g_state.downstream);
-}
+bool VerticesDropped() { return g_backend == &kSkipper && g_state.skipping; }
 
 FrameUse TakeFrameUse() {
     PassHeld();  // a checkpoint reads the frame's last current attributes back

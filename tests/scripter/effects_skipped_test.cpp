@@ -27,7 +27,7 @@ struct Left {
 // Runs effect on the skipper over the driver, drawing or skipping, after other current
 // attributes were set (and a block opened, when asked), and reads back what it left.
 Left After(bool skipping, bool openBlock, const std::function<void()>& effect) {
-    gl::UseSkipper(true);
+    gl::UseSkipper();
     gl::RecordFrameUse(true);
     gl::SetSkipping(skipping);
     gl::glColor4f(0.25f, 0.5f, 0.75f, 0.125f);

@@ -251,7 +251,7 @@ RunResult CatchUp(std::span<const LoopFrame> frames, const StopFn& stop) {
 // may have run a start-up before); false (message shown) when it fails.
 bool StartOnDriver(const app::OpenDemoFile& file, int32_t width, int32_t height) {
     app::ResetEngine();
-    gl::UseSkipper(true);
+    gl::UseSkipper();
     return app::RunStartup(file, width, height, app::StartupHooks{});
 }
 
