@@ -497,3 +497,16 @@ TEST(Seek, ACheckpointHoldsTheColourItsFrameSetLast) {
     AddRenderTargets(d);
     ExpectSeekEqualsReplay(d, "2000:2000:100", 2000, 2000, 100, "colour at the checkpoint");
 }
+
+// Inside a block the driver refuses state changes. A skipped frame's block never reaches the
+// driver, so the skipper drops them for it: lighting switched on inside a block stays off.
+TEST(Seek, AStateChangeInsideASkippedBlockIsRefusedAsTheDriverWould) {
+    using namespace demo;
+    const Bytes refused = Join({PushI(7), Do(BEGIN), PushI(0x0B50), Do(ENABLE), Do(END)});
+    const Bytes draw = Join({PushI(0x0DE1), Do(DISABLE), PushF(0.9f), PushF(0.6f), PushF(0.2f),
+                             Do(COLOR3), PushF(0), PushF(0), PushF(-3), Do(TRANSLATE), PushF(-1),
+                             PushF(-1), PushF(1), PushF(1), Do(RECT)});
+    demo::DemoFile d = testing_qv::DemoWith({MakeScript(refused), MakeScript(draw)},
+                                            {MakeClip(0, 0, 100, 0), MakeClip(1, 0, 5000, 1)});
+    ExpectSeekEqualsReplay(d, "1000:1000:100", 1000, 1000, 100, "a state change in a block");
+}
