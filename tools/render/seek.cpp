@@ -148,8 +148,8 @@ struct TakenCheckpoint {
 };
 
 // A seek's first pass over frames: every frame skipped, its texture use recorded, and a
-// checkpoint before the first frame, then before the first frame kCheckpointEveryMs after
-// the last checkpoint (unless the frame before ended inside a block).
+// checkpoint before each frame at least kCheckpointEveryMs after the last one (unless the
+// frame before ended inside a block); the caller took the one before the first frame.
 RunResult SkipAndRecord(std::span<const LoopFrame> frames, const StopFn& stop,
                         std::vector<gl::FrameUse>& uses,
                         std::vector<TakenCheckpoint>& checkpoints) {
