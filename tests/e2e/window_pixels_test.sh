@@ -169,7 +169,13 @@ if wait_for 20 has_window 'demoplayer.*'; then
 else
     fail "no start-up window"
 fi
-wait_for 5 bash -c "! kill -0 $run_pid 2>/dev/null" || fail "Escape did not end the player"
+# Ending the player is player_e2e's to check; here it must only go. On a loaded machine the
+# focus has once not reached the window in time for the key: it is given once more.
+player_gone() { ! kill -0 "$run_pid" 2>/dev/null; }
+if ! wait_for 5 player_gone; then
+    xdotool windowfocus "$(window_id '>> surface.*')" key Escape 2>/dev/null
+    wait_for 15 player_gone || fail "Escape did not end the player"
+fi
 stop_run
 
 [ $failures = 0 ] || { echo "--- last stderr"; cat "$work/stderr"; }
