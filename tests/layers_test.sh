@@ -19,14 +19,15 @@ declare -A allowed=(
   [scripter]="core demo gl platform textures models"
   [timeline]="core demo gl platform textures models scripter"
   [app]="core demo gl platform textures models scripter timeline"
-  [tools/source]="core demo"
+  [tools/sync]="core demo"
+  [tools/source]="core demo tools/sync"
   [tools/synth]="core"
   [tools/objconvert]="core demo models"
-  [tools/checks]="$engine tools/source"
+  [tools/checks]="$engine tools/source tools/sync"
   [tools/render]="$engine"
   [tools/video]="$engine tools/render"
-  [tools/workbench]="$engine platform/workbench tools/source tools/checks tools/render"
-  [tools/qv]="$engine platform/workbench tools/source tools/synth tools/objconvert tools/checks
+  [tools/workbench]="$engine platform/workbench tools/sync tools/source tools/checks tools/render"
+  [tools/qv]="$engine platform/workbench tools/sync tools/source tools/synth tools/objconvert tools/checks
               tools/render tools/video tools/workbench"
 )
 # Headers of outside libraries and the only folders that may include them.
@@ -38,6 +39,7 @@ declare -A library_home=(
   ['libopenmpt/']="platform"
   ['imgui']="platform/workbench tools/workbench"
   ['libav']="tools/video"
+  ['expat']="tools/sync"
   ['libswscale/']="tools/video"
   ['libswresample/']="tools/video"
 )

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +39,17 @@ struct SourceMap {
     ItemLines music;
 };
 
+// What a source says that the demo file has no room for, for the sync tracker: the float
+// variables' names (`variables floats 3 names speed,glow,zoom`) and the tempo (`bpm 125`).
+struct SourceExtras {
+    std::vector<std::string> floatNames;
+    std::optional<double> bpm;
+};
+
 struct SourceResult {
     std::vector<Diagnostic> diagnostics;
     SourceMap map;
+    SourceExtras extras;
 };
 
 // Fills demo from the source text; false when it has errors (demo is then unspecified).

@@ -2,6 +2,7 @@
 // a structured line or as raw `.byte` data, so that `qv build` gives the same file back.
 #include <cstring>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "core/byte_reader.h"
@@ -12,6 +13,7 @@
 #include "demo/texture_ops.h"
 #include "tools/source/demo_source.h"
 #include "tools/source/source_text.h"
+#include "tools/sync/bake.h"
 
 namespace tools {
 namespace {
@@ -146,7 +148,11 @@ std::string Instruction(const std::vector<uint8_t>& code, size_t at,
 // and the player's error messages name it.
 void WriteScriptBody(std::string& out, const demo::Script& script, bool offsets) {
     const std::vector<uint8_t>& code = script.code;
-    const std::vector<ScriptPiece> pieces = SplitScript(code);
+    // A baked script's mark is text after its last jump: one line of it, not instructions.
+    const std::optional<sync::BakeMark> mark = sync::ReadBakeMark(script);
+    std::vector<ScriptPiece> pieces = SplitScript(
+        mark ? std::vector<uint8_t>(code.begin(), code.begin() + long(mark->markAt)) : code);
+    if (mark) pieces.push_back({mark->markAt, code.size() - mark->markAt, false});
     const std::map<size_t, int> labels = JumpLabels(code, pieces);
     for (size_t i = 0; i < pieces.size(); ++i) {
         const ScriptPiece& p = pieces[i];
@@ -162,6 +168,12 @@ void WriteScriptBody(std::string& out, const demo::Script& script, bool offsets)
             continue;
         }
         out += std::string(kIndent) + ".byte";
+        if (mark && p.offset == mark->markAt) {
+            out += ' ' + QuoteBytes(std::string_view(
+                             reinterpret_cast<const char*>(code.data()) + p.offset, p.size));
+            out += offsets ? "  ; at " + std::to_string(p.offset) + '\n' : "\n";
+            continue;
+        }
         for (size_t k = 0; k < p.size; ++k) out += ' ' + std::to_string(code[p.offset + k]);
         const std::string_view cut = demo::kOpcodes[code[p.offset]].mnemonic;
         if (offsets) out += "  ; at " + std::to_string(p.offset);
@@ -174,10 +186,22 @@ void WriteScriptBody(std::string& out, const demo::Script& script, bool offsets)
         out += LabelName(label->second) + ":\n";
 }
 
+// What a baked script is, as a comment on its directive line.
+std::string BakedNote(const demo::Script& script) {
+    const std::optional<sync::BakeMark> mark = sync::ReadBakeMark(script);
+    if (!mark) return "";
+    if (!mark->master) return "  ; baked: sets the float variable of track " + mark->names[0];
+    std::string names;
+    for (const std::string& n : mark->names) names += (names.empty() ? "" : ", ") + n;
+    return "  ; baked from the sync tracks " + (names.empty() ? "(none)" : names) +
+           " by qv build: runs their scripts first in every frame";
+}
+
 void WriteScripts(std::string& out, const demo::DemoFile& d, bool offsets) {
     WriteCount(out, "scripts", d.scriptCount);
     for (size_t i = 0; i < d.scripts.size(); ++i) {
-        out += "script " + std::to_string(i) + LengthSuffix(d.scripts[i].length) + '\n';
+        out += "script " + std::to_string(i) + LengthSuffix(d.scripts[i].length) +
+               BakedNote(d.scripts[i]) + '\n';
         WriteScriptBody(out, d.scripts[i], offsets);
         out += '\n';
     }

@@ -5,6 +5,7 @@
 // with the next line so that one run reports every error, up to kMaxErrors.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <vector>
@@ -69,13 +70,15 @@ struct TableCount {
 struct SourceParser : LineReader {
     demo::DemoFile& d;
     SourceMap& map;
+    SourceExtras& extras;
     Block block;
     std::map<std::string, int> seenOnce;  // directive -> line, for those allowed once
     std::map<std::string, TableCount> counts;
     bool trackSeen[demo::kTrackCount] = {};
 
-    SourceParser(const std::string& name, demo::DemoFile& demo, SourceMap& sourceMap)
-        : d(demo), map(sourceMap) {
+    SourceParser(const std::string& name, demo::DemoFile& demo, SourceMap& sourceMap,
+                 SourceExtras& sourceExtras)
+        : d(demo), map(sourceMap), extras(sourceExtras) {
         fileName = name;
     }
 
@@ -474,14 +477,57 @@ struct SourceParser : LineReader {
         std::map<std::string, bool> given;
         while (More()) {
             std::string key;
-            if (!Word(key, "ints or floats")) return false;
-            if (key != "ints" && key != "floats")
-                return Fail("expected 'ints' or 'floats', not " + core::QuoteToken(key));
+            if (!Word(key, "ints, floats or names")) return false;
+            if (key != "ints" && key != "floats" && key != "names")
+                return Fail("expected 'ints', 'floats' or 'names', not " + core::QuoteToken(key));
             if (given[key]) return Fail(core::QuoteToken(key) + " given twice");
             given[key] = true;
-            if (!Int32(key == "ints" ? d.intVarCount : d.floatVarCount, key)) return false;
+            if (key == "names") {
+                if (!FloatNames()) return false;
+            } else if (!Int32(key == "ints" ? d.intVarCount : d.floatVarCount, key)) {
+                return false;
+            }
+        }
+        if (extras.floatNames.size() > size_t(std::max(d.floatVarCount, 0)))
+            return Fail(std::to_string(extras.floatNames.size()) + " names for " +
+                        std::to_string(std::max(d.floatVarCount, 0)) + " float variables");
+        return true;
+    }
+
+    // names a,b,c: the float variables' names, in order; a sync tracker shows them.
+    bool FloatNames() {
+        std::string list;
+        if (!Word(list, "the float variables' names, separated by commas")) return false;
+        for (size_t start = 0; start <= list.size();) {
+            size_t end = std::min(list.find(',', start), list.size());
+            const std::string name = list.substr(start, end - start);
+            if (!ValidVariableName(name))
+                return FailToken(at - 1,
+                                 "a variable name is letters, digits, '_', '.' and ':', "
+                                 "not starting with a digit: " +
+                                     core::QuoteToken(name));
+            if (std::find(extras.floatNames.begin(), extras.floatNames.end(), name) !=
+                extras.floatNames.end())
+                return FailToken(at - 1, "the name " + core::QuoteToken(name) + " is given twice");
+            extras.floatNames.push_back(name);
+            start = end + 1;
         }
         return true;
+    }
+    static bool ValidVariableName(const std::string& name) {
+        if (name.empty() || std::isdigit(uint8_t(name[0]))) return false;
+        return std::all_of(name.begin(), name.end(), [](char c) {
+            return std::isalnum(uint8_t(c)) || c == '_' || c == '.' || c == ':';
+        });
+    }
+
+    // bpm B: the tempo a sync tracker counts its rows in.
+    bool Bpm() {
+        float bpm = 0;
+        if (!Once("bpm") || !Float(bpm, "the beats per minute")) return false;
+        if (!(bpm > 0) || !std::isfinite(bpm)) return Fail("the beats per minute must be above 0");
+        extras.bpm = bpm;
+        return NoMore();
     }
 
     bool Music() {
@@ -548,6 +594,7 @@ struct SourceParser : LineReader {
             {"texture", &SourceParser::TextureDirective},
             {"path", &SourceParser::PathDirective},
             {"variables", &SourceParser::Variables},
+            {"bpm", &SourceParser::Bpm},
             {"music", &SourceParser::Music},
             {"model", &SourceParser::ModelDirective},
             {"after-end", &SourceParser::AfterEnd},
@@ -639,7 +686,7 @@ bool ParseDemoSource(std::string_view text, const std::string& fileName, demo::D
                      SourceResult& result) {
     demo = demo::DemoFile{};
     result = SourceResult{};
-    SourceParser parser(fileName, demo, result.map);
+    SourceParser parser(fileName, demo, result.map, result.extras);
     const bool ok = parser.Run(text);
     result.diagnostics = std::move(parser.diagnostics);
     return ok;

@@ -62,7 +62,7 @@ bool IsLabelName(std::string_view s) {
 
 std::string ExpectedDirective(const Token& found) {
     return "expected a directive (title, script, clip, track, texture, path, variables, music, "
-           "model, trailing, count, after-end), not " +
+           "model, trailing, count, after-end, bpm), not " +
            Shown(found);
 }
 

@@ -489,7 +489,7 @@ TEST(DemoSource, ErrorsNameFileAndLine) {
         {"  QUIT",
          "t.qvs:1:3: error: expected a directive (title, script, clip, track, texture, path, "
          "variables, "
-         "music, model, trailing, count, after-end), not 'QUIT'"},
+         "music, model, trailing, count, after-end, bpm), not 'QUIT'"},
         {"clip track 1 start 0 length 5", "t.qvs:1:1: error: clip needs 'script'"},
         {"clip track 256 start 0 length 5 script 0",
          "t.qvs:1:12: error: track must be an integer from 0 to 255, not '256'"},
@@ -563,7 +563,7 @@ TEST(DemoSource, EveryErrorOfAFileIsReported) {
 TEST(DemoSource, AFailedLineDoesNotHideTheNextOne) {
     const std::string directives =
         "expected a directive (title, script, clip, track, texture, path, variables, music, "
-        "model, trailing, count, after-end), not ";
+        "model, trailing, count, after-end, bpm), not ";
     EXPECT_EQ(BuildError("clip track 1 start 0 length 5 script x\n"
                          "clp track 1 start 0 length 5 script 0\n"
                          "title 3\n"
