@@ -35,4 +35,14 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string* erro
     return ReadInto(path, text, error);
 }
 
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string* error) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const int reason = errno;
+    if (out) ok = std::fclose(out) == 0 && ok;
+    if (!ok && error)
+        *error = path + ": cannot write the file (" + std::strerror(out ? errno : reason) + ")";
+    return ok;
+}
+
 }  // namespace core

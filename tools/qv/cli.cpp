@@ -54,11 +54,10 @@ bool WriteOutput(std::string_view command, const std::string& path, std::string_
         Complain(command, "cannot write to standard output");
         return false;
     }
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (out) ok = std::fclose(out) == 0 && ok;
-    if (!ok) Complain(command, path + ": cannot write the file (" + std::strerror(errno) + ")");
-    return ok;
+    std::string error;
+    if (core::WriteWholeFile(path, bytes, &error)) return true;
+    Complain(command, error);
+    return false;
 }
 
 bool CheckPngName(std::string_view command, const std::string& path) {
