@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "core/byte_reader.h"
@@ -17,6 +18,7 @@
 #include "scripter/verifier.h"
 #include "textures/image_loaders.h"
 #include "tools/source/demo_source.h"
+#include "tools/sync/bake.h"
 
 namespace tools {
 namespace {
@@ -298,6 +300,30 @@ struct Checker {
         }
     }
 
+    // A bake sets its variables for the frame before any other script reads them: its clip
+    // is on track 0 and covers every frame from 0 on.
+    void BakedTracks() {
+        for (size_t i = 0; i < d.scripts.size(); ++i) {
+            const std::optional<sync::BakeMark> mark = sync::ReadBakeMark(d.scripts[i]);
+            if (!mark || !mark->master) continue;
+            bool runs = false;
+            for (size_t k = 0; k < d.clips.size(); ++k) {
+                const demo::Clip& c = d.clips[k];
+                if (c.scriptIndex != int32_t(i)) continue;
+                runs = true;
+                if (c.track != 0 || c.start > 0 || c.length != sync::kBakeClipLength)
+                    Warn({Table::Clip, int32_t(k), kClipTrack},
+                         "this clip runs the baked sync tracks (script " + std::to_string(i) +
+                             "), but not from track 0 over all time: the scripts on the "
+                             "tracks before it, and the frames outside it, see other "
+                             "values than the tracker showed");
+            }
+            if (!runs)
+                Warn({Table::Script, int32_t(i), -1},
+                     "the baked sync tracks of this script never run: no clip names it");
+        }
+    }
+
     void Clips() {
         for (size_t i = 0; i < d.clips.size(); ++i) {
             const demo::Clip& c = d.clips[i];
@@ -339,6 +365,7 @@ std::vector<CheckFinding> CheckDemo(const demo::DemoFile& demo) {
     std::vector<int32_t> groups = c.Models();
     c.Scripts(std::move(groups));
     c.Clips();
+    c.BakedTracks();
     c.MatrixBalance();
     if (!demo.musicFile.bytes.empty())
         c.FileExists({Table::Music, 0, -1}, "music file", demo.musicFile.bytes);

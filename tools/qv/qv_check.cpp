@@ -21,6 +21,8 @@
 #include "tools/qv/cli.h"
 #include "tools/qv/qv_commands.h"
 #include "tools/source/demo_source.h"
+#include "tools/sync/bake.h"
+#include "tools/sync/track_files.h"
 #include "tools/workbench/workbench.h"
 
 namespace tools {
@@ -65,6 +67,29 @@ std::string PlaceText(const Place& p) {
     if (p.table != Table::Music) s += " " + std::to_string(p.index);
     if (p.offset >= 0 && p.table != Table::Clip) s += " at " + std::to_string(p.offset);
     return s;
+}
+
+// The tracks file beside a source, which qv build bakes: it must read, name the source's
+// float variables, and find a free track for the bake. True when nothing failed.
+bool CheckTracksBeside(const std::string& path, const demo::DemoFile& demo,
+                       const SourceExtras& extras, bool werror) {
+    sync::Tracks tracks;
+    std::string file, error;
+    std::vector<std::string> warnings;
+    bool ok = sync::TracksForSource(path, "", demo.floatVarCount, extras.floatNames, extras.bpm,
+                                    tracks, file, warnings, error);
+    for (const std::string& w : warnings)
+        std::fprintf(stderr, "%s: warning: %s\n", file.c_str(), w.c_str());
+    if (!warnings.empty() && werror) ok = false;
+    if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    if (!ok || file.empty()) return ok;
+    demo::DemoFile baked = demo;
+    sync::BakePlace place;
+    if (!sync::InsertBake(baked, tracks, false, place, error)) {
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -117,6 +142,7 @@ int RunCheck(int argc, char** argv) {
                          (f.severity == Severity::Error ? "error: " : "warning: ") + f.text;
         std::fprintf(stderr, "%s\n", line.c_str());
     }
+    if (source) failed = !CheckTracksBeside(path, demo, parsed.extras, werror) || failed;
     return failed ? kExitErrors : kExitOk;
 }
 

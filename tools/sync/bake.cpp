@@ -153,8 +153,8 @@ void EmitRegion(Emitter& e, const Track& track, float rowsPerMs, const Region& r
 }
 
 // Regions [lo, hi]: a binary search on the time, one counted jump per level.
-void EmitSearch(Emitter& e, const Track& track, float rowsPerMs,
-                const std::vector<Region>& regions, size_t lo, size_t hi, int end) {
+void EmitSearch(Emitter& e, const Track& track, float rowsPerMs, const std::vector<Region>& regions,
+                size_t lo, size_t hi, int end) {
     if (lo == hi) return EmitRegion(e, track, rowsPerMs, regions[lo], end);
     const size_t mid = (lo + hi) / 2;
     const int before = e.NewLabel(), after = e.NewLabel();
@@ -177,8 +177,8 @@ std::vector<Region> RegionsOf(const Tracks& t, const Track& track) {
     all.push_back({0, track.keys.front().value, -1});
     for (size_t k = 0; k < track.keys.size(); ++k) {
         const bool last = k + 1 == track.keys.size();
-        all.push_back({FirstMsOfRow(t, track.keys[k].row), track.keys[k].value,
-                       last ? -1 : int(k)});
+        all.push_back(
+            {FirstMsOfRow(t, track.keys[k].row), track.keys[k].value, last ? -1 : int(k)});
     }
     // Keys whose rows start in the same millisecond leave the earlier regions empty.
     std::vector<Region> kept;
@@ -250,7 +250,7 @@ bool InsertBake(demo::DemoFile& d, const Tracks& t, bool everyTrack, BakePlace& 
     demo::Clip clip;
     clip.track = 0;
     clip.start = 0;
-    clip.length = kMaxInt32;
+    clip.length = kBakeClipLength;
     clip.scriptIndex = int32_t(masterIndex);
     d.clips.push_back(clip);
     d.scriptCount = int32_t(d.scripts.size());

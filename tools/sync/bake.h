@@ -18,6 +18,9 @@ namespace tools::sync {
 // the same while keys come and go. The master CALLs the scripts after its own index.
 std::vector<demo::Script> BakeScripts(const Tracks& t, bool everyTrack, int32_t masterIndex);
 
+// The bake's clip: track 0, from 0 for as long as a demo time can be.
+inline constexpr int32_t kBakeClipLength = 2147483647;
+
 // Where InsertBake put the bake.
 struct BakePlace {
     int32_t masterScript = -1;  // the track scripts follow it

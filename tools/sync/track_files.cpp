@@ -5,11 +5,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 #include "core/command_line.h"
+#include "core/file_io.h"
 
 namespace tools::sync {
 namespace {
@@ -98,7 +99,7 @@ bool ParseTracksText(std::string_view text, const std::string& fileName, TracksF
     out = {};
     int lineNumber = 0;
     auto fail = [&](const std::string& what) {
-        error = fileName + ":" + std::to_string(lineNumber) + ": " + what;
+        error = fileName + ":" + std::to_string(lineNumber) + ": error: " + what;
         return false;
     };
     for (size_t start = 0; start <= text.size();) {
@@ -163,7 +164,8 @@ struct XmlReader {
 
     void Fail(const std::string& what) {
         if (error.empty())
-            error = fileName + ":" + std::to_string(XML_GetCurrentLineNumber(parser)) + ": " + what;
+            error = fileName + ":" + std::to_string(XML_GetCurrentLineNumber(parser)) +
+                    ": error: " + what;
         XML_StopParser(parser, XML_FALSE);
     }
     static const char* Attribute(const char** attributes, const char* name) {
@@ -238,7 +240,7 @@ bool ParseTracksXml(std::string_view text, const std::string& fileName, TracksFi
         XML_Parse(r.parser, text.data(), int(text.size()), XML_TRUE) == XML_STATUS_OK;
     if (!parsed && r.error.empty())
         r.error = fileName + ":" + std::to_string(XML_GetCurrentLineNumber(r.parser)) +
-                  ": not well-formed XML: " + XML_ErrorString(XML_GetErrorCode(r.parser));
+                  ": error: not well-formed XML: " + XML_ErrorString(XML_GetErrorCode(r.parser));
     XML_ParserFree(r.parser);
     error = r.error;
     return error.empty();
@@ -253,16 +255,42 @@ bool ParseTracksFile(std::string_view text, const std::string& fileName, TracksF
     return ParseTracksText(text, fileName, out, error);
 }
 
-void ApplyTracksFile(const TracksFile& file, const std::string& fileName, Tracks& t,
-                     std::vector<std::string>& warnings) {
+void ApplyTracksFile(const TracksFile& file, Tracks& t, std::vector<std::string>& warnings) {
     if (file.bpm) t.bpm = *file.bpm;
     if (file.rowsPerBeat) t.rowsPerBeat = *file.rowsPerBeat;
     for (const std::string& name : file.trackNames)
         if (!FindTrack(t, name))
-            warnings.push_back(fileName + ": track '" + name +
+            warnings.push_back("track '" + name +
                                "' is no float variable of the demo; its keys are left out");
     for (const NamedKey& k : file.keys)
         if (Track* track = FindTrack(t, k.track)) SetKey(*track, k.key);
+}
+
+bool LoadTracksFile(const std::string& path, Tracks& t, std::vector<std::string>& warnings,
+                    std::string& error) {
+    std::string text, why;
+    if (!core::ReadWholeFile(path, text, &why)) {
+        error = why;
+        return false;
+    }
+    TracksFile file;
+    if (!ParseTracksFile(text, path, file, error)) return false;
+    ApplyTracksFile(file, t, warnings);
+    return true;
+}
+
+bool TracksForSource(const std::string& sourcePath, const std::string& file, int32_t floatCount,
+                     const std::vector<std::string>& names, std::optional<double> bpm, Tracks& out,
+                     std::string& fileUsed, std::vector<std::string>& warnings,
+                     std::string& error) {
+    out = TracksForVariables(floatCount, names);
+    if (bpm) out.bpm = *bpm;
+    fileUsed = file;
+    std::error_code ec;
+    if (fileUsed.empty() && sourcePath != "-" &&
+        std::filesystem::is_regular_file(TracksPathFor(sourcePath), ec))
+        fileUsed = TracksPathFor(sourcePath);
+    return fileUsed.empty() || LoadTracksFile(fileUsed, out, warnings, error);
 }
 
 std::string TracksPathFor(const std::string& sourcePath) {

@@ -1,6 +1,6 @@
 // Tracks on disk: the readable text form (`.qvt`, one key per line) that `qv play --rocket`
 // saves beside the source and `qv build` bakes, and the sync tracker editors' XML projects.
-// Pure: text in, records out; messages name the file and the line.
+// Parsing is pure (text in, records out); errors read "FILE:LINE: error: TEXT".
 #pragma once
 #include <optional>
 #include <string>
@@ -44,9 +44,19 @@ bool ParseTracksFile(std::string_view text, const std::string& fileName, TracksF
 
 // Puts the file's keys on the tracks of the same name (the tempo too, when the file gives
 // one). Keys of a track the demo does not have are left out, each such track named once in
-// warnings ("FILE: track 'x' is no float variable of the demo; its keys are left out").
-void ApplyTracksFile(const TracksFile& file, const std::string& fileName, Tracks& t,
-                     std::vector<std::string>& warnings);
+// warnings ("track 'x' is no float variable of the demo; its keys are left out").
+void ApplyTracksFile(const TracksFile& file, Tracks& t, std::vector<std::string>& warnings);
+
+// Reads the tracks file at path (either form) onto t. False with error naming the file.
+bool LoadTracksFile(const std::string& path, Tracks& t, std::vector<std::string>& warnings,
+                    std::string& error);
+
+// The tracks of a demo source: one per float variable (named by names), at its tempo, with
+// the keys of file, or of the file beside the source when file is empty (none there: no
+// keys). fileUsed names the file read, or is empty. False with error naming the file.
+bool TracksForSource(const std::string& sourcePath, const std::string& file, int32_t floatCount,
+                     const std::vector<std::string>& names, std::optional<double> bpm, Tracks& out,
+                     std::string& fileUsed, std::vector<std::string>& warnings, std::string& error);
 
 // The tracks file that goes with a source: the source's path with the extension .qvt.
 std::string TracksPathFor(const std::string& sourcePath);

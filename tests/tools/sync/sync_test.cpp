@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "scripter/scripter.h"
 #include "tools/source/demo_source.h"
 #include "tools/sync/bake.h"
+#include "tools/sync/editor_protocol.h"
 #include "tools/sync/rocket_protocol.h"
 #include "tools/sync/track_files.h"
 
@@ -75,7 +77,8 @@ std::vector<int32_t> TimesFor(std::mt19937& rng, const Tracks& t) {
             for (int32_t d : {-1, 0, 1})
                 if (ms + d >= 0) times.push_back(ms + d);
         }
-    for (int i = 0; i < 200; ++i) times.push_back(std::uniform_int_distribution<int32_t>(0, 400000)(rng));
+    for (int i = 0; i < 200; ++i)
+        times.push_back(std::uniform_int_distribution<int32_t>(0, 400000)(rng));
     return times;
 }
 
@@ -195,7 +198,7 @@ TEST(TrackFiles, TextAndXmlKeepEveryKeyExactly) {
         ASSERT_TRUE(ParseTracksFile(text, "t", file, error)) << error;
         Tracks back = TracksForVariables(3, {"float:0", "cam.rot:y"});
         std::vector<std::string> warnings;
-        ApplyTracksFile(file, "t", back, warnings);
+        ApplyTracksFile(file, back, warnings);
         EXPECT_TRUE(warnings.empty());
         for (size_t i = 0; i < 3; ++i) EXPECT_EQ(back.tracks[i].keys, t.tracks[i].keys) << xml;
         if (!xml) {
@@ -220,28 +223,31 @@ TEST(TrackFiles, AnEditorsProjectIsRead) {
     ASSERT_TRUE(ParseTracksFile(xml, "p.xml", file, error)) << error;
     Tracks t = TracksForVariables(2, {"speed", "glow"});
     std::vector<std::string> warnings;
-    ApplyTracksFile(file, "p.xml", t, warnings);
+    ApplyTracksFile(file, t, warnings);
     ASSERT_EQ(t.tracks[1].keys.size(), 2u);
     EXPECT_EQ(t.tracks[1].keys[1], (Key{32, 1.5f, Interpolation::Step}));
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0], "p.xml: track 'other' is no float variable of the demo; its keys are left out");
+    EXPECT_EQ(warnings[0], "track 'other' is no float variable of the demo; its keys are left out");
 }
 
 TEST(TrackFiles, BadFilesAreNamedWithTheirLine) {
     const std::pair<const char*, const char*> cases[] = {
-        {"bpm 120\nspeed 0 1", "t.qvt:2: expected 'TRACK ROW VALUE INTERPOLATION'"},
-        {"speed -1 1 linear", "t.qvt:1: the row must be a whole number from 0 up"},
-        {"speed 0 nan linear", "t.qvt:1: the value must be a finite number"},
-        {"speed 0 1e39 linear", "t.qvt:1: the value must be a finite number"},
-        {"speed 0 1 bouncy", "t.qvt:1: the interpolation is step, linear, smooth or ramp (or 0 to 3)"},
-        {"bpm 0", "t.qvt:1: expected 'bpm B' with B above 0"},
-        {"rows-per-beat 0", "t.qvt:1: expected 'rows-per-beat R' with R from 1 to 1000000"},
+        {"bpm 120\nspeed 0 1", "t.qvt:2: error: expected 'TRACK ROW VALUE INTERPOLATION'"},
+        {"speed -1 1 linear", "t.qvt:1: error: the row must be a whole number from 0 up"},
+        {"speed 0 nan linear", "t.qvt:1: error: the value must be a finite number"},
+        {"speed 0 1e39 linear", "t.qvt:1: error: the value must be a finite number"},
+        {"speed 0 1 bouncy",
+         "t.qvt:1: error: the interpolation is step, linear, smooth or ramp (or 0 to 3)"},
+        {"bpm 0", "t.qvt:1: error: expected 'bpm B' with B above 0"},
+        {"rows-per-beat 0", "t.qvt:1: error: expected 'rows-per-beat R' with R from 1 to 1000000"},
         {"<tracks><track name=\"a\">\n<key row=\"x\" value=\"1\"/></track></tracks>",
-         "t.qvt:2: a <key> needs a row that is a whole number from 0 up"},
-        {"<tracks><track><key row=\"1\" value=\"1\"/></track></tracks>", "t.qvt:1: a <track> without a name"},
-        {"<tracks><track name=\"a\"><key row=\"1\" value=\"1\" interpolation=\"9\"/></track></tracks>",
-         "t.qvt:1: a <key>'s interpolation is 0 to 3"},
-        {"<tracks>\n<track name=\"a\">", "t.qvt:2: not well-formed XML: no element found"},
+         "t.qvt:2: error: a <key> needs a row that is a whole number from 0 up"},
+        {"<tracks><track><key row=\"1\" value=\"1\"/></track></tracks>",
+         "t.qvt:1: error: a <track> without a name"},
+        {"<tracks><track name=\"a\"><key row=\"1\" value=\"1\" "
+         "interpolation=\"9\"/></track></tracks>",
+         "t.qvt:1: error: a <key>'s interpolation is 0 to 3"},
+        {"<tracks>\n<track name=\"a\">", "t.qvt:2: error: not well-formed XML: no element found"},
     };
     for (const auto& [text, want] : cases) {
         TracksFile file;
@@ -295,7 +301,56 @@ TEST(RocketProtocol, MessagesArriveInPiecesAndBadOnesAreNamed) {
         EXPECT_EQ(DecodeMessage(b, 2, m, used, error), Decoded::Malformed) << want;
         EXPECT_EQ(error, want);
     }
-    EXPECT_EQ(EncodeGetTrack("ab"), std::string("\x02\0\0\0\x02" "ab", 7));
+    EXPECT_EQ(EncodeGetTrack("ab"), std::string("\x02\0\0\0\x02"
+                                                "ab",
+                                                7));
+}
+
+std::span<const uint8_t> Bytes(const std::string& s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+TEST(EditorProtocol, GreetsAsksForEveryTrackAndTakesTheEditorsKeys) {
+    Tracks t = TracksForVariables(2, {"size"});
+    SetKey(t.tracks[1], {16, 2, Interpolation::Linear});  // from the file, before the editor
+    EditorProtocol p;
+    EXPECT_EQ(p.Start(), "hello, synctracker!");
+    EditorEvents e;
+    std::string reply, error;
+    ASSERT_TRUE(p.Take(Bytes("hello, "), t, e, reply, error));
+    EXPECT_FALSE(p.Greeted());
+    EXPECT_EQ(reply, "");
+    ASSERT_TRUE(p.Take(Bytes(std::string("demo!") + EncodeSetKey(0, 8, 1.5f, 1).substr(0, 6)), t, e,
+                       reply, error));
+    EXPECT_TRUE(p.Greeted());
+    EXPECT_EQ(reply, EncodeGetTrack("size") + EncodeGetTrack("float:1"));
+    EXPECT_TRUE(t.tracks[1].keys.empty()) << "the editor's keys replace the file's";
+    EXPECT_TRUE(e.keysChanged);
+    EXPECT_EQ(e.firstRowChanged, 0);
+
+    EditorEvents more;
+    ASSERT_TRUE(p.Take(
+        Bytes(EncodeSetKey(0, 8, 1.5f, 1).substr(6) + EncodeSetKey(0, 40, 3, 0) +
+              EncodeDeleteKey(0, 40) + EncodeSetRow(12) + EncodePause(false) + EncodeSaveTracks()),
+        t, more, reply, error))
+        << error;
+    EXPECT_EQ(t.tracks[0].keys, (std::vector<Key>{{8, 1.5f, Interpolation::Linear}}));
+    EXPECT_EQ(more.firstRowChanged, 0) << "the first key reaches back to row 0";
+    EXPECT_EQ(more.seekRow, 12);
+    EXPECT_EQ(more.pause, false);
+    EXPECT_TRUE(more.save);
+
+    EditorEvents late;
+    ASSERT_TRUE(p.Take(Bytes(EncodeSetKey(0, 64, 0, 0)), t, late, reply, error));
+    EXPECT_EQ(late.firstRowChanged, 8);
+
+    EXPECT_FALSE(p.Take(Bytes(EncodeSetKey(5, 0, 0, 0)), t, late, reply, error));
+    EXPECT_EQ(error, "track 5 was never asked for (2 tracks)");
+
+    EditorProtocol stranger;
+    stranger.Start();
+    EXPECT_FALSE(stranger.Take(Bytes("HTTP/1.1 400 Bad"), t, late, reply, error));
+    EXPECT_EQ(error, "it did not answer as a sync tracker does ('hello, demo!')");
 }
 
 demo::DemoFile DemoWithTracks(std::initializer_list<int> tracks) {
@@ -340,8 +395,8 @@ TEST(BakeInDemo, TakesTrackZeroAndKeepsTheOrderOfTheOthers) {
 }
 
 TEST(BakeInDemo, AFullTimelineIsRefusedUnchanged) {
-    demo::DemoFile d = DemoWithTracks({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-                                       17, 18, 19});
+    demo::DemoFile d =
+        DemoWithTracks({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19});
     const std::string before = demo::WriteDemoFile(d);
     BakePlace place;
     std::string error;
