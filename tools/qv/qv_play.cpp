@@ -1,5 +1,6 @@
 // qv play SOURCE.qvs | DEMO.acs [--start MS] [--paused] [--size WxH] [--fullscreen] [--fps N]
-//         [--no-audio] [--loop A:B] [--speed X]
+//         [--no-audio] [--loop A:B] [--speed X] [--rocket [HOST:PORT]] [--bpm B]
+//         [--rows-per-beat R]
 // The author's workbench: the demo in a window, straight from its source, with a transport
 // (pause, seek, step, loop, speed), shots, and a reload whenever the source or a file beside it
 // changes. Every frame shown is a frame of the grid the run advances on, reached exactly: a
@@ -23,6 +24,7 @@ namespace tools {
 extern const char kPlayHelp[] =
     "usage: qv play SOURCE.qvs | DEMO.acs [--start MS] [--paused] [--size WxH] [--fullscreen]\n"
     "               [--fps N] [--no-audio] [--loop A:B] [--speed X]\n"
+    "               [--rocket [HOST:PORT]] [--bpm B] [--rows-per-beat R]\n"
     "Plays the demo in a window, built from its source in memory, and reloads it at the same\n"
     "time whenever the source, its music or a file in data/ beside it changes.\n"
     "  --start MS     demo time to start at (default 0)\n"
@@ -33,6 +35,12 @@ extern const char kPlayHelp[] =
     "  --no-audio     no music\n"
     "  --loop A:B     play from A to B ms over and over\n"
     "  --speed X      playing speed, 0.0625 to 16 (music only at 1)\n"
+    "  --rocket [HOST:PORT]  key the float variables in a sync tracker's editor (GNU Rocket\n"
+    "                 protocol; default localhost:1338): one track per float variable, named\n"
+    "                 as the source's 'variables ... names' gives or float:N. The editor's\n"
+    "                 save writes SOURCE.qvt (and SOURCE.rocket.xml), which qv build bakes\n"
+    "  --bpm B        the tracker's tempo (default the source's 'bpm', else 120)\n"
+    "  --rows-per-beat R  rows per beat (default 8): row = ms * B * R / 60000\n"
     "Keys: Space pause, Left/Right -/+1 s (Shift: 10 s), Home to 0, ',' '.' one frame back/\n"
     "ahead while paused, '[' ']' loop start/end here, '\\' no loop, '-' '=' half/double speed,\n"
     "F12 writes shot-MS.png into the working folder, Tab shows or hides the overlay (time,\n"

@@ -29,8 +29,8 @@ size_t PayloadBytes(Command c) {
 
 }  // namespace
 
-Decoded DecodeMessage(std::span<const uint8_t> bytes, size_t trackCount, Message& out,
-                      size_t& used, std::string& error) {
+Decoded DecodeMessage(std::span<const uint8_t> bytes, size_t trackCount, Message& out, size_t& used,
+                      std::string& error) {
     used = 0;
     if (bytes.empty()) return Decoded::NeedMore;
     const uint8_t command = bytes[0];

@@ -36,8 +36,8 @@ enum class Decoded { Message, NeedMore, Malformed };
 // Reads the message at the front of bytes into out and says how many bytes it took. A
 // message naming a track beyond trackCount, a row beyond 2^31 - 1, an interpolation beyond 3
 // or an unknown command is Malformed, with error saying what was wrong.
-Decoded DecodeMessage(std::span<const uint8_t> bytes, size_t trackCount, Message& out,
-                      size_t& used, std::string& error);
+Decoded DecodeMessage(std::span<const uint8_t> bytes, size_t trackCount, Message& out, size_t& used,
+                      std::string& error);
 
 std::string EncodeGetTrack(const std::string& name);
 std::string EncodeSetRow(int32_t row);

@@ -21,9 +21,9 @@ struct Key {
 };
 
 struct Track {
-    std::string name;        // as the editor shows it: the variable's name, or "float:N"
-    int floatIndex = 0;      // the float variable it sets (0..255)
-    std::vector<Key> keys;   // sorted by row, one per row
+    std::string name;       // as the editor shows it: the variable's name, or "float:N"
+    int floatIndex = 0;     // the float variable it sets (0..255)
+    std::vector<Key> keys;  // sorted by row, one per row
 };
 
 inline constexpr int32_t kDefaultRowsPerBeat = 8;

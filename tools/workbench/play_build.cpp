@@ -9,6 +9,27 @@
 
 namespace tools {
 
+bool BakeBuild(const Build& source, const sync::Tracks& tracks, Build& out, sync::BakePlace& place,
+               std::string& error) {
+    demo::DemoFile demo;
+    const demo::DemoResult r = demo::ParseDemoFile(source.file.bytes, source.file.path, demo);
+    if (!r.Ok()) {
+        error = r.message;
+        return false;
+    }
+    if (!sync::InsertBake(demo, tracks, true, place, error)) return false;
+    out = source;
+    const std::string bytes = demo::WriteDemoFile(demo);
+    out.file.bytes.assign(bytes.begin(), bytes.end());
+    return true;  // the title is the same, and so is where the sections begin
+}
+
+int32_t FloatVariableCount(const Build& b) {
+    demo::DemoFile demo;
+    if (!demo::ParseDemoFile(b.file.bytes, b.file.path, demo).Ok()) return 0;
+    return demo.floatVarCount;
+}
+
 bool LoadBuild(const std::string& path, Build& out, std::string& errors) {
     errors.clear();
     auto report = [&errors](const std::string& line) {
@@ -32,6 +53,7 @@ bool LoadBuild(const std::string& path, Build& out, std::string& errors) {
         const std::string bytes = demo::WriteDemoFile(demo);
         b.file.bytes.assign(bytes.begin(), bytes.end());
         b.map = std::move(result.map);
+        b.extras = std::move(result.extras);
         b.fromSource = true;
     } else if (!core::ReadWholeFile(path, b.file.bytes, &error)) {
         report("qv play: cannot read '" + path + "': " + error);

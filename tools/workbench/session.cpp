@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "core/file_io.h"
 #include "gl/gl_layer.h"
 #include "platform/audio.h"
 #include "platform/message_box.h"
@@ -22,11 +23,13 @@
 #include "scripter/scripter.h"
 #include "timeline/timeline.h"
 #include "tools/render/png_writer.h"
+#include "tools/sync/track_files.h"
 #include "tools/workbench/music_follow.h"
 #include "tools/workbench/play_clock.h"
 #include "tools/workbench/play_errors.h"
 #include "tools/workbench/play_run.h"
 #include "tools/workbench/reload.h"
+#include "tools/workbench/rocket_link.h"
 #include "tools/workbench/workbench_overlay.h"
 
 namespace tools {
@@ -84,7 +87,9 @@ public:
           build_(std::move(build)),
           t_(MakeTransport(o)),
           width_(o.width),
-          height_(o.height) {}
+          height_(o.height) {
+        if (o.rocket) StartSync();
+    }
 
     int Run();
 
@@ -120,6 +125,19 @@ private:
     // Draws the overlay onto the back buffer (after the demo's frame or the kept picture).
     void DrawOverlayNow();
 
+    // --rocket: the tracks (from the file beside the source until the editor sends its own),
+    // the build played with them baked in, and what the editor asks.
+    void StartSync();
+    // The tracks of the source's float variables, keeping the keys of tracks still named.
+    void MakeTracks();
+    // Bakes the tracks into the build played. False when it cannot (no free track).
+    bool Rebake();
+    void PollSync();
+    // Keys changed from row on: the frame shown is drawn anew when it depends on them, else
+    // the scripts of the loaded run are replaced, and playing on uses them.
+    void KeysChanged(int32_t fromRow);
+    void SaveTracks();
+
     PlayOptions o_;
     Build build_;
     std::optional<Build> lastGood_;  // during a reload: what to go back to if it does not load
@@ -144,7 +162,11 @@ private:
     int32_t overlaySeekMs_ = -1;  // a click on the strip, carried out by the loop
     FrameTimes frames_{{}, NowMs()};
     WallClock clock_{NowMs()};
-    std::string errors_;    // the last build, content or script errors, for the overlay
+    std::string errors_;  // the last build, content or script errors, for the overlay
+    Build source_;        // --rocket: the build without the bake
+    sync::Tracks tracks_;
+    sync::BakePlace bake_;
+    std::optional<RocketLink> rocket_;
     const bool stats_ = std::getenv("QV_PLAY_STATS") != nullptr;  // timings on stderr
     double overlayMs_ = 0;  // time spent drawing the overlay, for QV_PLAY_STATS
     int64_t overlayFrames_ = 0, framesShown_ = 0, runsDone_ = 0, runsStopped_ = 0;
@@ -218,6 +240,7 @@ void Session::Show(bool shot) {
         overlayFrames_ += overlayOn_;
     }
     gl::SwapBuffers();
+    if (rocket_ && !t_.paused) rocket_->ReportRow(sync::RowAtMs(tracks_, t_.TimeMs()));
     ++framesShown_;
     NotePresent(frames_, NowMs());
     if (scripter::QuitFlag()) Halt("the demo quits here");
@@ -354,6 +377,11 @@ void Session::StartReload() {
     }
     if (!lastGood_) lastGood_ = std::move(build_);
     build_ = std::move(fresh);
+    if (rocket_) {
+        source_ = build_;
+        MakeTracks();
+        if (!Rebake()) build_ = source_;
+    }
     reloadBeganMs_ = NowMs();
     runWanted_ = true;
 }
@@ -466,6 +494,103 @@ bool Session::PlayDueFrame() {
     return true;
 }
 
+void Session::MakeTracks() {
+    const sync::Tracks old = std::move(tracks_);
+    std::string file, error;
+    std::vector<std::string> warnings;
+    tracks_ = {};
+    if (!sync::TracksForSource(o_.path, "", FloatVariableCount(source_), source_.extras.floatNames,
+                               source_.extras.bpm, tracks_, file, warnings, error))
+        std::fprintf(stderr, "qv play: %s\n", error.c_str());
+    for (const std::string& w : warnings)
+        std::fprintf(stderr, "qv play: %s: %s\n", file.c_str(), w.c_str());
+    if (o_.bpm) tracks_.bpm = *o_.bpm;
+    if (o_.rowsPerBeat) tracks_.rowsPerBeat = *o_.rowsPerBeat;
+    if (old.tracks.empty()) return;
+    // A reload: the keys the editor sent stay on the tracks that kept their names; when the
+    // names changed, the editor is asked for the tracks again.
+    bool sameNames = old.tracks.size() == tracks_.tracks.size();
+    for (size_t i = 0; i < tracks_.tracks.size(); ++i) {
+        sync::Track& track = tracks_.tracks[i];
+        sameNames = sameNames && old.tracks[i].name == track.name;
+        for (const sync::Track& was : old.tracks)
+            if (was.name == track.name) track.keys = was.keys;
+    }
+    if (!sameNames && rocket_) rocket_->Reconnect();
+}
+
+bool Session::Rebake() {
+    Build baked;
+    std::string error;
+    if (!BakeBuild(source_, tracks_, baked, bake_, error)) {
+        std::fprintf(stderr, "qv play: the tracks cannot be played: %s\n", error.c_str());
+        errors_ = "the tracks cannot be played: " + error + "\n";
+        return false;
+    }
+    build_ = std::move(baked);
+    return true;
+}
+
+void Session::StartSync() {
+    source_ = build_;
+    MakeTracks();
+    if (!Rebake()) return;
+    rocket_.emplace(o_.rocketHost, o_.rocketPort);
+}
+
+void Session::KeysChanged(int32_t fromRow) {
+    if (!Rebake()) return;
+    const bool shownDependsOnIt = sync::FirstMsOfRow(tracks_, fromRow) <= t_.TimeMs();
+    const bool rerun = runWanted_ || halted_ || lastGood_ || shownDependsOnIt;
+    if (stats_)
+        std::fprintf(stderr, "qv play: stats: keys changed from row %d: %s\n", int(fromRow),
+                     rerun ? "the frame is run anew" : "the run goes on with them");
+    if (rerun) {
+        runWanted_ = true;
+        return;
+    }
+    // Nothing up to the frame shown read the changed keys: the loaded run goes on exactly as
+    // a run of the new tracks would.
+    std::vector<demo::Script>& loaded = app::Demo().scripts;
+    const std::vector<demo::Script> baked = sync::BakeScripts(tracks_, true, bake_.masterScript);
+    for (size_t i = 0; i < baked.size(); ++i) {
+        const size_t at = size_t(bake_.masterScript) + i;
+        if (at < loaded.size()) loaded[at] = baked[i];
+    }
+}
+
+void Session::SaveTracks() {
+    const std::string text = sync::TracksPathFor(o_.path), xml = sync::TracksXmlPathFor(o_.path);
+    std::string error;
+    if (!core::WriteWholeFile(text, sync::FormatTracksText(tracks_), &error) ||
+        !core::WriteWholeFile(xml, sync::FormatTracksXml(tracks_), &error)) {
+        std::fprintf(stderr, "qv play: cannot save the tracks: %s\n", error.c_str());
+        return;
+    }
+    std::fprintf(stderr, "qv play: saved the tracks to '%s' and '%s'\n", text.c_str(), xml.c_str());
+}
+
+void Session::PollSync() {
+    if (!rocket_) return;
+    const sync::EditorEvents e = rocket_->Poll(tracks_, NowMs());
+    if (e.keysChanged) KeysChanged(e.firstRowChanged);
+    if (e.pause && *e.pause != t_.paused && !(halted_ && !*e.pause)) {
+        Apply(t_, Action::TogglePause);
+        music_.Follow(t_);
+    }
+    if (e.seekRow) {
+        const int32_t ms = sync::FirstMsOfRow(tracks_, *e.seekRow);
+        int64_t frame = FrameAtOrBefore(ms, t_.fps);
+        if (FrameTime(frame, t_.fps) < ms) ++frame;  // the first frame inside the row
+        if (frame != t_.frame || halted_) {
+            t_.frame = frame;
+            t_.clockMs = t_.TimeMs();
+            runWanted_ = true;
+        }
+    }
+    if (e.save) SaveTracks();
+}
+
 int Session::Run() {
     const std::string caption = "qv play: " + build_.title;
     platform::WindowOutcome outcome =
@@ -489,6 +614,7 @@ int Session::Run() {
     const double began = NowMs();
     while (!TakeEvents()) {
         PollReload();
+        PollSync();
         if (overlaySeekMs_ >= 0) {
             t_.frame = FrameAtOrBefore(std::exchange(overlaySeekMs_, -1), t_.fps);
             t_.clockMs = t_.TimeMs();

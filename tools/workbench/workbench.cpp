@@ -12,11 +12,23 @@
 namespace tools {
 namespace {
 
-// A positive decimal such as 0.5 or 2.
-bool ParseSpeed(std::string_view text, double& out) {
+// A decimal such as 0.5 or 2.
+bool ParseDecimal(std::string_view text, double& out) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, out);
     return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// HOST:PORT of an editor (a port from 1 to 65535).
+bool ParseHostPort(std::string_view text, std::string& host, uint16_t& port) {
+    const size_t colon = text.rfind(':');
+    int32_t p = 0;
+    if (colon == std::string_view::npos || colon == 0 ||
+        !core::ParseNumber(text.substr(colon + 1), p) || p < 1 || p > 65535)
+        return false;
+    host = std::string(text.substr(0, colon));
+    port = uint16_t(p);
+    return true;
 }
 
 }  // namespace
@@ -59,9 +71,32 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
                           "--loop needs A:B in milliseconds, 0 <= A < B");
             ++i;
         } else if (arg == "--speed") {
-            error = needs(
-                value && ParseSpeed(value, o.speed) && o.speed >= kMinSpeed && o.speed <= kMaxSpeed,
-                "--speed needs a factor from 0.0625 to 16");
+            error = needs(value && ParseDecimal(value, o.speed) && o.speed >= kMinSpeed &&
+                              o.speed <= kMaxSpeed,
+                          "--speed needs a factor from 0.0625 to 16");
+            ++i;
+        } else if (arg == "--rocket") {
+            o.rocket = true;
+            // The editor's address is optional: a following word that is no option and not
+            // the demo (which has no port) names it.
+            std::string_view next = value ? value : "";
+            if (!next.empty() && !next.starts_with("-") &&
+                next.find(':') != std::string_view::npos && !IsSourcePath(std::string(next))) {
+                error = needs(ParseHostPort(next, o.rocketHost, o.rocketPort),
+                              "--rocket takes HOST:PORT with a port from 1 to 65535");
+                ++i;
+            }
+        } else if (arg == "--bpm") {
+            double bpm = 0;
+            error = needs(value && ParseDecimal(value, bpm) && bpm > 0 && bpm <= 1e6,
+                          "--bpm needs beats per minute above 0");
+            o.bpm = bpm;
+            ++i;
+        } else if (arg == "--rows-per-beat") {
+            int32_t rows = 0;
+            error = needs(value && core::ParseNumber(value, rows) && rows >= 1 && rows <= 1000000,
+                          "--rows-per-beat needs a whole number from 1 to 1000000");
+            o.rowsPerBeat = rows;
             ++i;
         } else if (arg.starts_with("-") || !o.path.empty()) {
             error = "unexpected argument " + core::QuoteToken(arg);

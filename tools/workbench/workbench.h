@@ -6,6 +6,7 @@
 // tools/qv_play.cpp drives them.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tools {
@@ -20,6 +21,12 @@ struct PlayOptions {
     bool audio = true;
     int32_t loopA = -1, loopB = -1;  // ms; -1: no loop
     double speed = 1.0;
+    // --rocket [HOST:PORT]: the sync tracker's editor to key the float variables in.
+    bool rocket = false;
+    std::string rocketHost = "localhost";
+    uint16_t rocketPort = 1338;
+    std::optional<double> bpm;           // rows' tempo; default the source's, else 120
+    std::optional<int32_t> rowsPerBeat;  // default 8
 };
 
 // Returns an error text, or "" when the options are complete.

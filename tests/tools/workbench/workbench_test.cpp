@@ -69,6 +69,40 @@ TEST(PlayOptions, BadValuesAreRefusedWithTheOptionNamed) {
     }
 }
 
+TEST(PlayOptions, TheSyncTrackerAndItsAddress) {
+    PlayOptions o;
+    EXPECT_EQ(Parse({"d.qvs", "--rocket"}, o), "");
+    EXPECT_TRUE(o.rocket);
+    EXPECT_EQ(o.rocketHost, "localhost");
+    EXPECT_EQ(o.rocketPort, 1338);
+    EXPECT_FALSE(o.bpm);
+
+    PlayOptions p;
+    EXPECT_EQ(
+        Parse({"--rocket", "10.0.0.2:4000", "d.qvs", "--bpm", "125.5", "--rows-per-beat", "4"}, p),
+        "");
+    EXPECT_EQ(p.path, "d.qvs");
+    EXPECT_EQ(p.rocketHost, "10.0.0.2");
+    EXPECT_EQ(p.rocketPort, 4000);
+    EXPECT_EQ(p.bpm, 125.5);
+    EXPECT_EQ(p.rowsPerBeat, 4);
+
+    PlayOptions q;  // the word after --rocket is the demo, not an address
+    EXPECT_EQ(Parse({"--rocket", "d.qvs", "--paused"}, q), "");
+    EXPECT_EQ(q.path, "d.qvs");
+    EXPECT_EQ(q.rocketPort, 1338);
+
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"d.qvs", "--rocket", "host:0"},
+                                               {"d.qvs", "--rocket", "host:70000"},
+                                               {"d.qvs", "--rocket", ":80"},
+                                               {"d.qvs", "--bpm", "0"},
+                                               {"d.qvs", "--rows-per-beat", "0"}}) {
+        PlayOptions r;
+        EXPECT_NE(Parse(bad, r), "") << bad.back();
+    }
+}
+
 TEST(PlayOptions, SourcesAreTheQvsFiles) {
     EXPECT_TRUE(IsSourcePath("x/demo.qvs"));
     EXPECT_TRUE(IsSourcePath("DEMO.QVS"));
