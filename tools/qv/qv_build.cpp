@@ -94,6 +94,8 @@ bool BakeTracks(const char* source, const TrackOptions& o, const SourceExtras& e
         keys += t.keys.size();
     }
     if (keys == 0) return true;
+    for (const std::string& w : sync::OverwrittenTracks(demo, tracks))
+        std::fprintf(stderr, "qv build: %s: warning: %s\n", path.c_str(), w.c_str());
     sync::BakePlace place;
     if (!sync::InsertBake(demo, tracks, false, place, error)) {
         Complain("build", path + ": " + error);

@@ -83,13 +83,17 @@ bool CheckTracksBeside(const std::string& path, const demo::DemoFile& demo,
     if (!warnings.empty() && werror) ok = false;
     if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
     if (!ok || file.empty()) return ok;
+    for (const std::string& w : sync::OverwrittenTracks(demo, tracks)) {
+        std::fprintf(stderr, "%s: warning: %s\n", file.c_str(), w.c_str());
+        ok = !werror;
+    }
     demo::DemoFile baked = demo;
     sync::BakePlace place;
     if (!sync::InsertBake(baked, tracks, false, place, error)) {
         std::fprintf(stderr, "%s: %s\n", file.c_str(), error.c_str());
         return false;
     }
-    return true;
+    return ok;
 }
 
 }  // namespace

@@ -259,6 +259,29 @@ bool InsertBake(demo::DemoFile& d, const Tracks& t, bool everyTrack, BakePlace& 
     return true;
 }
 
+std::vector<std::string> OverwrittenTracks(const demo::DemoFile& d, const Tracks& t) {
+    std::vector<std::string> lines;
+    for (const Track& track : t.tracks) {
+        if (track.keys.empty()) continue;
+        for (size_t i = 0; i < d.scripts.size(); ++i) {
+            const demo::Script& s = d.scripts[i];
+            if (ReadBakeMark(s)) continue;
+            bool stores = false;
+            for (size_t at = 0; at < s.code.size() && !stores;
+                 at += size_t(demo::InstructionLength(s.code[at])))
+                stores = s.code[at] == demo::STOREF && at + 1 < s.code.size() &&
+                         s.code[at + 1] == track.floatIndex;
+            if (!stores) continue;
+            lines.push_back("track '" + track.name + "' is keyed, but script " + std::to_string(i) +
+                            " stores into float variable " + std::to_string(track.floatIndex) +
+                            " too: from there on in each frame the script's value replaces the "
+                            "key's");
+            break;
+        }
+    }
+    return lines;
+}
+
 std::optional<BakeMark> ReadBakeMark(const demo::Script& script) {
     const std::vector<uint8_t>& code = script.code;
     const std::string_view text(reinterpret_cast<const char*>(code.data()), code.size());

@@ -35,6 +35,11 @@ struct BakePlace {
 bool InsertBake(demo::DemoFile& demo, const Tracks& t, bool everyTrack, BakePlace& place,
                 std::string& error);
 
+// Keyed tracks whose variable a script of the demo (not a baked one) also stores into with
+// STOREF: the script's value wins over the key for the rest of the frame. One line per such
+// track: "track 'glow' is keyed, but script 3 stores into float variable 1 too: ...".
+std::vector<std::string> OverwrittenTracks(const demo::DemoFile& demo, const Tracks& t);
+
 // What a baked script says of itself: the master, naming its tracks, or a track's script.
 // The mark sits after the script's last jump (the player never runs it).
 struct BakeMark {

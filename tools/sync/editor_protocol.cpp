@@ -16,8 +16,8 @@ void NoteEdit(EditorEvents& e, int32_t fromRow) {
 void Apply(const Message& m, Tracks& t, EditorEvents& e) {
     switch (m.command) {
         case Command::SetKey:
-            NoteEdit(e, SetKey(t.tracks[m.track],
-                               {m.row, m.value, Interpolation(m.interpolation)}));
+            NoteEdit(e,
+                     SetKey(t.tracks[m.track], {m.row, m.value, Interpolation(m.interpolation)}));
             break;
         case Command::DeleteKey: NoteEdit(e, DeleteKey(t.tracks[m.track], m.row)); break;
         case Command::SetRow: e.seekRow = m.row; break;
@@ -58,8 +58,8 @@ bool EditorProtocol::Take(std::span<const uint8_t> bytes, Tracks& t, EditorEvent
     for (;;) {
         Message m;
         size_t used = 0;
-        const Decoded d = DecodeMessage(std::span(pending_).subspan(at), t.tracks.size(), m, used,
-                                        error);
+        const Decoded d =
+            DecodeMessage(std::span(pending_).subspan(at), t.tracks.size(), m, used, error);
         if (d == Decoded::Malformed) return false;
         if (d == Decoded::NeedMore) break;
         Apply(m, t, events);

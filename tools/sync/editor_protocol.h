@@ -17,8 +17,8 @@ namespace tools::sync {
 struct EditorEvents {
     bool keysChanged = false;
     int32_t firstRowChanged = std::numeric_limits<int32_t>::max();  // the earliest row reached
-    std::optional<int32_t> seekRow;                                  // the last SET_ROW
-    std::optional<bool> pause;                                       // the last PAUSE
+    std::optional<int32_t> seekRow;                                 // the last SET_ROW
+    std::optional<bool> pause;                                      // the last PAUSE
     bool save = false;
 };
 
@@ -29,8 +29,8 @@ public:
     // Takes bytes from the editor: applies its messages to t, says what they asked in events
     // and appends what to send back to reply. False on a malformed conversation, with error
     // saying what was wrong: the connection must then be closed.
-    bool Take(std::span<const uint8_t> bytes, Tracks& t, EditorEvents& events,
-              std::string& reply, std::string& error);
+    bool Take(std::span<const uint8_t> bytes, Tracks& t, EditorEvents& events, std::string& reply,
+              std::string& error);
     bool Greeted() const { return greeted_; }
 
 private:

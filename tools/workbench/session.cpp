@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -137,6 +138,8 @@ private:
     // the scripts of the loaded run are replaced, and playing on uses them.
     void KeysChanged(int32_t fromRow);
     void SaveTracks();
+    // Keyed tracks a script of the demo overwrites: said once each.
+    void WarnOverwrittenTracks();
 
     PlayOptions o_;
     Build build_;
@@ -167,6 +170,7 @@ private:
     sync::Tracks tracks_;
     sync::BakePlace bake_;
     std::optional<RocketLink> rocket_;
+    std::set<std::string> overwrittenTold_;
     const bool stats_ = std::getenv("QV_PLAY_STATS") != nullptr;  // timings on stderr
     double overlayMs_ = 0;  // time spent drawing the overlay, for QV_PLAY_STATS
     int64_t overlayFrames_ = 0, framesShown_ = 0, runsDone_ = 0, runsStopped_ = 0;
@@ -531,15 +535,24 @@ bool Session::Rebake() {
     return true;
 }
 
+void Session::WarnOverwrittenTracks() {
+    demo::DemoFile demo;
+    if (!demo::ParseDemoFile(source_.file.bytes, source_.file.path, demo).Ok()) return;
+    for (const std::string& w : sync::OverwrittenTracks(demo, tracks_))
+        if (overwrittenTold_.insert(w).second) std::fprintf(stderr, "qv play: %s\n", w.c_str());
+}
+
 void Session::StartSync() {
     source_ = build_;
     MakeTracks();
     if (!Rebake()) return;
+    WarnOverwrittenTracks();
     rocket_.emplace(o_.rocketHost, o_.rocketPort);
 }
 
 void Session::KeysChanged(int32_t fromRow) {
     if (!Rebake()) return;
+    WarnOverwrittenTracks();
     const bool shownDependsOnIt = sync::FirstMsOfRow(tracks_, fromRow) <= t_.TimeMs();
     const bool rerun = runWanted_ || halted_ || lastGood_ || shownDependsOnIt;
     if (stats_)

@@ -20,8 +20,9 @@ std::string Read(const std::string& path) {
 }
 
 std::string Source(int clipsOnTracks = 1) {
-    std::string s = "title \"t\"\nvariables floats 2 names size,glow\nbpm 100\nscript 0\n"
-                    "    LOADF 1\n    LINEWIDTH\n";
+    std::string s =
+        "title \"t\"\nvariables floats 2 names size,glow\nbpm 100\nscript 0\n"
+        "    LOADF 1\n    LINEWIDTH\n";
     for (int track = 0; track < clipsOnTracks; ++track)
         s += "clip track " + std::to_string(track) + " start 0 length 1000 script 0\n";
     return s;
@@ -52,6 +53,21 @@ TEST(QvBuildTracks, TheFileBesideTheSourceIsBakedAndShown) {
     ASSERT_EQ(faster.status, 0) << faster.err;
     EXPECT_NE(Read(dir + "/e.acs"), Read(dir + "/d.acs")) << "--bpm changes the rows' times";
 
+    Write(dir + "/w.qvs", Source() + "script 1\n    PUSHF 2\n    STOREF 1\n");
+    Write(dir + "/w.qvt", "glow 0 1 linear\nsize 0 1 step\n");
+    const std::string overwritten =
+        "w.qvt: warning: track 'glow' is keyed, but script 1 stores into float variable 1 too: "
+        "from there on in each frame the script's value replaces the key's\n";
+    const auto warned = RunQv("build " + dir + "/w.qvs -o " + dir + "/w.acs");
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_NE(warned.err.find("qv build: " + dir + "/" + overwritten), std::string::npos)
+        << warned.err;
+    EXPECT_EQ(warned.err.find("track 'size'"), std::string::npos) << "only LOADF reads size";
+    const auto checked = RunQv("check " + dir + "/w.qvs");
+    EXPECT_EQ(checked.status, 0);
+    EXPECT_NE(checked.err.find(dir + "/" + overwritten), std::string::npos) << checked.err;
+    EXPECT_EQ(RunQv("check " + dir + "/w.qvs --werror").status, 1);
+
     std::remove((dir + "/d.qvt").c_str());
     ASSERT_EQ(RunQv("build " + dir + "/d.qvs -o " + dir + "/plain.acs").status, 0);
     EXPECT_EQ(RunQv("dump " + dir + "/plain.acs").out.find("baked"), std::string::npos);
@@ -66,8 +82,10 @@ TEST(QvBuildTracks, AnEditorsXmlProjectIsBakedLikeTheText) {
           "  <key row=\"0\" value=\"1.0\" interpolation=\"2\"/>\n"
           "  <key row=\"16\" value=\"2.0\" interpolation=\"3\"/>\n"
           "  <key row=\"24\" value=\"0\" interpolation=\"0\"/>\n </track>\n</tracks>\n");
-    ASSERT_EQ(RunQv("build " + dir + "/d.qvs -o " + dir + "/a.acs --tracks " + dir + "/a.qvt").status, 0);
-    const auto xml = RunQv("build " + dir + "/d.qvs -o " + dir + "/x.acs --tracks " + dir + "/p.xml");
+    ASSERT_EQ(
+        RunQv("build " + dir + "/d.qvs -o " + dir + "/a.acs --tracks " + dir + "/a.qvt").status, 0);
+    const auto xml =
+        RunQv("build " + dir + "/d.qvs -o " + dir + "/x.acs --tracks " + dir + "/p.xml");
     ASSERT_EQ(xml.status, 0) << xml.err;
     EXPECT_EQ(Read(dir + "/x.acs"), Read(dir + "/a.acs"));
 }
@@ -78,8 +96,8 @@ TEST(QvBuildTracks, BadTracksAndAFullTimelineAreErrorsOfBuildAndCheck) {
     Write(dir + "/d.qvt", "glow 0 1 linear\nglow 16\n");
     const auto built = RunQv("build " + dir + "/d.qvs -o " + dir + "/d.acs");
     EXPECT_EQ(built.status, 1);
-    EXPECT_EQ(built.err, "qv build: " + dir +
-                             "/d.qvt:2: error: expected 'TRACK ROW VALUE INTERPOLATION'\n");
+    EXPECT_EQ(built.err,
+              "qv build: " + dir + "/d.qvt:2: error: expected 'TRACK ROW VALUE INTERPOLATION'\n");
     EXPECT_EQ(Read(dir + "/d.acs"), "") << "nothing is written";
     const auto check = RunQv("check " + dir + "/d.qvs");
     EXPECT_EQ(check.status, 1);
