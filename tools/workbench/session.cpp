@@ -544,6 +544,15 @@ void Session::WarnOverwrittenTracks() {
 
 void Session::StartSync() {
     source_ = build_;
+    demo::DemoFile demo;
+    if (demo::ParseDemoFile(source_.file.bytes, source_.file.path, demo).Ok())
+        for (size_t i = 0; i < demo.scripts.size(); ++i)
+            if (const auto mark = sync::ReadBakeMark(demo.scripts[i]); mark && mark->master)
+                std::fprintf(stderr,
+                             "qv play: %s holds baked tracks already (script %zu); they run "
+                             "after the editor's and set their variables again: key the source "
+                             "instead\n",
+                             o_.path.c_str(), i);
     MakeTracks();
     if (!Rebake()) return;
     WarnOverwrittenTracks();
