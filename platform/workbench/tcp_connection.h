@@ -31,7 +31,7 @@ public:
     // broke.
     bool Receive(std::vector<uint8_t>& into, std::string& error);
     void Close();
-    State state() const { return state_; }
+    State Current() const { return state_; }
 
 private:
     bool Flush(std::string& error);

@@ -39,7 +39,7 @@ void RocketLink::Reconnect() {
 sync::EditorEvents RocketLink::Poll(sync::Tracks& tracks, double nowMs) {
     sync::EditorEvents events;
     std::string error;
-    if (conn_.state() == State::Closed) {
+    if (conn_.Current() == State::Closed) {
         if (nowMs >= nextTryMs_) TryConnect(nowMs);
         return events;
     }
@@ -53,7 +53,7 @@ sync::EditorEvents RocketLink::Poll(sync::Tracks& tracks, double nowMs) {
         nextTryMs_ = nowMs + kRocketRetryMs;
         return events;
     }
-    if (conn_.state() != State::Open) return events;
+    if (conn_.Current() != State::Open) return events;
     std::vector<uint8_t> bytes;
     const bool open = conn_.Receive(bytes, error);
     std::string reply;

@@ -23,7 +23,7 @@ public:
     void ReportRow(int32_t row);
     // Drops the connection and connects again at once (the tracks' names changed).
     void Reconnect();
-    bool Connected() const { return protocol_.Greeted() && conn_.state() == State::Open; }
+    bool Connected() const { return protocol_.Greeted() && conn_.Current() == State::Open; }
     std::string Address() const { return host_ + ":" + std::to_string(port_); }
 
 private:

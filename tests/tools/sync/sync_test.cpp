@@ -108,7 +108,10 @@ TEST_F(Baked, EveryInterpolationEqualsTheTrackerToTheFloat) {
                 if (track.keys.empty()) continue;
                 const float want = TrackerValue(t, track, ms);
                 const float got = scripter::FloatVariable(track.floatIndex);
-                ASSERT_EQ(std::memcmp(&want, &got, 4), 0)
+                uint32_t wantBits, gotBits;  // to the bit: -0 is not 0, and a NaN is a NaN
+                std::memcpy(&wantBits, &want, 4);
+                std::memcpy(&gotBits, &got, 4);
+                ASSERT_EQ(wantBits, gotBits)
                     << "round " << round << ", track " << track.name << " at " << ms
                     << " ms: tracker " << want << ", baked script " << got;
             }
