@@ -15,6 +15,14 @@ bool CaptureCheckpoint(Checkpoint& out, bool withWrittenTextures) {
                                   withWrittenTextures ? out.engine.passes.written : none, out.gl);
 }
 
+size_t CheckpointBytes(const Checkpoint& c) {
+    size_t n =
+        sizeof c + c.engine.machine.intVars.size() * 4 + c.engine.machine.floatVars.size() * 4;
+    for (const gl::MatrixStack& s : c.gl.stacks) n += s.items.size() * 64;
+    for (const gl::TextureImage& t : c.gl.textures) n += t.rgba.size();
+    return n;
+}
+
 void RestoreCheckpoint(const Checkpoint& checkpoint) {
     // Capabilities the frames after the checkpoint named, on a context that ran them.
     std::vector<uint32_t> namedSince;

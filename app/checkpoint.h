@@ -4,6 +4,8 @@
 // out byte for byte as in the run that captured it. Nothing else carries from frame to frame:
 // the content built at start-up does not change while the demo plays.
 #pragma once
+#include <cstddef>
+
 #include "gl/driver_state.h"
 #include "scripter/engine_state.h"
 #include "timeline/timeline.h"
@@ -21,6 +23,9 @@ struct Checkpoint {
 // written textures' pixels, the checkpoint is for the context it was taken on, whose
 // textures the caller keeps as they were (a seek's first pass, which writes none).
 bool CaptureCheckpoint(Checkpoint& out, bool withWrittenTextures = true);
+
+// What a checkpoint holds, in bytes, about (its variables, matrices and pixels).
+size_t CheckpointBytes(const Checkpoint& c);
 
 // On a context where the demo's start-up has run (the same textures under the same names),
 // fresh or the one the checkpoint was taken on, run on past it.

@@ -21,14 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-size_t Bytes(const app::Checkpoint& c) {
-    size_t n =
-        sizeof c + c.engine.machine.intVars.size() * 4 + c.engine.machine.floatVars.size() * 4;
-    for (const gl::MatrixStack& s : c.gl.stacks) n += s.items.size() * 64;
-    for (const gl::TextureImage& t : c.gl.textures) n += t.rgba.size();
-    return n;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,7 +56,7 @@ int main(int argc, char** argv) {
         app::RestoreCheckpoint(checkpoint);
         restores += Clock::now() - beforeRestore;
         ++captureCount;
-        size = std::max(size, Bytes(checkpoint));
+        size = std::max(size, app::CheckpointBytes(checkpoint));
     }
     std::printf("frame:      %.3f ms (mean of %d)\n", Ms(frames) / frameCount, frameCount);
     if (captureCount > 0) {

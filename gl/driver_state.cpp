@@ -272,4 +272,32 @@ void RestoreDriverState(const DriverState& s, std::span<const uint32_t> namedSin
     SkipperRestored(s.boundTexture);
 }
 
+namespace {
+
+uint32_t BoundTexture() {
+    GLint bound = 0;
+    ::glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    return uint32_t(bound);
+}
+
+}  // namespace
+
+bool CaptureTextures(std::span<const uint32_t> names, std::vector<TextureImage>& out) {
+    const uint32_t bound = BoundTexture();
+    bool ok = true;
+    out.clear();
+    for (uint32_t name : names) {
+        out.emplace_back();
+        ok = CaptureTexture(name, out.back()) && ok;
+    }
+    ::glBindTexture(GL_TEXTURE_2D, bound);
+    return ok;
+}
+
+void RestoreTextures(std::span<const TextureImage> images) {
+    const uint32_t bound = BoundTexture();
+    for (const TextureImage& image : images) RestoreTexture(image);
+    ::glBindTexture(GL_TEXTURE_2D, bound);
+}
+
 }  // namespace gl

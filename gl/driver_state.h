@@ -69,4 +69,10 @@ bool CaptureDriverState(std::span<const uint32_t> extraCapabilities,
 // open.
 void RestoreDriverState(const DriverState& state, std::span<const uint32_t> namedSince = {});
 
+// The images of textures alone, read back and put back, the texture binding left as it was:
+// a workbench keeps what start-up left in the textures copies write, to put them back when it
+// runs the demo from the start again on the same context.
+bool CaptureTextures(std::span<const uint32_t> names, std::vector<TextureImage>& out);
+void RestoreTextures(std::span<const TextureImage> images);
+
 }  // namespace gl
