@@ -5,10 +5,12 @@
 #include <string>
 #include <utility>
 
-#include "app/checkpoint.h"
 #include "app/engine.h"
+#include "gl/driver_state.h"
 #include "platform/message_box.h"
+#include "scripter/passes.h"
 #include "scripter/scripter.h"
+#include "textures/texmanager.h"
 #include "timeline/timeline.h"
 
 namespace tools {
@@ -124,6 +126,12 @@ std::vector<bool> DrawBefore(std::vector<gl::FrameUse> uses, std::span<const Loo
     return draw;
 }
 
+// A result of frames run from frame `offset` of the whole run.
+RunResult Offset(RunResult r, size_t offset) {
+    if (r.framesRun > 0) r.framesRun += offset;
+    return r;
+}
+
 // Messages and fatal reports off while frames run a second time.
 class Silence {
 public:
@@ -142,40 +150,38 @@ private:
     platform::MessageSink sink_;
 };
 
-struct TakenCheckpoint {
-    size_t frame;  // the state before this frame
-    app::Checkpoint state;
-};
-
-// A seek's first pass over frames: every frame skipped, its texture use recorded, and a
-// checkpoint before each frame at least kCheckpointEveryMs after the last one (unless the
-// frame before ended inside a block); the caller took the one before the first frame.
-RunResult SkipAndRecord(std::span<const LoopFrame> frames, const StopFn& stop,
+// A seek's first pass over frames[from, end): every frame skipped, its texture use appended
+// to uses (which holds the frames before from), and a checkpoint before each frame at least
+// kCheckpointEveryMs after the last one (unless the frame before ended inside a block); the
+// caller took the one before the first frame.
+RunResult SkipAndRecord(std::span<const LoopFrame> frames, size_t from, const StopFn& stop,
                         std::vector<gl::FrameUse>& uses,
-                        std::vector<TakenCheckpoint>& checkpoints) {
-    const std::vector<bool> none(frames.size(), false);
+                        std::vector<FrameCheckpoint>& checkpoints) {
+    const std::span<const LoopFrame> run = frames.subspan(from);
+    const std::vector<bool> none(run.size(), false);
     RunHooks hooks;
     hooks.draw = &none;
     hooks.uses = &uses;
     hooks.stop = stop;
     hooks.beforeFrame = [&](size_t i) {
-        if (i == 0 || uses.back().endsInBlock ||
-            frames[i].time - frames[checkpoints.back().frame].time < kCheckpointEveryMs)
+        const size_t frame = from + i;
+        if (frame == 0 || uses.back().endsInBlock ||
+            frames[frame].time - frames[checkpoints.back().frame].time < kCheckpointEveryMs)
             return;
-        TakenCheckpoint taken{i, {}};
+        FrameCheckpoint taken{frame, {}};
         if (app::CaptureCheckpoint(taken.state, false)) checkpoints.push_back(std::move(taken));
     };
     gl::RecordFrameUse(true);
-    const RunResult result = RunFrames(frames, hooks);
+    const RunResult result = RunFrames(run, hooks);
     gl::RecordFrameUse(false);
-    return result;
+    return Offset(result, from);
 }
 
 // The latest checkpoint at or before frame.
-const TakenCheckpoint& LatestAtOrBefore(const std::vector<TakenCheckpoint>& checkpoints,
+const FrameCheckpoint& LatestAtOrBefore(const std::vector<FrameCheckpoint>& checkpoints,
                                         size_t frame) {
     return *std::find_if(checkpoints.rbegin(), checkpoints.rend(),
-                         [frame](const TakenCheckpoint& c) { return c.frame <= frame; });
+                         [frame](const FrameCheckpoint& c) { return c.frame <= frame; });
 }
 
 // Runs frames[from, to) with draw, whose entries are for all frames.
@@ -193,14 +199,14 @@ RunResult RunSlice(std::span<const LoopFrame> frames, const std::vector<bool>& d
 // before it (or from where the run stands, when that is nearer), then puts the state after
 // the last frame back (end). The textures keep what the drawn frames copied.
 RunResult DrawStretches(std::span<const LoopFrame> frames, const std::vector<bool>& draw,
-                        const std::vector<TakenCheckpoint>& checkpoints, const TakenCheckpoint& end,
+                        const std::vector<FrameCheckpoint>& checkpoints, const FrameCheckpoint& end,
                         const StopFn& stop) {
     size_t at = frames.size();  // the frame the run stands before
     for (size_t a = 0; a < frames.size(); ++a) {
         if (!draw[a]) continue;
         size_t b = a;
         while (b < frames.size() && draw[b]) ++b;
-        const TakenCheckpoint& from = LatestAtOrBefore(checkpoints, a);
+        const FrameCheckpoint& from = LatestAtOrBefore(checkpoints, a);
         if (at > a || from.frame > at) {
             app::RestoreCheckpoint(from.state);
             at = from.frame;
@@ -213,38 +219,51 @@ RunResult DrawStretches(std::span<const LoopFrame> frames, const std::vector<boo
     return RunResult{};
 }
 
-// Runs frames (none of them wanted) on the driver so that the frames after them come out as
-// in a full replay. The first pass skips them all; then the frames that must be drawn are
-// drawn from checkpoints, and the state after the last frame is put back. When the last frame
-// ends inside a block, there is no such state to put back: the run goes back once, to the
-// last checkpoint before the first frame to draw, and on to the end. A block left open before
-// the frames leaves no checkpoint at all: then every frame is drawn.
-RunResult CatchUp(std::span<const LoopFrame> frames, const StopFn& stop) {
-    if (frames.empty()) return RunResult{};
-    std::vector<TakenCheckpoint> checkpoints(1, TakenCheckpoint{0, {}});
-    if (!app::CaptureCheckpoint(checkpoints[0].state, false)) {
-        RunHooks all;
-        all.stop = stop;
-        return RunFrames(frames, all);
-    }
-    std::vector<gl::FrameUse> uses;
-    const RunResult first = SkipAndRecord(frames, stop, uses, checkpoints);
-    if (first.end != RunEnd::Done) return first;
+// The second pass of a seek whose first pass left the state after the last of frames (none of
+// them wanted) and their uses: the frames that must be drawn are drawn from checkpoints, and
+// that state is put back. When the last frame ends inside a block, there is no such state to
+// put back: the run goes back once, to the last checkpoint before the first frame to draw,
+// and on to the end.
+RunResult DrawNeeded(std::span<const LoopFrame> frames, std::vector<gl::FrameUse> uses,
+                     const std::vector<FrameCheckpoint>& checkpoints, const StopFn& stop,
+                     const RunResult& first) {
     const bool endsInBlock = uses.back().endsInBlock;
     const std::vector<bool> draw = DrawBefore(std::move(uses), frames);
     const size_t firstDrawn = size_t(std::find(draw.begin(), draw.end(), true) - draw.begin());
     if (firstDrawn == frames.size()) return first;  // the first pass left the state as it is
     const Silence silence;  // these frames have said what they say in the first pass
-    TakenCheckpoint end{frames.size(), {}};
+    FrameCheckpoint end{frames.size(), {}};
     RunResult again;
     if (!endsInBlock && app::CaptureCheckpoint(end.state, false)) {
         again = DrawStretches(frames, draw, checkpoints, end, stop);
     } else {
-        const TakenCheckpoint& from = LatestAtOrBefore(checkpoints, firstDrawn);
+        const FrameCheckpoint& from = LatestAtOrBefore(checkpoints, firstDrawn);
         app::RestoreCheckpoint(from.state);
         again = RunSlice(frames, draw, from.frame, frames.size(), stop);
     }
     return again.end == RunEnd::Stopped ? again : first;
+}
+
+// Runs frames (none of them wanted) on the driver so that the frames after them come out as
+// in a full replay: the first pass skips them all, then DrawNeeded. A block left open before
+// the frames leaves no checkpoint at all: then every frame is drawn. With kept, the first
+// pass's uses and checkpoints stay there.
+RunResult CatchUp(std::span<const LoopFrame> frames, const StopFn& stop, KeptRun* kept) {
+    KeptRun local;
+    KeptRun& run = kept ? *kept : local;
+    run.uses.clear();
+    run.checkpoints.assign(1, FrameCheckpoint{0, {}});
+    if (!app::CaptureCheckpoint(run.checkpoints[0].state, false)) {
+        run.valid = false;
+        RunHooks all;
+        all.stop = stop;
+        return RunFrames(frames, all);
+    }
+    if (frames.empty()) return RunResult{};
+    const RunResult first = SkipAndRecord(frames, 0, stop, run.uses, run.checkpoints);
+    if (first.end == RunEnd::Fatal || first.end == RunEnd::Quit) run.valid = false;
+    if (first.end != RunEnd::Done) return first;
+    return DrawNeeded(frames, run.uses, run.checkpoints, stop, first);
 }
 
 // Start-up on the driver behind the skipper, from an engine as at program start (a caller
@@ -253,12 +272,6 @@ bool StartOnDriver(const app::OpenDemoFile& file, int32_t width, int32_t height)
     app::ResetEngine();
     gl::UseSkipper();
     return app::RunStartup(file, width, height, app::StartupHooks{});
-}
-
-// A result of frames run from frame `offset` of the whole run.
-RunResult Offset(RunResult r, size_t offset) {
-    if (r.framesRun > 0) r.framesRun += offset;
-    return r;
 }
 
 }  // namespace
@@ -276,7 +289,7 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
     for (size_t begin = 0; begin < frames.size();) {
         size_t wanted = begin;
         while (wanted < frames.size() && !frames[wanted].wanted) ++wanted;
-        const RunResult between = CatchUp(frames.subspan(begin, wanted - begin), nullptr);
+        const RunResult between = CatchUp(frames.subspan(begin, wanted - begin), nullptr, nullptr);
         if (between.end != RunEnd::Done) return Offset(between, begin);
         if (wanted == frames.size()) break;
         result = Offset(RunFrames(frames.subspan(wanted, 1), drawn), wanted);
@@ -286,15 +299,110 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
     return result;
 }
 
-RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
-                  int32_t fps, bool& startupFailed, const StopFn& stop) {
+namespace {
+
+// The loop frames before `time`: the frame at `time` is the caller's.
+std::vector<LoopFrame> FramesBefore(int32_t time, int32_t fps) {
     std::vector<LoopFrame> frames = LoopFrames(std::span(&time, 1), fps);
-    frames.pop_back();  // the frame at `time` is the caller's
+    frames.pop_back();
+    return frames;
+}
+
+// The textures whose start-up pixels a kept run keeps: those copies write (render targets
+// and the blur texture).
+std::vector<uint32_t> CopyTargets() {
+    std::vector<uint32_t> names;
+    const demo::DemoFile& d = app::Demo();
+    for (int32_t slot = 0; slot < textures::TextureCount(); ++slot)
+        if (size_t(slot) < d.textureSources.size() &&
+            textures::SlotKindOf(d.textureSources[size_t(slot)].bytes) ==
+                textures::SlotKind::RenderTarget &&
+            textures::TextureNameAt(slot) != 0)
+            names.push_back(textures::TextureNameAt(slot));
+    if (scripter::passes::BlurTexture() != 0) names.push_back(scripter::passes::BlurTexture());
+    return names;
+}
+
+void NoteWritten(KeptRun& kept) {
+    for (uint32_t name : scripter::passes::SavePasses().written)
+        if (std::find(kept.written.begin(), kept.written.end(), name) == kept.written.end())
+            kept.written.push_back(name);
+}
+
+}  // namespace
+
+RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
+                  int32_t fps, bool& startupFailed, const StopFn& stop, KeptRun* keep) {
+    const std::vector<LoopFrame> frames = FramesBefore(time, fps);
+    if (keep) *keep = KeptRun{};
     startupFailed = !StartOnDriver(file, width, height);
     if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};
-    const RunResult result = CatchUp(frames, stop);
+    if (keep) {
+        keep->fps = fps;
+        keep->valid = gl::CaptureTextures(CopyTargets(), keep->startupImages);
+    }
+    const RunResult result = CatchUp(frames, stop, keep);
     gl::SetSkipping(false);
     return result;
+}
+
+RunResult SeekKept(KeptRun& kept, int32_t time, const StopFn& stop, bool& served) {
+    served = false;
+    if (!kept.valid || kept.checkpoints.empty()) return RunResult{};
+    NoteWritten(kept);
+    std::vector<gl::TextureImage> startup;
+    for (uint32_t name : kept.written) {
+        auto image = std::find_if(kept.startupImages.begin(), kept.startupImages.end(),
+                                  [name](const gl::TextureImage& i) { return i.name == name; });
+        if (image == kept.startupImages.end()) return RunResult{};
+        startup.push_back(*image);
+    }
+    served = true;
+    const std::vector<LoopFrame> frames = FramesBefore(time, kept.fps);
+    // The state before frame N from the checkpoint before it: the frames run before are run
+    // again quietly, the new ones recorded.
+    const size_t n = frames.size(), have = std::min(kept.uses.size(), n);
+    const FrameCheckpoint& from = LatestAtOrBefore(kept.checkpoints, have);
+    app::RestoreCheckpoint(from.state);
+    RunResult first;
+    {
+        const Silence silence;
+        first = RunSlice(frames, std::vector<bool>(n, false), from.frame, have, stop);
+    }
+    if (first.end == RunEnd::Done && n > kept.uses.size()) {
+        kept.uses.resize(have);
+        first = SkipAndRecord(frames, have, stop, kept.uses, kept.checkpoints);
+    }
+    if (first.end == RunEnd::Fatal || first.end == RunEnd::Quit) kept.valid = false;
+    if (first.end != RunEnd::Done) {
+        gl::SetSkipping(false);
+        return first;
+    }
+    first.framesRun = n;
+    first.lastTime = n > 0 ? frames.back().time : 0;
+    // The textures as start-up left them, as on a fresh context; the copies the frames from
+    // `time` on need are drawn again.
+    gl::RestoreTextures(startup);
+    const std::vector<gl::FrameUse> uses(kept.uses.begin(), kept.uses.begin() + std::ptrdiff_t(n));
+    const RunResult result =
+        n > 0 ? DrawNeeded(frames, uses, kept.checkpoints, stop, first) : first;
+    gl::SetSkipping(false);
+    return result;
+}
+
+void ForgetKeptFrom(KeptRun& kept, size_t frame) {
+    if (kept.uses.size() > frame) kept.uses.resize(frame);
+    while (kept.checkpoints.size() > 1 && kept.checkpoints.back().frame > frame)
+        kept.checkpoints.pop_back();
+}
+
+size_t KeptRun::Bytes() const {
+    size_t bytes = sizeof(KeptRun);
+    for (const gl::FrameUse& use : uses)
+        bytes += sizeof use + use.events.size() * sizeof(gl::FrameUse::Event);
+    for (const FrameCheckpoint& c : checkpoints) bytes += app::CheckpointBytes(c.state);
+    for (const gl::TextureImage& image : startupImages) bytes += sizeof image + image.rgba.size();
+    return bytes;
 }
 
 }  // namespace tools

@@ -22,6 +22,7 @@
 #include <span>
 #include <vector>
 
+#include "app/checkpoint.h"
 #include "app/demo_loader.h"
 #include "gl/gl_layer.h"
 
@@ -74,12 +75,45 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
                     std::span<const LoopFrame> frames, bool replay, const WantedFrameFn& onWanted,
                     bool& startupFailed);
 
+// The state of a run before one of its frames (a first pass's checkpoint: no pixels).
+struct FrameCheckpoint {
+    size_t frame = 0;
+    app::Checkpoint state;
+};
+
+// What a workbench keeps of the runs it made of one demo on one context, so that a later run
+// to any time repeats no simulation already done: what every frame of the grid did with
+// textures and a checkpoint every kCheckpointEveryMs, from the first passes; and what start-up
+// left in the textures copies write (the render targets and the blur texture), to put them
+// back before the frames a picture needs are drawn again. Checkpoint memory: about 2 KB each.
+struct KeptRun {
+    bool valid = false;
+    int32_t fps = 0;
+    std::vector<gl::FrameUse> uses;            // frames 0, 1, ... of the grid
+    std::vector<FrameCheckpoint> checkpoints;  // ascending; the first before frame 0
+    std::vector<gl::TextureImage> startupImages;
+    std::vector<uint32_t> written;  // textures copies wrote on this context since start-up
+    size_t Bytes() const;           // what it holds, about
+};
+
 // Start-up and the loop frames before `time` (at fps), drawing only what the frames from
 // `time` on can depend on: for every texture, its last copy before `time` (and what that copy
 // needs), as if each later frame sampled every texture. Afterwards every frame is drawn; the
 // caller draws the frame at `time` and on. stop can cut the run short (a workbench whose
-// author pressed a key).
+// author pressed a key). With keep, the run is kept there for SeekKept.
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
-                  int32_t fps, bool& startupFailed, const StopFn& stop = nullptr);
+                  int32_t fps, bool& startupFailed, const StopFn& stop = nullptr,
+                  KeptRun* keep = nullptr);
+
+// The same on the context of a kept run, whatever frames ran there since (none may have ended
+// inside a glBegin block): from the kept checkpoints, simulating only frames not simulated
+// before. served is false when the kept run cannot do it (a copy wrote a texture start-up
+// pixels were not kept for): then nothing has changed, and the caller runs RunUpTo on a fresh
+// context instead.
+RunResult SeekKept(KeptRun& kept, int32_t time, const StopFn& stop, bool& served);
+
+// The frames from `frame` on of a kept run are no longer what they were (the demo changed
+// from there): what they did is forgotten.
+void ForgetKeptFrom(KeptRun& kept, size_t frame);
 
 }  // namespace tools

@@ -14,9 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/demo_loader.h"
+#include "app/engine.h"
 #include "demo/tex_program.h"
 #include "demo/texture_ops.h"
 #include "platform/headless.h"
+#include "scripter/passes.h"
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
 
@@ -509,4 +512,137 @@ TEST(Seek, AStateChangeInsideASkippedBlockIsRefusedAsTheDriverWould) {
     demo::DemoFile d = testing_qv::DemoWith({MakeScript(refused), MakeScript(draw)},
                                             {MakeClip(0, 0, 100, 0), MakeClip(1, 0, 5000, 1)});
     ExpectSeekEqualsReplay(d, "1000:1000:100", 1000, 1000, 100, "a state change in a block");
+}
+
+namespace {
+
+constexpr int32_t kSide = 64, kFps = 50;
+
+app::OpenDemoFile OpenDemo(const demo::DemoFile& d) {
+    const std::string bytes = demo::WriteDemoFile(d);
+    app::OpenDemoFile file;
+    EXPECT_TRUE(app::ReadTitleFrom("demo.acs", {bytes.begin(), bytes.end()}, file));
+    return file;
+}
+
+// The frame at time drawn on the driver, as the workbench shows it after a run.
+std::vector<uint8_t> DrawAndRead(int32_t time) {
+    std::vector<uint8_t> pixels(size_t(kSide) * kSide * 4);
+    app::DrawFrame(time);
+    gl::TakeFrameUse();
+    EXPECT_TRUE(gl::ReadPixelsRGBA(kSide, kSide, pixels.data()));
+    gl::SwapBuffers();
+    return pixels;
+}
+
+// A random demo with state that only the frames before tell: a frame counter (an integer
+// variable) and a track of two overlapping clips, whose choice depends on where the run came
+// from. Both draw in front of everything (no depth test) and leave the transform as it was.
+demo::DemoFile WithHistory(demo::DemoFile d) {
+    using namespace demo;
+    auto inFront = [](Bytes colour, float x) {
+        return Join({Do(PUSHMATRIX), PushI(0x0B71), Do(DISABLE), PushI(0x0DE1), Do(DISABLE),
+                     std::move(colour), Do(COLOR3), PushF(x), PushF(0), PushF(-3), Do(TRANSLATE),
+                     PushF(0), PushF(-1), PushF(1), PushF(1), Do(RECT), PushI(0x0B71), Do(ENABLE),
+                     Do(POPMATRIX)});
+    };
+    const Bytes counter =
+        Join({LoadI(0), PushI(1), Do(ADDI), StoreI(0),
+              inFront(Join({LoadI(0), Do(ITOF), PushF(0.01f), Do(MULF), PushF(0.3f), PushF(0.3f)}),
+                      0.5f)});
+    auto square = [&](float red) {
+        return inFront(Join({PushF(red), PushF(0.9f), PushF(0.1f)}), -1.5f);
+    };
+    const int32_t first = int32_t(d.scripts.size());
+    d.scripts.push_back(MakeScript(counter));
+    d.scripts.push_back(MakeScript(square(0.2f)));
+    d.scripts.push_back(MakeScript(square(0.8f)));
+    d.clips.push_back(MakeClip(3, 0, 5000, first));
+    d.clips.push_back(MakeClip(4, 200, 1000, first + 1));
+    d.clips.push_back(MakeClip(4, 800, 1800, first + 2));
+    d.scriptCount = int32_t(d.scripts.size());
+    d.clipCount = int32_t(d.clips.size());
+    d.intVarCount = std::max(d.intVarCount, 1);
+    return d;
+}
+
+// The picture of a run to time on a context of its own.
+std::vector<uint8_t> FreshPicture(const app::OpenDemoFile& file, int32_t time) {
+    std::string error;
+    EXPECT_TRUE(platform::OpenHeadlessContext(kSide, kSide, error)) << error;
+    bool failed = false;
+    tools::RunUpTo(file, kSide, kSide, time, kFps, failed);
+    std::vector<uint8_t> pixels = DrawAndRead(time);
+    gl::UseRecorder(nullptr);
+    platform::CloseHeadlessContext();
+    return pixels;
+}
+
+}  // namespace
+
+// The workbench's runs on one context: after a first run, seeks forwards and backwards come
+// from the kept checkpoints, with frames played in between (which copy into the textures
+// again); each picture is the one a run on a fresh context gives.
+TEST(KeptRun, SeeksBothWaysOnOneContextGiveTheFreshRunsPictures) {
+    std::string error;
+    if (!platform::OpenHeadlessContext(kSide, kSide, error)) GTEST_SKIP() << error;
+    platform::CloseHeadlessContext();
+    const int32_t times[] = {0, 1500, 600, 2400, 100, 1520, 2980, 0, 900, 1000};
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        const app::OpenDemoFile file = OpenDemo(WithHistory(RandomDemo(seed)));
+        std::vector<std::vector<uint8_t>> fresh;
+        for (int32_t t : times) fresh.push_back(FreshPicture(file, t));
+
+        ASSERT_TRUE(platform::OpenHeadlessContext(kSide, kSide, error)) << error;
+        tools::KeptRun kept;
+        bool failed = false;
+        tools::RunUpTo(file, kSide, kSide, times[0], kFps, failed, nullptr, &kept);
+        ASSERT_TRUE(kept.valid) << "seed " << seed;
+        EXPECT_EQ(DrawAndRead(times[0]), fresh[0]) << "seed " << seed << ", first run";
+        for (size_t i = 1; i < std::size(times); ++i) {
+            // Played on a little from the last picture: copies write the textures again.
+            for (int32_t k = 1; k <= 4; ++k) DrawAndRead(times[i - 1] + k * 1000 / kFps);
+            bool served = false;
+            tools::SeekKept(kept, times[i], nullptr, served);
+            ASSERT_TRUE(served) << "seed " << seed << " at " << times[i];
+            EXPECT_EQ(DrawAndRead(times[i]), fresh[i]) << "seed " << seed << " at " << times[i];
+        }
+        gl::UseRecorder(nullptr);
+        platform::CloseHeadlessContext();
+    }
+}
+
+// An edit from frame 10 on: the uses from frame 10 go, and every checkpoint after frame 10
+// (the one before frame 10 holds only what frames 0 to 9 did); the first always stays.
+TEST(KeptRun, ForgettingFromAFrameKeepsWhatTheFramesBeforeIt) {
+    tools::KeptRun kept;
+    kept.uses.resize(40);
+    for (size_t frame : {0, 5, 10, 15, 30}) kept.checkpoints.push_back({frame, {}});
+    tools::ForgetKeptFrom(kept, 10);
+    EXPECT_EQ(kept.uses.size(), 10u);
+    ASSERT_EQ(kept.checkpoints.size(), 3u);
+    EXPECT_EQ(kept.checkpoints.back().frame, 10u);
+    tools::ForgetKeptFrom(kept, 0);
+    EXPECT_TRUE(kept.uses.empty());
+    ASSERT_EQ(kept.checkpoints.size(), 1u);
+    EXPECT_EQ(kept.checkpoints[0].frame, 0u);
+}
+
+// A copy into a texture whose start-up pixels were not kept (an image slot written by
+// TARGET_END) cannot be put back: the kept run declines, and the caller runs afresh.
+TEST(KeptRun, ACopyIntoATextureWithoutStartupPixelsIsNotServed) {
+    std::string error;
+    if (!platform::OpenHeadlessContext(kSide, kSide, error)) GTEST_SKIP() << error;
+    bool failed = false;
+    tools::KeptRun kept;
+    const app::OpenDemoFile file = OpenDemo(CopiedEarly({}, {}));
+    tools::RunUpTo(file, kSide, kSide, 1000, kFps, failed, nullptr, &kept);
+    ASSERT_TRUE(kept.valid);
+    kept.startupImages.clear();  // as if the written targets had no start-up pixels
+    ASSERT_FALSE(scripter::passes::SavePasses().written.empty()) << "the copies before 500 ms";
+    bool served = true;
+    tools::SeekKept(kept, 200, nullptr, served);
+    EXPECT_FALSE(served);
+    gl::UseRecorder(nullptr);
+    platform::CloseHeadlessContext();
 }
