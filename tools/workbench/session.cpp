@@ -30,6 +30,7 @@
 #include "tools/workbench/play_errors.h"
 #include "tools/workbench/play_run.h"
 #include "tools/workbench/reload.h"
+#include "tools/workbench/reload_scope.h"
 #include "tools/workbench/rocket_link.h"
 #include "tools/workbench/workbench_overlay.h"
 
@@ -109,6 +110,10 @@ private:
     // broken, on stderr and in the overlay. False when it finds none.
     bool ReportContentErrors();
     void StartReload();
+    // When the edit changed only scripts and clips, the run on this context takes the new
+    // tables, and what was kept of the frames before the first one the edit changes stays.
+    // False when the content changed too: the next run starts afresh.
+    bool ReloadInPlace();
     void FinishReload();
     // Handles the events taken during a run, then every pending one. True: quit.
     bool TakeEvents();
@@ -134,8 +139,9 @@ private:
     // Bakes the tracks into the build played. False when it cannot (no free track).
     bool Rebake();
     void PollSync();
-    // Keys changed from row on: the frame shown is drawn anew when it depends on them, else
-    // the scripts of the loaded run are replaced, and playing on uses them.
+    // Keys changed from row on: the loaded run takes the new scripts (what was kept of the
+    // frames after the row is forgotten), and the frame shown is run anew when it depends on
+    // them; otherwise playing on uses them.
     void KeysChanged(int32_t fromRow);
     void SaveTracks();
     // Keyed tracks a script of the demo overwrites: said once each.
@@ -165,8 +171,10 @@ private:
     int32_t overlaySeekMs_ = -1;  // a click on the strip, carried out by the loop
     FrameTimes frames_{{}, NowMs()};
     WallClock clock_{NowMs()};
-    std::string errors_;  // the last build, content or script errors, for the overlay
-    Build source_;        // --rocket: the build without the bake
+    std::string errors_;       // the last build, content or script errors, for the overlay
+    KeptRun kept_;             // what the runs on this context learnt, for the next seek
+    bool keptUsable_ = false;  // kept_ is of build_ at this size, on the current context
+    Build source_;             // --rocket: the build without the bake
     sync::Tracks tracks_;
     sync::BakePlace bake_;
     std::optional<RocketLink> rocket_;
@@ -310,9 +318,12 @@ void Session::RunAndShow() {
     const double began = NowMs();
     bool startupFailed = false;
     const int64_t boxesBefore = g_boxesShown;
+    const int64_t budgetsBefore = scripter::BudgetsExhausted();
+    bool fresh = false;
     const RunResult run = RunToTime(
-        build_, width_, height_, t_.TimeMs(), t_.fps, [this] { return StopRequested(); },
-        startupFailed);
+        build_, kept_, keptUsable_ && !halted_ && !endsInBlock_, width_, height_, t_.TimeMs(),
+        t_.fps, [this] { return StopRequested(); }, startupFailed, fresh);
+    keptUsable_ = kept_.valid && !startupFailed;
     if (run.end == RunEnd::Stopped) {
         ++runsStopped_;
         return;  // the events come first; runWanted_ stays
@@ -329,7 +340,9 @@ void Session::RunAndShow() {
         Halt("the demo quits at " + std::to_string(run.lastTime) + " ms, before this frame");
     else {
         if (g_boxesShown != boxesBefore) ReportContentErrors();
-        const std::string burnt = scripter::BudgetsExhausted() ? BudgetClipText(build_) : "";
+        // A fresh run counts from 0; a kept one from where the last run left the count.
+        const bool burntNow = scripter::BudgetsExhausted() > (fresh ? 0 : budgetsBefore);
+        const std::string burnt = burntNow ? BudgetClipText(build_) : "";
         if (!burnt.empty()) {
             std::fprintf(stderr,
                          "qv play: %s ran out of its instruction budget in the frames before "
@@ -340,8 +353,10 @@ void Session::RunAndShow() {
         Show(std::exchange(shotWanted_, false));
         music_.Follow(t_);
         if (stats_)
-            std::fprintf(stderr, "qv play: stats: run to %d ms shown in %.0f ms\n",
-                         int(t_.TimeMs()), NowMs() - began);
+            std::fprintf(
+                stderr, "qv play: stats: run to %d ms shown in %.0f ms (%s; %.1f MB kept)\n",
+                int(t_.TimeMs()), NowMs() - began,
+                fresh ? "fresh context" : "from the kept checkpoints", double(kept_.Bytes()) / 1e6);
     }
     if (lastGood_) FinishReload();
     RestartAfterRun(clock_, t_, NowMs());
@@ -365,6 +380,7 @@ void Session::ContentFailed() {
                      "again\n");
         build_ = std::move(*lastGood_);
         lastGood_.reset();
+        keptUsable_ = false;
         runWanted_ = true;
         return;
     }
@@ -386,8 +402,23 @@ void Session::StartReload() {
         MakeTracks();
         if (!Rebake()) build_ = source_;
     }
+    if (!ReloadInPlace()) keptUsable_ = false;  // another demo: the kept run is not its run
     reloadBeganMs_ = NowMs();
     runWanted_ = true;
+}
+
+bool Session::ReloadInPlace() {
+    demo::DemoFile next;
+    if (!keptUsable_ || !demo::ParseDemoFile(build_.file.bytes, build_.file.path, next).Ok())
+        return false;
+    const ReloadScope scope = CompareForReload(app::Demo(), next);
+    if (!scope.sameContent) return false;
+    app::ReplaceScriptsAndClips(std::move(next.scripts), std::move(next.clips));
+    const int32_t from = scope.firstChangedMs;
+    ForgetKeptFrom(kept_, from <= 0 ? 0 : size_t(FrameAtOrBefore(from - 1, t_.fps) + 1));
+    if (stats_)
+        std::fprintf(stderr, "qv play: stats: the edit changes the run from %d ms on\n", int(from));
+    return true;
 }
 
 void Session::FinishReload() {
@@ -443,6 +474,7 @@ void Session::HandleEvent(const platform::WindowEvent& e) {
             if (e.width == width_ && e.height == height_) return;
             width_ = e.width;
             height_ = e.height;
+            keptUsable_ = false;  // the passes and the projection follow the size of start-up
             runWanted_ = true;
             return;
         case platform::WindowEvent::KeyUp:
@@ -562,23 +594,26 @@ void Session::StartSync() {
 void Session::KeysChanged(int32_t fromRow) {
     if (!Rebake()) return;
     WarnOverwrittenTracks();
-    const bool shownDependsOnIt = sync::FirstMsOfRow(tracks_, fromRow) <= t_.TimeMs();
-    const bool rerun = runWanted_ || halted_ || lastGood_ || shownDependsOnIt;
+    const int32_t fromMs = sync::FirstMsOfRow(tracks_, fromRow);
+    // The run on this context takes the new bake: the frames before fromMs run the same with
+    // it, so what was kept of them stays; what was kept of the later ones is forgotten.
+    if (keptUsable_ && !lastGood_) {
+        std::vector<demo::Script>& loaded = app::Demo().scripts;
+        const std::vector<demo::Script> baked =
+            sync::BakeScripts(tracks_, true, bake_.masterScript);
+        for (size_t i = 0; i < baked.size(); ++i)
+            if (size_t(bake_.masterScript) + i < loaded.size())
+                loaded[size_t(bake_.masterScript) + i] = baked[i];
+        ForgetKeptFrom(kept_, fromMs <= 0 ? 0 : size_t(FrameAtOrBefore(fromMs - 1, t_.fps) + 1));
+    } else {
+        keptUsable_ = false;
+    }
+    const bool shownDependsOnIt = fromMs <= t_.TimeMs();
+    const bool rerun = runWanted_ || halted_ || !keptUsable_ || shownDependsOnIt;
     if (stats_)
         std::fprintf(stderr, "qv play: stats: keys changed from row %d: %s\n", int(fromRow),
                      rerun ? "the frame is run anew" : "the run goes on with them");
-    if (rerun) {
-        runWanted_ = true;
-        return;
-    }
-    // Nothing up to the frame shown read the changed keys: the loaded run goes on exactly as
-    // a run of the new tracks would.
-    std::vector<demo::Script>& loaded = app::Demo().scripts;
-    const std::vector<demo::Script> baked = sync::BakeScripts(tracks_, true, bake_.masterScript);
-    for (size_t i = 0; i < baked.size(); ++i) {
-        const size_t at = size_t(bake_.masterScript) + i;
-        if (at < loaded.size()) loaded[at] = baked[i];
-    }
+    if (rerun) runWanted_ = true;
 }
 
 void Session::SaveTracks() {
