@@ -100,6 +100,16 @@ bool DrawFrame(int32_t t) {
     return !scripter::FatalErrorRaised();
 }
 
+void ReplaceScriptsAndClips(std::vector<demo::Script> scripts, std::vector<demo::Clip> clips) {
+    demo::DemoFile& d = Demo();
+    d.scripts = std::move(scripts);
+    d.clips = std::move(clips);
+    d.scriptCount = int32_t(d.scripts.size());
+    d.clipCount = int32_t(d.clips.size());
+    scripter::ReplaceScriptTable(d.scripts);
+    timeline::LoadTimeline(d.clips, d.scripts);
+}
+
 void ResetEngine() {
     Demo() = demo::DemoFile{};
     scripter::ResetScriptEngine();

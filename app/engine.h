@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/demo_loader.h"
 
@@ -45,6 +46,11 @@ bool LoadContent(const StartupHooks& hooks);
 // False when a script raised the fatal error: the frame must not be presented and the
 // process must end.
 bool DrawFrame(int32_t t);
+
+// Between two frames, on a workbench: the loaded demo's scripts and clips replaced by those of
+// an edit whose content is the same otherwise. The machine, the tracks and the GL state stay
+// as they are (a checkpoint restore is what puts them where the new tables want them).
+void ReplaceScriptsAndClips(std::vector<demo::Script> scripts, std::vector<demo::Clip> clips);
 
 // Every engine module back to its state at program start (the demo tables, the script
 // machine, particles, passes, textures, models, timeline), for tools, tests and fuzzers that

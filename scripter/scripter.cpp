@@ -417,6 +417,8 @@ void LoadScriptEngine(std::span<const demo::Script> scripts, int32_t intVarCount
     m.floatVars.assign(addressable(floatVarCount), 0.0f);
 }
 
+void ReplaceScriptTable(std::span<const demo::Script> scripts) { M().scripts = scripts; }
+
 void LoadPathStrings(std::vector<std::string> paths) { M().pathStrings = std::move(paths); }
 
 void RunScript(const demo::Script& script, int32_t time, int32_t localTime, float progress) {

@@ -28,6 +28,9 @@ inline constexpr int64_t kInstructionBudget = 10'000'000;  // per top-level RunS
 void LoadScriptEngine(std::span<const demo::Script> scripts, int32_t intVarCount,
                       int32_t floatVarCount);
 
+// Another script table of the same demo (a workbench's edit), the machine as it is.
+void ReplaceScriptTable(std::span<const demo::Script> scripts);
+
 // The demo's path strings, which PATH and PATHPART draw by index.
 void LoadPathStrings(std::vector<std::string> paths);
 
