@@ -5,16 +5,33 @@
 # $failures.
 
 # start_x_session: starts the server, exports DISPLAY, and sets xvfb_pid.
+# The display number is chosen here, not by the server (-displayfd): a server given a number
+# takes its lock file (/tmp/.XN-lock, holding its pid) or ends at once, whereas servers that
+# choose their own numbers while others start beside them have been seen sharing one, so
+# that a client of one test talked to another test's server and hung when it went away.
 start_x_session() {
-    exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    exec 3>&-
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-    export DISPLAY=":$(head -n1 "$work/display")"
-    for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
-    unset WAYLAND_DISPLAY
-    export SDL_AUDIODRIVER=dummy  # no sound card needed: the clock falls back to the steady clock
+    local n
+    for _ in $(seq 50); do
+        n=$((100 + RANDOM % 800))
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 100); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break  # the number was taken after all
+            if [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")" = "$xvfb_pid" ] &&
+                DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                unset WAYLAND_DISPLAY
+                export SDL_AUDIODRIVER=dummy  # no sound card: the clock falls back to the steady clock
+                return 0
+            fi
+            sleep 0.05
+        done
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    done
+    echo "x_session: no X server would start (see $work/xvfb.log)" >&2
+    return 1
 }
 
 # open_x_session: a server for a script that starts qv play as $play_pid and leaves its
