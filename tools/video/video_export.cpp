@@ -3,11 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/demo_loader.h"
@@ -120,20 +125,118 @@ void SayMusicCutShort(const VideoMusic& music, const VideoJob& job) {
                  job.to >= 0 ? "the video is silent from there" : "the video ends there");
 }
 
-// Hands the writer the samples up to the end of video frame `frames` (exclusive), reading the
+// Appends to stereo the samples up to the end of video frame `frames` (exclusive), reading the
 // music as far as it goes and silence after it.
-bool FeedMusic(const VideoJob& job, int64_t frames, VideoMusic& music, VideoWriter& writer,
-               std::string& error) {
+void TakeMusic(const VideoJob& job, int64_t frames, VideoMusic& music, std::vector<float>& stereo) {
     const int64_t target = frames * music.rate / job.fps;
     while (music.framesFed < target) {
         const int64_t want = std::min<int64_t>(8192, target - music.framesFed);
         const int64_t got = music.ended ? 0 : ReadMusic(music, want);
         std::fill(music.chunk.begin() + 2 * got, music.chunk.begin() + 2 * want, 0.0f);
-        if (!writer.WriteAudio(music.chunk.data(), want, error)) return false;
+        stereo.insert(stereo.end(), music.chunk.begin(), music.chunk.begin() + 2 * want);
         music.framesFed += want;
     }
-    return true;
 }
+
+// Converting and encoding on a thread of their own while the next frames are drawn (when the
+// machine has a core for it): each frame's pixels and the music up to its end wait in a
+// queue of a few buffers. Without the thread the same happens in place.
+class EncodeQueue {
+public:
+    EncodeQueue(VideoWriter& writer, size_t frameBytes, bool threaded) : writer_(writer) {
+        for (int i = 0; i < (threaded ? kBuffers : 1); ++i)
+            free_.push_back(std::vector<uint8_t>(frameBytes));
+        if (threaded) worker_ = std::thread([this] { Work(); });
+    }
+    ~EncodeQueue() { Drain(); }
+    EncodeQueue(const EncodeQueue&) = delete;
+    EncodeQueue& operator=(const EncodeQueue&) = delete;
+
+    // A buffer to read the next frame into; waits while every buffer is queued.
+    std::vector<uint8_t>& Next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty(); });
+        return free_.front();
+    }
+    // The buffer from Next, with its audio. False once a write has failed (error says why).
+    bool Submit(std::vector<float> audio, std::string& error) {
+        std::unique_lock lock(mutex_);
+        queued_.push_back({std::move(free_.front()), std::move(audio)});
+        free_.pop_front();
+        if (!worker_.joinable()) {
+            lock.unlock();
+            EncodeOne();
+            lock.lock();
+        }
+        changed_.notify_all();
+        error = error_;
+        return error_.empty();
+    }
+    // Waits until everything queued is written. False with the first write's error.
+    bool Drain(std::string& error) {
+        Drain();
+        error = error_;
+        return error_.empty();
+    }
+
+private:
+    static constexpr int kBuffers = 3;
+    struct Item {
+        std::vector<uint8_t> rgba;
+        std::vector<float> audio;
+    };
+
+    void Drain() {
+        if (!worker_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    void Work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
+            if (queued_.empty()) return;
+            lock.unlock();
+            EncodeOne();
+            lock.lock();
+        }
+    }
+    // Writes the oldest queued frame (after a failure it only gives the buffer back).
+    void EncodeOne() {
+        Item item;
+        {
+            std::lock_guard lock(mutex_);
+            item = std::move(queued_.front());
+            queued_.pop_front();
+        }
+        std::string error;
+        if (failed_.load() == false) {
+            const bool ok =
+                writer_.WriteFrame(item.rgba.data(), error) &&
+                (item.audio.empty() ||
+                 writer_.WriteAudio(item.audio.data(), int64_t(item.audio.size() / 2), error));
+            if (!ok) failed_ = true;
+        }
+        std::lock_guard lock(mutex_);
+        if (!error.empty() && error_.empty()) error_ = error;
+        free_.push_back(std::move(item.rgba));
+        changed_.notify_all();
+    }
+
+    VideoWriter& writer_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<uint8_t>> free_;
+    std::deque<Item> queued_;
+    std::string error_;
+    std::atomic<bool> failed_{false};
+    bool stopping_ = false;
+    std::thread worker_;
+};
 
 std::string MinutesSeconds(double seconds) {
     int s = int(std::lround(seconds));
@@ -265,7 +368,10 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     InterruptGuard interruptGuard;
     Progress progress;
     FrameCosts costs;
-    std::vector<uint8_t> rgba(size_t(job.width) * size_t(job.height) * 4);
+    // The drawing thread and llvmpipe's rasterisers share the cores; the encoder takes one
+    // of its own when there are two or more.
+    EncodeQueue encoder(writer, size_t(job.width) * size_t(job.height) * 4,
+                        std::thread::hardware_concurrency() >= 2);
     int status = 0;
     std::string stop;  // why the run ended early
     int64_t written = 0;
@@ -286,14 +392,15 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
             status = 130;
             break;
         }
-        FrameDrawn drawn = frames(int32_t(t), rgba.data(), costs);
+        FrameDrawn drawn = frames(int32_t(t), encoder.Next().data(), costs);
         if (drawn == FrameDrawn::Failed) {
             stop = "the frame failed";
             status = 1;
             break;
         }
-        if (!writer.WriteFrame(rgba.data(), error) ||
-            (music.open && !FeedMusic(job, written + 1, music, writer, error))) {
+        std::vector<float> audio;
+        if (music.open) TakeMusic(job, written + 1, music, audio);
+        if (!encoder.Submit(std::move(audio), error)) {
             stop = error;
             status = 1;
             break;
@@ -305,6 +412,10 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
         }
     }
     progress.Clear();
+    if (!encoder.Drain(error) && stop.empty()) {
+        stop = error;
+        status = 1;
+    }
     bool finished = writer.Finish(error);
     const double elapsed = Seconds(Clock::now() - progress.start);
     const int64_t lastMs = written > 0 ? VideoFrameMs(job, written - 1) : job.from;
