@@ -22,6 +22,7 @@
 #include "scripter/passes.h"
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
+#include "tools/workbench/reload_scope.h"
 
 using namespace testing_scripts;
 using gl::FrameUse;
@@ -645,4 +646,65 @@ TEST(KeptRun, ACopyIntoATextureWithoutStartupPixelsIsNotServed) {
     EXPECT_FALSE(served);
     gl::UseRecorder(nullptr);
     platform::CloseHeadlessContext();
+}
+
+namespace {
+
+// An edit an author might make to a random demo: the frame counter counting in steps of 2
+// (state every later frame carries), a clip moved or lengthened, or a clip added; the
+// content stays.
+demo::DemoFile RandomEdit(demo::DemoFile d, std::mt19937& rng) {
+    using namespace demo;
+    switch (rng() % 4) {
+        case 0: {
+            Script& counter = d.scripts[d.scripts.size() - 3];  // LOADI 0, PUSHI 1, ADDI, ...
+            EXPECT_EQ(counter.code[2], PUSHI);
+            counter.code[3] = 2;
+            break;
+        }
+        case 1: d.clips[d.clips.size() - 1].start += int32_t(rng() % 900) - 450; break;
+        case 2: d.clips[d.clips.size() - 2].length += int32_t(rng() % 900); break;
+        default:
+            d.clips.push_back(
+                MakeClip(5, int32_t(rng() % 2500), 300, int32_t(d.scripts.size() - 2)));
+            d.clipCount = int32_t(d.clips.size());
+    }
+    return d;
+}
+
+}  // namespace
+
+// A reload that changed only scripts and clips: the loaded run takes the new tables, forgets
+// what it kept of the frames from the first one the edit changes, and seeks on; each picture
+// is the one a fresh run of the edited demo gives.
+TEST(KeptRun, AnEditOfScriptsAndClipsGoesOnFromTheCheckpointsBeforeIt) {
+    std::string error;
+    if (!platform::OpenHeadlessContext(kSide, kSide, error)) GTEST_SKIP() << error;
+    platform::CloseHeadlessContext();
+    std::mt19937 rng(77);
+    for (uint32_t seed = 1; seed <= 10; ++seed) {
+        const demo::DemoFile before = WithHistory(RandomDemo(seed));
+        const demo::DemoFile after = RandomEdit(before, rng);
+        const tools::ReloadScope scope = tools::CompareForReload(before, after);
+        ASSERT_TRUE(scope.sameContent);
+        const int32_t seekTo = int32_t(rng() % 3000) / 20 * 20;
+        const std::vector<uint8_t> fresh = FreshPicture(OpenDemo(after), seekTo);
+
+        ASSERT_TRUE(platform::OpenHeadlessContext(kSide, kSide, error)) << error;
+        tools::KeptRun kept;
+        bool failed = false;
+        tools::RunUpTo(OpenDemo(before), kSide, kSide, 2900, kFps, failed, nullptr, &kept);
+        DrawAndRead(2900);
+        demo::DemoFile edited = after;
+        app::ReplaceScriptsAndClips(std::move(edited.scripts), std::move(edited.clips));
+        const int32_t from = scope.firstChangedMs;
+        tools::ForgetKeptFrom(kept, from <= 0 ? 0 : size_t((int64_t(from) * kFps + 999) / 1000));
+        bool served = false;
+        tools::SeekKept(kept, seekTo, nullptr, served);
+        ASSERT_TRUE(served);
+        EXPECT_EQ(DrawAndRead(seekTo), fresh)
+            << "seed " << seed << ": changed from " << from << " ms, seek to " << seekTo;
+        gl::UseRecorder(nullptr);
+        platform::CloseHeadlessContext();
+    }
 }
