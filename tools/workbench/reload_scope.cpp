@@ -59,7 +59,8 @@ std::vector<bool> ChangedScripts(const demo::DemoFile& before, const demo::DemoF
     std::vector<bool> changed(after.scripts.size());
     bool any = false;
     for (size_t i = 0; i < after.scripts.size(); ++i) {
-        changed[i] = i >= before.scripts.size() || before.scripts[i].code != after.scripts[i].code ||
+        changed[i] = i >= before.scripts.size() ||
+                     before.scripts[i].code != after.scripts[i].code ||
                      before.scripts[i].length != after.scripts[i].length;
         any = any || changed[i];
     }
@@ -107,8 +108,8 @@ ReloadScope CompareForReload(const demo::DemoFile& before, const demo::DemoFile&
         if (inAfter) tracks.insert(after.clips[i].track);
     }
     for (int track : tracks)
-        first = std::min({first, EarliestStartOnTrack(before, track),
-                          EarliestStartOnTrack(after, track)});
+        first = std::min(
+            {first, EarliestStartOnTrack(before, track), EarliestStartOnTrack(after, track)});
     const std::vector<bool> changed = ChangedScripts(before, after);
     for (const demo::Clip& c : after.clips)
         if (c.scriptIndex >= 0 && size_t(c.scriptIndex) < changed.size() &&
