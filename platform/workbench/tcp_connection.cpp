@@ -29,7 +29,9 @@ bool TcpConnection::Connect(const std::string& host, uint16_t port, std::string&
     hints.ai_family = AF_INET;  // the editors listen on IPv4
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int r = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    // "localhost" is the loopback address even where no hosts file says so (a bare root).
+    const std::string name = host == "localhost" ? "127.0.0.1" : host;
+    const int r = ::getaddrinfo(name.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (r != 0 || !found) {
         error = "cannot find host '" + host + "': " + ::gai_strerror(r);
         return false;
