@@ -40,14 +40,7 @@ launch() {
     play_pid=$!
     wait_for 45 has_window "qv play: .*" && return 0
     play_gone && return 1
-    echo "--- qv play hung before its window; its stderr, then its threads"
-    tail -5 "$1/stderr"
-    local qv_pid; qv_pid="$(pgrep -P "$play_pid")"
-    if command -v gdb >/dev/null && [ -n "$qv_pid" ]; then
-        gdb -p "$qv_pid" -batch -ex "thread apply all bt" 2>/dev/null |
-            grep -E '^(#|Thread)' | head -60
-    fi
-    { pkill -KILL -P "$play_pid"; kill -KILL "$play_pid"; wait "$play_pid"; } 2>/dev/null
+    report_hung_start "$play_pid" "$1/stderr"
     play_pid=""
     return 2
 }
