@@ -1,4 +1,4 @@
-// Command-line values shared by the qv commands: whole numbers and WIDTHxHEIGHT sizes,
+// Command-line values shared by the qv commands: whole numbers, decimals and WIDTHxHEIGHT sizes,
 // read exactly (no sign tricks, no trailing characters).
 #pragma once
 #include <charconv>
@@ -8,6 +8,13 @@
 namespace core {
 
 inline bool ParseNumber(std::string_view text, int32_t& out) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// A decimal such as 0.5, 2 or 1e3, exactly: no sign tricks, no trailing characters.
+inline bool ParseDecimal(std::string_view text, double& out) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, out);
     return ec == std::errc() && ptr == end && !text.empty();

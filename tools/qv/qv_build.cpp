@@ -51,9 +51,8 @@ std::string TakeTrackOptions(int& argc, char** argv, TrackOptions& o) {
         if (arg == "--tracks") {
             o.file = value;
         } else if (arg == "--bpm") {
-            char* end = nullptr;
-            const double bpm = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end || !(bpm > 0) || bpm > 1e6)
+            double bpm = 0;
+            if (!core::ParseDecimal(value, bpm) || !(bpm > 0) || bpm > 1e6)
                 return "--bpm must be a number above 0, not '" + value + "'";
             o.bpm = bpm;
         } else {

@@ -2,7 +2,6 @@
 
 #include <expat.h>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,14 +13,6 @@
 
 namespace tools::sync {
 namespace {
-
-// A whole number or a decimal, exactly: no trailing characters.
-bool ParseDouble(std::string_view text, double& out) {
-    const char* end = text.data() + text.size();
-    if (!text.empty() && text[0] == '+') return false;
-    auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end && !text.empty();
-}
 
 constexpr const char* kInterpolationNames[kInterpolationCount] = {"step", "linear", "smooth",
                                                                   "ramp"};
@@ -42,7 +33,7 @@ bool ParseRow(std::string_view text, int32_t& row) {
 
 bool ParseValue(std::string_view text, float& value) {
     double v = 0;
-    if (!ParseDouble(text, v) || !std::isfinite(v) ||
+    if (!core::ParseDecimal(text, v) || !std::isfinite(v) ||
         std::fabs(v) > double(std::numeric_limits<float>::max()))
         return false;
     value = float(v);
@@ -114,7 +105,7 @@ bool ParseTracksText(std::string_view text, const std::string& fileName, TracksF
         if (w.empty()) continue;
         if (w[0] == "bpm") {
             double bpm = 0;
-            if (w.size() != 2 || !ParseDouble(w[1], bpm) || !(bpm > 0) || bpm > 1e6)
+            if (w.size() != 2 || !core::ParseDecimal(w[1], bpm) || !(bpm > 0) || bpm > 1e6)
                 return fail("expected 'bpm B' with B above 0");
             out.bpm = bpm;
             continue;

@@ -415,7 +415,7 @@ bool Session::ReloadInPlace() {
     if (!scope.sameContent) return false;
     app::ReplaceScriptsAndClips(std::move(next.scripts), std::move(next.clips));
     const int32_t from = scope.firstChangedMs;
-    ForgetKeptFrom(kept_, from <= 0 ? 0 : size_t(FrameAtOrBefore(from - 1, t_.fps) + 1));
+    ForgetKeptFrom(kept_, size_t(FrameAtOrAfter(from, t_.fps)));
     if (stats_)
         std::fprintf(stderr, "qv play: stats: the edit changes the run from %d ms on\n", int(from));
     return true;
@@ -604,7 +604,7 @@ void Session::KeysChanged(int32_t fromRow) {
         for (size_t i = 0; i < baked.size(); ++i)
             if (size_t(bake_.masterScript) + i < loaded.size())
                 loaded[size_t(bake_.masterScript) + i] = baked[i];
-        ForgetKeptFrom(kept_, fromMs <= 0 ? 0 : size_t(FrameAtOrBefore(fromMs - 1, t_.fps) + 1));
+        ForgetKeptFrom(kept_, size_t(FrameAtOrAfter(fromMs, t_.fps)));
     } else {
         keptUsable_ = false;
     }
@@ -637,8 +637,7 @@ void Session::PollSync() {
     }
     if (e.seekRow) {
         const int32_t ms = sync::FirstMsOfRow(tracks_, *e.seekRow);
-        int64_t frame = FrameAtOrBefore(ms, t_.fps);
-        if (FrameTime(frame, t_.fps) < ms) ++frame;  // the first frame inside the row
+        const int64_t frame = FrameAtOrAfter(ms, t_.fps);  // the first frame inside the row
         if (frame != t_.frame || halted_) {
             t_.frame = frame;
             t_.clockMs = t_.TimeMs();

@@ -1,7 +1,6 @@
 #include "tools/workbench/workbench.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <string_view>
 
@@ -11,13 +10,6 @@
 
 namespace tools {
 namespace {
-
-// A decimal such as 0.5 or 2.
-bool ParseDecimal(std::string_view text, double& out) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && ptr == end && !text.empty();
-}
 
 // HOST:PORT of an editor (a port from 1 to 65535).
 bool ParseHostPort(std::string_view text, std::string& host, uint16_t& port) {
@@ -71,7 +63,7 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
                           "--loop needs A:B in milliseconds, 0 <= A < B");
             ++i;
         } else if (arg == "--speed") {
-            error = needs(value && ParseDecimal(value, o.speed) && o.speed >= kMinSpeed &&
+            error = needs(value && core::ParseDecimal(value, o.speed) && o.speed >= kMinSpeed &&
                               o.speed <= kMaxSpeed,
                           "--speed needs a factor from 0.0625 to 16");
             ++i;
@@ -88,7 +80,7 @@ std::string ParsePlayOptions(int argc, char** argv, PlayOptions& o) {
             }
         } else if (arg == "--bpm") {
             double bpm = 0;
-            error = needs(value && ParseDecimal(value, bpm) && bpm > 0 && bpm <= 1e6,
+            error = needs(value && core::ParseDecimal(value, bpm) && bpm > 0 && bpm <= 1e6,
                           "--bpm needs beats per minute above 0");
             o.bpm = bpm;
             ++i;
@@ -135,6 +127,10 @@ int64_t FrameAtOrBefore(int64_t ms, int32_t fps) {
     if (ms <= 0) return 0;
     // The largest k with k * 1000 / fps < ms + 1.
     return ((ms + 1) * fps + 999) / 1000 - 1;
+}
+
+int64_t FrameAtOrAfter(int64_t ms, int32_t fps) {
+    return ms <= 0 ? 0 : FrameAtOrBefore(ms - 1, fps) + 1;
 }
 
 Transport MakeTransport(const PlayOptions& o) {

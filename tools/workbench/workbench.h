@@ -66,6 +66,8 @@ Action ActionForKey(int virtualKey, bool shift);
 int32_t FrameTime(int64_t frame, int32_t fps);
 // The last frame of the grid at or before ms (0 for ms <= 0).
 int64_t FrameAtOrBefore(int64_t ms, int32_t fps);
+// The first frame of the grid at or after ms (0 for ms <= 0).
+int64_t FrameAtOrAfter(int64_t ms, int32_t fps);
 
 inline constexpr double kMinSpeed = 1.0 / 16, kMaxSpeed = 16;
 

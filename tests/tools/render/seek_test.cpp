@@ -23,6 +23,7 @@
 #include "tests/support/run_qv.h"
 #include "tests/support/script_builder.h"
 #include "tools/workbench/reload_scope.h"
+#include "tools/workbench/workbench.h"
 
 using namespace testing_scripts;
 using gl::FrameUse;
@@ -698,7 +699,7 @@ TEST(KeptRun, AnEditOfScriptsAndClipsGoesOnFromTheCheckpointsBeforeIt) {
         demo::DemoFile edited = after;
         app::ReplaceScriptsAndClips(std::move(edited.scripts), std::move(edited.clips));
         const int32_t from = scope.firstChangedMs;
-        tools::ForgetKeptFrom(kept, from <= 0 ? 0 : size_t((int64_t(from) * kFps + 999) / 1000));
+        tools::ForgetKeptFrom(kept, size_t(tools::FrameAtOrAfter(from, kFps)));
         bool served = false;
         tools::SeekKept(kept, seekTo, nullptr, served);
         ASSERT_TRUE(served);

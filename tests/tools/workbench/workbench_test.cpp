@@ -141,8 +141,12 @@ TEST(FrameGrid, TimesAreTruncatedAndEveryTimeFindsItsFrame) {
             const int64_t k = FrameAtOrBefore(ms, fps);
             ASSERT_LE(FrameTime(k, fps), ms) << fps << " " << ms;
             ASSERT_GT(FrameTime(k + 1, fps), ms) << fps << " " << ms;
+            const int64_t after = FrameAtOrAfter(ms, fps);
+            ASSERT_GE(FrameTime(after, fps), ms) << fps << " " << ms;
+            if (after > 0) { ASSERT_LT(FrameTime(after - 1, fps), ms) << fps << " " << ms; }
         }
     EXPECT_EQ(FrameAtOrBefore(-50, 60), 0);
+    EXPECT_EQ(FrameAtOrAfter(-50, 60), 0);
 }
 
 TEST(Transport, StartsOnTheGridAtOrBeforeTheStart) {
