@@ -27,22 +27,11 @@ PY
 }
 
 play_gone() { ! kill -0 "$play_pid" 2>/dev/null; }
-# launch DIR: qv play on DIR/demo.acs as $play_pid. Returns 0 once its window is there, 1
-# when it ended without one, 2 when it still runs without one after 45 s: it has hung before
-# its window (seen twice in a hundred runs of the whole suite, never alone), so its stderr and
-# its threads' stacks (from gdb, where there is one) are printed and it is killed.
+# launch DIR: qv play on DIR/demo.acs (run by start_until_window).
 launch() {
-    (
-        cd "$1" || exit
-        exec timeout -s KILL 120 "$qv" play demo.acs --start 500 --paused --size 160x120 \
-            --no-audio 2>"$1/stderr"
-    ) &
-    play_pid=$!
-    wait_for 45 has_window "qv play: .*" && return 0
-    play_gone && return 1
-    report_hung_start "$play_pid" "$1/stderr"
-    play_pid=""
-    return 2
+    cd "$1" || exit
+    exec timeout -s KILL 120 "$qv" play demo.acs --start 500 --paused --size 160x120 \
+        --no-audio 2>"$1/stderr"
 }
 
 # session NAME FILE: qv play on FILE (as demo.acs in a folder of its own) through the keys.
@@ -50,11 +39,7 @@ session() {
     local dir="$work/$1"
     mkdir -p "$dir"
     cp "$2" "$dir/demo.acs"
-    launch "$dir"; local started=$?
-    if [ "$started" = 2 ]; then
-        echo "note: $1: started again after the hang above"
-        launch "$dir"; started=$?
-    fi
+    start_until_window "qv play: .*" "$dir/stderr" launch "$dir"; local started=$?
     if [ "$started" != 0 ]; then
         local status=137
         if [ "$started" = 1 ]; then wait "$play_pid"; status=$?; fi

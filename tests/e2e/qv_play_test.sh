@@ -97,22 +97,14 @@ same_as_render() {
 
 # start_play TITLE ARGS...: qv play TITLE.qvs ARGS in the run folder, its stderr kept. A
 # machine loaded by other builds has taken over 30 s to show the window.
+launch_play() {
+    cd "$work/run" || exit
+    exec timeout -s KILL 180 "$qv" play "$title.qvs" --size 160x120 --no-audio "$@" \
+        2>"$work/run/stderr"
+}
 start_play() {
     title="$1"; shift
-    for attempt in 1 2; do
-        (
-            cd "$work/run" || exit
-            exec timeout -s KILL 180 "$qv" play "$title.qvs" --size 160x120 --no-audio "$@" \
-                2>"$work/run/stderr"
-        ) &
-        play_pid=$!
-        wait_for 60 has_window "qv play: $title" && return 0
-        play_gone && return 1
-        report_hung_start "$play_pid" "$work/run/stderr"
-        play_pid=""
-        [ "$attempt" = 1 ] && echo "note: qv play started again after the hang above"
-    done
-    return 1
+    start_until_window "qv play: $title" "$work/run/stderr" launch_play "$@"
 }
 # gone_within SECONDS: qv play has ended by then; the exit status is in $status.
 play_gone() { ! kill -0 "$play_pid" 2>/dev/null; }

@@ -71,6 +71,27 @@ report_hung_start() {
     { pkill -KILL -P "$1"; kill -KILL "$1"; wait "$1"; } 2>/dev/null
 }
 
+# start_until_window TITLE_REGEX STDERR_FILE COMMAND...: runs COMMAND in the background as
+# $play_pid (a function that execs the program, under `timeout`) until a window of that title
+# shows; a start that hangs without one is reported and made once more. Status 0 with a
+# window, 1 when the program ended without one ($play_pid is left to wait for), 2 when both
+# starts hung.
+start_until_window() {
+    # Names of their own: bash's locals are seen by the command this runs.
+    local awaited_title="$1" awaited_stderr="$2" awaited_attempt
+    shift 2
+    for awaited_attempt in 1 2; do
+        "$@" &
+        play_pid=$!
+        wait_for 60 has_window "$awaited_title" && return 0
+        kill -0 "$play_pid" 2>/dev/null || return 1
+        report_hung_start "$play_pid" "$awaited_stderr"
+        play_pid=""
+        [ "$awaited_attempt" = 1 ] && echo "note: started again after the hang above"
+    done
+    return 2
+}
+
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
