@@ -150,9 +150,13 @@ press Right Right
 wait_for 5 grep -q "paused at .*script error" "$work/run/stderr" &&
     pass "a stack error pauses the session" || fail "no pause after the stack error"
 kill -0 "$play_pid" 2>/dev/null || fail "the stack error ended qv play"
-# Each pause for the error (a seek may have stopped at 3000 ms on its way) has one report.
-[ "$(grep -c "clip 1 on track 1, demo time 3000 ms" "$work/run/stderr")" = \
-    "$(grep -c "paused at .*script error" "$work/run/stderr")" ] &&
+# Each pause for the error (a seek may have stopped at 3000 ms on its way) has one report. A
+# pause's report comes before its "paused at" line: the second Right's may be half written.
+reports_match_pauses() {
+    [ "$(grep -c "clip 1 on track 1, demo time 3000 ms" "$work/run/stderr")" = \
+        "$(grep -c "paused at .*script error" "$work/run/stderr")" ]
+}
+wait_for 5 reports_match_pauses &&
     pass "the report names the failed clip and track, once per pause" ||
     fail "the report of the clip that failed is not there once per pause"
 write_source 0.2 "LOADI 0"
