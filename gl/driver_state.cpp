@@ -5,6 +5,7 @@
 #include "gl/gl_layer.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>  // the capabilities after 1.1 (Windows' gl.h stops there)
 
 #include <algorithm>
 
