@@ -25,6 +25,32 @@ inline int32_t RoundToInt32(Extended x) {
     return int32_t(std::rint(x));  // default rounding mode is to nearest, ties to even
 }
 
+// Sine and cosine as the x87 computes them (fsin, fcos), on every platform: the maths
+// libraries' sinl and cosl differ in the last bits (glibc reduces the argument exactly,
+// MinGW-w64 uses the instruction), and those bits reach generated models and textures.
+// The instruction leaves finite arguments of magnitude 2^63 and more unreduced: they give 0
+// here; infinities and NaN give NaN. Anything but x86 uses the library, whose results may
+// differ in the last bit.
+inline Extended Sin(Extended x) {
+    if (!(std::fabs(x) < 9223372036854775808.0L)) return std::isfinite(x) ? 0.0L : NAN;
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__("fsin" : "+t"(x));
+    return x;
+#else
+    return std::sin(x);
+#endif
+}
+
+inline Extended Cos(Extended x) {
+    if (!(std::fabs(x) < 9223372036854775808.0L)) return std::isfinite(x) ? 0.0L : NAN;
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__("fcos" : "+t"(x));
+    return x;
+#else
+    return std::cos(x);
+#endif
+}
+
 // Same for 64-bit results.
 inline int64_t RoundToInt64(Extended x) {
     if (!(x >= -9223372036854775808.0L && x < 9223372036854775808.0L)) return INT64_MIN;

@@ -84,13 +84,13 @@ void Sphere(int32_t n) {
     std::vector<Extended> sinB(size_t(segments) + 1), cosB(size_t(segments) + 1);
     for (int32_t j = 0; j <= segments; ++j) {
         Extended b = Extended(j) / segments;
-        sinB[size_t(j)] = std::sin(2 * kPi * b);
-        cosB[size_t(j)] = std::cos(2 * kPi * b);
+        sinB[size_t(j)] = core::Sin(2 * kPi * b);
+        cosB[size_t(j)] = core::Cos(2 * kPi * b);
     }
     g_state.cornerFill = 0;
     for (int32_t i = 0; i < rings; ++i) {
         Extended a = Extended(i) / rings, a1 = Extended(i + 1) / rings;
-        float r = F32(std::sin(kPi * a)), r1 = F32(std::sin(kPi * a1));
+        float r = F32(core::Sin(kPi * a)), r1 = F32(core::Sin(kPi * a1));
         float y = F32((a - 0.5L) * 2), y1 = F32((a1 - 0.5L) * 2);
         for (int32_t j = 0; j < segments; ++j) {
             Extended sb = sinB[size_t(j)], cb = cosB[size_t(j)];
@@ -143,7 +143,7 @@ void SmoothFields(const std::array<float GenVertex::*, N>& fields) {
 // float32 before the next is computed.
 void WaveVertex(GenVertex& p, uint8_t variant) {
     const Extended pi = kPi, twoPi = 2 * kPi;
-    auto S = [](Extended v) { return std::sin(v); };
+    auto S = [](Extended v) { return core::Sin(v); };
     switch (variant) {
         case 0:
             p.x = F32(p.x + 0.1L * S(pi * (p.x + 1.0L)));
@@ -166,9 +166,9 @@ void WaveVertex(GenVertex& p, uint8_t variant) {
             p.z = F32(p.z + 0.12L * S(pi * p.z * p.y));
             break;
         case 4:
-            p.x = F32(p.x + 0.12L * S(pi * p.x) * std::cos(twoPi * p.x));
-            p.y = F32(p.y + 0.12L * S(pi * p.y) * std::cos(twoPi * p.y));
-            p.z = F32(p.z + 0.12L * S(pi * p.z) * std::cos(twoPi * p.y));
+            p.x = F32(p.x + 0.12L * S(pi * p.x) * core::Cos(twoPi * p.x));
+            p.y = F32(p.y + 0.12L * S(pi * p.y) * core::Cos(twoPi * p.y));
+            p.z = F32(p.z + 0.12L * S(pi * p.z) * core::Cos(twoPi * p.y));
             break;
         default: break;  // variants 5 to 255 change nothing
     }

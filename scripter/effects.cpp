@@ -20,7 +20,7 @@ constexpr Extended kPi = 3.14159265358979323846264338327950288L;
 struct Trig {
     Extended sin, cos;
 };
-Trig TrigOf(Extended angle) { return {std::sin(angle), std::cos(angle)}; }
+Trig TrigOf(Extended angle) { return {core::Sin(angle), core::Cos(angle)}; }
 
 // The sample angles of the round effects for a count n. The same few counts recur frame
 // after frame, and the extended-precision sines and cosines dominate these effects' cost, so

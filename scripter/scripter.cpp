@@ -116,7 +116,7 @@ int32_t Remainder(int32_t a, int32_t b) {
 float Sine(float a) {
     Extended x = a;
     if (std::fabs(x) >= 9223372036854775808.0L) return 0.0f;
-    return float(std::sin(x));
+    return float(core::Sin(x));
 }
 
 // BEAT: msPerBeat = 60 / bpm * 1000; period = round(beats * msPerBeat) (ties to even);

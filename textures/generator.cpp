@@ -226,8 +226,8 @@ void OpSinePlasma(uint8_t* layer, int32_t freqX, int32_t freqY) {
     SeparableTerms colTerm;
     std::array<Extended, kLayerSize> rowTerm;
     for (int32_t i = 0; i < kLayerSize; ++i) {
-        colTerm.Set(i, std::sin(PlasmaPhase(i, freqX)) * 63.5L);
-        rowTerm[i] = std::sin(PlasmaPhase(i, freqY)) * 63.5L;
+        colTerm.Set(i, core::Sin(PlasmaPhase(i, freqX)) * 63.5L);
+        rowTerm[i] = core::Sin(PlasmaPhase(i, freqY)) * 63.5L;
     }
     FillSeparableGrey(layer, colTerm, rowTerm);
 }
@@ -239,7 +239,7 @@ float NestedPhase(int32_t c, int32_t freq, int32_t depth, int32_t gain) {
     const int32_t steps = std::min(depth, kMaxNestedSineDepth) - 1;
     const Extended factor = Extended(gain) / 128;
     for (int32_t i = 0; i < steps; ++i) {
-        float next = float(std::sin(factor * Extended(u)));
+        float next = float(core::Sin(factor * Extended(u)));
         if (next == u) break;
         u = next;
     }
@@ -251,8 +251,8 @@ void OpNestedSinePlasma(uint8_t* layer, std::span<const int32_t> p) {
     SeparableTerms colTerm;
     std::array<Extended, kLayerSize> rowTerm;
     for (int32_t i = 0; i < kLayerSize; ++i) {
-        colTerm.Set(i, std::sin(Extended(NestedPhase(i, p[0], p[3], p[4]))) * 63.5L);
-        rowTerm[i] = std::sin(Extended(NestedPhase(i, p[1], p[3], p[5]))) * 63.5L;
+        colTerm.Set(i, core::Sin(Extended(NestedPhase(i, p[0], p[3], p[4]))) * 63.5L);
+        rowTerm[i] = core::Sin(Extended(NestedPhase(i, p[1], p[3], p[5]))) * 63.5L;
     }
     FillSeparableGrey(layer, colTerm, rowTerm);
 }
@@ -343,8 +343,8 @@ void OpVerticalGradient(uint8_t* layer, Rgb a, Rgb b) {
 // dx = x - 256, dy = y - 256. Every product is separable into a column and a row term.
 void OpRotate(GeneratorState& g, uint8_t* layer, int32_t degrees) {
     const double angle = float(Extended(degrees) / 180 * kPi);
-    const Extended c = std::cos(Extended(angle));
-    const Extended s = std::sin(Extended(angle));
+    const Extended c = core::Cos(Extended(angle));
+    const Extended s = core::Sin(Extended(angle));
     constexpr int32_t kCentre = kLayerSize / 2;
     SeparableTerms cosDx, minusSinDx;
     for (int32_t x = 0; x < kLayerSize; ++x) {
@@ -379,7 +379,8 @@ void OpSineRemap(uint8_t* layer, int32_t phase) {
     const float phi = float(Extended(phase) / 128 * kPi);
     std::array<uint8_t, 256> table;
     for (int32_t c = 0; c < 256; ++c)
-        table[c] = uint8_t(core::RoundToInt32(std::sin(Extended(c) / 128 * kPi + phi) * 127 + 128));
+        table[c] =
+            uint8_t(core::RoundToInt32(core::Sin(Extended(c) / 128 * kPi + phi) * 127 + 128));
     MapChannels(layer, table);
 }
 

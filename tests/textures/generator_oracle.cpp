@@ -104,14 +104,14 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
                                             ? p[3]
                                             : textures::kMaxNestedSineDepth;
                         for (int i = 0; i < depth - 1; ++i) {
-                            su = float(std::sin(Extended(p[4]) / 128 * Extended(su)));
-                            sv = float(std::sin(Extended(p[5]) / 128 * Extended(sv)));
+                            su = float(core::Sin(Extended(p[4]) / 128 * Extended(su)));
+                            sv = float(core::Sin(Extended(p[5]) / 128 * Extended(sv)));
                         }
                         u = su;
                         v = sv;
                     }
                     int32_t grey =
-                        core::RoundToInt32(std::sin(u) * 63.5L + std::sin(v) * 63.5L) + 128;
+                        core::RoundToInt32(core::Sin(u) * 63.5L + core::Sin(v) * 63.5L) + 128;
                     for (int c = 0; c < 3; ++c) At(L, x, y, c) = uint8_t(grey);
                 }
             break;
@@ -156,9 +156,9 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
                 for (int x = 0; x < 512; ++x) {
                     int32_t dx = x - 256, dy = y - 256;
                     int32_t sx = core::RoundToInt32(
-                        double(std::cos(Extended(a)) * dx + std::sin(Extended(a)) * dy));
+                        double(core::Cos(Extended(a)) * dx + core::Sin(Extended(a)) * dy));
                     int32_t sy = core::RoundToInt32(
-                        double(std::cos(Extended(a)) * dy - std::sin(Extended(a)) * dx));
+                        double(core::Cos(Extended(a)) * dy - core::Sin(Extended(a)) * dx));
                     for (int c = 0; c < 3; ++c)
                         g.temp[WrapIndex(x, y) * 3 + c] = At(L, sx + 256, sy + 256, c);
                 }
@@ -170,7 +170,7 @@ void ExecuteOp(GeneratorState& g, uint8_t op, std::span<const int32_t> p) {
             float phi = float(Extended(p[0]) / 128 * kPi);
             for (int i = 0; i < 512 * 512 * 3; ++i)
                 L[i] = uint8_t(core::RoundToInt32(
-                    std::sin(Extended(L[i]) / 128 * kPi + Extended(phi)) * 127 + 128));
+                    core::Sin(Extended(L[i]) / 128 * kPi + Extended(phi)) * 127 + 128));
             break;
         }
         case 11: {
