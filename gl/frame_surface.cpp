@@ -4,12 +4,53 @@
 // define the same enumerants as macros.
 #include "gl/gl_backend.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #define GL_GLEXT_PROTOTYPES
+#endif
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 namespace gl {
 namespace {
+
+// The framebuffer entry points past OpenGL 1.1. Windows' opengl32.dll exports only 1.1: the
+// rest comes from the context's driver, asked for while the context is current.
+struct FramebufferCalls {
+    PFNGLGENFRAMEBUFFERSPROC glGenFramebuffers;
+    PFNGLDELETEFRAMEBUFFERSPROC glDeleteFramebuffers;
+    PFNGLBINDFRAMEBUFFERPROC glBindFramebuffer;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC glFramebufferRenderbuffer;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC glCheckFramebufferStatus;
+    PFNGLBLITFRAMEBUFFERPROC glBlitFramebuffer;
+    PFNGLGENRENDERBUFFERSPROC glGenRenderbuffers;
+    PFNGLDELETERENDERBUFFERSPROC glDeleteRenderbuffers;
+    PFNGLBINDRENDERBUFFERPROC glBindRenderbuffer;
+    PFNGLRENDERBUFFERSTORAGEPROC glRenderbufferStorage;
+};
+FramebufferCalls g_calls;
+
+#ifdef _WIN32
+template <typename Pointer>
+bool Resolve(Pointer& pointer, const char* name) {
+    pointer = reinterpret_cast<Pointer>(reinterpret_cast<void*>(::wglGetProcAddress(name)));
+    return pointer != nullptr;
+}
+#define QV_RESOLVE(name) Resolve(g_calls.name, #name)
+#else
+#define QV_RESOLVE(name) (g_calls.name = ::name, true)
+#endif
+
+// False when the current context's driver lacks framebuffer objects.
+bool ResolveFramebufferCalls() {
+    return QV_RESOLVE(glGenFramebuffers) && QV_RESOLVE(glDeleteFramebuffers) &&
+           QV_RESOLVE(glBindFramebuffer) && QV_RESOLVE(glFramebufferRenderbuffer) &&
+           QV_RESOLVE(glCheckFramebufferStatus) && QV_RESOLVE(glBlitFramebuffer) &&
+           QV_RESOLVE(glGenRenderbuffers) && QV_RESOLVE(glDeleteRenderbuffers) &&
+           QV_RESOLVE(glBindRenderbuffer) && QV_RESOLVE(glRenderbufferStorage);
+}
+#undef QV_RESOLVE
 
 struct Surface {
     GLuint framebuffer = 0;
@@ -24,11 +65,11 @@ Surface g_surface;
 void AllocateStorage(int32_t width, int32_t height) {
     GLint bound = 0;
     ::glGetIntegerv(GL_RENDERBUFFER_BINDING, &bound);
-    ::glBindRenderbuffer(GL_RENDERBUFFER, g_surface.colour);
-    ::glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
-    ::glBindRenderbuffer(GL_RENDERBUFFER, g_surface.depth);
-    ::glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
-    ::glBindRenderbuffer(GL_RENDERBUFFER, GLuint(bound));
+    g_calls.glBindRenderbuffer(GL_RENDERBUFFER, g_surface.colour);
+    g_calls.glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+    g_calls.glBindRenderbuffer(GL_RENDERBUFFER, g_surface.depth);
+    g_calls.glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+    g_calls.glBindRenderbuffer(GL_RENDERBUFFER, GLuint(bound));
     g_surface.width = width;
     g_surface.height = height;
 }
@@ -50,18 +91,19 @@ bool HasPixelFormat() {
 
 bool OpenFrameSurface(int32_t width, int32_t height) {
     CloseFrameSurface();
-    if (width <= 0 || height <= 0) return false;
-    ::glGenFramebuffers(1, &g_surface.framebuffer);
-    ::glGenRenderbuffers(1, &g_surface.colour);
-    ::glGenRenderbuffers(1, &g_surface.depth);
+    if (width <= 0 || height <= 0 || !ResolveFramebufferCalls()) return false;
+    g_calls.glGenFramebuffers(1, &g_surface.framebuffer);
+    g_calls.glGenRenderbuffers(1, &g_surface.colour);
+    g_calls.glGenRenderbuffers(1, &g_surface.depth);
     AllocateStorage(width, height);
-    ::glBindFramebuffer(GL_FRAMEBUFFER, g_surface.framebuffer);
-    ::glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                g_surface.colour);
-    ::glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                                g_surface.depth);
-    const bool usable = ::glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&
-                        HasPixelFormat() && ::glGetError() == GL_NO_ERROR;
+    g_calls.glBindFramebuffer(GL_FRAMEBUFFER, g_surface.framebuffer);
+    g_calls.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                      g_surface.colour);
+    g_calls.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                      g_surface.depth);
+    const bool usable =
+        g_calls.glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&
+        HasPixelFormat() && ::glGetError() == GL_NO_ERROR;
     if (!usable) {
         CloseFrameSurface();
         return false;
@@ -81,10 +123,10 @@ void ResizeFrameSurface(int32_t width, int32_t height) {
 
 void CloseFrameSurface() {
     if (!g_surface.framebuffer) return;
-    ::glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    ::glDeleteFramebuffers(1, &g_surface.framebuffer);
-    ::glDeleteRenderbuffers(1, &g_surface.colour);
-    ::glDeleteRenderbuffers(1, &g_surface.depth);
+    g_calls.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    g_calls.glDeleteFramebuffers(1, &g_surface.framebuffer);
+    g_calls.glDeleteRenderbuffers(1, &g_surface.colour);
+    g_calls.glDeleteRenderbuffers(1, &g_surface.depth);
     g_surface = Surface{};
 }
 
@@ -93,10 +135,10 @@ void PresentFrameSurface() {
     // The copy obeys the scissor test, which a demo may have left on.
     const GLboolean scissor = ::glIsEnabled(GL_SCISSOR_TEST);
     ::glDisable(GL_SCISSOR_TEST);
-    ::glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    g_calls.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     const int32_t w = g_surface.width, h = g_surface.height;
-    ::glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    ::glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g_surface.framebuffer);
+    g_calls.glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    g_calls.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g_surface.framebuffer);
     if (scissor) ::glEnable(GL_SCISSOR_TEST);
 }
 

@@ -40,7 +40,10 @@ void Push(WindowEvent::Kind kind, int virtualKey = 0, int32_t width = 0, int32_t
 LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE: return 0;
-        case WM_SIZE: Push(WindowEvent::Resized, 0, LOWORD(lParam), HIWORD(lParam)); return 0;
+        case WM_SIZE:
+            gl::ResizeFrameSurface(LOWORD(lParam), HIWORD(lParam));
+            Push(WindowEvent::Resized, 0, LOWORD(lParam), HIWORD(lParam));
+            return 0;
         case WM_CLOSE: PostQuitMessage(0); return 0;
         case WM_KEYDOWN: Push(WindowEvent::KeyDown, int(wParam & 0xFF)); return 0;
         case WM_KEYUP: Push(WindowEvent::KeyUp, int(wParam & 0xFF)); return 0;
@@ -65,6 +68,7 @@ void TearDown() {
         g_win.fullscreen = false;
     }
     if (g_win.context) {
+        gl::CloseFrameSurface();
         if (!wglMakeCurrent(g_win.dc, nullptr)) ShowTeardownError("Release of DC & RC failed");
         if (!wglDeleteContext(g_win.context))
             ShowTeardownError("Release of rendering context failed");
@@ -149,6 +153,12 @@ WindowOutcome CreateContext() {
     g_win.context = wglCreateContext(g_win.dc);
     if (!g_win.context) return WindowOutcome::ContextFailed;
     if (!wglMakeCurrent(g_win.dc, g_win.context)) return WindowOutcome::ActivateFailed;
+    // The demo draws into the frame surface, whose format is exactly the player's whatever
+    // the driver made of the descriptor, as on every other path. A driver without
+    // framebuffer objects (before OpenGL 3.0) gets the window's own buffers, as it always did.
+    RECT client{};
+    GetClientRect(g_win.window, &client);
+    gl::OpenFrameSurface(client.right - client.left, client.bottom - client.top);
     return WindowOutcome::Opened;
 }
 
