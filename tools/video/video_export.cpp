@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "scripter/scripter.h"
 #include "tools/render/seek.h"
+#include "tools/video/video_music.h"
 #include "tools/video/video_writer.h"
 
 namespace tools {
@@ -55,88 +56,6 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 // Demo time of frame i: from + i * 1000 / fps, truncated.
 int64_t VideoFrameMs(const VideoJob& job, int64_t i) { return job.from + i * 1000 / job.fps; }
-
-// The demo's music from --from on, read as the video needs it.
-struct VideoMusic {
-    platform::MusicReader reader;
-    std::string path;  // as shown
-    bool open = false;
-    bool ended = false;
-    int32_t rate = 0;
-    int64_t endMs = 0;         // music position where it ended, once ended
-    int64_t framesRead = 0;    // counted from the start of the file
-    int64_t framesFed = 0;     // handed to the writer, counted from --from
-    std::vector<float> chunk;  // one slice of samples, reused
-};
-
-// The decoders estimate some lengths (MP3, tracker modules) to a few milliseconds; a file
-// that ends more than this short of its declared length was cut or is damaged.
-constexpr int64_t kMusicLengthSlackMs = 100;
-
-// Whether the music stopped decoding well before the length its file declares.
-bool MusicCutShort(const VideoMusic& music) {
-    const int64_t declared = music.reader.DeclaredFrames();
-    return music.ended && declared >= 0 &&
-           declared - music.framesRead > kMusicLengthSlackMs * music.rate / 1000;
-}
-
-// Reads up to want frames into the chunk; notes where the music ends.
-int64_t ReadMusic(VideoMusic& music, int64_t want) {
-    const int64_t got = music.reader.ReadStereo(music.chunk.data(), want);
-    music.framesRead += got;
-    if (got < want) {
-        music.ended = true;
-        music.endMs = music.framesRead * 1000 / music.rate;
-    }
-    return got;
-}
-
-// Opens the demo's music and skips to --from. Says in one line why there is no sound.
-void OpenMusic(const VideoJob& job, VideoMusic& music) {
-    const std::string& name = app::Demo().musicFile.bytes;
-    if (name.empty()) {
-        std::fprintf(stderr, "qv render: the demo names no music file: the video has no sound\n");
-        return;
-    }
-    std::string path = platform::ResolvePath(name), error;
-    music.path = platform::DisplayPath(path);
-    if (!music.reader.Open(path, error)) {
-        std::fprintf(stderr,
-                     "qv render: the music file '%s' cannot be decoded (%s): the video has no "
-                     "sound\n",
-                     music.path.c_str(), error.c_str());
-        return;
-    }
-    music.open = true;
-    music.rate = music.reader.SampleRate();
-    music.chunk.resize(2 * 8192);
-    const int64_t skip = int64_t(job.from) * music.rate / 1000;
-    while (music.framesRead < skip && !music.ended)
-        ReadMusic(music, std::min<int64_t>(8192, skip - music.framesRead));
-    music.endMs = music.framesRead * 1000 / music.rate;
-}
-
-void SayMusicCutShort(const VideoMusic& music, const VideoJob& job) {
-    std::fprintf(stderr,
-                 "qv render: the music file '%s' stops decoding at %lld ms, short of the %lld ms "
-                 "it declares (cut or damaged): %s\n",
-                 music.path.c_str(), (long long)music.endMs,
-                 (long long)(music.reader.DeclaredFrames() * 1000 / music.rate),
-                 job.to >= 0 ? "the video is silent from there" : "the video ends there");
-}
-
-// Appends to stereo the samples up to the end of video frame `frames` (exclusive), reading the
-// music as far as it goes and silence after it.
-void TakeMusic(const VideoJob& job, int64_t frames, VideoMusic& music, std::vector<float>& stereo) {
-    const int64_t target = frames * music.rate / job.fps;
-    while (music.framesFed < target) {
-        const int64_t want = std::min<int64_t>(8192, target - music.framesFed);
-        const int64_t got = music.ended ? 0 : ReadMusic(music, want);
-        std::fill(music.chunk.begin() + 2 * got, music.chunk.begin() + 2 * want, 0.0f);
-        stereo.insert(stereo.end(), music.chunk.begin(), music.chunk.begin() + 2 * want);
-        music.framesFed += want;
-    }
-}
 
 // Converting and encoding on a thread of their own while the next frames are drawn (when the
 // machine has a core for it): each frame's pixels and the music up to its end wait in a

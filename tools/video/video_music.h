@@ -1,0 +1,37 @@
+// The demo's music of a video export: decoded with the player's decoders from --from on and
+// handed out frame by frame, with silence after its end.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/audio.h"
+#include "tools/video/video_export.h"
+
+namespace tools {
+
+// The demo's music from --from on, read as the video needs it.
+struct VideoMusic {
+    platform::MusicReader reader;
+    std::string path;  // as shown
+    bool open = false;
+    bool ended = false;
+    int32_t rate = 0;
+    int64_t endMs = 0;         // music position where it ended, once ended
+    int64_t framesRead = 0;    // counted from the start of the file
+    int64_t framesFed = 0;     // handed to the writer, counted from --from
+    std::vector<float> chunk;  // one slice of samples, reused
+};
+
+// Opens the demo's music and skips to --from. Says in one line why there is no sound.
+void OpenMusic(const VideoJob& job, VideoMusic& music);
+
+// Whether the music stopped decoding well before the length its file declares.
+bool MusicCutShort(const VideoMusic& music);
+void SayMusicCutShort(const VideoMusic& music, const VideoJob& job);
+
+// Appends to stereo the samples up to the end of video frame `frames` (exclusive), reading the
+// music as far as it goes and silence after it.
+void TakeMusic(const VideoJob& job, int64_t frames, VideoMusic& music, std::vector<float>& stereo);
+
+}  // namespace tools
