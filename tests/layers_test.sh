@@ -25,7 +25,7 @@ declare -A allowed=(
   [tools/objconvert]="core demo models"
   [tools/checks]="$engine tools/source tools/sync"
   [tools/render]="$engine"
-  [tools/video]="$engine tools/render"
+  [tools/video]="$engine platform/workbench tools/render"
   [tools/workbench]="$engine platform/workbench tools/sync tools/source tools/checks tools/render"
   [tools/qv]="$engine platform/workbench tools/sync tools/source tools/synth tools/objconvert tools/checks
               tools/render tools/video tools/workbench"

@@ -2,8 +2,8 @@
 # qv render --video and frame sequences: what ffprobe sees in an exported .mp4 (size, frame
 # rate, frame count, an audio track as long as the video), the music in sync with --from, a
 # --lossless export that decodes to the pixels --time renders, a silent video for a demo
-# without music, Ctrl-C and a full disk finishing the file, bad outputs refused with exit 1,
-# and --frames with a printf pattern numbering from 0.
+# without music, --jobs giving the frames of one process, Ctrl-C and a full disk finishing the
+# file, bad outputs refused with exit 1, and --frames with a printf pattern numbering from 0.
 #   qv_video_test.sh BUILD_DIR
 set -uo pipefail
 export LC_ALL=C.UTF-8
@@ -174,6 +174,47 @@ count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries strea
 [ "$status" = 0 ] && [ "$count" = 6 ] && grep -q 'q.mp4: 6 frames (0 to 500 ms' "$work/err" &&
     pass "the video ends with the frame in which the demo quits" ||
     fail "demo quitting at 500 ms: status $status, $count frames: $(cat "$work/err")"
+
+# --jobs: the export in processes that each render whole seconds from their exact seek, joined
+# without re-encoding. Lossless, the frames and the music are those of one process: the quad's
+# angle grows every frame by the demo time, so a piece that started from the wrong state or ran
+# at other times would show (30 fps: frame times are whole milliseconds only every third
+# frame). No piece is left beside the output.
+sed '0,/^    ADDF$/s//    ADDF\n    TIME\n    ITOF\n    ADDF/' "$work/music.qvs" >"$work/timed.qvs"
+"$qv" build "$work/timed.qvs" -o "$work/timed.acs" || fail "qv build timed"
+jobs_same() {  # jobs_same JOBS: --jobs JOBS against one process, 250 to 3000 ms at 30 fps
+    local before=$failures
+    "$qv" render "$work/timed.acs" --video "$work/jobs$1.mkv" --lossless --size 96x64 --fps 30 \
+        --from 250 --to 3000 --jobs "$1" 2>"$work/err" || { fail "--jobs $1: $(cat "$work/err")"; return 1; }
+    local kind
+    for kind in v a; do
+        [ "$(ffmpeg -v error -i "$work/jobs1.mkv" -map "0:$kind" -f framemd5 - | grep -v '^#')" = \
+          "$(ffmpeg -v error -i "$work/jobs$1.mkv" -map "0:$kind" -f framemd5 - | grep -v '^#')" ] ||
+            fail "--jobs $1: the $kind stream differs from one process"
+    done
+    ls -A "$work" | grep -q '\.part' && fail "--jobs $1 left pieces: $(ls -A "$work" | grep '\.part')"
+    [ "$failures" = "$before" ]
+}
+jobs_same 1
+jobs_same 3 && pass "--jobs 3: the frames and the music of one process"
+frames_of() { ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
+    -of default=nw=1:nk=1 "$1" 2>/dev/null; }
+if "$qv" render "$work/music.acs" --video "$work/jobs.mp4" --size 64x48 --fps 30 --jobs 2 \
+       2>"$work/err"; then
+    [ "$(frames_of "$work/jobs.mp4")" = "$(frames_of "$work/a.mp4")" ] &&
+        ffmpeg -v error -i "$work/jobs.mp4" -f null - &&
+        [ "$(probe v:0 stream=duration "$work/jobs.mp4")" = "$(probe v:0 stream=duration "$work/a.mp4")" ] &&
+        pass "--jobs 2 to the music's end: an H.264 file of the same frames and length that plays" ||
+        fail "--jobs 2 .mp4: $(frames_of "$work/jobs.mp4") frames, $(cat "$work/err")"
+else
+    fail "--jobs 2 .mp4: $(cat "$work/err")"
+fi
+# A demo that quits in the first piece ends the video there, as in one process.
+"$qv" render "$work/quits.acs" --video "$work/jq.mp4" --size 64x48 --fps 10 --jobs 2 2>"$work/err"
+status=$?
+[ "$status" = 0 ] && [ "$(frames_of "$work/jq.mp4")" = 6 ] &&
+    pass "--jobs 2: the video ends with the frame in which the demo quits" ||
+    fail "--jobs 2, demo quitting at 500 ms: status $status, $(frames_of "$work/jq.mp4") frames: $(cat "$work/err")"
 
 # Music cut short (half a FLAC file that declares 3 s) ends the video where it stops decoding,
 # and says so with status 1; the file plays.

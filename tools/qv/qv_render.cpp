@@ -1,5 +1,6 @@
 // qv render DEMO.acs (--time T -o OUT.png | --frames START:END:STEP -o DIR/|PATTERN |
-//           --video OUT [--from MS] [--to MS] [--lossless]) [--size WxH] [--fps F]
+//           --video OUT [--from MS] [--to MS] [--lossless] [--no-music] [--jobs N]
+//           [--cores K] [--from-frame N]) [--size WxH] [--fps F]
 // Renders frames of a demo with no display: a headless OpenGL context (EGL, Mesa's
 // surfaceless platform), the player's own start-up sequence without audio, and the frame
 // loop simulated from time 0 at F frames per second (default 60), so that script variables
@@ -8,6 +9,8 @@
 // and runs none, as in the player: it is the clear colour, and a warning says so.
 // --frames names the files by time in a folder, or numbers them from 0 after a printf pattern
 // ("shots/f%05d.png"). --video writes one video file with the music (video_export.h).
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -30,13 +33,15 @@
 #include "tools/render/png_writer.h"
 #include "tools/render/seek.h"
 #include "tools/video/video_export.h"
+#include "tools/video/video_jobs.h"
 
 namespace tools {
 
 extern const char kRenderHelp[] =
     "usage: qv render DEMO.acs|SOURCE.qvs (--time T -o OUT.png |\n"
     "                 --frames START:END:STEP -o DIR/|PATTERN |\n"
-    "                 --video OUT.mp4|.mkv|.webm [--from MS] [--to MS] [--lossless])\n"
+    "                 --video OUT.mp4|.mkv|.webm [--from MS] [--to MS] [--lossless]\n"
+    "                 [--no-music] [--jobs N] [--cores K] [--from-frame N])\n"
     "                 [--size WxH] [--fps F] [--replay]\n"
     "Renders frames of the demo headless, as the player draws them, into PNG images or a video.\n"
     "A demo source (.qvs) is built in memory first.\n"
@@ -46,6 +51,13 @@ extern const char kRenderHelp[] =
     "  --video OUT              a video of the run with its music (.mp4, .mkv or .webm)\n"
     "  --from MS, --to MS       the video's first and last demo time (default: 0 to the end)\n"
     "  --lossless               FFV1 with RGB pixels in .mkv, the same pixels as the PNGs\n"
+    "  --no-music               a video without sound\n"
+    "  --jobs N                 render the video in N processes, each a piece from its exact\n"
+    "                           seek, then join the pieces without re-encoding (the same\n"
+    "                           frames; default 1)\n"
+    "  --cores K                cores the export may use (default: all)\n"
+    "  --from-frame N           leave out the first N frames of the video from --from, which the\n"
+    "                           run still goes through (a piece of a --jobs export)\n"
     "  -o OUT.png | DIR/        where the image or the images go\n"
     "  --size WxH               frame size (default 800x600, each 1 to 8192)\n"
     "  --fps F                  frames per second the run advances at (default 60)\n"
@@ -69,6 +81,8 @@ struct RenderOptions {
     int32_t width = 800, height = 600;
     int32_t fps = 60;
     bool replay = false;  // draw every frame of the run instead of only those a picture needs
+    int32_t jobs = 1;     // processes of a video export
+    int32_t fromFrame = 0;
 };
 
 // START:END:STEP, every time from START to END inclusive.
@@ -129,6 +143,21 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
         } else if (arg == "--lossless") {
             o.video.lossless = true;
             haveRange = true;
+        } else if (arg == "--no-music") {
+            o.video.music = false;
+            haveRange = true;
+        } else if (arg == "--from-frame") {
+            if (!value || !core::ParseNumber(value, o.fromFrame) || o.fromFrame < 0)
+                return "--from-frame needs a frame number, 0 or more";
+            o.video.firstFrame = o.fromFrame;
+            haveRange = true;
+            ++i;
+        } else if (arg == "--jobs" || arg == "--cores") {
+            int32_t& count = arg == "--jobs" ? o.jobs : o.video.cores;
+            if (!value || !core::ParseNumber(value, count) || count < 1 || count > 64)
+                return std::string(arg) + " needs a number from 1 to 64";
+            haveRange = true;
+            ++i;
         } else if (arg == "-o") {
             if (!value) return "-o needs a file or folder name";
             o.output = value;
@@ -153,10 +182,13 @@ std::string ParseOptions(int argc, char** argv, RenderOptions& o) {
     if (o.demoPath.empty()) return "no demo file given";
     if (int(haveTime) + int(haveFrames) + int(o.toVideo) != 1)
         return "give exactly one of --time, --frames and --video";
-    if (haveRange && !o.toVideo) return "--from, --to and --lossless go with --video";
+    if (haveRange && !o.toVideo)
+        return "--from, --to, --lossless, --no-music, --jobs and --cores go with --video";
     // The video's frames from --from on stream through; the run up to its first one does not.
     const int32_t runTo = o.toVideo ? o.video.from : o.times.back();
-    if (RunFrameCount(runTo, o.fps) > kMostRunFrames) return RunTooLong(runTo, o.fps);
+    if (RunFrameCount(runTo, o.fps) + o.fromFrame > kMostRunFrames) return RunTooLong(runTo, o.fps);
+    if (o.fromFrame > 0 && (o.video.music || o.jobs > 1))
+        return "--from-frame goes with --no-music and without --jobs";
     if (o.toVideo) {
         if (!o.output.empty()) return "--video names the output: -o is not needed";
         if (o.video.to >= 0 && o.video.to < o.video.from) return "--to comes before --from";
@@ -238,6 +270,17 @@ int SimulateAndWrite(const app::OpenDemoFile& file, const RenderOptions& o) {
     return 0;
 }
 
+// The segments' processes render the demo themselves; this one needs only its music's name.
+int ExportInJobs(const app::OpenDemoFile& file, const RenderOptions& o) {
+    if (!app::LoadDemoSections(file)) return 1;
+    std::vector<std::string> shared = {
+        "render", o.demoPath,
+        "--size", std::to_string(o.width) + "x" + std::to_string(o.height),
+        "--fps",  std::to_string(o.fps)};
+    if (o.replay) shared.push_back("--replay");
+    return ExportVideoInJobs(o.video, o.jobs, shared);
+}
+
 int RenderDemo(const RenderOptions& o) {
     if (o.framesToFolder) {
         std::filesystem::path folder = o.output;
@@ -264,6 +307,9 @@ int RenderDemo(const RenderOptions& o) {
     if (!ReadDemoInput("render", o.demoPath, bytes) ||
         !app::ReadTitleFrom(o.demoPath, std::move(bytes), demoFile))
         return 1;
+    if (o.toVideo && o.jobs > 1) return ExportInJobs(demoFile, o);
+    // The software rasteriser's threads count against the cores given.
+    if (o.video.cores > 0) setenv("LP_NUM_THREADS", std::to_string(o.video.cores).c_str(), 0);
     std::string error;
     if (!platform::OpenHeadlessContext(o.width, o.height, error)) {
         std::fprintf(stderr, "qv render: no headless OpenGL: %s\n", error.c_str());
@@ -272,8 +318,8 @@ int RenderDemo(const RenderOptions& o) {
     int status = 1;
     if (!o.toVideo) status = SimulateAndWrite(demoFile, o);
     else if (app::RunStartup(demoFile, o.width, o.height, app::StartupHooks{}))
-        status = ExportVideo(o.video, o.replay ? ReplayFrames(o.width, o.height, o.fps)
-                                               : SeekFrames(demoFile, o.width, o.height, o.fps));
+        status =
+            ExportVideo(o.video, o.replay ? ReplayFrames(o.video) : SeekFrames(demoFile, o.video));
     platform::CloseHeadlessContext();
     return status;
 }

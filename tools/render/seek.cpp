@@ -299,14 +299,13 @@ RunResult RenderRun(const app::OpenDemoFile& file, int32_t width, int32_t height
     return result;
 }
 
-namespace {
-
-// The loop frames before `time`: the frame at `time` is the caller's.
 std::vector<LoopFrame> FramesBefore(int32_t time, int32_t fps) {
     std::vector<LoopFrame> frames = LoopFrames(std::span(&time, 1), fps);
     frames.pop_back();
     return frames;
 }
+
+namespace {
 
 // The textures whose start-up pixels a kept run keeps: those copies write (render targets
 // and the blur texture).
@@ -333,7 +332,12 @@ void NoteWritten(KeptRun& kept) {
 
 RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t time,
                   int32_t fps, bool& startupFailed, const StopFn& stop, KeptRun* keep) {
-    const std::vector<LoopFrame> frames = FramesBefore(time, fps);
+    return RunThrough(file, width, height, FramesBefore(time, fps), fps, startupFailed, stop, keep);
+}
+
+RunResult RunThrough(const app::OpenDemoFile& file, int32_t width, int32_t height,
+                     std::span<const LoopFrame> frames, int32_t fps, bool& startupFailed,
+                     const StopFn& stop, KeptRun* keep) {
     if (keep) *keep = KeptRun{};
     startupFailed = !StartOnDriver(file, width, height);
     if (startupFailed) return RunResult{RunEnd::Fatal, 0, 0};

@@ -105,6 +105,16 @@ RunResult RunUpTo(const app::OpenDemoFile& file, int32_t width, int32_t height, 
                   int32_t fps, bool& startupFailed, const StopFn& stop = nullptr,
                   KeptRun* keep = nullptr);
 
+// The loop frames before `time` at fps: those RunUpTo runs.
+std::vector<LoopFrame> FramesBefore(int32_t time, int32_t fps);
+
+// The same for any frames (none wanted), such as a video's frames before the first one it
+// writes: start-up and frames, drawing only what the frames after them can depend on. A kept
+// run's frames must be the grid's at fps.
+RunResult RunThrough(const app::OpenDemoFile& file, int32_t width, int32_t height,
+                     std::span<const LoopFrame> frames, int32_t fps, bool& startupFailed,
+                     const StopFn& stop = nullptr, KeptRun* keep = nullptr);
+
 // The same on the context of a kept run, whatever frames ran there since (none may have ended
 // inside a glBegin block): from the kept checkpoints, simulating only frames not simulated
 // before. served is false when the kept run cannot do it (a copy wrote a texture start-up

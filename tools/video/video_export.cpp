@@ -30,9 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Without music and without --to a demo that never quits would run forever.
-constexpr int32_t kLongestWithoutEnd = 10 * 60 * 1000;
-
 volatile std::sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) { g_interrupted = 1; }
 
@@ -53,9 +50,6 @@ private:
 };
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Demo time of frame i: from + i * 1000 / fps, truncated.
-int64_t VideoFrameMs(const VideoJob& job, int64_t i) { return job.from + i * 1000 / job.fps; }
 
 // Converting and encoding on a thread of their own while the next frames are drawn (when the
 // machine has a core for it): each frame's pixels and the music up to its end wait in a
@@ -218,20 +212,28 @@ FrameSource DrawnFrames(int32_t width, int32_t height, const ReachFn& reach) {
     };
 }
 
+// The frames the run goes through before the first frame the video writes: the loop frames
+// before --from, then the video's own frames before firstFrame.
+std::vector<LoopFrame> FramesBeforeVideo(const VideoJob& job) {
+    std::vector<LoopFrame> frames = FramesBefore(job.from, job.fps);
+    for (int64_t i = 0; i < job.firstFrame; ++i)
+        frames.push_back({int32_t(VideoFrameMs(job, i)), false});
+    return frames;
+}
+
 void SayQuitsBefore(int32_t quit, int32_t t) {
     std::fprintf(stderr, "qv render: the demo quits at %d ms, before %d ms\n", int(quit), int(t));
 }
 
 }  // namespace
 
-FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps) {
-    return DrawnFrames(width, height, [fps](int32_t t) {
-        for (int64_t k = 0; int32_t(k * 1000 / fps) < t; ++k) {
-            const int32_t lt = int32_t(k * 1000 / fps);
-            if (!app::DrawFrame(lt)) return FrameDrawn::Failed;
+FrameSource ReplayFrames(const VideoJob& job) {
+    return DrawnFrames(job.width, job.height, [job](int32_t t) {
+        for (const LoopFrame& frame : FramesBeforeVideo(job)) {
+            if (!app::DrawFrame(frame.time)) return FrameDrawn::Failed;
             gl::SwapBuffers();
             if (scripter::QuitFlag()) {
-                SayQuitsBefore(lt, t);
+                SayQuitsBefore(frame.time, t);
                 return FrameDrawn::Failed;
             }
         }
@@ -239,10 +241,11 @@ FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps) {
     });
 }
 
-FrameSource SeekFrames(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t fps) {
-    return DrawnFrames(width, height, [=](int32_t t) {
+FrameSource SeekFrames(const app::OpenDemoFile& file, const VideoJob& job) {
+    return DrawnFrames(job.width, job.height, [&file, job](int32_t t) {
         bool startupFailed = false;
-        const RunResult run = RunUpTo(file, width, height, t, fps, startupFailed);
+        const RunResult run =
+            RunThrough(file, job.width, job.height, FramesBeforeVideo(job), job.fps, startupFailed);
         if (run.end == RunEnd::Quit) SayQuitsBefore(run.lastTime, t);
         return run.end == RunEnd::Done ? FrameDrawn::Go : FrameDrawn::Failed;
     });
@@ -259,13 +262,8 @@ std::string CheckVideoJob(const VideoJob& job) {
 
 int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     VideoMusic music;
-    OpenMusic(job, music);
-    if (music.open && music.ended && job.to < 0) {
-        if (MusicCutShort(music)) SayMusicCutShort(music, job);
-        std::fprintf(stderr, "qv render: the music ends at %lld ms, before --from %d ms\n",
-                     (long long)music.endMs, int(job.from));
-        return 1;
-    }
+    if (job.music) OpenMusic(job, music);
+    if (SayMusicEndsBeforeFrom(music, job)) return 1;
     VideoFormat format;
     format.width = job.width;
     format.height = job.height;
@@ -289,16 +287,15 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     FrameCosts costs;
     // The drawing thread and llvmpipe's rasterisers share the cores; the encoder takes one
     // of its own when there are two or more.
-    EncodeQueue encoder(writer, size_t(job.width) * size_t(job.height) * 4,
-                        std::thread::hardware_concurrency() >= 2);
+    const unsigned cores =
+        job.cores > 0 ? unsigned(job.cores) : std::thread::hardware_concurrency();
+    EncodeQueue encoder(writer, size_t(job.width) * size_t(job.height) * 4, cores >= 2);
     int status = 0;
     std::string stop;  // why the run ended early
     int64_t written = 0;
     for (;; ++written) {
-        const int64_t t = VideoFrameMs(job, written);
-        if (job.to >= 0  ? t > job.to
-            : music.open ? music.ended && t > music.endMs
-                         : t > kLongestWithoutEnd) {
+        const int64_t t = VideoFrameMs(job, job.firstFrame + written);
+        if (PastTheEnd(job, music, t)) {
             if (job.to < 0 && !music.open)
                 std::fprintf(stderr,
                              "qv render: the demo has no music and did not quit by %d ms: the "
@@ -337,7 +334,8 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     }
     bool finished = writer.Finish(error);
     const double elapsed = Seconds(Clock::now() - progress.start);
-    const int64_t lastMs = written > 0 ? VideoFrameMs(job, written - 1) : job.from;
+    const int64_t firstMs = VideoFrameMs(job, job.firstFrame);
+    const int64_t lastMs = written > 0 ? VideoFrameMs(job, job.firstFrame + written - 1) : firstMs;
     if (!finished && stop.empty()) {
         stop = error;
         status = 1;
@@ -348,7 +346,7 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
                      finished ? "it plays up to there"
                               : "what reached the disk plays up to its last complete piece");
     } else if (written == 0) {
-        std::fprintf(stderr, "qv render: no frame between %d and %d ms\n", int(job.from),
+        std::fprintf(stderr, "qv render: no frame between %d and %d ms\n", int(firstMs),
                      int(job.to));
         status = 1;
     }
@@ -361,7 +359,7 @@ int ExportVideo(const VideoJob& job, const FrameSource& frames) {
                  "qv render: %s: %lld frames (%d to %lld ms, %dx%d at %d fps, %s) in %.1f s: "
                  "%.1f fps, %.2fx real time; simulation %.1f s, drawing %.1f s, read-back "
                  "%.1f s, conversion %.1f s, encoding %.1f s\n",
-                 job.output.c_str(), (long long)written, int(job.from), (long long)lastMs,
+                 job.output.c_str(), (long long)written, int(firstMs), (long long)lastMs,
                  int(job.width), int(job.height), int(job.fps),
                  VideoCodecNames(job.output, format).c_str(), elapsed,
                  elapsed > 0 ? written / elapsed : 0.0, elapsed > 0 ? seconds / elapsed : 0.0,

@@ -19,7 +19,17 @@ struct VideoJob {
     int32_t from = 0;
     int32_t to = -1;  // -1: until the demo quits or its music ends
     bool lossless = false;
+    bool music = true;  // false: no audio stream (--no-music)
+    // The frames of the run from `from` that come before the video's first (a piece of a
+    // --jobs export); the run goes through them as the whole export would. Needs !music.
+    int64_t firstFrame = 0;
+    int32_t cores = 0;  // cores the export may use; 0: all of them
 };
+
+// Demo time of frame i: from + i * 1000 / fps, truncated.
+inline int64_t VideoFrameMs(const VideoJob& job, int64_t i) {
+    return job.from + i * 1000 / job.fps;
+}
 
 // Where the time of a frame went, in seconds (the frame source fills it).
 struct FrameCosts {
@@ -36,14 +46,15 @@ enum class FrameDrawn { Go, Quit, Failed };
 // been printed.
 using FrameSource = std::function<FrameDrawn(int32_t t, uint8_t* rgba, FrameCosts& costs)>;
 
-// The full replay: the frame loop at fps frames per second from time 0, every frame drawn,
-// up to the first time asked; from there the frames asked. The start-up must have run.
-FrameSource ReplayFrames(int32_t width, int32_t height, int32_t fps);
+// The full replay: the frame loop at fps frames per second from time 0 up to --from, then
+// the video's frames before its first, every frame drawn; from there the frames asked. The
+// start-up must have run.
+FrameSource ReplayFrames(const VideoJob& job);
 
-// The same pictures by an exact seek (tools/seek.h) to the first time asked: the run starts
-// afresh from the demo file, and of the frames before the first time asked only those the
-// video's frames can depend on are drawn.
-FrameSource SeekFrames(const app::OpenDemoFile& file, int32_t width, int32_t height, int32_t fps);
+// The same pictures by an exact seek (tools/seek.h) to the video's first frame: the run starts
+// afresh from the demo file, and of the frames before it only those the video's frames can
+// depend on are drawn.
+FrameSource SeekFrames(const app::OpenDemoFile& file, const VideoJob& job);
 
 // "" when job's output can be written with this machine's encoders (checked before the demo
 // loads), else the reason.

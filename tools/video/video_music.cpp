@@ -32,19 +32,22 @@ bool MusicCutShort(const VideoMusic& music) {
            declared - music.framesRead > kMusicLengthSlackMs * music.rate / 1000;
 }
 
-void OpenMusic(const VideoJob& job, VideoMusic& music) {
+void OpenMusic(const VideoJob& job, VideoMusic& music, bool say) {
     const std::string& name = app::Demo().musicFile.bytes;
     if (name.empty()) {
-        std::fprintf(stderr, "qv render: the demo names no music file: the video has no sound\n");
+        if (say)
+            std::fprintf(stderr,
+                         "qv render: the demo names no music file: the video has no sound\n");
         return;
     }
     std::string path = platform::ResolvePath(name), error;
     music.path = platform::DisplayPath(path);
     if (!music.reader.Open(path, error)) {
-        std::fprintf(stderr,
-                     "qv render: the music file '%s' cannot be decoded (%s): the video has no "
-                     "sound\n",
-                     music.path.c_str(), error.c_str());
+        if (say)
+            std::fprintf(stderr,
+                         "qv render: the music file '%s' cannot be decoded (%s): the video has no "
+                         "sound\n",
+                         music.path.c_str(), error.c_str());
         return;
     }
     music.open = true;
@@ -54,6 +57,35 @@ void OpenMusic(const VideoJob& job, VideoMusic& music) {
     while (music.framesRead < skip && !music.ended)
         ReadMusic(music, std::min<int64_t>(8192, skip - music.framesRead));
     music.endMs = music.framesRead * 1000 / music.rate;
+}
+
+bool SayMusicEndsBeforeFrom(const VideoMusic& music, const VideoJob& job) {
+    if (!music.open || !music.ended || job.to >= 0) return false;
+    if (MusicCutShort(music)) SayMusicCutShort(music, job);
+    std::fprintf(stderr, "qv render: the music ends at %lld ms, before --from %d ms\n",
+                 (long long)music.endMs, int(job.from));
+    return true;
+}
+
+bool PastTheEnd(const VideoJob& job, const VideoMusic& music, int64_t t) {
+    if (job.to >= 0) return t > job.to;
+    if (music.open) return music.ended && t > music.endMs;
+    return t > kLongestWithoutEnd;
+}
+
+int64_t CountVideoFrames(const VideoJob& job) {
+    VideoMusic music;
+    if (job.music && job.to < 0) OpenMusic(job, music, false);
+    std::vector<float> unused;
+    int64_t frames = 0;
+    // The same steps as the export: the music is read up to the end of each frame before the
+    // next frame's time is compared with its end.
+    for (; !PastTheEnd(job, music, VideoFrameMs(job, frames)); ++frames) {
+        if (!music.open) continue;
+        unused.clear();
+        TakeMusic(job, frames + 1, music, unused);
+    }
+    return frames;
 }
 
 void SayMusicCutShort(const VideoMusic& music, const VideoJob& job) {

@@ -23,8 +23,22 @@ struct VideoMusic {
     std::vector<float> chunk;  // one slice of samples, reused
 };
 
-// Opens the demo's music and skips to --from. Says in one line why there is no sound.
-void OpenMusic(const VideoJob& job, VideoMusic& music);
+// Without music and without --to a demo that never quits would run forever.
+constexpr int32_t kLongestWithoutEnd = 10 * 60 * 1000;
+
+// Whether the frame of demo time t comes after the video's end: --to, else the music's end
+// as read so far, else kLongestWithoutEnd.
+bool PastTheEnd(const VideoJob& job, const VideoMusic& music, int64_t t);
+
+// The number of frames up to the video's end, the music read through on a reader of its own
+// (a quit in the demo is not foreseen).
+int64_t CountVideoFrames(const VideoJob& job);
+
+// Opens the demo's music and skips to --from. Says in one line why there is no sound, if say.
+void OpenMusic(const VideoJob& job, VideoMusic& music, bool say = true);
+
+// Whether the video would start after the music's end (it has no end then); says so.
+bool SayMusicEndsBeforeFrom(const VideoMusic& music, const VideoJob& job);
 
 // Whether the music stopped decoding well before the length its file declares.
 bool MusicCutShort(const VideoMusic& music);

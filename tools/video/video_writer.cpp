@@ -14,6 +14,7 @@ extern "C" {
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -176,7 +177,7 @@ struct VideoEncoder {
     std::vector<std::vector<uint8_t>> converted;
     int64_t samplesIn = 0;  // at the encoder's rate
     AVPacket* packet = nullptr;
-    int32_t width = 0, height = 0;
+    int32_t width = 0, height = 0, fps = 0;
     double convertSeconds = 0, encodeSeconds = 0;
 
     ~VideoEncoder() {
@@ -408,20 +409,20 @@ struct VideoEncoder {
 VideoWriter::VideoWriter() = default;
 VideoWriter::~VideoWriter() = default;
 
-bool VideoWriter::Open(const std::string& path, const VideoFormat& format, std::string& error) {
-    error = CheckVideoFormat(path, format);
-    if (!error.empty()) return false;
-    const Container& c = *FindContainer(path, format.lossless);
-    state_ = std::make_unique<VideoEncoder>();
-    VideoEncoder& s = *state_;
+namespace {
+
+// The muxer for path's container and a packet; the streams come next.
+bool StartFile(VideoEncoder& s, const Container& c, const std::string& path, std::string& error) {
     av_log_set_level(AV_LOG_ERROR);
     if (!Check(avformat_alloc_output_context2(&s.file, nullptr, c.muxer, path.c_str()),
                std::string("cannot set up the ") + c.muxer + " container", error))
         return false;
     s.packet = av_packet_alloc();
-    if (!Allocated(s.packet, "cannot allocate a packet", error) || !s.OpenVideo(c, format, error) ||
-        (format.audioRate > 0 && !s.OpenAudio(c, format, error)))
-        return false;
+    return Allocated(s.packet, "cannot allocate a packet", error);
+}
+
+// Creates the file and writes the header once the streams are there.
+bool WriteHeader(VideoEncoder& s, const Container& c, const std::string& path, std::string& error) {
     // The caller names the file: the system's reason alone says why it cannot be created.
     const int opened = avio_open(&s.file->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (opened < 0) {
@@ -445,6 +446,110 @@ bool VideoWriter::Open(const std::string& path, const VideoFormat& format, std::
         return false;
     s.headerWritten = true;
     return true;
+}
+
+// A file written earlier, open for reading its first stream's packets.
+struct InputFile {
+    AVFormatContext* file = nullptr;
+    ~InputFile() { avformat_close_input(&file); }
+
+    bool Open(const std::string& path, std::string& error) {
+        if (!Check(avformat_open_input(&file, path.c_str(), nullptr, nullptr),
+                   "cannot read '" + path + "'", error))
+            return false;
+        if (file->nb_streams < 1 || file->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
+            error = "'" + path + "' holds no video stream first";
+            return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+bool VideoWriter::Open(const std::string& path, const VideoFormat& format, std::string& error) {
+    error = CheckVideoFormat(path, format);
+    if (!error.empty()) return false;
+    const Container& c = *FindContainer(path, format.lossless);
+    state_ = std::make_unique<VideoEncoder>();
+    VideoEncoder& s = *state_;
+    return StartFile(s, c, path, error) && s.OpenVideo(c, format, error) &&
+           (format.audioRate <= 0 || s.OpenAudio(c, format, error)) &&
+           WriteHeader(s, c, path, error);
+}
+
+bool VideoWriter::OpenJoined(const std::string& path, const VideoFormat& format,
+                             const std::string& firstSegment, std::string& error) {
+    error = CheckVideoFormat(path, format);
+    if (!error.empty()) return false;
+    const Container& c = *FindContainer(path, format.lossless);
+    state_ = std::make_unique<VideoEncoder>();
+    VideoEncoder& s = *state_;
+    InputFile segment;
+    if (!StartFile(s, c, path, error) || !segment.Open(firstSegment, error)) return false;
+    s.videoStream = avformat_new_stream(s.file, nullptr);
+    if (!Allocated(s.videoStream, "cannot add a stream", error) ||
+        !Check(avcodec_parameters_copy(s.videoStream->codecpar, segment.file->streams[0]->codecpar),
+               "cannot describe the video stream", error))
+        return false;
+    s.videoStream->codecpar->codec_tag = 0;  // the container picks its own
+    s.videoStream->time_base = AVRational{1, format.fps};
+    s.videoStream->avg_frame_rate = AVRational{format.fps, 1};
+    s.width = format.width;
+    s.height = format.height;
+    s.fps = format.fps;
+    return (format.audioRate <= 0 || s.OpenAudio(c, format, error)) &&
+           WriteHeader(s, c, path, error);
+}
+
+bool VideoWriter::AppendSegment(const std::string& segment, int64_t firstFrame,
+                                const std::function<bool(int64_t, std::string&)>& beforeFrame,
+                                int64_t& frames, std::string& error) {
+    VideoEncoder& s = *state_;
+    frames = 0;
+    InputFile in;
+    if (!in.Open(segment, error)) return false;
+    // A packet of its own: the music written before each frame uses the encoders' packet.
+    AVPacket* packet = av_packet_alloc();
+    if (!Allocated(packet, "cannot allocate a packet", error)) return false;
+    const AVRational inBase = in.file->streams[0]->time_base;
+    const AVRational frameBase{1, s.fps};
+    auto start = std::chrono::steady_clock::now();
+    bool ok = true;
+    for (;;) {
+        const int read = av_read_frame(in.file, packet);
+        if (read == AVERROR_EOF) break;
+        if (!Check(read, "cannot read '" + segment + "'", error)) {
+            ok = false;
+            break;
+        }
+        if (packet->stream_index != 0) {
+            av_packet_unref(packet);
+            continue;
+        }
+        // Frame numbers of the whole video, in the encoder's own time base, so that the
+        // joined file's timestamps are those a single run writes.
+        const int64_t frame = firstFrame + av_rescale_q(packet->pts, inBase, frameBase);
+        const int64_t decode = firstFrame + av_rescale_q(packet->dts, inBase, frameBase);
+        if (!beforeFrame(frame, error)) {
+            ok = false;
+            break;
+        }
+        packet->pts = frame;
+        packet->dts = decode;
+        packet->duration = 1;
+        packet->pos = -1;
+        packet->stream_index = s.videoStream->index;
+        av_packet_rescale_ts(packet, frameBase, s.videoStream->time_base);
+        if (!Check(av_interleaved_write_frame(s.file, packet), "cannot write to the file", error)) {
+            ok = false;
+            break;
+        }
+        ++frames;
+    }
+    av_packet_free(&packet);
+    s.encodeSeconds += SecondsSince(start);
+    return ok;
 }
 
 bool VideoWriter::WriteFrame(const uint8_t* rgba, std::string& error) {
@@ -499,7 +604,7 @@ bool VideoWriter::Finish(std::string& error) {
         later.clear();
         return ok;
     };
-    bool ok = step(s.Encode(s.video, s.videoStream, nullptr, later));
+    bool ok = !s.video || step(s.Encode(s.video, s.videoStream, nullptr, later));
     if (s.audio) {
         ok = step(s.Resample(nullptr, 0, later)) && ok;
         ok = step(s.EncodeAudio(true, later)) && ok;

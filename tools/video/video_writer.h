@@ -7,6 +7,7 @@
 //   .webm  VP9 (yuv420p) + Opus
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,17 @@ public:
 
     // Creates the file and writes its header. False with the reason.
     bool Open(const std::string& path, const VideoFormat& format, std::string& error);
+    // A file whose video is copied, packet by packet, from segments this writer wrote with
+    // the same format and no audio (the pieces of one export); the music is encoded here.
+    // The first segment describes the video stream.
+    bool OpenJoined(const std::string& path, const VideoFormat& format,
+                    const std::string& firstSegment, std::string& error);
+    // Copies every video packet of segment as frames firstFrame on, and counts them in
+    // frames. beforeFrame(n, error) runs before frame n is written (the music up to it goes
+    // in there); false stops the copy.
+    bool AppendSegment(const std::string& segment, int64_t firstFrame,
+                       const std::function<bool(int64_t frame, std::string& error)>& beforeFrame,
+                       int64_t& frames, std::string& error);
     // The next frame: width * height RGBA pixels, bottom row first (alpha is ignored).
     bool WriteFrame(const uint8_t* rgba, std::string& error);
     // The next stereo frames of the audio stream, interleaved floats in [-1, 1].
