@@ -26,62 +26,17 @@ cleanup() {
 }
 trap cleanup EXIT
 source "$(dirname "$0")/x_session.sh"
+source "$(dirname "$0")/still_picture.sh"
 start_x_session
 
-# The small picture, the same at every time: a plain 0.1/0.5/0.3 rectangle, a half-transparent
-# one over it and over black, and two large surfaces far away that cross at a shallow angle,
-# where the depth buffer's precision decides every pixel.
 mkdir -p "$work/plain" "$work/nf"
-# rect "R G B [A]" Z ANGLE "Y0 X1 Y1 X0": a rectangle at depth Z, turned by ANGLE degrees about
-# the x axis.
-rect() {
-    printf '    PUSHF %s\n' $1
-    [ "$(wc -w <<<"$1")" = 4 ] && echo "    COLOR4" || echo "    COLOR3"
-    printf '    PUSHMATRIX\n'
-    printf '    PUSHF %s\n' 0 0 "$2"
-    printf '    TRANSLATE\n'
-    printf '    PUSHF %s\n' "$3" 1 0 0
-    printf '    ROTATE\n'
-    printf '    PUSHF %s\n' $4
-    printf '    RECT\n    POPMATRIX\n'
-}
-# cap ENABLE|DISABLE CAP
-cap() { printf '    PUSHI %s\n    %s\n' "$2" "$1"; }
-{
-    printf 'title "surface"\nvariables ints 0 floats 0\nscript 0\n    PUSHI -1\n    BINDTEX\n'
-    cap DISABLE 3042
-    rect "0.1 0.5 0.3" -4 0 "-2 0 2 -2"
-    cap DISABLE 2929
-    cap ENABLE 3042
-    printf '    PUSHI 770\n    PUSHI 771\n    BLEND\n'
-    rect "0.1 0.7 0.9 0.5" -4 0 "-1 1 1 -1"
-    cap DISABLE 3042
-    cap ENABLE 2929
-    rect "0.9 0.2 0.1" -60 0 "0 30 30 0"
-    rect "0.2 0.3 0.9" -60 0.3 "0 30 30 0"
-    echo "clip track 0 start 0 length 100000 script 0"
-} >"$work/plain/surface.qvs"
+still_picture_source >"$work/plain/surface.qvs"
 "$qv" build "$work/plain/surface.qvs" -o "$work/plain/demo.acs" || { fail "qv build"; exit 1; }
 
-# raw IMAGE: its RGB bytes (PNG from qv, or whatever import wrote).
-raw() { convert "$1" -depth 8 rgb:-; }
-# same_pixels A B: the two images hold the same RGB bytes.
-same_pixels() { cmp -s <(raw "$1") <(raw "$2"); }
 # render DEMO MS SIZE OUT
 render() { "$qv" render "$1" --time "$2" --fps 60 --size "$3" -o "$4" 2>/dev/null; }
 lines_at_least() { [ "$(grep -c "$2" "$work/stderr")" -ge "$1" ]; }
 window_id() { window_line "$1" | awk '{print $1}'; }
-# window_matches ID REFERENCE: the window's content, read back from the X server, equals the
-# reference (retried briefly: the shot's line is printed just before the frame is presented).
-window_matches() {
-    for _ in $(seq 20); do
-        import -window "$1" "$work/window.png" 2>/dev/null && same_pixels "$work/window.png" "$2" &&
-            return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # play_session DEMO SIZE START: qv play paused at START, shots written into $work/run.
 play_session() {
     rm -rf "$work/run"; mkdir -p "$work/run"
