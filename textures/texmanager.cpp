@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -27,6 +28,22 @@ struct State {
     int32_t workers = -1;  // program-building threads; -1: one per spare core
 };
 State g_state;
+
+// The outputs of the last build's programs, by program and starting random state, kept across
+// ResetTextures while a workbench asks for it. A program and its random state make its
+// output, bit for bit; a program that draws no random numbers, the program alone.
+struct ProgramOutputs {
+    bool keep = false;
+    std::map<std::string, std::vector<uint8_t>> byKey;
+    int32_t ran = 0;  // programs run by the last LoadAllTextures
+};
+ProgramOutputs g_outputs;
+
+std::string OutputKey(const std::string& source, uint32_t randomState) {
+    std::string key = source;
+    for (int shift = 0; shift < 32; shift += 8) key.push_back(char(randomState >> shift));
+    return key;
+}
 
 bool InTable(int32_t slot) { return slot >= 0 && size_t(slot) < g_state.names.size(); }
 
@@ -62,9 +79,21 @@ public:
             Job job;
             job.program = ParseTexProgram(core::AsBytes(source).subspan(1));
             job.randomState = state;
-            state = AdvanceRandomState(state, RandomDrawsOf(job.program));
+            const uint64_t draws = RandomDrawsOf(job.program);
+            if (g_outputs.keep) {
+                job.key = OutputKey(source, draws > 0 ? state : 0);
+                auto kept = g_outputs.byKey.find(job.key);
+                if (kept != g_outputs.byKey.end()) {
+                    job.pixels = kept->second;  // a copy: slots may share a program
+                    job.ready = true;
+                }
+            }
+            state = AdvanceRandomState(state, draws);
             jobs_.push_back(std::move(job));
         }
+        // What this build does not use again is dropped: the outputs kept are one demo's.
+        if (g_outputs.keep) g_outputs.byKey.clear();
+        g_outputs.ran = 0;
         finalRandomState_ = state;
         window_ = size_t(workerCount) * 2;
         for (int32_t i = 0; i < workerCount; ++i) threads_.emplace_back([this] { Work(); });
@@ -88,7 +117,8 @@ public:
         lock.unlock();
         const uint32_t name = UploadMipmapped(kLayerSize, kLayerSize, pixels.data());
         lock.lock();
-        spare_.push_back(std::move(pixels));  // reused by the next program a worker runs
+        if (g_outputs.keep) g_outputs.byKey[job.key] = std::move(pixels);
+        else spare_.push_back(std::move(pixels));  // reused by the next program a worker runs
         ++uploaded_;
         const bool last = uploaded_ == jobs_.size();
         lock.unlock();
@@ -101,8 +131,9 @@ private:
     struct Job {
         TexProgram program;
         uint32_t randomState = 0;
+        std::string key;  // when outputs are kept
         std::vector<uint8_t> pixels;
-        bool ready = false;
+        bool ready = false;  // from the start when its output was kept
     };
 
     void Work() {
@@ -117,6 +148,8 @@ private:
                 });
                 if (stopping_ || claimed_ >= jobs_.size()) return;
                 index = claimed_++;
+                if (jobs_[index].ready) continue;
+                ++g_outputs.ran;
                 if (!spare_.empty()) {
                     pixels = std::move(spare_.back());
                     spare_.pop_back();
@@ -159,6 +192,13 @@ int32_t WorkerCount() {
 
 void SetTextureWorkers(int32_t workers) { g_state.workers = workers; }
 
+void KeepProgramOutputs(bool keep) {
+    g_outputs.keep = keep;
+    if (!keep) g_outputs.byKey.clear();
+}
+
+int32_t ProgramsRunByLastLoad() { return g_outputs.ran; }
+
 void LoadAllTextures(const demo::DemoFile& demo) {
     State& table = g_state;
     table.sources.clear();
@@ -166,15 +206,21 @@ void LoadAllTextures(const demo::DemoFile& demo) {
         table.sources.push_back({"", source.bytes});
     table.names.assign(table.sources.size(), 0);
     std::unique_ptr<ParallelProgramBuild> parallel;
+    g_outputs.ran = 0;
     if (WorkerCount() > 0) {
         parallel = std::make_unique<ParallelProgramBuild>(table.sources, WorkerCount());
-        if (parallel->ProgramCount() < 2) parallel.reset();  // nothing to overlap
+        // Nothing to overlap; kept outputs are worth the build all the same.
+        if (parallel->ProgramCount() < (g_outputs.keep ? 1 : 2)) parallel.reset();
     }
     for (int32_t slot = 0; slot < TextureCount(); ++slot) {
         if (table.loadHook) table.loadHook();
-        if (parallel && SlotKindOf(table.sources[slot].source) == SlotKind::Program)
+        const bool program = SlotKindOf(table.sources[slot].source) == SlotKind::Program;
+        if (parallel && program) {
             table.names[slot] = parallel->UploadNext();
-        else LoadTexture(slot);
+        } else {
+            g_outputs.ran += program;
+            LoadTexture(slot);
+        }
     }
 }
 

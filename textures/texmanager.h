@@ -44,6 +44,15 @@ void LoadAllTextures(const demo::DemoFile& demo);
 // at most 8).
 void SetTextureWorkers(int32_t workers);
 
+// A workbench that builds the same demo again and again keeps each program's output (256 KB)
+// from one build to the next, by program and the random state it starts from, and runs only
+// the programs whose output it does not have. The outputs kept are those of the last build;
+// ResetTextures keeps them. Off by default (the player builds once); off drops them. Only the
+// threaded build uses them (SetTextureWorkers above 0).
+void KeepProgramOutputs(bool keep);
+// Programs the last LoadAllTextures ran (not those whose kept output it took).
+int32_t ProgramsRunByLastLoad();
+
 // Builds one slot, deleting the texture it held first. A file slot stores the name only when
 // its loader succeeds; a slot whose texture was deleted and not rebuilt reads 0.
 void LoadTexture(int32_t slot);

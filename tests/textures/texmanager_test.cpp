@@ -193,3 +193,36 @@ TEST_F(TextureManager, WorkerThreadsBuildExactlyWhatTheMainThreadBuilds) {
     EXPECT_EQ(g_hookCalls, 3 * int(sources.size()));
     SetTextureWorkers(-1);
 }
+
+// A workbench's second build of the same demo runs no program and uploads the same textures;
+// after an edit only the programs whose source or starting random state changed run again.
+TEST_F(TextureManager, KeptOutputsRebuildOnlyWhatAnEditChanged) {
+    const std::string fill = ProgramSlot({Op(kFill, {3, 0, 1})});
+    const std::vector<std::string> before = {kNoiseSlot, fill, "", kNoiseRemapSlot, fill};
+    std::vector<std::string> edited = before;
+    edited[1] = ProgramSlot({Op(kNoise, {2}), Op(kFill, {3, 0, 1})});  // draws: moves slot 3
+    auto build = [&](const std::vector<std::string>& sources) {
+        trace.clear();
+        gl::UseRecorder(&trace);
+        Generator().random = 0;
+        LoadAllTextures(DemoWithSlots(sources));
+        return trace;
+    };
+    SetTextureWorkers(1);
+    const std::string fresh = build(before), freshEdited = build(edited);
+    KeepProgramOutputs(true);
+    EXPECT_EQ(build(before), fresh);
+    EXPECT_EQ(ProgramsRunByLastLoad(), 4);
+    EXPECT_EQ(build(before), fresh);
+    EXPECT_EQ(ProgramsRunByLastLoad(), 0);
+    EXPECT_EQ(build(edited), freshEdited);
+    EXPECT_EQ(ProgramsRunByLastLoad(), 2) << "the edited slot and the Noise it moved";
+    EXPECT_EQ(build(before), fresh);
+    EXPECT_EQ(ProgramsRunByLastLoad(), 1)
+        << "slot 3's Noise from its old random state, which only the build before had; the Fill "
+           "is the one slot 4 kept";
+    KeepProgramOutputs(false);
+    EXPECT_EQ(build(before), fresh);
+    EXPECT_EQ(ProgramsRunByLastLoad(), 4);
+    SetTextureWorkers(-1);
+}

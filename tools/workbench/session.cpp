@@ -22,6 +22,7 @@
 #include "platform/workbench/file_watch.h"
 #include "platform/workbench/overlay.h"
 #include "scripter/scripter.h"
+#include "textures/texmanager.h"
 #include "timeline/timeline.h"
 #include "tools/render/png_writer.h"
 #include "tools/sync/track_files.h"
@@ -425,6 +426,9 @@ void Session::FinishReload() {
     lastGood_.reset();
     std::fprintf(stderr, "qv play: reloaded at %d ms in %lld ms\n", int(t_.TimeMs()),
                  static_cast<long long>(NowMs() - reloadBeganMs_));
+    if (stats_)
+        std::fprintf(stderr, "qv play: stats: %d texture programs run for the reload\n",
+                     int(textures::ProgramsRunByLastLoad()));
 }
 
 void Session::PollReload() {
@@ -657,6 +661,9 @@ int Session::Run() {
         std::fprintf(stderr, "qv play: cannot open an OpenGL window\n");
         return 1;
     }
+    // Every fresh run builds the textures again: the programs whose output the last build
+    // made are not run again.
+    textures::KeepProgramOutputs(true);
     overlayOk_ = platform::StartOverlay();
     if (!overlayOk_) std::fprintf(stderr, "qv play: no overlay (Dear ImGui did not start)\n");
     if (o_.audio) music_.Open(build_.musicFile);
