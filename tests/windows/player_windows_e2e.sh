@@ -318,6 +318,32 @@ case_window_equals_qv_render() {
     escape_until_exited '>> surface.*' "$d" || fail "Escape did not end the still picture"
 }
 
+# A demo named and texturing in Windows-1252: its title is "b\xe4r" and its image
+# data\b\xe4r.bmp (bär in both). The player finds the file by those ANSI bytes, as Windows
+# does, and shows what qv render shows.
+case_windows_1252_names() {
+    [ -x "$linux_build/qv" ] || { echo "skip: no qv in $linux_build"; return; }
+    local d="$work/names"; mkdir -p "$d/data"
+    convert -size 16x16 gradient:red-blue "bmp3:$d/data/bär.bmp"
+    {
+        printf 'title "b\\xE4r"\ntexture 0 image "b\\xE4r.bmp"\nvariables ints 0 floats 0\n'
+        printf 'script 0\n    PUSHI 0\n    BINDTEX\n'
+        printf '    PUSHF %s\n' 1 1 1; printf '    COLOR3\n'
+        printf '    PUSHF %s\n' 0 0 -3; printf '    TRANSLATE\n'
+        printf '    PUSHF %s\n' -1 1 1 -1; printf '    RECT\n'
+        printf 'clip track 0 start 0 length 100000 script 0\n'
+    } >"$d/names.qvs"
+    "$linux_build/qv" build "$d/names.qvs" -o "$d/demo.acs" &&
+        "$linux_build/qv" render "$d/demo.acs" --time 1000 --fps 60 --size 800x600 \
+            -o "$work/names800.png" 2>/dev/null || { fail "qv build or render of the bär demo"; return; }
+    start_through_dialog "$d" || return
+    wait_for 20 has_window '>> bär.*' || { fail "no player window titled bär: $(cat "$d/stderr")"; return; }
+    window_matches root "$work/names800.png" &&
+        pass "Windows-1252 names: the title and data\\bär.bmp, the picture qv render shows" ||
+        fail "the bär demo's picture differs from qv render: $(cat "$d/stderr")"
+    escape_until_exited '>> bär.*' "$d" || fail "Escape did not end the bär demo"
+}
+
 case_bundled_demo_frame_rate() {
     local src="$linux_build/demos/nightfall"
     [ -f "$src/demo.acs" ] || { echo "skip: no bundled demo in $linux_build"; return; }
@@ -355,6 +381,7 @@ run_case case_refused_fullscreen_opens_windowed
 run_case case_missing_demo_file
 run_case case_virtual_desktop_changes_the_mode
 run_case case_window_equals_qv_render
+run_case case_windows_1252_names
 run_case case_bundled_demo_frame_rate
 
 if [ "$failures" -ne 0 ]; then echo "$failures end-to-end check(s) failed"; exit 1; fi
