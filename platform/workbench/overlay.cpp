@@ -8,7 +8,9 @@
 //   - viewport, scissor box, the enables in kOverlayEnables, colour mask, blend factors,
 //     shade model, both polygon modes, the texture environment mode, the 2D texture binding,
 //     the read buffer, the clear colour, the unpack alignment and row length, the current
-//     colour and texture coordinate.
+//     colour and texture coordinate;
+//   - the vertex, colour and texture coordinate arrays: enabled or not, and their pointers
+//     (the engine itself draws no arrays).
 #include "platform/workbench/overlay.h"
 
 #include <GL/gl.h>
@@ -92,6 +94,13 @@ public:
         glGetIntegerv(GL_UNPACK_ROW_LENGTH, &unpackRowLength_);
         glGetFloatv(GL_CURRENT_COLOR, colour_);
         glGetFloatv(GL_CURRENT_TEXTURE_COORDS, texCoord_);
+        for (ClientArray& a : arrays_) {
+            a.enabled = glIsEnabled(a.kind);
+            glGetIntegerv(a.sizeName, &a.size);
+            glGetIntegerv(a.typeName, &a.type);
+            glGetIntegerv(a.strideName, &a.stride);
+            glGetPointerv(a.pointerName, &a.pointer);
+        }
     }
     ~SavedGlState() {
         glMatrixMode(GL_TEXTURE);
@@ -118,6 +127,14 @@ public:
         glPixelStorei(GL_UNPACK_ROW_LENGTH, unpackRowLength_);
         glColor4fv(colour_);
         glTexCoord4fv(texCoord_);
+        glVertexPointer(arrays_[0].size, GLenum(arrays_[0].type), arrays_[0].stride,
+                        arrays_[0].pointer);
+        glColorPointer(arrays_[1].size, GLenum(arrays_[1].type), arrays_[1].stride,
+                       arrays_[1].pointer);
+        glTexCoordPointer(arrays_[2].size, GLenum(arrays_[2].type), arrays_[2].stride,
+                          arrays_[2].pointer);
+        for (const ClientArray& a : arrays_)
+            a.enabled ? glEnableClientState(a.kind) : glDisableClientState(a.kind);
     }
     SavedGlState(const SavedGlState&) = delete;
     SavedGlState& operator=(const SavedGlState&) = delete;
@@ -134,6 +151,20 @@ private:
     GLfloat clearColour_[4] = {};
     GLint unpackAlignment_ = 4, unpackRowLength_ = 0;
     GLfloat colour_[4] = {}, texCoord_[4] = {};
+    struct ClientArray {
+        GLenum kind, sizeName, typeName, strideName, pointerName;
+        GLboolean enabled = GL_FALSE;
+        GLint size = 4, type = GL_FLOAT, stride = 0;
+        void* pointer = nullptr;
+    };
+    std::array<ClientArray, 3> arrays_ = {{
+        {GL_VERTEX_ARRAY, GL_VERTEX_ARRAY_SIZE, GL_VERTEX_ARRAY_TYPE, GL_VERTEX_ARRAY_STRIDE,
+         GL_VERTEX_ARRAY_POINTER},
+        {GL_COLOR_ARRAY, GL_COLOR_ARRAY_SIZE, GL_COLOR_ARRAY_TYPE, GL_COLOR_ARRAY_STRIDE,
+         GL_COLOR_ARRAY_POINTER},
+        {GL_TEXTURE_COORD_ARRAY, GL_TEXTURE_COORD_ARRAY_SIZE, GL_TEXTURE_COORD_ARRAY_TYPE,
+         GL_TEXTURE_COORD_ARRAY_STRIDE, GL_TEXTURE_COORD_ARRAY_POINTER},
+    }};
 };
 
 // A plain 2D state for drawing over the frame: no test, light, fog or texture generation,
@@ -169,9 +200,14 @@ void MakeFontTexture() {
     io.Fonts->SetTexID(reinterpret_cast<ImTextureID>(intptr_t(g_overlay.fontTexture)));
 }
 
-// ImGui's triangles in immediate mode (no client arrays, so no client state to keep).
+// ImGui's triangles from its own vertex and index buffers: one draw call per command (the
+// calls per vertex of immediate mode cost more than the drawing).
 void DrawLists(const ImDrawData& data, int32_t height) {
     const ImVec2 origin = data.DisplayPos;
+    glTranslatef(-origin.x, -origin.y, 0);
+    for (GLenum kind : {GL_VERTEX_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
+        glEnableClientState(kind);
+    constexpr GLenum kIndexType = sizeof(ImDrawIdx) == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
     for (int n = 0; n < data.CmdListsCount; ++n) {
         const ImDrawList& list = *data.CmdLists[n];
         for (const ImDrawCmd& cmd : list.CmdBuffer) {
@@ -181,16 +217,12 @@ void DrawLists(const ImDrawData& data, int32_t height) {
             glScissor(GLint(clip.x - origin.x), GLint(float(height) - (clip.w - origin.y)),
                       GLsizei(clip.z - clip.x), GLsizei(clip.w - clip.y));
             glBindTexture(GL_TEXTURE_2D, GLuint(reinterpret_cast<intptr_t>(cmd.GetTexID())));
-            glBegin(GL_TRIANGLES);
-            for (unsigned i = 0; i < cmd.ElemCount; ++i) {
-                const ImDrawVert& v =
-                    list.VtxBuffer[int(cmd.VtxOffset + list.IdxBuffer[int(cmd.IdxOffset + i)])];
-                glColor4ub(GLubyte(v.col), GLubyte(v.col >> 8), GLubyte(v.col >> 16),
-                           GLubyte(v.col >> 24));
-                glTexCoord2f(v.uv.x, v.uv.y);
-                glVertex2f(v.pos.x - origin.x, v.pos.y - origin.y);
-            }
-            glEnd();
+            const ImDrawVert* vertices = list.VtxBuffer.Data + cmd.VtxOffset;
+            glVertexPointer(2, GL_FLOAT, sizeof(ImDrawVert), &vertices->pos);
+            glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(ImDrawVert), &vertices->col);
+            glTexCoordPointer(2, GL_FLOAT, sizeof(ImDrawVert), &vertices->uv);
+            glDrawElements(GL_TRIANGLES, GLsizei(cmd.ElemCount), kIndexType,
+                           list.IdxBuffer.Data + cmd.IdxOffset);
         }
     }
 }
