@@ -29,9 +29,9 @@ int32_t DrawStrip(const OverlayView& v, int32_t endMs) {
     ImGui::InvisibleButton("strip", ImVec2(width, height));
     const StripAxis axis{origin.x + kLabelWidth, std::max(width - kLabelWidth, 1.0f), endMs};
     auto xOf = [&axis](int64_t ms) { return StripX(axis, ms); };
+    // No background of its own: the window's already lies under the strip, and on a software
+    // renderer every pixel blended twice is paid for in every frame.
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    draw->AddRectFilled(origin, ImVec2(origin.x + width, origin.y + height),
-                        IM_COL32(20, 20, 24, 220));
     if (v.loopAMs >= 0 && v.loopBMs > v.loopAMs)
         draw->AddRectFilled(ImVec2(xOf(v.loopAMs), origin.y),
                             ImVec2(xOf(v.loopBMs), origin.y + height), IM_COL32(80, 80, 160, 90));
