@@ -471,7 +471,8 @@ bool Session::TakeEvents() {
 }
 
 void Session::HandleEvent(const platform::WindowEvent& e) {
-    overlayRedraws_ = 3;  // the overlay answers the mouse too
+    // The overlay answers the mouse too; the caption's timer changes nothing it shows.
+    if (e.kind != platform::WindowEvent::CaptionTimer) overlayRedraws_ = 3;
     switch (e.kind) {
         case platform::WindowEvent::Quit: quit_ = true; return;
         case platform::WindowEvent::Resized:
