@@ -65,8 +65,9 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$qv_pid/stat"; }
 
 fps_of() {  # the frames per second of the stats line
     local frames ms
-    frames=$(grep -o 'stopped; [0-9]* frames' "$work/stderr" | grep -o '[0-9]* frames' | grep -o '[0-9]*')
-    ms=$(grep -o 'shown in [0-9]* ms' "$work/stderr" | grep -o '[0-9]*')
+    frames=$(grep -o 'stopped; [0-9]* frames' "$work/stderr" | tail -n1 | grep -o '[0-9]* frames' |
+        grep -o '[0-9]*')
+    ms=$(grep -o 'shown in [0-9]* ms' "$work/stderr" | tail -n1 | grep -o '[0-9]*')
     echo "$frames $ms" | awk '{printf "%.1f", $1 * 1000 / $2}'
 }
 
