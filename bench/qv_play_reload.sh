@@ -35,5 +35,5 @@ for start in 76000 80000; do
     xdotool windowfocus "$(window_line 'qv play: .*' | awk '{print $1}')" key Escape
     wait_for 30 bash -c "! kill -0 $play_pid 2>/dev/null" || kill "$play_pid"
     play_pid=""
-    grep -E "run to|reloaded at|changes the run" "$work/stderr-$start" | sed 's/^qv play: \(stats: \)\?//'
+    grep -E "run to|reloaded at|changes the run|texture programs" "$work/stderr-$start" | sed 's/^qv play: \(stats: \)\?//'
 done

@@ -358,6 +358,9 @@ void Session::RunAndShow() {
                 stderr, "qv play: stats: run to %d ms shown in %.0f ms (%s; %.1f MB kept)\n",
                 int(t_.TimeMs()), NowMs() - began,
                 fresh ? "fresh context" : "from the kept checkpoints", double(kept_.Bytes()) / 1e6);
+        if (stats_ && fresh)
+            std::fprintf(stderr, "qv play: stats: start-up ran %d texture programs\n",
+                         int(textures::ProgramsRunByLastLoad()));
     }
     if (lastGood_) FinishReload();
     RestartAfterRun(clock_, t_, NowMs());
@@ -426,9 +429,6 @@ void Session::FinishReload() {
     lastGood_.reset();
     std::fprintf(stderr, "qv play: reloaded at %d ms in %lld ms\n", int(t_.TimeMs()),
                  static_cast<long long>(NowMs() - reloadBeganMs_));
-    if (stats_)
-        std::fprintf(stderr, "qv play: stats: %d texture programs run for the reload\n",
-                     int(textures::ProgramsRunByLastLoad()));
 }
 
 void Session::PollReload() {
