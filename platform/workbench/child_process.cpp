@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -37,6 +38,21 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     return pointers;
 }
 
+// waitpid with options; true once the child is gone (status as WaitChild's).
+bool Reap(ChildProcess& child, int options, int& status) {
+    int raw = 0;
+    pid_t waited;
+    do waited = waitpid(child.pid, &raw, options);
+    while (waited < 0 && errno == EINTR);
+    if (waited == 0) return false;
+    child.pid = -1;
+    status = waited < 0         ? -1
+             : WIFEXITED(raw)   ? WEXITSTATUS(raw)
+             : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw)
+                                : -1;
+    return true;
+}
+
 }  // namespace
 
 bool StartSelf(const std::vector<std::string>& args, const std::vector<std::string>& env,
@@ -54,8 +70,8 @@ bool StartSelf(const std::vector<std::string>& args, const std::vector<std::stri
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = -1;
     const int spawned =
         posix_spawn(&pid, self.c_str(), &actions, nullptr, argPointers.data(), envPointers.data());
@@ -69,15 +85,18 @@ bool StartSelf(const std::vector<std::string>& args, const std::vector<std::stri
 }
 
 int WaitChild(ChildProcess& child) {
-    if (child.pid < 0) return -1;
-    int status = 0;
-    pid_t waited;
-    do waited = waitpid(child.pid, &status, 0);
-    while (waited < 0 && errno == EINTR);
-    child.pid = -1;
-    if (waited < 0) return -1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    int status = -1;
+    if (child.pid >= 0) Reap(child, 0, status);
+    return status;
+}
+
+bool ChildEnded(ChildProcess& child, int& status) {
+    status = -1;
+    return child.pid < 0 || Reap(child, WNOHANG, status);
+}
+
+void InterruptChild(const ChildProcess& child) {
+    if (child.pid > 0) kill(child.pid, SIGINT);
 }
 
 }  // namespace platform

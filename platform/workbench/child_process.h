@@ -19,4 +19,10 @@ bool StartSelf(const std::vector<std::string>& args, const std::vector<std::stri
 // Waits for the child to end: its exit status, or 128 + the signal that ended it.
 int WaitChild(ChildProcess& child);
 
+// Whether the child has ended, without waiting; then status is as WaitChild's.
+bool ChildEnded(ChildProcess& child, int& status);
+
+// Asks the child to stop as Ctrl-C does (SIGINT).
+void InterruptChild(const ChildProcess& child);
+
 }  // namespace platform

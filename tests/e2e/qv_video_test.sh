@@ -288,6 +288,24 @@ count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries strea
     pass "Ctrl-C finishes a file that plays ($count frames)" ||
     fail "Ctrl-C: status $status, $count frames: $(cat "$work/err")"
 
+# Ctrl-C during --jobs reaches every piece; the video ends with the first piece stopped, plays,
+# and no piece is left.
+"$qv" render "$work/music.acs" --video "$work/jint.mp4" --size 160x120 --fps 30 --to 600000 \
+    --jobs 2 2>"$work/err" &
+pid=$!
+for _ in $(seq 100); do [ -s "$work/.jint.part1.mp4" ] && break; sleep 0.1; done
+sleep 1
+kill -INT "$pid"
+wait "$pid"
+status=$?
+count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
+    -of default=nw=1:nk=1 "$work/jint.mp4" 2>/dev/null)"
+[ "$status" = 130 ] && grep -q "interrupted: '$work/jint.mp4' stops after" "$work/err" &&
+    [ "${count:-0}" -gt 0 ] && ffmpeg -v error -i "$work/jint.mp4" -f null - &&
+    ! ls -A "$work" | grep -q '\.part' &&
+    pass "Ctrl-C during --jobs finishes a file that plays ($count frames)" ||
+    fail "Ctrl-C during --jobs: status $status, $count frames, $(ls -A "$work" | grep part): $(cat "$work/err")"
+
 # --frames with a printf pattern numbers the frames from 0; a bad pattern is refused.
 if "$qv" render "$work/silent.acs" --frames 100:300:100 -o "$work/seq/f%03d.png" --size 32x24 \
        2>"$work/err"; then

@@ -63,14 +63,18 @@ void RelayLog(const SegmentFiles& files) {
         if (!line.starts_with(summary)) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-// Ctrl-C reaches the segments' processes, which finish their files up to their last frame;
-// the export itself goes on to join what they wrote.
-class IgnoreInterrupts {
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// Ctrl-C is passed on to the segments' processes (from a terminal they have it already),
+// which finish their files up to their last frame; the export itself goes on to join what
+// they wrote.
+class ForwardInterrupts {
 public:
-    IgnoreInterrupts() : previous_(std::signal(SIGINT, SIG_IGN)) {}
-    ~IgnoreInterrupts() { std::signal(SIGINT, previous_); }
-    IgnoreInterrupts(const IgnoreInterrupts&) = delete;
-    IgnoreInterrupts& operator=(const IgnoreInterrupts&) = delete;
+    ForwardInterrupts() : previous_(std::signal(SIGINT, OnInterrupt)) { g_interrupted = 0; }
+    ~ForwardInterrupts() { std::signal(SIGINT, previous_); }
+    ForwardInterrupts(const ForwardInterrupts&) = delete;
+    ForwardInterrupts& operator=(const ForwardInterrupts&) = delete;
 
 private:
     void (*previous_)(int);
@@ -106,6 +110,22 @@ std::vector<SegmentRun> StartSegments(const VideoJob& job, const std::vector<Vid
     return runs;
 }
 
+// Waits until every segment has ended, passing a Ctrl-C on once.
+void WaitForSegments(std::vector<SegmentRun>& runs) {
+    bool passedOn = false;
+    for (;;) {
+        bool running = false;
+        for (SegmentRun& run : runs)
+            if (run.child.pid >= 0 && !platform::ChildEnded(run.child, run.status)) running = true;
+        if (!running) return;
+        if (g_interrupted && !passedOn) {
+            for (const SegmentRun& run : runs) platform::InterruptChild(run.child);
+            passedOn = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 }  // namespace
 
 std::vector<VideoSegment> PlanSegments(int64_t frames, int32_t jobs) {
@@ -136,9 +156,9 @@ int ExportVideoInJobs(const VideoJob& job, int32_t jobs,
     TemporaryFiles temporary;
     std::vector<SegmentRun> runs;
     {
-        IgnoreInterrupts ignore;
+        ForwardInterrupts forward;
         runs = StartSegments(job, plan, renderArgs, temporary);
-        for (SegmentRun& run : runs) run.status = platform::WaitChild(run.child);
+        WaitForSegments(runs);
     }
 
     VideoFormat format;
