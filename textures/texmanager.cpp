@@ -93,7 +93,6 @@ public:
         }
         // What this build does not use again is dropped: the outputs kept are one demo's.
         if (g_outputs.keep) g_outputs.byKey.clear();
-        g_outputs.ran = 0;
         finalRandomState_ = state;
         window_ = size_t(workerCount) * 2;
         for (int32_t i = 0; i < workerCount; ++i) threads_.emplace_back([this] { Work(); });
@@ -107,6 +106,11 @@ public:
         for (std::thread& t : threads_) t.join();
     }
     size_t ProgramCount() const { return jobs_.size(); }
+    // Programs run, not taken from the kept outputs (final once every slot is uploaded).
+    int32_t ProgramsRun() {
+        std::lock_guard lock(mutex_);
+        return ran_;
+    }
 
     // Uploads the next program slot in slot order and returns its name.
     uint32_t UploadNext() {
@@ -149,7 +153,7 @@ private:
                 if (stopping_ || claimed_ >= jobs_.size()) return;
                 index = claimed_++;
                 if (jobs_[index].ready) continue;
-                ++g_outputs.ran;
+                ++ran_;
                 if (!spare_.empty()) {
                     pixels = std::move(spare_.back());
                     spare_.pop_back();
@@ -175,6 +179,7 @@ private:
     std::condition_variable changed_;
     size_t claimed_ = 0;
     size_t uploaded_ = 0;
+    int32_t ran_ = 0;
     std::vector<std::vector<uint8_t>> spare_;  // output images already uploaded
     bool stopping_ = false;
     std::vector<std::thread> threads_;
@@ -206,7 +211,7 @@ void LoadAllTextures(const demo::DemoFile& demo) {
         table.sources.push_back({"", source.bytes});
     table.names.assign(table.sources.size(), 0);
     std::unique_ptr<ParallelProgramBuild> parallel;
-    g_outputs.ran = 0;
+    int32_t ran = 0;
     if (WorkerCount() > 0) {
         parallel = std::make_unique<ParallelProgramBuild>(table.sources, WorkerCount());
         // Nothing to overlap; kept outputs are worth the build all the same.
@@ -218,10 +223,11 @@ void LoadAllTextures(const demo::DemoFile& demo) {
         if (parallel && program) {
             table.names[slot] = parallel->UploadNext();
         } else {
-            g_outputs.ran += program;
+            ran += program;
             LoadTexture(slot);
         }
     }
+    g_outputs.ran = ran + (parallel ? parallel->ProgramsRun() : 0);
 }
 
 void LoadTexture(int32_t slot) {
