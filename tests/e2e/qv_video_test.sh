@@ -288,6 +288,19 @@ count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries strea
     pass "Ctrl-C finishes a file that plays ($count frames)" ||
     fail "Ctrl-C: status $status, $count frames: $(cat "$work/err")"
 
+# A piece that fails (a stack error at 2000 ms, in the second piece) ends the video at its last
+# good frame, as one process does, with status 1.
+sed 's/^clip track 0 .*/&\nscript 1\n    ADDI\nclip track 2 start 2000 length 1000 script 1/' \
+    "$work/music.qvs" >"$work/fails.qvs"
+"$qv" build "$work/fails.qvs" -o "$work/fails.acs"
+"$qv" render "$work/fails.acs" --video "$work/jf.mp4" --size 64x48 --fps 10 --jobs 2 2>"$work/err"
+status=$?
+[ "$status" = 1 ] && [ "$(frames_of "$work/jf.mp4")" = 20 ] &&
+    grep -q "piece 2 failed: '$work/jf.mp4' stops after 20 frames, at 1900 ms" "$work/err" &&
+    ! grep -q '\.part' "$work/err" &&
+    pass "--jobs 2: a piece that fails ends the video at its last good frame" ||
+    fail "--jobs 2, stack error at 2000 ms: status $status, $(frames_of "$work/jf.mp4") frames: $(cat "$work/err")"
+
 # Ctrl-C during --jobs reaches every piece; the video ends with the first piece stopped, plays,
 # and no piece is left.
 "$qv" render "$work/music.acs" --video "$work/jint.mp4" --size 160x120 --fps 30 --to 600000 \

@@ -55,12 +55,14 @@ std::vector<std::string> SegmentArgs(const VideoJob& job, const VideoSegment& se
     return args;
 }
 
-// A segment's stderr on ours, without the summary line of its own file.
+// A segment's stderr on ours, without the lines about its own file (the export says where
+// the video stops).
 void RelayLog(const SegmentFiles& files) {
     std::ifstream in(files.log);
-    const std::string summary = "qv render: " + files.video + ": ";
+    const std::string summary = "qv render: " + files.video + ": ", named = "'" + files.video + "'";
     for (std::string line; std::getline(in, line);)
-        if (!line.starts_with(summary)) std::fprintf(stderr, "%s\n", line.c_str());
+        if (!line.starts_with(summary) && line.find(named) == std::string::npos)
+            std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -87,6 +89,9 @@ struct SegmentRun {
     int status = -1;
 };
 
+// Ended well, or stopped by Ctrl-C (its file finished up to its last frame).
+bool Succeeded(const SegmentRun& run) { return run.status == 0 || run.status == 130; }
+
 // Starts every segment's qv render; a segment that cannot start has status -1.
 std::vector<SegmentRun> StartSegments(const VideoJob& job, const std::vector<VideoSegment>& plan,
                                       const std::vector<std::string>& renderArgs,
@@ -104,7 +109,7 @@ std::vector<SegmentRun> StartSegments(const VideoJob& job, const std::vector<Vid
         if (!platform::StartSelf(SegmentArgs(job, run.segment, run.files.video, cores, renderArgs),
                                  {"LP_NUM_THREADS=" + std::to_string(cores)}, run.files.log,
                                  run.child, error))
-            std::fprintf(stderr, "qv render: segment %zu: %s\n", k + 1, error.c_str());
+            std::fprintf(stderr, "qv render: piece %zu: %s\n", k + 1, error.c_str());
         runs.push_back(std::move(run));
     }
     return runs;
@@ -152,7 +157,8 @@ int ExportVideoInJobs(const VideoJob& job, int32_t jobs,
         return 1;
     }
     const std::vector<VideoSegment> plan = PlanSegments(total, jobs);
-    std::fprintf(stderr, "qv render: %lld frames in %zu segments\n", (long long)total, plan.size());
+    std::fprintf(stderr, "qv render: up to %lld frames in %zu pieces\n", (long long)total,
+                 plan.size());
     TemporaryFiles temporary;
     std::vector<SegmentRun> runs;
     {
@@ -169,14 +175,14 @@ int ExportVideoInJobs(const VideoJob& job, int32_t jobs,
     format.audioRate = music.open ? music.rate : 0;
     VideoWriter writer;
     std::string error;
-    const bool firstWritten = runs.front().status == 0 || runs.front().status == 130;
-    if (!firstWritten || !writer.OpenJoined(job.output, format, runs.front().files.video, error)) {
+    // A piece that failed has finished its file up to its last frame, as one process would.
+    if (!writer.OpenJoined(job.output, format, runs.front().files.video, error)) {
         RelayLog(runs.front().files);
-        if (firstWritten)
+        if (Succeeded(runs.front()))
             std::fprintf(stderr, "qv render: cannot write '%s': %s\n", job.output.c_str(),
                          error.c_str());
         else
-            std::fprintf(stderr, "qv render: segment 1 failed: '%s' is not written\n",
+            std::fprintf(stderr, "qv render: piece 1 failed: '%s' is not written\n",
                          job.output.c_str());
         return 1;
     }
@@ -191,16 +197,16 @@ int ExportVideoInJobs(const VideoJob& job, int32_t jobs,
     std::string stop;
     for (size_t k = 0; k < runs.size(); ++k) {
         const SegmentRun& run = runs[k];
-        if (run.status != 0 && run.status != 130) {
-            if (k > 0) RelayLog(run.files);
-            stop = "segment " + std::to_string(k + 1) + " failed";
-            status = 1;
-            break;
-        }
         int64_t copied = 0;
         const bool ok =
             writer.AppendSegment(run.files.video, run.segment.firstFrame, feedMusic, copied, error);
         written += copied;
+        if (!Succeeded(run)) {
+            if (k > 0) RelayLog(run.files);
+            stop = "piece " + std::to_string(k + 1) + " failed";
+            status = 1;
+            break;
+        }
         if (!ok) {
             stop = error;
             status = 1;
@@ -234,7 +240,7 @@ int ExportVideoInJobs(const VideoJob& job, int32_t jobs,
     std::fprintf(
         stderr,
         "qv render: %s: %lld frames (%d to %lld ms, %dx%d at %d fps, %s) in %.1f s: "
-        "%.1f fps, %.2fx real time, %zu segments joined\n",
+        "%.1f fps, %.2fx real time, %zu pieces joined\n",
         job.output.c_str(), (long long)written, int(job.from), (long long)lastMs, int(job.width),
         int(job.height), int(job.fps), VideoCodecNames(job.output, format).c_str(), elapsed,
         elapsed > 0 ? written / elapsed : 0.0, elapsed > 0 ? seconds / elapsed : 0.0, runs.size());
