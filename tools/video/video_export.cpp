@@ -251,25 +251,25 @@ FrameSource SeekFrames(const app::OpenDemoFile& file, const VideoJob& job) {
     });
 }
 
-std::string CheckVideoJob(const VideoJob& job) {
+VideoFormat VideoFormatOf(const VideoJob& job, int32_t audioRate) {
     VideoFormat format;
     format.width = job.width;
     format.height = job.height;
     format.fps = job.fps;
     format.lossless = job.lossless;
-    return CheckVideoFormat(job.output, format);
+    format.audioRate = audioRate;
+    return format;
+}
+
+std::string CheckVideoJob(const VideoJob& job) {
+    return CheckVideoFormat(job.output, VideoFormatOf(job, 0));
 }
 
 int ExportVideo(const VideoJob& job, const FrameSource& frames) {
     VideoMusic music;
     if (job.music) OpenMusic(job, music);
     if (SayMusicEndsBeforeFrom(music, job)) return 1;
-    VideoFormat format;
-    format.width = job.width;
-    format.height = job.height;
-    format.fps = job.fps;
-    format.lossless = job.lossless;
-    format.audioRate = music.open ? music.rate : 0;
+    const VideoFormat format = VideoFormatOf(job, music.open ? music.rate : 0);
     VideoWriter writer;
     std::string error;
     if (!writer.Open(job.output, format, error)) {

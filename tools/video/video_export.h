@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/demo_loader.h"
+#include "tools/video/video_writer.h"
 
 namespace tools {
 
@@ -55,6 +56,9 @@ FrameSource ReplayFrames(const VideoJob& job);
 // afresh from the demo file, and of the frames before it only those the video's frames can
 // depend on are drawn.
 FrameSource SeekFrames(const app::OpenDemoFile& file, const VideoJob& job);
+
+// The writer's format for job, with an audio stream at audioRate (0: none).
+VideoFormat VideoFormatOf(const VideoJob& job, int32_t audioRate);
 
 // "" when job's output can be written with this machine's encoders (checked before the demo
 // loads), else the reason.

@@ -167,12 +167,7 @@ int ExportVideoInJobs(const VideoJob& job, int32_t jobs,
         WaitForSegments(runs);
     }
 
-    VideoFormat format;
-    format.width = job.width;
-    format.height = job.height;
-    format.fps = job.fps;
-    format.lossless = job.lossless;
-    format.audioRate = music.open ? music.rate : 0;
+    const VideoFormat format = VideoFormatOf(job, music.open ? music.rate : 0);
     VideoWriter writer;
     std::string error;
     // A piece that failed has finished its file up to its last frame, as one process would.
