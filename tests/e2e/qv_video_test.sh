@@ -270,19 +270,27 @@ ln -s /dev/full "$work/full.mkv"
 [ $? = 1 ] && grep -q "No space left on device: '$work/full.mkv' stops after [0-9]* frames, at [0-9]* ms" \
     "$work/err" && pass "a full disk stops the export with where" || fail "full disk: $(cat "$work/err")"
 
+# interrupt_export OUT STARTED [ARGS...]: qv render of music.acs into OUT (ten minutes asked
+# for) in the background, Ctrl-C a second after the file STARTED exists; sets status and the
+# frame count of OUT. A background job starts with SIGINT ignored until qv render catches it,
+# just after the file is started: waiting for the file keeps a slow start under load from
+# losing the signal.
+interrupt_export() {
+    local out="$1" started="$2" pid
+    shift 2
+    "$qv" render "$work/music.acs" --video "$out" --size 160x120 --fps 30 --to 600000 "$@" \
+        2>"$work/err" &
+    pid=$!
+    for _ in $(seq 100); do [ -s "$started" ] && break; sleep 0.1; done
+    sleep 1
+    kill -INT "$pid"
+    wait "$pid"
+    status=$?
+    count="$(frames_of "$out")"
+}
+
 # Ctrl-C finishes the file: it plays, with the frames written so far.
-"$qv" render "$work/music.acs" --video "$work/int.mp4" --size 160x120 --fps 30 --to 600000 \
-    2>"$work/err" &
-pid=$!
-# A background job starts with SIGINT ignored until qv render catches it, just after the file
-# is started: wait for the file, so that a slow start under load does not lose the signal.
-for _ in $(seq 100); do [ -s "$work/int.mp4" ] && break; sleep 0.1; done
-sleep 1
-kill -INT "$pid"
-wait "$pid"
-status=$?
-count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
-    -of default=nw=1:nk=1 "$work/int.mp4" 2>/dev/null)"
+interrupt_export "$work/int.mp4" "$work/int.mp4"
 [ "$status" = 130 ] && grep -q "interrupted: '$work/int.mp4' stops after" "$work/err" &&
     [ "${count:-0}" -gt 0 ] && ffmpeg -v error -i "$work/int.mp4" -f null - &&
     pass "Ctrl-C finishes a file that plays ($count frames)" ||
@@ -303,16 +311,7 @@ status=$?
 
 # Ctrl-C during --jobs reaches every piece; the video ends with the first piece stopped, plays,
 # and no piece is left.
-"$qv" render "$work/music.acs" --video "$work/jint.mp4" --size 160x120 --fps 30 --to 600000 \
-    --jobs 2 2>"$work/err" &
-pid=$!
-for _ in $(seq 100); do [ -s "$work/.jint.part1.mp4" ] && break; sleep 0.1; done
-sleep 1
-kill -INT "$pid"
-wait "$pid"
-status=$?
-count="$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
-    -of default=nw=1:nk=1 "$work/jint.mp4" 2>/dev/null)"
+interrupt_export "$work/jint.mp4" "$work/.jint.part1.mp4" --jobs 2
 [ "$status" = 130 ] && grep -q "interrupted: '$work/jint.mp4' stops after" "$work/err" &&
     [ "${count:-0}" -gt 0 ] && ffmpeg -v error -i "$work/jint.mp4" -f null - &&
     ! ls -A "$work" | grep -q '\.part' &&
