@@ -38,11 +38,11 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     return pointers;
 }
 
-// waitpid with options; true once the child is gone (status as WaitChild's).
-bool Reap(ChildProcess& child, int options, int& status) {
+// waitpid without waiting; true once the child is gone (status as ChildEnded's).
+bool Reap(ChildProcess& child, int& status) {
     int raw = 0;
     pid_t waited;
-    do waited = waitpid(child.pid, &raw, options);
+    do waited = waitpid(child.pid, &raw, WNOHANG);
     while (waited < 0 && errno == EINTR);
     if (waited == 0) return false;
     child.pid = -1;
@@ -84,15 +84,9 @@ bool StartSelf(const std::vector<std::string>& args, const std::vector<std::stri
     return true;
 }
 
-int WaitChild(ChildProcess& child) {
-    int status = -1;
-    if (child.pid >= 0) Reap(child, 0, status);
-    return status;
-}
-
 bool ChildEnded(ChildProcess& child, int& status) {
     status = -1;
-    return child.pid < 0 || Reap(child, WNOHANG, status);
+    return child.pid < 0 || Reap(child, status);
 }
 
 void InterruptChild(const ChildProcess& child) {

@@ -1,5 +1,5 @@
 // Copies of the running qv with other arguments (the segments of a video export): started with
-// extra environment entries and their stderr in a file, then waited for.
+// extra environment entries and their stderr in a file, then looked after until they end.
 #pragma once
 #include <string>
 #include <vector>
@@ -16,10 +16,8 @@ struct ChildProcess {
 bool StartSelf(const std::vector<std::string>& args, const std::vector<std::string>& env,
                const std::string& stderrPath, ChildProcess& child, std::string& error);
 
-// Waits for the child to end: its exit status, or 128 + the signal that ended it.
-int WaitChild(ChildProcess& child);
-
-// Whether the child has ended, without waiting; then status is as WaitChild's.
+// Whether the child has ended, without waiting; then status is its exit status, or 128 + the
+// signal that ended it (-1 when it cannot be told).
 bool ChildEnded(ChildProcess& child, int& status);
 
 // Asks the child to stop as Ctrl-C does (SIGINT).
