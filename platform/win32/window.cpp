@@ -9,6 +9,7 @@
 
 #include "gl/gl_layer.h"
 #include "platform/message_box.h"
+#include "platform/win32/pixel_format.h"
 
 namespace platform {
 namespace {
@@ -129,19 +130,6 @@ HWND CreatePlayerWindow(int32_t width, int32_t height, bool fullscreen,
     return CreateWindowExA(WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, kClassName, caption.c_str(),
                            WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0, 0, outerWidth,
                            outerHeight, nullptr, nullptr, g_win.instance, nullptr);
-}
-
-// Double-buffered RGBA, 32 colour bits, 16 depth bits, no stencil, alpha or accumulation bits.
-PIXELFORMATDESCRIPTOR PlayerPixelFormat() {
-    PIXELFORMATDESCRIPTOR pfd{};
-    pfd.nSize = sizeof pfd;
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 32;
-    pfd.cDepthBits = 16;
-    pfd.iLayerType = PFD_MAIN_PLANE;
-    return pfd;
 }
 
 WindowOutcome CreateContext() {
