@@ -1,6 +1,6 @@
-// A headless OpenGL context for rendering without a display: EGL on Mesa's surfaceless
-// platform, an OpenGL (compatibility) context with no surface of its own, drawing into the GL
-// layer's frame surface of a fixed size, as the player window does.
+// A headless OpenGL context for rendering without a display, drawing into the GL layer's frame
+// surface of a fixed size, as the player window does. On Linux an OpenGL (compatibility)
+// context on EGL's surfaceless platform; on Windows one on a hidden window.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -355,6 +355,28 @@ case_windows_1252_names() {
     escape_until_exited '>> bär.*' "$d" || fail "Escape did not end the bär demo"
 }
 
+# Frames of the bundled demo at several times, drawn by the Windows build off screen as
+# `qv render --time` draws them (render_frame.exe): byte for byte those of qv render on Linux.
+case_bundled_demo_frames_equal_qv_render() {
+    local src="$linux_build/demos/nightfall"
+    [ -f "$src/demo.acs" ] || { echo "skip: no bundled demo in $linux_build"; return; }
+    local d="$work/frames" t differ=""
+    cp -r "$src" "$d"
+    for t in 4000 12000 39000 79000; do
+        "$linux_build/qv" render "$d/demo.acs" --time "$t" --fps 60 --size 640x480 \
+            -o "$d/linux$t.png" 2>/dev/null || { fail "qv render of the bundled demo at $t ms"; return; }
+        (cd "$d" && timeout -s KILL 60 "${wine[@]}" run "$build/render_frame.exe" demo.acs "$t" \
+            640x480 60 "windows$t.ppm") 2>"$d/stderr" ||
+            { fail "render_frame.exe at $t ms: $(cat "$d/stderr")"; return; }
+        same_pixels "$d/windows$t.ppm" "$d/linux$t.png" || {
+            differ="$differ $t"
+            cp "$d/windows$t.ppm" "$shots/nightfall_windows_$t.ppm"
+        }
+    done
+    [ -z "$differ" ] && pass "bundled demo at 4, 12, 39 and 79 s: Windows frames = qv render on Linux" ||
+        fail "bundled demo frames differ from qv render at$differ ms (Windows frames in $shots)"
+}
+
 case_bundled_demo_frame_rate() {
     local src="$linux_build/demos/nightfall"
     [ -f "$src/demo.acs" ] || { echo "skip: no bundled demo in $linux_build"; return; }
@@ -393,6 +415,7 @@ run_case case_missing_demo_file
 run_case case_virtual_desktop_changes_the_mode
 run_case case_window_equals_qv_render
 run_case case_windows_1252_names
+run_case case_bundled_demo_frames_equal_qv_render
 run_case case_bundled_demo_frame_rate
 
 if [ "$failures" -ne 0 ]; then echo "$failures end-to-end check(s) failed"; exit 1; fi
