@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
     bool written = false, startupFailed = false;
     const tools::RunResult run = tools::RenderRun(
         file, width, height, tools::LoopFrames(wanted, fps), false,
-        [&](size_t, int32_t) { return written = WritePpm(argv[5], width, height); },
-        startupFailed);
+        [&](size_t, int32_t) { return written = WritePpm(argv[5], width, height); }, startupFailed);
     platform::CloseHeadlessContext();
     if (startupFailed || run.end == tools::RunEnd::Fatal || !written) {
         std::fprintf(stderr, "render_frame: no frame at %d ms\n", int(time));
