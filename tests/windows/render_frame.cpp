@@ -3,7 +3,6 @@
 // The demo runs as `qv render --time` runs it (start-up, then the frames at FPS up to the
 // time, on a hidden window's context) and the frame is written as a binary PPM, top row first.
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,14 +34,14 @@ bool WritePpm(const char* path, int32_t width, int32_t height) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int width = 0, height = 0;
-    if (argc != 6 || std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 1 ||
-        height < 1) {
+    int width = 0, height = 0, time = -1, fps = 0;
+    if (argc != 6 || std::sscanf(argv[2], "%d", &time) != 1 || time < 0 ||
+        std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 1 || height < 1 ||
+        width > 8192 || height > 8192 || std::sscanf(argv[4], "%d", &fps) != 1 || fps < 1 ||
+        fps > 1000 || tools::RunFrameCount(time, fps) > tools::kMostRunFrames) {
         std::fprintf(stderr, "usage: render_frame DEMO TIME_MS WIDTHxHEIGHT FPS OUT.ppm\n");
         return 2;
     }
-    const int32_t time = std::atoi(argv[2]);
-    const int32_t fps = std::atoi(argv[4]);
     platform::SetMessageSink(PrintMessage);
     platform::SetContentRootBeside(argv[1]);
     app::OpenDemoFile file;
